@@ -1,0 +1,36 @@
+# Top-level entry points: `make demo`, `make test`, `make sanitize`.
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+DEMO ?= sphere-real
+
+.PHONY: all build demo test sanitize clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@rm -rf demo-run && mkdir -p demo-run
+	@cp examples/$(DEMO)/config.xml demo-run/
+	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (2 runs) =="
+	@cd demo-run && ../$(BUILD)/valdrin config.xml 2
+	@echo
+	@echo "== files written in demo-run/ =="
+	@ls -l demo-run
+	@echo
+	@echo "== head of demo-run/summary.log =="
+	@head -n 50 demo-run/summary.log
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+sanitize:
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON >/dev/null
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD) demo-run

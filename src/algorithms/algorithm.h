@@ -1,0 +1,62 @@
+// QEvolutionaryAlgorithm: the generation steps common to every algorithm (evaluate, select,
+// elite selection, recombine, mutate, replace), run preparation and the run's final report.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <vector>
+
+#include "driver/fatal.h"
+#include "driver/parameters.h"
+#include "operators/operator.h"
+#include "statistics/run_summary.h"
+
+namespace Valdrin {
+
+class QEAFactory;
+
+class QEvolutionaryAlgorithm {
+public:
+    QEAParameters _params;  // the algorithm's own copy
+    QRunSummary summary;    // record of the current run
+    std::shared_ptr<QEAFactory> factory;  // shared with clones; owns populations and operators
+
+    QPopulation* currentPopulation = nullptr;
+    QPopulation* matingPool = nullptr;
+    QPopulation* offspringPopulation = nullptr;
+    QInitializer* initializer = nullptr;
+    QNichingOperator* niching = nullptr;      // null without niching
+    QSelection* selection = nullptr;
+    QPopulationSizer* sizer = nullptr;
+    QCrossoverOperator* crossover = nullptr;  // null for networks
+    QMutationOperator* mutation = nullptr;
+
+    OutputFile log;  // opened by the concrete class
+
+    QEvolutionaryAlgorithm();
+    // Copies the parameters and shares the factory; fresh summary, closed log.
+    QEvolutionaryAlgorithm(const QEvolutionaryAlgorithm& other);
+    QEvolutionaryAlgorithm& operator=(const QEvolutionaryAlgorithm&) = delete;
+    virtual ~QEvolutionaryAlgorithm();
+
+    // Copies _params and the factory from the other algorithm.
+    QEvolutionaryAlgorithm& assign(const QEvolutionaryAlgorithm& other);
+
+    virtual int setParameters(QEAParameters* params);
+    QRunSummary* runSummary() { return &summary; }
+    virtual int reset();
+    virtual int evaluate();  // 0 asks the run to stop
+    virtual int finish();
+    virtual int select();
+    virtual int selectElite();
+    virtual int recombine();
+    virtual int mutate();
+    virtual int replace();
+    virtual int printName(std::ostream& out) const = 0;
+    virtual int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) = 0;
+    virtual int cleanup();
+    virtual int run() = 0;
+    virtual std::unique_ptr<QEvolutionaryAlgorithm> clone() const = 0;
+};
+
+}  // namespace Valdrin

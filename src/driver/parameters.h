@@ -1,0 +1,74 @@
+// QEAParameters: the one record that carries every setting of an experiment, its two number
+// conversions and its printed dump.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace Valdrin {
+
+class QProblem;
+class QEvolutionaryAlgorithm;
+
+// Encoding identifiers.
+constexpr int kStringEncoding = 1;
+constexpr int kIntegerEncoding = 2;
+constexpr int kRealEncoding = 3;
+constexpr int kNetworkEncoding = 5;
+
+// Seed and crossover parameter used when the configuration names none.
+constexpr std::uint32_t kDefaultSeed = 1;
+constexpr double kDefaultXAlpha = 0.5;
+
+struct QEAParameters {
+    std::uint32_t rngSeed = kDefaultSeed;
+    int eaType = 1;
+    int populationsNumber = 1;
+    int encoding = 0;
+    bool permutation = false;
+    int encodingOrder = 0;
+    int chromosomeLength = 10;
+    int arity = 2;
+    int geneSize = 10;
+    double geneOffset = -5.12;
+    double genePrecision = 0.01;
+    int populationSize = 50;
+    int initializationType = 1;
+    double unitsRatio = 0.5;
+    int generationsNumber = 500;
+    int nichingType = 0;
+    double sharingSigma = 0.0;
+    int selectionType = 0;
+    int tournamentSize = 2;
+    int parentSelectorType = 0;
+    int populationSizerType = 1;
+    int minPopulationSize = 10;
+    int maxPopulationSize = 200;
+    int sizingStep = 0;
+    int sizingDirection = 0;
+    int xType = 2;
+    int mutationType = 1;
+    int eliteCount = 2;
+    int parentsNumber = 2;
+    int childrenNumber = 2;
+    double xRate = 0.7;
+    double mRate = 0.01;
+    double xAlpha = kDefaultXAlpha;
+    bool removeClones = false;
+    double errorLevel = 0.01;
+    QProblem* problem = nullptr;                 // not owned
+    QEvolutionaryAlgorithm* algorithm = nullptr; // not owned
+    int inputsNumber = 0;
+    int outputsNumber = 0;
+    bool untilFirstHit = false;
+};
+
+// Digit-accumulating conversions used for configuration values (no validation).
+int parseIntegerText(const std::string& text);
+double parseRealText(const std::string& text);
+
+// Writes the "EA parameters:" block (algorithm and problem names, then every printed field).
+int dumpParameters(const QEAParameters& params, std::ostream& out);
+
+}  // namespace Valdrin

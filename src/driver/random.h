@@ -1,0 +1,79 @@
+// The process-wide random number generator: a 64-bit multiplicative congruential generator
+// whose draws are inline so that per-gene and per-bit loops pay one multiplication per draw.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace Valdrin {
+
+namespace rng {
+constexpr std::uint64_t multiplier = 1220703125ULL;              // 5^13
+constexpr std::uint64_t initialState = multiplier << 32;         // 48C27395 00000000
+constexpr std::uint32_t seedMask = 0x7fff;
+inline std::uint64_t state = 0;
+inline bool seeded = false;
+inline const double scale = 1.0 / 2147483647.0;
+
+inline std::uint64_t step() { return state *= multiplier; }
+}  // namespace rng
+
+// Seeds the generator the first time it is called (writing its announcement to standard
+// output); later calls do nothing. Only the low 15 bits of the seed matter.
+void seedGenerator(std::uint32_t seed);
+
+// Forgets the seeding and returns to the start-of-process state; for tests only.
+void resetGeneratorForTesting();
+
+// Uniform draw in [0, 1]; exactly 1 for |v| = 2^31 - 1 and slightly above 1 for v = -2^31.
+inline double uniform() {
+    const std::uint64_t x = rng::step();
+    const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
+    return std::fabs(static_cast<double>(v)) * rng::scale;
+}
+
+// trunc(uniform() * n), kept below n: a draw of 1 (or just above) maps to n - 1.
+inline int uniformInt(int n) {
+    const int k = static_cast<int>(uniform() * n);
+    return (k >= n && n > 0) ? n - 1 : k;
+}
+
+inline bool flip(double p) { return uniform() < p; }
+
+inline bool coinFlip() { return ((rng::step() >> 53) & 1U) != 0; }
+
+// Sum of twelve uniform draws, centred and scaled: mean 0, standard deviation 1/6.
+inline double gaussian() {
+    double sum = 0.0;
+    for (int i = 0; i < 12; ++i) sum += uniform();
+    return (sum - 6.0) / 6.0;
+}
+
+// Index i is chosen with weight w[i] + 1; returns n when the draw runs past the end.
+inline int rouletteIndex(const std::vector<int>& weights) {
+    const int n = static_cast<int>(weights.size());
+    std::int32_t total = n;
+    for (int w : weights) total += w;
+    auto r = static_cast<std::int32_t>(uniform() * total + 0.5);
+    for (int i = 0; i < n; ++i) {
+        r -= weights[i] + 1;
+        if (r <= 0) return i;
+    }
+    return n;
+}
+
+inline int rouletteIndex(const std::vector<double>& weights) {
+    const int n = static_cast<int>(weights.size());
+    double sum = 0.0;
+    for (double w : weights) sum += w;
+    const double total = n + sum;
+    double r = uniform() * total;
+    for (int i = 0; i < n; ++i) {
+        r -= weights[i] + 1.0;
+        if (r <= 0) return i;
+    }
+    return n;
+}
+
+}  // namespace Valdrin

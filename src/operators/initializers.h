@@ -1,0 +1,54 @@
+// The initializers: first genes for every individual of a freshly created population.
+#pragma once
+
+#include "operators/operator.h"
+
+namespace Valdrin {
+
+class QIntegerInitializer final : public QInitializer {
+public:
+    double unitsRatio = 0.5;  // probability that a bit is 1
+
+    using QInitializer::QInitializer;
+    int operate() override;
+    int setParameters(QEAParameters* params) override;  // also copies unitsRatio
+    int initRandom() override;
+    int initUnmixed() override { return initRandom(); }
+    std::unique_ptr<QInitializer> clone() const override;
+    int getEncoding() const override { return kIntegerEncoding; }
+};
+
+class QRCInitializer final : public QInitializer {
+public:
+    using QInitializer::QInitializer;
+    int operate() override;
+    int initRandom() override;
+    int initUnmixed() override { return initRandom(); }
+    std::unique_ptr<QInitializer> clone() const override;
+    int getEncoding() const override { return kRealEncoding; }
+};
+
+class QRNInitializer final : public QInitializer {
+public:
+    using QInitializer::QInitializer;
+    int operate() override;
+    int initRandom() override;
+    int initUnmixed() override { return initRandom(); }
+    std::unique_ptr<QInitializer> clone() const override;
+    int getEncoding() const override { return kNetworkEncoding; }
+};
+
+class QStringInitializer final : public QInitializer {
+public:
+    using QInitializer::QInitializer;
+    int operate() override;
+    int initRandom() override;
+    int initUnmixed() override;
+    std::unique_ptr<QInitializer> clone() const override;
+    int getEncoding() const override { return kStringEncoding; }
+
+private:
+    std::vector<int> symbols_;  // reused between individuals
+};
+
+}  // namespace Valdrin

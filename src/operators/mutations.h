@@ -1,0 +1,73 @@
+// The mutation family: bit-flip, random flip, gaussian, and the self-adaptive
+// regulatory-network mutation (network_mutation.cpp).
+#pragma once
+
+#include "operators/operator.h"
+
+namespace Valdrin {
+
+class QIntegerMutation : public QMutationOperator {
+public:
+    using QMutationOperator::QMutationOperator;
+    int getEncoding() const override { return kIntegerEncoding; }
+};
+
+class QIntegerMutationBitFlip final : public QIntegerMutation {
+public:
+    using QIntegerMutation::QIntegerMutation;
+    int operate() override;
+    std::unique_ptr<QMutationOperator> clone() const override;
+};
+
+class QStringMutation : public QMutationOperator {
+public:
+    using QMutationOperator::QMutationOperator;
+    int getEncoding() const override { return kStringEncoding; }
+};
+
+class QStringMutationRandomFlip final : public QStringMutation {
+public:
+    using QStringMutation::QStringMutation;
+    int operate() override;
+    std::unique_ptr<QMutationOperator> clone() const override;
+
+private:
+    std::vector<int> symbols_;  // working list, reused between calls
+};
+
+class QRCMutation : public QMutationOperator {
+public:
+    using QMutationOperator::QMutationOperator;
+    int getEncoding() const override { return kRealEncoding; }
+};
+
+// Gaussian perturbation of real-coded genes, and of integer genes read as reals.
+class QRCMutationGauss final : public QRCMutation {
+public:
+    using QRCMutation::QRCMutation;
+    int operate() override;
+    std::unique_ptr<QMutationOperator> clone() const override;
+};
+
+class QRNMutation : public QMutationOperator {
+public:
+    using QMutationOperator::QMutationOperator;
+    int getEncoding() const override { return kNetworkEncoding; }
+};
+
+class QRNIndividual;
+
+// Self-adaptive mutation of regulatory networks: eleven kinds of change chosen by the
+// individual's own mutation parameters, which are re-drawn from its history counters.
+class QRNMutationBasic final : public QRNMutation {
+public:
+    using QRNMutation::QRNMutation;
+    int operate() override;
+    std::unique_ptr<QMutationOperator> clone() const override;
+
+    // Applies change kind (0..10) with the signed parameter r to the network (the kind picks
+    // its own node). Returns 1 when something changed, else 0. Exposed for tests.
+    int applyChange(QRNIndividual& network, int kind, double r);
+};
+
+}  // namespace Valdrin

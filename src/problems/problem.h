@@ -1,0 +1,34 @@
+// QProblem: the objective of an experiment. Fitness is a cost everywhere (lower is better).
+#pragma once
+
+#include <iosfwd>
+
+#include "driver/parameters.h"
+#include "representation/population.h"
+
+namespace Valdrin {
+
+class QProblem {
+public:
+    QEAParameters* _params = nullptr;  // not owned
+
+    virtual ~QProblem() = default;
+    virtual int setParameters(QEAParameters* params) {
+        _params = params;
+        return 1;
+    }
+    // Overrides the record fields the problem depends on; called before anything copies it.
+    virtual int adjustParameters(QEAParameters* params) = 0;
+    // Stores the fitness (and empties or sets fitnessComponents); 0 when it cannot decode.
+    virtual int evaluateIndividual(QIndividual& individual) = 0;
+    // Evaluates every individual in index order; results ignored; returns 1.
+    virtual int evaluatePopulation(QPopulation& population);
+    // Report on a run's final individual; the default does nothing.
+    virtual int testIndividual(QIndividual& /*individual*/) { return 1; }
+    virtual int printName(std::ostream& out) const = 0;
+
+protected:
+    QProblem() = default;
+};
+
+}  // namespace Valdrin

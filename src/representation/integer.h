@@ -1,0 +1,60 @@
+// Integer (bit-string) encoding: genes holding geneSize-bit codes, read as reals through
+// value * genePrecision + geneOffset or as integers. Encoding 2.
+#pragma once
+
+#include "representation/population.h"
+
+namespace Valdrin {
+
+class QIntegerGene final : public QGene {
+public:
+    int value = 0;
+
+    QIntegerGene() = default;
+    explicit QIntegerGene(int v) : value(v) {}
+    std::unique_ptr<QGene> clone() const override;
+    int getEncoding() const override { return kIntegerEncoding; }
+    bool equalsTo(const QGene& other) const override;
+    int assign(const QGene& other) override;
+    int getValue() const { return value; }
+    int setValue(int v) { value = v; return 1; }
+};
+
+class QIntegerIndividual final : public QIndividual {
+public:
+    std::vector<QIntegerGene> genes;
+
+    QIntegerIndividual() = default;
+    QIntegerIndividual(const QIntegerIndividual&) = default;
+    QIntegerIndividual& operator=(const QIntegerIndividual&) = default;
+
+    int initialize(int genesNumber) override;
+    int copy(const QIndividual& other) override;
+    std::unique_ptr<QIndividual> clone() const override;
+    int getEncoding() const override { return kIntegerEncoding; }
+    int decode(std::vector<double>& out) const override;
+    int decode(std::vector<int>& out) const override;
+    int print(std::ostream& out) const override;
+    int getGenesNumber() const override { return static_cast<int>(genes.size()); }
+    int addGene(const QGene& gene) override;
+    int deleteGene(int index) override;
+    QGene* getGene(int index) override;
+    const QGene* getGene(int index) const override;
+    int setGene(int index, const QGene& gene) override;
+    int deleteGenes() override;
+    bool equalsTo(const QIndividual& other) const override;
+
+    int getGeneSize() const { return _params->geneSize; }
+    int getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)].value; }
+    int setGeneValue(int index, int value);  // bound-checked
+};
+
+class QIntegerPopulation final : public QPopulation {
+public:
+    int createIndividuals(int count) override;
+    int getEncoding() const override { return kIntegerEncoding; }
+    std::unique_ptr<QPopulation> clone() const override;
+    int addNewIndividual() override;
+};
+
+}  // namespace Valdrin

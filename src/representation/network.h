@@ -1,0 +1,65 @@
+// QRNIndividual: a whole regulatory network (nodes, I/O numbers, self-adaptation state), and
+// QRNPopulation. Encoding 5.
+#pragma once
+
+#include "representation/network_gene.h"
+#include "representation/population.h"
+
+namespace Valdrin {
+
+constexpr int kMutationKinds = 11;
+
+class QRNIndividual final : public QIndividual {
+public:
+    std::vector<QRNGene> genes;
+    std::vector<double> mutationParameters = std::vector<double>(kMutationKinds, 0.0);
+    std::vector<int> historyCounters = std::vector<int>(kMutationKinds, 0);
+    int inputsNumber = 0;
+    int outputsNumber = 0;
+    double signalChange = 0.0;
+
+    QRNIndividual() = default;
+    QRNIndividual(const QRNIndividual&) = default;
+    QRNIndividual& operator=(const QRNIndividual&) = default;
+
+    // Ignores the argument: outputsNumber nodes, 11 parameters kept, counters zeroed.
+    int initialize(int genesNumber) override;
+    int copy(const QIndividual& other) override;
+    std::unique_ptr<QIndividual> clone() const override;
+    int getEncoding() const override { return kNetworkEncoding; }
+    int decode(std::vector<double>& out) const override;  // not supported: 0
+    int decode(std::vector<int>& out) const override;     // not supported: 0
+    int print(std::ostream& out) const override;
+    int getGenesNumber() const override { return static_cast<int>(genes.size()); }
+    int addGene(const QGene& gene) override;
+    int deleteGene(int index) override;
+    QGene* getGene(int index) override;
+    const QGene* getGene(int index) const override;
+    int setGene(int index, const QGene& gene) override;
+    int deleteGenes() override;
+    bool equalsTo(const QIndividual& other) const override;
+
+    // Direct typed access to a node (index must be valid).
+    QRNGene& node(int index) { return genes[static_cast<std::size_t>(index)]; }
+    const QRNGene& node(int index) const { return genes[static_cast<std::size_t>(index)]; }
+
+    int getMaxInputID() const;
+    int getMaxOutputID() const;
+    int getNodeDegrees(std::vector<int>& degrees) const;
+    int getSignalDegrees(std::vector<int>& consumers, std::vector<int>& producers) const;
+
+    int calculateNodes(const std::vector<double>& in, std::vector<double>& out);
+    int calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps);
+    int analyseSignalPaths(int& inputToOutputSteps, int& settlingSteps) const;
+};
+
+class QRNPopulation final : public QPopulation {
+public:
+    int createIndividuals(int count) override;
+    int getEncoding() const override { return kNetworkEncoding; }
+    std::unique_ptr<QPopulation> clone() const override;
+    int addNewIndividual() override;
+    int print(std::ostream& out) const override;
+};
+
+}  // namespace Valdrin

@@ -1,0 +1,46 @@
+// QRunSummary: the result record of one run, filled by the algorithm and copied out by the
+// driver after every run.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "representation/individual.h"
+
+namespace Valdrin {
+
+// Processor time used by the process, in milliseconds.
+long processorClock();
+
+class QRunSummary {
+public:
+    int generationsDone = 0;
+    int evaluationsCount = 0;
+    std::vector<double> meanFitness;
+    std::vector<double> fitnessVariance;
+    std::vector<double> bestFitness;
+    std::vector<double> worstFitness;
+    std::vector<double> populationSizes;
+    long startClock = 0;
+    long endClock = 0;
+    long hitClock = 0;
+    double duration = 0.0;
+    double timeToSolution = 0.0;
+    int evaluationsToSolution = 0;  // 0: no solution met in the run
+    int generationOfSolution = 0;
+    int convergenceGeneration = 0;  // 1-based; 0: no convergence
+    std::unique_ptr<QIndividual> bestIndividual;      // owned copy, may be absent
+    std::unique_ptr<QIndividual> solutionIndividual;  // owned copy, may be absent
+
+    QRunSummary() = default;
+    QRunSummary(const QRunSummary& other);
+    QRunSummary& operator=(const QRunSummary& other);
+    QRunSummary(QRunSummary&&) noexcept = default;
+    QRunSummary& operator=(QRunSummary&&) noexcept = default;
+    ~QRunSummary() = default;
+
+    // Zeroes counters and scalars, empties the vectors, destroys both individuals.
+    int clear();
+};
+
+}  // namespace Valdrin

@@ -1,0 +1,86 @@
+// Helpers shared by the test suite.
+#include "support/test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "driver/random.h"
+
+namespace Valdrin::testing {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+    previous_ = fs::current_path().string();
+    std::string pattern = (fs::temp_directory_path() / "valdrin-test-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = buffer.data();
+    fs::current_path(path_);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+bool fileExists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& arguments) {
+#ifdef VALDRIN_EXECUTABLE
+    std::string command = std::string("'") + VALDRIN_EXECUTABLE + "'";
+#else
+    std::string command = "valdrin";
+#endif
+    for (const auto& argument : arguments) command += " '" + argument + "'";
+    const std::string outPath = "valdrin-test-stdout.txt";
+    const std::string errPath = "valdrin-test-stderr.txt";
+    command += " >" + outPath + " 2>" + errPath + " </dev/null";
+    ProgramResult result;
+    const int raw = std::system(command.c_str());
+    result.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+}
+
+void seedForTest(unsigned seed) {
+    resetGeneratorForTesting();
+    std::streambuf* saved = std::cout.rdbuf(nullptr);
+    seedGenerator(seed);
+    std::cout.rdbuf(saved);
+    std::cout.clear();
+}
+
+}  // namespace Valdrin::testing

@@ -1,0 +1,42 @@
+// Helpers shared by the test suite: scratch folders, file reading, running the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Valdrin::testing {
+
+// Creates a fresh temporary folder and makes it the working directory for the object's
+// lifetime; the previous working directory is restored and the folder removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& text);
+bool fileExists(const std::string& path);
+std::vector<std::string> splitLines(const std::string& text);
+
+struct ProgramResult {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+// Runs the built valdrin executable with the given arguments in the current working
+// directory and captures its standard output, standard error and exit status.
+ProgramResult runProgram(const std::vector<std::string>& arguments);
+
+// Resets the process-wide generator to its unseeded state, then seeds it (quietly).
+void seedForTest(unsigned seed);
+
+}  // namespace Valdrin::testing
