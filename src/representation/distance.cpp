@@ -1,0 +1,82 @@
+// QDistance: Hamming distance between chromosomes, read bit by bit for integer genes.
+#include "representation/distance.h"
+
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include "driver/fatal.h"
+#include "representation/integer.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+namespace {
+
+[[noreturn]] void encodingError(const char* operation, int encodingA, int encodingB) {
+    fatal(std::string("\n\n[QDistance::") + operation + "] error:\n" +
+          "\tDifferent encodings for compared chromosomes! (" + std::to_string(encodingA) + " : " +
+          std::to_string(encodingB) + ")\n\n");
+}
+
+// Bit positions at or above 32 read as copies of bit 31 (the XOR is sign-extended to 64 bits).
+int differingBits(int x, int y, int bits) {
+    if (bits <= 0) return 0;
+    const auto extended = static_cast<std::uint64_t>(static_cast<std::int64_t>(x ^ y));
+    const std::uint64_t mask = bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+    return std::popcount(extended & mask);
+}
+
+}  // namespace
+
+QDistance::~QDistance() = default;
+
+double QDistance::measure(const QIndividual& a, const QIndividual& b) const {
+    const int encoding = a.getEncoding();
+    if (encoding != b.getEncoding()) encodingError("measure", encoding, b.getEncoding());
+    switch (encoding) {
+        case kStringEncoding:
+        case kIntegerEncoding:
+            return measureHamming(a, b);
+        case kRealEncoding:
+            return 0.0;
+        default:
+            return -1.0;
+    }
+}
+
+double QDistance::measureHamming(const QIndividual& a, const QIndividual& b) const {
+    const int n = a.getGenesNumber();
+    const int countB = b.getGenesNumber();
+    // The count runs over a's genes, so b must be at least as long.
+    if (n <= 0 || countB <= 0 || countB < n) {
+        fatal("\n\n[QDistance::measureHamming] error:\n\tIncorrect chromosome size! (" + std::to_string(n) +
+              " : " + std::to_string(countB) + ")\n\n");
+    }
+    const int encoding = a.getEncoding();
+    if (encoding != b.getEncoding()) encodingError("measureHamming", encoding, b.getEncoding());
+
+    int count = 0;
+    if (encoding == kIntegerEncoding) {
+        const auto& x = static_cast<const QIntegerIndividual&>(a);
+        const auto& y = static_cast<const QIntegerIndividual&>(b);
+        const int bits = x.getGeneSize();
+        for (int i = 0; i < n; ++i) {
+            count += differingBits(x.genes[static_cast<std::size_t>(i)].value,
+                                   y.genes[static_cast<std::size_t>(i)].value, bits);
+        }
+    } else if (encoding == kStringEncoding) {
+        const auto& x = static_cast<const QStringIndividual&>(a).genes;
+        const auto& y = static_cast<const QStringIndividual&>(b).genes;
+        for (int i = 0; i < n; ++i) {
+            if (x[static_cast<std::size_t>(i)].value != y[static_cast<std::size_t>(i)].value) ++count;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            if (!a.getGene(i)->equalsTo(*b.getGene(i))) ++count;
+        }
+    }
+    return static_cast<double>(count);
+}
+
+}  // namespace Valdrin

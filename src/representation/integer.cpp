@@ -1,0 +1,173 @@
+// Integer encoding: QIntegerGene, QIntegerIndividual and QIntegerPopulation.
+#include "representation/integer.h"
+
+#include <cmath>
+#include <climits>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "driver/fatal.h"
+
+namespace Valdrin {
+
+namespace {
+
+[[noreturn]] void geneIndexError(const char* header) {
+    fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
+}
+
+bool outsideGenes(int index, const std::vector<QIntegerGene>& genes) {
+    return index < 0 || static_cast<std::size_t>(index) >= genes.size();
+}
+
+// Truncation toward zero that saturates instead of overflowing.
+int truncateToInt(double x) {
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(x);
+}
+
+}  // namespace
+
+// --- gene ---
+
+std::unique_ptr<QGene> QIntegerGene::clone() const { return std::make_unique<QIntegerGene>(*this); }
+
+bool QIntegerGene::equalsTo(const QGene& other) const {
+    return other.getEncoding() == kIntegerEncoding && static_cast<const QIntegerGene&>(other).value == value;
+}
+
+int QIntegerGene::assign(const QGene& other) {
+    if (other.getEncoding() != kIntegerEncoding) return 0;
+    value = static_cast<const QIntegerGene&>(other).value;
+    return 1;
+}
+
+// --- individual ---
+
+int QIntegerIndividual::initialize(int genesNumber) {
+    genes.resize(genesNumber > 0 ? static_cast<std::size_t>(genesNumber) : 0);
+    return 1;
+}
+
+int QIntegerIndividual::copy(const QIndividual& other) {
+    if (other.getEncoding() == kIntegerEncoding) {
+        *this = static_cast<const QIntegerIndividual&>(other);
+    } else {
+        QIndividual::operator=(other);
+    }
+    return 1;
+}
+
+std::unique_ptr<QIndividual> QIntegerIndividual::clone() const {
+    return std::make_unique<QIntegerIndividual>(*this);
+}
+
+int QIntegerIndividual::decode(std::vector<double>& out) const {
+    const double precision = _params->genePrecision;
+    const double offset = _params->geneOffset;
+    out.resize(genes.size());
+    for (std::size_t i = 0; i < genes.size(); ++i) {
+        out[i] = static_cast<double>(genes[i].value) * precision + offset;
+    }
+    return 1;
+}
+
+int QIntegerIndividual::decode(std::vector<int>& out) const {
+    const double offset = _params->geneOffset;
+    if (_params->genePrecision != 1.0) return 0;
+    // Also refuses offsets that are not numbers or lie beyond the int range.
+    if (!(offset >= static_cast<double>(INT_MIN) && offset <= static_cast<double>(INT_MAX)) ||
+        std::trunc(offset) != offset) {
+        return 0;
+    }
+    out.resize(genes.size());
+    for (std::size_t i = 0; i < genes.size(); ++i) {
+        out[i] = truncateToInt(static_cast<double>(genes[i].value) + offset);
+    }
+    return 1;
+}
+
+int QIntegerIndividual::print(std::ostream& out) const {
+    out << "(" << fitness << ")\t";
+    const std::ios_base::fmtflags saved = out.flags();
+    out << std::hex;
+    // Negative values show their 32-bit two's-complement form.
+    for (const QIntegerGene& gene : genes) out << static_cast<std::uint32_t>(gene.value) << " ";
+    out.flags(saved);
+    return 1;
+}
+
+int QIntegerIndividual::addGene(const QGene& gene) {
+    QIntegerGene added;
+    added.assign(gene);
+    genes.push_back(added);
+    return getGenesNumber();
+}
+
+int QIntegerIndividual::deleteGene(int index) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::deleteGene] error:\n");
+    genes.erase(genes.begin() + index);
+    return getGenesNumber();
+}
+
+QGene* QIntegerIndividual::getGene(int index) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::getGene] error:\n");
+    return &genes[static_cast<std::size_t>(index)];
+}
+
+const QGene* QIntegerIndividual::getGene(int index) const {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::getGene] error:\n");
+    return &genes[static_cast<std::size_t>(index)];
+}
+
+int QIntegerIndividual::setGene(int index, const QGene& gene) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::setGene] error:\n");
+    genes[static_cast<std::size_t>(index)].assign(gene);
+    return 1;
+}
+
+int QIntegerIndividual::deleteGenes() {
+    genes.clear();
+    return 1;
+}
+
+bool QIntegerIndividual::equalsTo(const QIndividual& other) const {
+    if (other.getEncoding() != kIntegerEncoding) return false;
+    const auto& otherGenes = static_cast<const QIntegerIndividual&>(other).genes;
+    if (otherGenes.size() != genes.size()) return false;
+    for (std::size_t i = 0; i < genes.size(); ++i) {
+        if (genes[i].value != otherGenes[i].value) return false;
+    }
+    return true;
+}
+
+int QIntegerIndividual::setGeneValue(int index, int value) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\nQIntegerIndividual::setGeneValue error:\n");
+    return genes[static_cast<std::size_t>(index)].setValue(value);
+}
+
+// --- population ---
+
+int QIntegerPopulation::createIndividuals(int count) {
+    individuals.clear();
+    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QIntegerIndividual>());
+    return 1;
+}
+
+std::unique_ptr<QPopulation> QIntegerPopulation::clone() const {
+    auto copy = std::make_unique<QIntegerPopulation>();
+    copy->individuals.reserve(individuals.size());
+    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
+    return copy;
+}
+
+int QIntegerPopulation::addNewIndividual() {
+    auto individual = std::make_unique<QIntegerIndividual>();
+    individual->setParameters(_params);
+    individuals.push_back(std::move(individual));
+    return size();
+}
+
+}  // namespace Valdrin

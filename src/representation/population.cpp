@@ -1,0 +1,129 @@
+// QPopulation: ownership, copying, lookup, deletion, best-individual search and printing.
+#include "representation/population.h"
+
+#include <cstdint>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "driver/fatal.h"
+
+namespace Valdrin {
+
+namespace {
+
+[[noreturn]] void populationIndexError(const char* operation, const std::string& text) {
+    std::ostringstream message;
+    message << "\n\n[QPopulation::" << operation << "] error:\n\t" << text << "\n\n";
+    fatal(message.str());
+}
+
+}  // namespace
+
+int QPopulation::copy(const QPopulation& other) {
+    if (this == &other) return 1;
+    if (individuals.size() == other.individuals.size()) {
+        for (std::size_t i = 0; i < individuals.size(); ++i) individuals[i]->copy(*other.individuals[i]);
+        return 1;
+    }
+    individuals.clear();
+    individuals.reserve(other.individuals.size());
+    for (const auto& individual : other.individuals) individuals.push_back(individual->clone());
+    return 1;
+}
+
+int QPopulation::setParameters(QEAParameters* params) {
+    _params = params;
+    if (createIndividuals(params->populationSize) == 1) {
+        for (auto& individual : individuals) individual->setParameters(params);
+    }
+    return 1;
+}
+
+// An empty population counts as uniform: no individual differs from another.
+int QPopulation::checkUniformity() const {
+    if (individuals.empty()) return 2;
+    const QIndividual& first = *individuals.front();
+    for (std::size_t i = 1; i < individuals.size(); ++i) {
+        if (!individuals[i]->equalsTo(first)) return 1;
+    }
+    return 2;
+}
+
+int QPopulation::print(std::ostream& out) const {
+    out << "\nPrinting population (" << size() << " individuals):\n"
+        << "-------------------------\n";
+    int number = 1;
+    for (const auto& individual : individuals) {
+        out << "Individual " << number++ << ":\t";
+        individual->print(out);
+        out << "\n";
+    }
+    return 1;
+}
+
+QIndividual* QPopulation::getIndividual(int index) const {
+    if (index < 0 || index >= size()) {
+        populationIndexError("getIndividual",
+                             "Index is out of population bounds (i = " + std::to_string(index) + ")");
+    }
+    return individuals[static_cast<std::size_t>(index)].get();
+}
+
+int QPopulation::deleteIndividual(int index) {
+    if (index < 0 || index >= size()) {
+        populationIndexError("deleteIndividual",
+                             "Index (" + std::to_string(index) + ") is out of population bounds");
+    }
+    individuals.erase(individuals.begin() + index);
+    return size();
+}
+
+int QPopulation::deleteIndividuals(int start, int count) {
+    if (start < 0 || start >= size()) {
+        populationIndexError("deleteIndividuals",
+                             "Index (" + std::to_string(start) + ") is out of population bounds");
+    }
+    // 64-bit end so that a huge count cannot wrap around; a negative count deletes nothing.
+    std::int64_t end = static_cast<std::int64_t>(start) + (count > 0 ? count : 0);
+    if (end > size()) end = size();
+    individuals.erase(individuals.begin() + start, individuals.begin() + static_cast<std::ptrdiff_t>(end));
+    return size();
+}
+
+int QPopulation::insertIndividual(const QIndividual& individual) {
+    individuals.insert(individuals.begin(), individual.clone());
+    return size();
+}
+
+int QPopulation::appendIndividual(const QIndividual& individual) {
+    individuals.push_back(individual.clone());
+    return size();
+}
+
+int QPopulation::clear() {
+    individuals.clear();
+    return 1;
+}
+
+// Once the running minimum is at or below the threshold the scan keeps its choice; starting
+// at 1e9 makes fitness values of 1e9 and above count as "no result".
+int QPopulation::getBestIndex(double threshold) const {
+    double minimum = 1e9;
+    int best = -1;
+    for (int i = 0; i < size(); ++i) {
+        const double fitness = individuals[static_cast<std::size_t>(i)]->fitness;
+        if (fitness < minimum && minimum > threshold) {
+            minimum = fitness;
+            best = i;
+        }
+    }
+    return best;
+}
+
+QIndividual* QPopulation::getBestIndividual(double threshold) const {
+    const int best = getBestIndex(threshold);
+    return best < 0 ? nullptr : individuals[static_cast<std::size_t>(best)].get();
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,141 @@
+// Real-coded encoding: QRCGene, QRCIndividual and QRCPopulation.
+#include "representation/real.h"
+
+#include <ostream>
+#include <string>
+
+#include "driver/fatal.h"
+
+namespace Valdrin {
+
+namespace {
+
+[[noreturn]] void geneIndexError(const char* header) {
+    fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
+}
+
+bool outsideGenes(int index, const std::vector<QRCGene>& genes) {
+    return index < 0 || static_cast<std::size_t>(index) >= genes.size();
+}
+
+}  // namespace
+
+// --- gene ---
+
+std::unique_ptr<QGene> QRCGene::clone() const { return std::make_unique<QRCGene>(*this); }
+
+bool QRCGene::equalsTo(const QGene& other) const {
+    return other.getEncoding() == kRealEncoding && static_cast<const QRCGene&>(other).value == value;
+}
+
+int QRCGene::assign(const QGene& other) {
+    if (other.getEncoding() != kRealEncoding) return 0;
+    value = static_cast<const QRCGene&>(other).value;
+    return 1;
+}
+
+// --- individual ---
+
+int QRCIndividual::initialize(int genesNumber) {
+    genes.resize(genesNumber > 0 ? static_cast<std::size_t>(genesNumber) : 0);
+    return 1;
+}
+
+int QRCIndividual::copy(const QIndividual& other) {
+    if (other.getEncoding() == kRealEncoding) {
+        *this = static_cast<const QRCIndividual&>(other);
+    } else {
+        QIndividual::operator=(other);
+    }
+    return 1;
+}
+
+std::unique_ptr<QIndividual> QRCIndividual::clone() const { return std::make_unique<QRCIndividual>(*this); }
+
+int QRCIndividual::decode(std::vector<double>& out) const {
+    out.resize(genes.size());
+    for (std::size_t i = 0; i < genes.size(); ++i) out[i] = genes[i].value;
+    return 1;
+}
+
+int QRCIndividual::decode(std::vector<int>& /*out*/) const { return 0; }
+
+int QRCIndividual::print(std::ostream& out) const {
+    out << "(" << fitness << ")\t";
+    for (const QRCGene& gene : genes) out << gene.value << " ";
+    return 1;
+}
+
+int QRCIndividual::addGene(const QGene& gene) {
+    QRCGene added;
+    added.assign(gene);
+    genes.push_back(added);
+    return getGenesNumber();
+}
+
+int QRCIndividual::deleteGene(int index) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::deleteGene] error:\n");
+    genes.erase(genes.begin() + index);
+    return getGenesNumber();
+}
+
+QGene* QRCIndividual::getGene(int index) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::getGene] error:\n");
+    return &genes[static_cast<std::size_t>(index)];
+}
+
+const QGene* QRCIndividual::getGene(int index) const {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::getGene] error:\n");
+    return &genes[static_cast<std::size_t>(index)];
+}
+
+int QRCIndividual::setGene(int index, const QGene& gene) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::setGene] error:\n");
+    genes[static_cast<std::size_t>(index)].assign(gene);
+    return 1;
+}
+
+int QRCIndividual::deleteGenes() {
+    genes.clear();
+    return 1;
+}
+
+// Exact comparison: a not-a-number gene equals nothing, not even itself.
+bool QRCIndividual::equalsTo(const QIndividual& other) const {
+    if (other.getEncoding() != kRealEncoding) return false;
+    const auto& otherGenes = static_cast<const QRCIndividual&>(other).genes;
+    if (otherGenes.size() != genes.size()) return false;
+    for (std::size_t i = 0; i < genes.size(); ++i) {
+        if (!(genes[i].value == otherGenes[i].value)) return false;
+    }
+    return true;
+}
+
+int QRCIndividual::setGeneValue(int index, double value) {
+    if (outsideGenes(index, genes)) geneIndexError("\n\nQRCIndividual::setGeneValue error:\n");
+    return genes[static_cast<std::size_t>(index)].setValue(value);
+}
+
+// --- population ---
+
+int QRCPopulation::createIndividuals(int count) {
+    individuals.clear();
+    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QRCIndividual>());
+    return 1;
+}
+
+std::unique_ptr<QPopulation> QRCPopulation::clone() const {
+    auto copy = std::make_unique<QRCPopulation>();
+    copy->individuals.reserve(individuals.size());
+    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
+    return copy;
+}
+
+int QRCPopulation::addNewIndividual() {
+    auto individual = std::make_unique<QRCIndividual>();
+    individual->setParameters(_params);
+    individuals.push_back(std::move(individual));
+    return size();
+}
+
+}  // namespace Valdrin

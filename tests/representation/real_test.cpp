@@ -1,0 +1,53 @@
+// Tests of the real-coded encoding: printing, readings and exact gene equality.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "representation/integer.h"
+#include "representation/real.h"
+
+namespace Valdrin {
+namespace {
+
+QRCIndividual individualOf(std::initializer_list<double> values) {
+    QRCIndividual individual;
+    for (double v : values) individual.addGene(QRCGene(v));
+    return individual;
+}
+
+TEST(RealIndividual, PrintsAndReadsOnlyAsReals) {
+    QRCIndividual individual = individualOf({1.5, -2});
+    individual.fitness = 0.25;
+    std::ostringstream out;
+    individual.print(out);
+    EXPECT_EQ(out.str(), "(0.25)\t1.5 -2 ");
+    std::vector<int> ints{7};
+    EXPECT_EQ(individual.decode(ints), 0);
+    EXPECT_EQ(ints, std::vector<int>{7});
+}
+
+TEST(RealIndividual, EqualityIsExact) {
+    QRCIndividual a = individualOf({0.1 + 0.2, 1});
+    QRCIndividual b = individualOf({0.3, 1});
+    EXPECT_FALSE(a.equalsTo(b));
+    b.setGeneValue(0, 0.1 + 0.2);
+    EXPECT_TRUE(a.equalsTo(b));
+    a.setGeneValue(1, std::nan(""));
+    EXPECT_FALSE(a.equalsTo(a));
+
+    QRCGene gene(2.5);
+    EXPECT_EQ(gene.assign(QIntegerGene(1)), 0);
+    EXPECT_EQ(gene.value, 2.5);
+}
+
+TEST(RealDeathTest, IndexErrorsEndTheProcess) {
+    QRCIndividual individual = individualOf({1});
+    EXPECT_EXIT(individual.setGeneValue(1, 0), ::testing::ExitedWithCode(0),
+                "^\n\nQRCIndividual::setGeneValue error:\n\tIndex is out of genes array bounds\n\n$");
+    EXPECT_EXIT(individual.setGene(-1, QRCGene(1)), ::testing::ExitedWithCode(0),
+                "\\[QRCIndividual::setGene\\] error:\n\tIndex is out of genes array bounds");
+}
+
+}  // namespace
+}  // namespace Valdrin

@@ -1,0 +1,57 @@
+// Tests of the string encoding: unsigned readings, printing and its own error messages.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "representation/integer.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+namespace {
+
+QStringIndividual individualOf(std::initializer_list<int> values) {
+    QStringIndividual individual;
+    for (int v : values) individual.addGene(QStringGene(v));
+    return individual;
+}
+
+TEST(StringReadings, SymbolsReadUnsignedAsRealsAndSignedAsIntegers) {
+    QStringIndividual individual = individualOf({3, -1});
+    std::vector<double> reals;
+    std::vector<int> ints;
+    individual.decode(reals);
+    EXPECT_EQ(individual.decode(ints), 1);
+    EXPECT_EQ(reals, (std::vector<double>{3.0, 4294967295.0}));
+    EXPECT_EQ(ints, (std::vector<int>{3, -1}));
+
+    individual.fitness = 1;
+    std::ostringstream out;
+    out << std::hex;
+    individual.print(out);
+    out << 255;
+    EXPECT_EQ(out.str(), "(1)\t3 4294967295 ff");
+}
+
+TEST(StringGene, EncodingMismatchesAreReported) {
+    QStringGene gene(5);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(gene.assign(QIntegerGene(8)), 0);
+    EXPECT_FALSE(gene.equalsTo(QIntegerGene(5)));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QStringGene::assign] error:\n\tEncoding mismatch! (encoding ID: 2)\n\n"
+              "\n\n[QStringGene::equalsTo] error:\n\tCan't compare genes with different encodings\n\n");
+    EXPECT_EQ(gene.value, 5);
+}
+
+TEST(StringDeathTest, IndexErrorsEndTheProcess) {
+    QStringIndividual individual = individualOf({1, 2});
+    EXPECT_EXIT(individual.setGene(5, QStringGene(1)), ::testing::ExitedWithCode(0),
+                "^\n\n\\[QStringIndividual::setGene\\] error:\n"
+                "\tIndex is out of genes array bounds \\(index = 5\\)\n\n$");
+    EXPECT_EXIT(individual.setGeneValue(-1, 0), ::testing::ExitedWithCode(0),
+                "^\n\nQStringIndividual::setGeneValue error:\n\tIndex is out of genes array bounds\n\n$");
+    EXPECT_EXIT(individual.deleteGene(2), ::testing::ExitedWithCode(0), "\\[QStringIndividual::deleteGene\\]");
+}
+
+}  // namespace
+}  // namespace Valdrin
