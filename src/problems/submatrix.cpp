@@ -1,0 +1,339 @@
+// The submatrix formation task: loading its data, the fitness of a row selection and its report.
+#include "problems/submatrix.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <fstream>
+#include <iostream>
+#include <system_error>
+#include <type_traits>
+
+namespace Valdrin {
+
+namespace {
+
+constexpr const char* kReadHeader = "\n\n[QSubmatrixTask::readDataFromFile] error:\n";
+constexpr const char* kSetDataHeader = "\n\n[QSubmatrixTask::setData] error:\n";
+constexpr const char* kEvaluateHeader = "\n\n[QSubmatrixTask::evaluatePopulation] error:\n";
+constexpr const char* kReportHeader = "\n\n[QSubmatrixTask::reportSolution] error:\n";
+
+// Reads whitespace-separated numbers and insists that every token is a number as a whole, so
+// that a stray letter or a truncated file is reported where it happens instead of silently
+// leaving the rest of the task at zero.
+class NumberReader {
+public:
+    NumberReader(std::istream& in, const std::string& fileName) : in_(in), fileName_(fileName) {}
+
+    template <typename Number>
+    Number read(const std::string& what) {
+        std::string token;
+        if (!(in_ >> token)) {
+            fatal(std::string(kReadHeader) + "\tCan't read " + what + ": " + fileName_ +
+                  " ends before it\n\n");
+        }
+        Number value{};
+        const char* first = token.data();
+        const char* last = token.data() + token.size();
+        if (token.size() > 1 && *first == '+' && first[1] != '-') ++first;
+        const auto [end, error] = std::from_chars(first, last, value);
+        bool valid = error == std::errc() && end == last;
+        if constexpr (std::is_floating_point_v<Number>) valid = valid && std::isfinite(value);
+        if (!valid) {
+            fatal(std::string(kReadHeader) + "\tCan't read " + what + " from " + fileName_ + " (found \"" +
+                  token + "\")\n\n");
+        }
+        return value;
+    }
+
+private:
+    std::istream& in_;
+    const std::string& fileName_;
+};
+
+std::string cellName(std::size_t row, std::size_t column) {
+    return "row " + std::to_string(row + 1) + ", column " + std::to_string(column + 1);
+}
+
+int countSet(const std::vector<int>& flags) {
+    int count = 0;
+    for (int flag : flags) count += flag == 1 ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+QSubmatrixTask::QSubmatrixTask() {
+    readDataFromFile("matrix.txt");
+    log_.open("submatrix.log", std::ios::out | std::ios::trunc);
+}
+
+int QSubmatrixTask::adjustParameters(QEAParameters* params) {
+    int length = 0;
+    if (params->permutation) {
+        params->arity = rowsNumber;
+        params->chromosomeLength = targetRows;
+        length = targetRows;
+    } else {
+        params->chromosomeLength = rowsNumber;
+        length = getRowsNumber();
+    }
+    params->mRate = 0.7 / length;
+    params->unitsRatio = static_cast<double>(targetRows) / rowsNumber;
+    return 1;
+}
+
+int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
+    std::ifstream in(fileName);
+    if (!in.is_open()) {
+        std::cerr << "[QSubmatrixTask::readDataFromFile] error:\n"
+                  << "\tCan't open input file (" << fileName << ") for reading\n";
+        fatal();
+    }
+    NumberReader reader(in, fileName);
+    const int rows = reader.read<int>("the number of rows");
+    if (rows < 1) {
+        fatal(std::string(kReadHeader) + "\tThe number of rows must be positive (" + fileName + " gives " +
+              std::to_string(rows) + ")\n\n");
+    }
+    const int columns = reader.read<int>("the number of columns");
+    if (columns < 1) {
+        fatal(std::string(kReadHeader) + "\tThe number of columns must be positive (" + fileName +
+              " gives " + std::to_string(columns) + ")\n\n");
+    }
+
+    // Rows grow as values arrive, so an absurd size in a short file ends in a message about the
+    // first missing value rather than in an attempt to reserve memory for it.
+    std::vector<std::vector<int>> cells;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(rows); ++i) {
+        std::vector<int> row;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(columns); ++j) {
+            const int value = reader.read<int>("the matrix value in " + cellName(i, j));
+            if (value != 0 && value != 1) {
+                fatal(std::string(kReadHeader) + "\tThe matrix value in " + cellName(i, j) + " of " + fileName +
+                      " is " + std::to_string(value) + "; only 0 and 1 are allowed\n\n");
+            }
+            row.push_back(value);
+        }
+        cells.push_back(std::move(row));
+    }
+    std::vector<double> weights, costs, harms;
+    const auto readColumnValues = [&](std::vector<double>& values, const char* what) {
+        for (int j = 0; j < columns; ++j) {
+            values.push_back(reader.read<double>(std::string("the ") + what + " of column " + std::to_string(j + 1)));
+        }
+    };
+    readColumnValues(weights, "weight");
+    readColumnValues(costs, "cost");
+    readColumnValues(harms, "harm");
+    const int target = reader.read<int>("the target number of rows");
+    if (target < 1 || target > rows) {
+        fatal(std::string(kReadHeader) + "\tThe target number of rows must lie between 1 and " +
+              std::to_string(rows) + " (" + fileName + " gives " + std::to_string(target) + ")\n\n");
+    }
+
+    rowsNumber = rows;
+    columnsNumber = columns;
+    matrix = std::move(cells);
+    columnWeights = std::move(weights);
+    columnCosts = std::move(costs);
+    columnHarms = std::move(harms);
+    targetRows = target;
+    computeDerivedValues();
+    return 1;
+}
+
+int QSubmatrixTask::setData(const std::vector<std::vector<int>>& rows,
+                            const std::vector<std::vector<double>>& data) {
+    if (rows.empty()) return 0;
+    const std::size_t columns = rows.front().size();
+    const auto reject = [](const std::string& text) {
+        std::cerr << kSetDataHeader << '\t' << text << "\n\n";
+        return 0;
+    };
+    if (columns == 0) return reject("The first row of the matrix is empty");
+    if (data.size() < 4 || data[0].size() < columns || data[1].size() < columns || data[2].size() < columns ||
+        data[3].empty()) {
+        return reject("Expected the weights, costs and harms of " + std::to_string(columns) +
+                      " columns, then the target number of rows");
+    }
+    // Rows are taken with the first row's length: longer rows are cut, shorter ones padded with 0.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (std::size_t j = 0; j < columns && j < rows[i].size(); ++j) {
+            const int value = rows[i][j];
+            if (value != 0 && value != 1) {
+                return reject("The matrix value in " + cellName(i, j) + " is " + std::to_string(value) +
+                              "; only 0 and 1 are allowed");
+            }
+        }
+    }
+    const double target = data[3][0];
+    if (!(target >= 1.0 && target < static_cast<double>(rows.size()) + 1.0)) {
+        return reject("The target number of rows must lie between 1 and " + std::to_string(rows.size()));
+    }
+
+    rowsNumber = static_cast<int>(rows.size());
+    columnsNumber = static_cast<int>(columns);
+    matrix.assign(rows.size(), std::vector<int>(columns, 0));
+    log_ << "The submatrix formation task (construction of subset of the irredundant diagostic tests):\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (std::size_t j = 0; j < columns && j < rows[i].size(); ++j) matrix[i][j] = rows[i][j];
+        for (int value : matrix[i]) log_ << value << " ";
+        log_ << "\n";
+    }
+    log_ << "\n";
+    log_.flush();
+    columnWeights.assign(data[0].begin(), data[0].begin() + static_cast<std::ptrdiff_t>(columns));
+    columnCosts.assign(data[1].begin(), data[1].begin() + static_cast<std::ptrdiff_t>(columns));
+    columnHarms.assign(data[2].begin(), data[2].begin() + static_cast<std::ptrdiff_t>(columns));
+    targetRows = static_cast<int>(target);
+    computeDerivedValues();
+    return 1;
+}
+
+void QSubmatrixTask::computeDerivedValues() {
+    const std::size_t rows = matrix.size();
+    rowWeights.assign(rows, 0.0);
+    rowCosts.assign(rows, 0.0);
+    rowHarms.assign(rows, 0.0);
+    for (std::size_t i = 0; i < rows; ++i) {
+        for (std::size_t j = 0; j < matrix[i].size(); ++j) {
+            rowWeights[i] += matrix[i][j] * columnWeights[j];
+            rowCosts[i] += matrix[i][j] * columnCosts[j];
+            rowHarms[i] += matrix[i][j] * columnHarms[j];
+        }
+    }
+    totalWeight = 0.0;
+    totalCost = 0.0;
+    totalHarm = 0.0;
+    for (std::size_t i = 0; i < rows; ++i) {
+        totalWeight += rowWeights[i];
+        totalCost += rowCosts[i];
+        totalHarm += rowHarms[i];
+    }
+}
+
+void QSubmatrixTask::collectSelectedRows(const char* header) {
+    selected_.clear();
+    if (_params != nullptr && _params->permutation) {
+        for (std::size_t p = 0; p < decoded_.size(); ++p) {
+            const int row = decoded_[p];
+            if (row < 0 || row >= rowsNumber) {
+                fatal(std::string(header) + "\tGene " + std::to_string(p) + " names row " + std::to_string(row) +
+                      ", outside the matrix (rows 0 to " + std::to_string(rowsNumber - 1) + ")\n\n");
+            }
+            selected_.push_back(row);
+        }
+        return;
+    }
+    if (decoded_.size() > static_cast<std::size_t>(rowsNumber)) {
+        fatal(std::string(header) + "\tThe mask holds " + std::to_string(decoded_.size()) +
+              " genes but the matrix has " + std::to_string(rowsNumber) + " rows\n\n");
+    }
+    for (std::size_t i = 0; i < decoded_.size(); ++i) {
+        if (decoded_[i] == 1) selected_.push_back(static_cast<int>(i));
+    }
+}
+
+int QSubmatrixTask::evaluateIndividual(QIndividual& individual) {
+    if (individual.decode(decoded_) == 0) {
+        std::cerr << kEvaluateHeader << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
+                  << individual.getEncoding() << ")\n\n";
+        return 0;
+    }
+    collectSelectedRows(kEvaluateHeader);
+    const auto columns = static_cast<std::size_t>(columnsNumber);
+    commonColumns_.assign(columns, 1);
+    coveredColumns_.assign(columns, 0);
+    double weight = 0.0;
+    double cost = 0.0;
+    double harm = 0.0;
+    for (int row : selected_) {
+        const std::vector<int>& cells = matrix[static_cast<std::size_t>(row)];
+        for (std::size_t j = 0; j < columns; ++j) {
+            commonColumns_[j] &= cells[j];
+            coveredColumns_[j] |= cells[j];
+        }
+        weight += rowWeights[static_cast<std::size_t>(row)];
+        cost += rowCosts[static_cast<std::size_t>(row)];
+        harm += rowHarms[static_cast<std::size_t>(row)];
+    }
+    const int common = countSet(commonColumns_);
+    const int covered = countSet(coveredColumns_);
+    // In the list form every position names a row, repeats included; in the mask form only
+    // the genes equal to 1 select.
+    const long long selectedCount = static_cast<long long>(selected_.size());
+    const long long surplus = selectedCount - targetRows;
+
+    const double f = static_cast<double>(columnsNumber);
+    double fitness = (f - common) * 40 / f;
+    fitness += static_cast<double>(100 * surplus * surplus);
+    fitness += covered * 30 / f;
+    // Without weight or cost data the share of it is 0 / 0; such a term is left out.
+    const double weightFactor = totalHarm != 0.0 ? 15.0 : 20.0;
+    if (totalWeight != 0.0) fitness += (totalWeight - weight) * weightFactor / totalWeight;
+    if (totalCost != 0.0) fitness += cost / totalCost * 10;
+    if (totalHarm != 0.0) fitness += harm / totalHarm * 5;
+
+    individual.fitness = fitness;
+    individual.fitnessComponents.clear();
+    return 1;
+}
+
+int QSubmatrixTask::printName(std::ostream& out) const {
+    out << "Submatrix problem\n";
+    return 1;
+}
+
+int QSubmatrixTask::reportSolution(const QIndividual& individual) {
+    if (individual.decode(decoded_) == 0) return 1;
+    collectSelectedRows(kReportHeader);
+    const auto columns = static_cast<std::size_t>(columnsNumber);
+
+    log_ << "\n\nCurrent solution:\n" << "---------------------\n";
+    double weight = 0.0;
+    double cost = 0.0;
+    double harm = 0.0;
+    commonColumns_.assign(columns, 1);
+    coveredColumns_.assign(columns, 0);
+    std::vector<int> featureCounts(columns, 0);
+    for (int row : selected_) {
+        const auto r = static_cast<std::size_t>(row);
+        log_ << row << ":\t";
+        for (int value : matrix[r]) log_ << value << " ";
+        log_ << "\n";
+        weight += rowWeights[r];
+        cost += rowCosts[r];
+        harm += rowHarms[r];
+        for (std::size_t j = 0; j < columns; ++j) {
+            commonColumns_[j] &= matrix[r][j];
+            coveredColumns_[j] |= matrix[r][j];
+            featureCounts[j] += matrix[r][j] == 1 ? 1 : 0;
+        }
+    }
+    const int listed = static_cast<int>(selected_.size());
+    log_ << "\nNumber of rows: " << listed << "\n";
+    log_ << "Total columns:\t" << countSet(coveredColumns_) << "\n";
+    log_ << "Common columns:\t" << countSet(commonColumns_) << "\n";
+    log_ << "\nFeatures count distribution:\n";
+    for (std::size_t j = 0; j < columns; ++j) {
+        if (featureCounts[j] != 0) log_ << j + 1 << ":\t" << featureCounts[j] << "\n";
+    }
+    log_ << "\nTotal weight | cost | harm:\t" << weight << "\t" << cost << "\t" << harm << "\n";
+
+    // For comparison: the same number of rows taken from the top of the matrix.
+    double firstWeight = 0.0;
+    double firstCost = 0.0;
+    double firstHarm = 0.0;
+    for (int i = 0; i < listed && i < rowsNumber; ++i) {
+        firstWeight += rowWeights[static_cast<std::size_t>(i)];
+        firstCost += rowCosts[static_cast<std::size_t>(i)];
+        firstHarm += rowHarms[static_cast<std::size_t>(i)];
+    }
+    log_ << "\nTotal weight | cost | harm for the first " << listed << " rows:\t" << firstWeight << "\t" << firstCost
+         << "\t" << firstHarm << "\n";
+    log_.flush();
+    return 1;
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,193 @@
+// Tests of the benchmark problems: values at known points, decoding failures and the random draw.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <sstream>
+
+#include "driver/random.h"
+#include "problems/benchmarks.h"
+#include "representation/integer.h"
+#include "representation/real.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+template <class Individual, class Gene, class Value>
+Individual make(QEAParameters& params, std::initializer_list<Value> values) {
+    Individual individual;
+    individual._params = &params;
+    for (Value v : values) individual.addGene(Gene(v));
+    return individual;
+}
+auto reals = make<QRCIndividual, QRCGene, double>;
+auto integers = make<QIntegerIndividual, QIntegerGene, int>;
+auto symbols = make<QStringIndividual, QStringGene, int>;
+
+double evaluate(QProblem& problem, QIndividual&& individual) {
+    individual.fitnessComponents = {1.0, 2.0};
+    EXPECT_EQ(problem.evaluateIndividual(individual), 1);
+    EXPECT_TRUE(individual.fitnessComponents.empty());
+    return individual.fitness;
+}
+
+TEST(Benchmarks, NamesAndParameterOverrides) {
+    const std::pair<std::unique_ptr<QProblem>, const char*> problems[] = {
+        {std::make_unique<QSphereFunction>(), "Sphere function\n"},
+        {std::make_unique<QRastriginFunction>(), "Rastrigin's function\n"},
+        {std::make_unique<QSchwefelFunction>(), "Schwefel's function\n"},
+        {std::make_unique<QRosenbrockFunction>(), "Rosenbrock's function\n"},
+        {std::make_unique<QOneMaxProblem>(), "Onemax problem\n"},
+        {std::make_unique<QDeceptiveProblem>(), "4-ugly deceptive problem\n"},
+        {std::make_unique<QPointlessProblem>(), "Pointless problem\n"},
+        {std::make_unique<QMixingTimeResearch>(), "Mixing-time research\n"},
+    };
+    for (const auto& [problem, name] : problems) {
+        std::ostringstream out;
+        EXPECT_EQ(problem->printName(out), 1);
+        EXPECT_EQ(out.str(), name);
+    }
+
+    QEAParameters bits;
+    QOneMaxProblem().adjustParameters(&bits);
+    EXPECT_EQ(bits.geneSize, 1);
+    EXPECT_EQ(bits.geneOffset, 0.0);
+    EXPECT_EQ(bits.genePrecision, 1.0);
+    QDeceptiveProblem().adjustParameters(&bits);
+    EXPECT_EQ(bits.geneSize, 4);
+    QEAParameters mixing;
+    mixing.arity = 7;
+    QMixingTimeResearch().adjustParameters(&mixing);
+    EXPECT_EQ(mixing.geneSize + mixing.chromosomeLength + mixing.populationSize, 21);
+    EXPECT_EQ(mixing.genePrecision, 1.0);
+}
+
+TEST(Benchmarks, NumericFunctionsAtKnownPoints) {
+    QEAParameters params;
+    params.chromosomeLength = 3;
+    QSphereFunction sphere;
+    QRastriginFunction rastrigin;
+    QSchwefelFunction schwefel;
+    QRosenbrockFunction rosenbrock;
+    for (QProblem* problem : std::initializer_list<QProblem*>{&sphere, &rastrigin, &schwefel, &rosenbrock}) {
+        problem->setParameters(&params);
+    }
+    EXPECT_EQ(evaluate(sphere, reals(params, {0.0, 0.0, 0.0})), 0.0);
+    EXPECT_EQ(evaluate(rastrigin, reals(params, {0.0, 0.0, 0.0})), 0.0);
+    // n comes from the record: the fourth gene is not read.
+    EXPECT_EQ(evaluate(sphere, reals(params, {1.0, -2.0, 3.0, 100.0})), 14.0);
+    EXPECT_NEAR(evaluate(rastrigin, reals(params, {1.0, -2.0, 3.0})), 14.0, 1e-9);
+    EXPECT_NEAR(evaluate(schwefel, reals(params, {420.9687, 420.9687, 420.9687})), 0.0, 1e-3);
+    EXPECT_EQ(evaluate(rosenbrock, reals(params, {1.0, 1.0, 1.0})), 0.0);
+    EXPECT_EQ(evaluate(rosenbrock, reals(params, {0.0, 1.0, 1.0})), 101.0);  // 100 (1 - 0)^2 + 1, then 0
+    params.chromosomeLength = 1;
+    EXPECT_EQ(evaluate(rosenbrock, reals(params, {-3.5})), 0.0);
+}
+
+TEST(Benchmarks, OneMaxAndDeceptive) {
+    QEAParameters params;
+    QOneMaxProblem onemax;
+    onemax.adjustParameters(&params);
+    onemax.setParameters(&params);
+    params.chromosomeLength = 5;
+    EXPECT_EQ(evaluate(onemax, integers(params, {1, 1, 1, 1, 1})), 0.0);
+    EXPECT_EQ(evaluate(onemax, integers(params, {0, 0, 0, 0, 0})), 5.0);
+    EXPECT_EQ(evaluate(onemax, integers(params, {1, 0, 1, 1, 0})), 2.0);
+
+    QDeceptiveProblem deceptive;
+    deceptive.adjustParameters(&params);
+    deceptive.setParameters(&params);
+    params.chromosomeLength = 4;
+    EXPECT_EQ(evaluate(deceptive, integers(params, {15, 15, 15, 15})), 0.0);
+    EXPECT_EQ(evaluate(deceptive, integers(params, {0, 0, 0, 0})), 2.0 * 4);
+    // Positions 0 .. 3L-1 set and 3L .. 4L-1 clear: every block has u = 7, the worst score.
+    EXPECT_EQ(evaluate(deceptive, integers(params, {15, 15, 15, 0})), 30.0 * 4);
+    // Bit 0 of every gene forms block 0 alone (positions 0, L, 2L, 3L): 30 - 30 plus 3 x (30 - 28).
+    EXPECT_EQ(evaluate(deceptive, integers(params, {1, 1, 1, 1})), 6.0);
+}
+
+TEST(Benchmarks, MixingTimeCountsSymbols) {
+    QEAParameters params;
+    params.arity = 3;
+    QMixingTimeResearch mixing;
+    mixing.adjustParameters(&params);
+    mixing.setParameters(&params);
+    EXPECT_DOUBLE_EQ(evaluate(mixing, symbols(params, {0, 0, 2})), 2.0 / 3);
+    EXPECT_EQ(evaluate(mixing, symbols(params, {2, 0, 1})), 0.0);
+    // Symbols outside the alphabet count for none of its symbols: counts (1, 0, 0).
+    EXPECT_DOUBLE_EQ(evaluate(mixing, symbols(params, {0, 5, -1})), 2.0 / 3);
+}
+
+TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
+    QEAParameters params;
+    params.chromosomeLength = 2;
+    QOneMaxProblem onemax;
+    onemax.adjustParameters(&params);
+    onemax.setParameters(&params);
+    params.genePrecision = 0.5;  // changed after the overrides: no integer reading any more
+
+    QIntegerIndividual coded = integers(params, {1, 0});
+    coded.fitness = 7.5;
+    const std::string message =
+        "\n\n[QOneMaxProblem::evaluatePopulation] error:\n"
+        "\tIncorrect encoding type or encoding parameters! (encoding ID = 2)\n\n";
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(onemax.evaluateIndividual(coded), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), message);
+    EXPECT_EQ(coded.fitness, 7.5);
+
+    // The population loop reports every failing individual and still succeeds.
+    QIntegerPopulation population;
+    population.appendIndividual(coded);
+    population.appendIndividual(coded);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(onemax.evaluatePopulation(population), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), message + message);
+
+    // Mixing-time refuses a population of another encoding without evaluating it.
+    QMixingTimeResearch mixing;
+    mixing.setParameters(&params);
+    population.getIndividual(0)->fitness = 3.0;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(mixing.evaluatePopulation(population), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QMixingTimeResearch::evaluatePopulation] error:\n"
+              "\tIncorrect encoding type! (encoding ID = 2)\n\n");
+    EXPECT_EQ(population.getIndividual(0)->fitness, 3.0);
+}
+
+TEST(Benchmarks, PointlessDrawsOneUniformPerEvaluation) {
+    QEAParameters params;
+    QPointlessProblem pointless;
+    pointless.setParameters(&params);
+    testing::seedForTest(12345);
+    const double first = evaluate(pointless, symbols(params, {1, 2}));
+    const double second = evaluate(pointless, symbols(params, {1, 2}));
+    const double next = uniform();
+    testing::seedForTest(12345);
+    EXPECT_EQ(first, uniform());
+    EXPECT_EQ(second, uniform());
+    EXPECT_EQ(next, uniform());
+    EXPECT_NE(first, second);
+}
+
+TEST(BenchmarksDeathTest, ChromosomeShorterThanRecordStops) {
+    QEAParameters params;
+    params.chromosomeLength = 4;
+    QSphereFunction sphere;
+    sphere.setParameters(&params);
+    QRCIndividual shortOne = reals(params, {1.0, 2.0});
+    EXPECT_EXIT(sphere.evaluateIndividual(shortOne), ::testing::ExitedWithCode(0),
+                "QSphereFunction::evaluatePopulation. error:\n\tThe chromosome holds 2 genes, fewer than the "
+                "chromosome length .4.");
+    params.arity = 0;
+    QMixingTimeResearch mixing;
+    mixing.setParameters(&params);
+    QStringIndividual three = symbols(params, {0, 1, 2});
+    EXPECT_EXIT(mixing.evaluateIndividual(three), ::testing::ExitedWithCode(0), "at least one symbol .arity = 0.");
+}
+
+}  // namespace
+}  // namespace Valdrin

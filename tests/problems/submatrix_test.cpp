@@ -1,0 +1,206 @@
+// Tests of the submatrix task: loading, parameter overrides, both fitness forms, the report and
+// the reactions to faulty data.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <sstream>
+
+#include "problems/submatrix.h"
+#include "representation/integer.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+using testing::readFile;
+using testing::writeFile;
+
+// Four tests over three features. Row weights 3, 3, 5, 4 (total 15); every row costs 2
+// (total 8); row harms 1, 1, 1.5, 1.5 (total 5). Target 2.
+const char* const kMatrix = "4 3\n1 1 0\n1 1 0\n0 1 1\n1 0 1\n1 2 3\n1 1 1\n0.5 0.5 1\n2\n";
+
+template <class Individual, class Gene>
+Individual make(QEAParameters& params, std::initializer_list<int> values) {
+    Individual individual;
+    individual._params = &params;
+    for (int v : values) individual.addGene(Gene(v));
+    return individual;
+}
+// A mask over the rows as the genetic algorithm builds it (one-bit integer genes), and a list.
+auto maskOf = make<QIntegerIndividual, QIntegerGene>;
+auto listOf = make<QStringIndividual, QStringGene>;
+
+class SubmatrixTest : public ::testing::Test {
+protected:
+    SubmatrixTest() {
+        mask.geneSize = 1;
+        mask.geneOffset = 0.0;
+        mask.genePrecision = 1.0;
+        list.permutation = true;
+        task.setParameters(&mask);
+    }
+    double fitnessOf(QIndividual&& individual) {
+        individual.fitnessComponents = {1.0};
+        EXPECT_EQ(task.evaluateIndividual(individual), 1);
+        EXPECT_TRUE(individual.fitnessComponents.empty());
+        return individual.fitness;
+    }
+
+    testing::ScratchDir scratch;
+    bool written = (writeFile("matrix.txt", kMatrix), true);
+    QSubmatrixTask task;
+    QEAParameters mask;
+    QEAParameters list;
+};
+
+TEST_F(SubmatrixTest, LoadsFileAndAdjustsParameters) {
+    EXPECT_EQ(task.getRowsNumber(), 4);
+    EXPECT_EQ(task.columnsNumber, 3);
+    EXPECT_EQ(task.targetRows, 2);
+    EXPECT_EQ(task.rowWeights, (std::vector<double>{3, 3, 5, 4}));
+    EXPECT_EQ(task.rowHarms, (std::vector<double>{1, 1, 1.5, 1.5}));
+    EXPECT_EQ(task.totalCost, 8.0);
+    EXPECT_TRUE(testing::fileExists("submatrix.log"));
+    std::ostringstream name;
+    task.printName(name);
+    EXPECT_EQ(name.str(), "Submatrix problem\n");
+
+    EXPECT_EQ(task.adjustParameters(&mask), 1);
+    EXPECT_EQ(mask.chromosomeLength, 4);
+    EXPECT_DOUBLE_EQ(mask.mRate, 0.7 / 4);
+    EXPECT_DOUBLE_EQ(mask.unitsRatio, 0.5);
+    task.adjustParameters(&list);
+    EXPECT_EQ(list.arity, 4);
+    EXPECT_EQ(list.chromosomeLength, 2);
+    EXPECT_DOUBLE_EQ(list.mRate, 0.7 / 2);
+}
+
+TEST_F(SubmatrixTest, FitnessOfMaskAndListForms) {
+    // No row: every column stays common, none is covered, the target is missed by 2.
+    EXPECT_EQ(fitnessOf(maskOf(mask, {0, 0, 0, 0})), 100 * 4 + 15.0);
+    // Rows 0 and 1 share the pattern 1 1 0: common = covered = 2, weight 6, cost 4, harm 2.
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 0})), 40.0 / 3 + 20 + 9 + 5 + 2);
+    // Rows 1 and 2 share one feature and cover all three; values other than 1 select nothing.
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {2, 1, 1})), 80.0 / 3 + 30 + 7 + 5 + 2.5);
+    // Three rows miss the target by one.
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 1, 0})), 80.0 / 3 + 100 + 30 + 4 + 7.5 + 3.5);
+
+    task.setParameters(&list);
+    EXPECT_DOUBLE_EQ(fitnessOf(listOf(list, {1, 0})), 40.0 / 3 + 20 + 9 + 5 + 2);
+    // A repeated row counts twice; the list always holds targetRows entries.
+    EXPECT_DOUBLE_EQ(fitnessOf(listOf(list, {2, 2})), 40.0 / 3 + 20 + 5 + 5 + 3);
+
+    // Without harm data the weight share counts 20 instead of 15; without weights and costs
+    // their shares are left out instead of becoming 0 / 0.
+    task.setParameters(&mask);
+    const std::vector<std::vector<int>> rows = {{1, 1, 0}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    ASSERT_EQ(task.setData(rows, {{1, 2, 3}, {1, 1, 1}, {0, 0, 0}, {2}}), 1);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {0, 0, 0, 0})), 100 * 4 + 20.0);
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 0})), 40.0 / 3 + 20 + 12 + 5);
+    ASSERT_EQ(task.setData(rows, {{0, 0, 0}, {0, 0, 0}, {0.5, 0.5, 1}, {2.9}}), 1);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {0, 0, 0, 0})), 400.0);
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 0})), 40.0 / 3 + 20 + 2);
+}
+
+TEST_F(SubmatrixTest, DecodingFailureLeavesFitnessAndReport) {
+    mask.genePrecision = 0.01;  // the integer reading is refused
+    QIntegerIndividual coded = maskOf(mask, {1, 0, 0, 1});
+    coded.fitness = 4.25;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(task.evaluateIndividual(coded), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QSubmatrixTask::evaluatePopulation] error:\n"
+              "\tIncorrect encoding type or encoding parameters! (encoding ID = 2)\n\n");
+    EXPECT_EQ(coded.fitness, 4.25);
+    EXPECT_EQ(task.reportSolution(coded), 1);
+    EXPECT_EQ(readFile("submatrix.log"), "");
+}
+
+TEST_F(SubmatrixTest, ReportListsRowsAndTotals) {
+    EXPECT_EQ(task.reportSolution(maskOf(mask, {0, 1, 1, 0})), 1);
+    const std::string maskReport =
+        "\n\nCurrent solution:\n---------------------\n"
+        "1:\t1 1 0 \n2:\t0 1 1 \n"
+        "\nNumber of rows: 2\nTotal columns:\t3\nCommon columns:\t1\n"
+        "\nFeatures count distribution:\n1:\t1\n2:\t2\n3:\t1\n"
+        "\nTotal weight | cost | harm:\t8\t4\t2.5\n"
+        "\nTotal weight | cost | harm for the first 2 rows:\t6\t4\t2\n";
+    EXPECT_EQ(readFile("submatrix.log"), maskReport);
+
+    // A list is reported by the rows it names, in its own order.
+    task.setParameters(&list);
+    task.reportSolution(listOf(list, {3, 0}));
+    const std::string listStart = "\n\nCurrent solution:\n---------------------\n3:\t1 0 1 \n0:\t1 1 0 \n";
+    EXPECT_EQ(readFile("submatrix.log").substr(maskReport.size(), listStart.size()), listStart);
+}
+
+TEST_F(SubmatrixTest, SetDataLogsMatrixAndRejectsUnusableData) {
+    EXPECT_EQ(task.setData({}, {}), 0);
+    // Rows take the first row's length: a longer row is cut, a shorter one padded with 0.
+    ASSERT_EQ(task.setData({{1, 0}, {1, 1, 1}, {0}}, {{2, 4, 9}, {1, 3}, {0, 1}, {1.0}}), 1);
+    EXPECT_EQ(task.matrix, (std::vector<std::vector<int>>{{1, 0}, {1, 1}, {0, 0}}));
+    EXPECT_EQ(task.rowWeights, (std::vector<double>{2, 6, 0}));
+    EXPECT_EQ(task.totalCost, 5.0);
+    const std::string logged =
+        "The submatrix formation task (construction of subset of the irredundant diagostic tests):\n"
+        "1 0 \n1 1 \n0 0 \n\n";
+    EXPECT_EQ(readFile("submatrix.log"), logged);
+
+    const std::vector<std::vector<double>> columns = {{1, 1}, {1, 1}, {1, 1}, {1}};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(task.setData({{}, {1}}, columns), 0);
+    EXPECT_EQ(task.setData({{1, 0}, {0, 3}}, columns), 0);
+    EXPECT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1, 1}, {3}}), 0);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("\n\n[QSubmatrixTask::setData] error:\n\tThe matrix value in row 2, column 2 is 3; only 0 and 1 are allowed\n\n"),
+              std::string::npos);
+    EXPECT_NE(errors.find("\tThe target number of rows must lie between 1 and 2\n\n"), std::string::npos);
+    EXPECT_EQ(task.getRowsNumber(), 3);
+    EXPECT_EQ(readFile("submatrix.log"), logged);
+}
+
+using SubmatrixDeathTest = SubmatrixTest;
+
+TEST_F(SubmatrixDeathTest, GenesOutsideTheMatrixStop) {
+    task.setParameters(&list);
+    QStringIndividual beyond = listOf(list, {1, 4});
+    EXPECT_EXIT(task.evaluateIndividual(beyond), ::testing::ExitedWithCode(0),
+                "QSubmatrixTask::evaluatePopulation. error:\n\tGene 1 names row 4, outside the matrix .rows 0 to 3.");
+    EXPECT_EXIT(task.reportSolution(listOf(list, {-1, 0})), ::testing::ExitedWithCode(0),
+                "QSubmatrixTask::reportSolution. error:\n\tGene 0 names row -1");
+    task.setParameters(&mask);
+    QIntegerIndividual longMask = maskOf(mask, {0, 0, 0, 0, 1});
+    EXPECT_EXIT(task.evaluateIndividual(longMask), ::testing::ExitedWithCode(0),
+                "The mask holds 5 genes but the matrix has 4 rows");
+}
+
+TEST_F(SubmatrixDeathTest, FaultyDataFilesStop) {
+    std::remove("matrix.txt");
+    EXPECT_EXIT(QSubmatrixTask(), ::testing::ExitedWithCode(0),
+                "^\\[QSubmatrixTask::readDataFromFile\\] error:\n\tCan't open input file \\(matrix.txt\\) for "
+                "reading\n$");
+
+    const std::pair<const char*, const char*> faulty[] = {
+        {"4 3\n1 1 0\n1 1 0\n0 1 1\n1 0 1\n1 2 3\n1 1 1\n0.5 0.5\n",
+         "Can't read the harm of column 3: matrix.txt ends before it"},
+        {"2 2\n1 0\nx 1\n", "Can't read the matrix value in row 2, column 1 from matrix.txt .found \"x\"."},
+        {"2 2\n1 0\n0 2\n", "The matrix value in row 2, column 2 of matrix.txt is 2; only 0 and 1 are allowed"},
+        {"-3 2\n", "The number of rows must be positive .matrix.txt gives -3."},
+        {"1000000000 1000000000\n1 0\n", "Can't read the matrix value in row 1, column 3: matrix.txt ends"},
+        {"2 2\n1 0\n0 1\n1 1\n1 1\n1 1\n3\n", "target number of rows must lie between 1 and 2 .matrix.txt gives 3."},
+    };
+    for (const auto& [text, message] : faulty) {
+        writeFile("matrix.txt", text);
+        EXPECT_EXIT(QSubmatrixTask(), ::testing::ExitedWithCode(0), message) << text;
+    }
+
+    // A leading plus sign and text after the last value are accepted.
+    writeFile("matrix.txt", "+2 2\n1 0\n0 1\n1 +2.5\n1 1\n0 0\n1\nnotes that are never read\n");
+    QSubmatrixTask accepted;
+    EXPECT_EQ(accepted.totalWeight, 3.5);
+}
+
+}  // namespace
+}  // namespace Valdrin
