@@ -1,0 +1,85 @@
+// QRunSummary: copying with owned individuals, clearing between runs, and the processor clock.
+#include "statistics/run_summary.h"
+
+#include <ctime>
+
+namespace Valdrin {
+
+namespace {
+std::unique_ptr<QIndividual> cloneOrNone(const std::unique_ptr<QIndividual>& individual) {
+    return individual ? individual->clone() : nullptr;
+}
+}  // namespace
+
+long processorClock() {
+    // Widened first: clock ticks times 1000 may not fit the tick type on every platform.
+    return static_cast<long>(static_cast<long long>(std::clock()) * 1000LL /
+                             static_cast<long long>(CLOCKS_PER_SEC));
+}
+
+QRunSummary::QRunSummary(const QRunSummary& other)
+    : generationsDone(other.generationsDone),
+      evaluationsCount(other.evaluationsCount),
+      meanFitness(other.meanFitness),
+      fitnessVariance(other.fitnessVariance),
+      bestFitness(other.bestFitness),
+      worstFitness(other.worstFitness),
+      populationSizes(other.populationSizes),
+      startClock(other.startClock),
+      endClock(other.endClock),
+      hitClock(other.hitClock),
+      duration(other.duration),
+      timeToSolution(other.timeToSolution),
+      evaluationsToSolution(other.evaluationsToSolution),
+      generationOfSolution(other.generationOfSolution),
+      convergenceGeneration(other.convergenceGeneration),
+      bestIndividual(cloneOrNone(other.bestIndividual)),
+      solutionIndividual(cloneOrNone(other.solutionIndividual)) {}
+
+QRunSummary& QRunSummary::operator=(const QRunSummary& other) {
+    // Destroying the target's individuals first would destroy the source on self-assignment.
+    if (this == &other) return *this;
+    bestIndividual.reset();
+    solutionIndividual.reset();
+    generationsDone = other.generationsDone;
+    evaluationsCount = other.evaluationsCount;
+    meanFitness = other.meanFitness;
+    fitnessVariance = other.fitnessVariance;
+    bestFitness = other.bestFitness;
+    worstFitness = other.worstFitness;
+    populationSizes = other.populationSizes;
+    startClock = other.startClock;
+    endClock = other.endClock;
+    hitClock = other.hitClock;
+    duration = other.duration;
+    timeToSolution = other.timeToSolution;
+    evaluationsToSolution = other.evaluationsToSolution;
+    generationOfSolution = other.generationOfSolution;
+    convergenceGeneration = other.convergenceGeneration;
+    bestIndividual = cloneOrNone(other.bestIndividual);
+    solutionIndividual = cloneOrNone(other.solutionIndividual);
+    return *this;
+}
+
+int QRunSummary::clear() {
+    generationsDone = 0;
+    evaluationsCount = 0;
+    startClock = 0;
+    endClock = 0;
+    hitClock = 0;
+    duration = 0.0;
+    timeToSolution = 0.0;
+    evaluationsToSolution = 0;
+    generationOfSolution = 0;
+    convergenceGeneration = 0;
+    meanFitness.clear();
+    fitnessVariance.clear();
+    bestFitness.clear();
+    worstFitness.clear();
+    populationSizes.clear();
+    bestIndividual.reset();
+    solutionIndividual.reset();
+    return 1;
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,104 @@
+// Tests of the run record: owned individuals through copies and clearing, and the clock unit.
+#include "statistics/run_summary.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <tuple>
+
+#include "representation/integer.h"
+
+namespace Valdrin {
+namespace {
+
+std::unique_ptr<QIndividual> individualWithFitness(double fitness) {
+    auto individual = std::make_unique<QIntegerIndividual>();
+    individual->fitness = fitness;
+    return individual;
+}
+
+QRunSummary filledRecord() {
+    QRunSummary record;
+    record.generationsDone = 3;
+    record.evaluationsCount = 150;
+    record.meanFitness = {3.0, 2.0, 1.0};
+    record.fitnessVariance = {0.5, 0.25, 0.125};
+    record.bestFitness = {1.0, 0.5, 0.001};
+    record.worstFitness = {9.0, 8.0, 7.0};
+    record.populationSizes = {50.0, 50.0, 60.0};
+    record.startClock = 1000;
+    record.endClock = 4500;
+    record.hitClock = 4000;
+    record.duration = 3.5;
+    record.timeToSolution = 3.0;
+    record.evaluationsToSolution = 140;
+    record.generationOfSolution = 2;
+    record.convergenceGeneration = 3;
+    record.bestIndividual = individualWithFitness(0.001);
+    record.solutionIndividual = individualWithFitness(0.002);
+    return record;
+}
+
+auto valuesOf(const QRunSummary& r) {
+    return std::tie(r.generationsDone, r.evaluationsCount, r.meanFitness, r.fitnessVariance,
+                    r.bestFitness, r.worstFitness, r.populationSizes, r.startClock, r.endClock, r.hitClock,
+                    r.duration, r.timeToSolution, r.evaluationsToSolution, r.generationOfSolution,
+                    r.convergenceGeneration);
+}
+
+void expectSameValues(const QRunSummary& a, const QRunSummary& b) { EXPECT_EQ(valuesOf(a), valuesOf(b)); }
+
+void expectClonedIndividuals(const QRunSummary& copy, const QRunSummary& original) {
+    ASSERT_TRUE(copy.bestIndividual && copy.solutionIndividual);
+    EXPECT_NE(copy.bestIndividual.get(), original.bestIndividual.get());
+    EXPECT_NE(copy.solutionIndividual.get(), original.solutionIndividual.get());
+    EXPECT_EQ(copy.bestIndividual->fitness, 0.001);
+    EXPECT_EQ(copy.solutionIndividual->fitness, 0.002);
+}
+
+TEST(RunSummary, CopiesCloneTheIndividualsTheSourceHolds) {
+    const QRunSummary original = filledRecord();
+    const QRunSummary constructed(original);
+    expectSameValues(constructed, original);
+    expectClonedIndividuals(constructed, original);
+
+    QRunSummary assigned;
+    assigned.bestIndividual = individualWithFitness(7.0);
+    assigned.meanFitness = {42.0};
+    assigned = original;
+    expectSameValues(assigned, original);
+    expectClonedIndividuals(assigned, original);
+
+    QRunSummary& alias = assigned;
+    assigned = alias;
+    expectClonedIndividuals(assigned, original);
+
+    // A source without individuals leaves the target without them.
+    assigned = QRunSummary();
+    EXPECT_FALSE(assigned.bestIndividual || assigned.solutionIndividual);
+    QRunSummary unsolved = filledRecord();
+    unsolved.solutionIndividual.reset();
+    const QRunSummary unsolvedCopy(unsolved);
+    EXPECT_TRUE(unsolvedCopy.bestIndividual && !unsolvedCopy.solutionIndividual);
+}
+
+TEST(RunSummary, ClearResetsEverythingAndDestroysTheIndividuals) {
+    QRunSummary record = filledRecord();
+    EXPECT_EQ(record.clear(), 1);
+    expectSameValues(record, QRunSummary());
+    EXPECT_FALSE(record.bestIndividual || record.solutionIndividual);
+}
+
+TEST(RunSummary, ProcessorClockIsInMilliseconds) {
+    const auto milliseconds = [](std::clock_t ticks) {
+        return static_cast<long>(static_cast<long long>(ticks) * 1000 / CLOCKS_PER_SEC);
+    };
+    const std::clock_t before = std::clock();
+    const long reading = processorClock();
+    const std::clock_t after = std::clock();
+    EXPECT_LE(milliseconds(before), reading);
+    EXPECT_LE(reading, milliseconds(after));
+}
+
+}  // namespace
+}  // namespace Valdrin
