@@ -29,6 +29,8 @@ class QStringMutationRandomFlip final : public QStringMutation {
 public:
     using QStringMutation::QStringMutation;
     int operate() override;
+    // Refuses a permutation that would leave no free symbol to mutate to.
+    int setParameters(QEAParameters* params) override;
     std::unique_ptr<QMutationOperator> clone() const override;
 
 private:
@@ -68,6 +70,15 @@ public:
     // Applies change kind (0..10) with the signed parameter r to the network (the kind picks
     // its own node). Returns 1 when something changed, else 0. Exposed for tests.
     int applyChange(QRNIndividual& network, int kind, double r);
+
+private:
+    // Working buffers, refilled by every change that needs them and reused between calls so
+    // that a mutation event allocates nothing but the links of a new node.
+    std::vector<int> consumers_;
+    std::vector<int> producers_;
+    std::vector<int> degrees_;
+    std::vector<int> weights_;
+    std::vector<unsigned char> linked_;  // which signals the chosen node reads or writes
 };
 
 }  // namespace Valdrin
