@@ -17,6 +17,8 @@ public:
     using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+    // Refuses a record that leaves fewer than two cut positions.
+    int setParameters(QEAParameters* params) override;
 };
 
 class QIntegerCrossover2 final : public QIntegerCrossover {
@@ -24,6 +26,8 @@ public:
     using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+    // Refuses a record that leaves fewer than two cut positions.
+    int setParameters(QEAParameters* params) override;
 };
 
 class QIntegerCrossoverPGX1 final : public QIntegerCrossover {
@@ -38,6 +42,8 @@ public:
     using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+    // Refuses a record that leaves fewer than two cut positions.
+    int setParameters(QEAParameters* params) override;
 };
 
 class QStringCrossover : public QCrossoverOperator {
@@ -58,6 +64,8 @@ public:
     using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+    // Refuses a record that leaves fewer than two cut positions.
+    int setParameters(QEAParameters* params) override;
 };
 
 class QStringCrossoverUniform final : public QStringCrossover {
@@ -72,6 +80,9 @@ public:
     using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+
+private:
+    std::vector<int> list_;  // the child being assembled, reused between calls
 };
 
 class QRCCrossover : public QCrossoverOperator {
@@ -97,6 +108,8 @@ public:
     using QRCCrossover::QRCCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
+    // Refuses xAlpha = -1, whose exponent 1/(alpha + 1) does not exist.
+    int setParameters(QEAParameters* params) override;
 };
 
 class QRCCrossoverBLX final : public QRCCrossover {

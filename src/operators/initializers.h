@@ -42,13 +42,16 @@ class QStringInitializer final : public QInitializer {
 public:
     using QInitializer::QInitializer;
     int operate() override;
+    // Refuses permutations over fewer symbols than the chromosome length.
+    int setParameters(QEAParameters* params) override;
     int initRandom() override;
     int initUnmixed() override;
     std::unique_ptr<QInitializer> clone() const override;
     int getEncoding() const override { return kStringEncoding; }
 
 private:
-    std::vector<int> symbols_;  // reused between individuals
+    std::vector<int> symbols_;            // reused between individuals
+    std::vector<unsigned char> taken_;    // which symbols the permutation being drawn holds
 };
 
 }  // namespace Valdrin

@@ -69,6 +69,8 @@ public:
     QPopulation* offspringPopulation = nullptr;
 
     using QOperator::QOperator;
+    // Also refuses a record with fewer than two children per pairing.
+    int setParameters(QEAParameters* params) override;
     // The shared pairing step: one pair of children appended to the offspring population.
     int operate() override;
     // Writes the children's genes from the parents' genes.

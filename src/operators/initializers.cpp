@@ -1,0 +1,252 @@
+// The initializers: random bit strings, gaussian real vectors, fully connected regulatory
+// networks, and random or unmixed symbol strings (permutations included).
+#include "operators/initializers.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "driver/fatal.h"
+#include "driver/random.h"
+#include "representation/integer.h"
+#include "representation/network.h"
+#include "representation/real.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+namespace {
+
+// U(-0.1, 0.1): one draw.
+inline double smallUniform() { return uniform() * 0.2 - 0.1; }
+
+void requireEncoding(const char* header, const QPopulation& population, int expected) {
+    const int found = population.getEncoding();
+    if (found != expected) {
+        std::ostringstream message;
+        message << header << "\tEncoding mismatch! (population encoding ID = " << found << ")\n\n";
+        fatal(message.str());
+    }
+}
+
+void reportUnknownType(const char* header, int type) {
+    std::cerr << header << "\tUnknown initialization type encountered! Using random initialization!\n"
+              << "(initialization type ID = " << type << ")\n\n";
+}
+
+// The value initializers accept the random type only.
+int dispatchRandomOnly(QInitializer& initializer, const char* header, int type) {
+    if (type == 1) {
+        initializer.initRandom();
+        return 1;
+    }
+    reportUnknownType(header, type);
+    initializer.initRandom();
+    return 0;
+}
+
+constexpr const char* kIntegerHeader = "\n\n[QIntegerInitializer::operate] error:\n";
+constexpr const char* kRealHeader = "\n\n[QRCInitializer::operate] error:\n";
+constexpr const char* kNetworkHeader = "\n\n[QRNInitializer::operate] error:\n";
+constexpr const char* kStringHeader = "\n\n[QStringInitializer::operate] error:\n";
+
+}  // namespace
+
+// --- bit strings ---
+
+int QIntegerInitializer::setParameters(QEAParameters* params) {
+    _params = params;
+    unitsRatio = params->unitsRatio;
+    return 1;
+}
+
+int QIntegerInitializer::operate() {
+    requireEncoding(kIntegerHeader, *population, kIntegerEncoding);
+    return dispatchRandomOnly(*this, kIntegerHeader, _params->initializationType);
+}
+
+int QIntegerInitializer::initRandom() {
+    const int G = _params->geneSize;
+    const double ratio = unitsRatio;
+    for (auto& member : population->individuals) {
+        assert(member->getEncoding() == kIntegerEncoding);
+        for (QIntegerGene& gene : static_cast<QIntegerIndividual&>(*member).genes) {
+            std::uint32_t value = 0;
+            for (int k = 0; k < G; ++k) {
+                // Bits beyond the 32-bit code still take their draw.
+                if (ratio > uniform() && k < 32) value |= std::uint32_t{1} << k;
+            }
+            gene.setValue(static_cast<int>(value));
+        }
+    }
+    return 1;
+}
+
+std::unique_ptr<QInitializer> QIntegerInitializer::clone() const {
+    return std::make_unique<QIntegerInitializer>(*this);
+}
+
+// --- real vectors ---
+
+int QRCInitializer::operate() {
+    requireEncoding(kRealHeader, *population, kRealEncoding);
+    return dispatchRandomOnly(*this, kRealHeader, _params->initializationType);
+}
+
+int QRCInitializer::initRandom() {
+    for (auto& member : population->individuals) {
+        assert(member->getEncoding() == kRealEncoding);
+        for (QRCGene& gene : static_cast<QRCIndividual&>(*member).genes) gene.setValue(10.0 + gaussian());
+    }
+    return 1;
+}
+
+std::unique_ptr<QInitializer> QRCInitializer::clone() const {
+    return std::make_unique<QRCInitializer>(*this);
+}
+
+// --- regulatory networks ---
+
+int QRNInitializer::operate() {
+    requireEncoding(kNetworkHeader, *population, kNetworkEncoding);
+    if (_params->inputsNumber < 1 || _params->outputsNumber < 1) {
+        // Reported on standard output; at least one input and one output are needed.
+        std::cout << "[QRNInitializer::operate] critical error:\n\t"
+                  << "Number of inputs and outputs should be >= 0!\n";
+        fatal();
+    }
+    return dispatchRandomOnly(*this, kNetworkHeader, _params->initializationType);
+}
+
+int QRNInitializer::initRandom() {
+    const int nIn = _params->inputsNumber;
+    const int nOut = _params->outputsNumber;
+    for (auto& member : population->individuals) {
+        assert(member->getEncoding() == kNetworkEncoding);
+        auto& network = static_cast<QRNIndividual&>(*member);
+        // Every node reads every external input and writes every external output.
+        for (QRNGene& node : network.genes) {
+            node.setInputsNumber(nIn);
+            node.setOutputsNumber(nOut);
+            for (int i = 1; i <= nIn; ++i) {
+                node.setInput(i - 1, SignalLink{i, 0.0});
+                node.inputWeights[static_cast<std::size_t>(i - 1)] = smallUniform();
+            }
+            for (int i = nIn + 1; i <= nIn + nOut; ++i) {
+                node.setOutput(i - nIn - 1, SignalLink{i, 0.0});
+                node.outputOffsets[static_cast<std::size_t>(i - nIn - 1)] = 1.0;
+            }
+            node.bias = smallUniform();
+            node.A = 10 * gaussian();
+        }
+        if (network.mutationParameters.size() < static_cast<std::size_t>(kMutationKinds)) {
+            network.mutationParameters.resize(kMutationKinds, 0.0);
+        }
+        for (int k = 0; k < kMutationKinds; ++k) {
+            network.mutationParameters[static_cast<std::size_t>(k)] = smallUniform();
+        }
+    }
+    return 1;
+}
+
+std::unique_ptr<QInitializer> QRNInitializer::clone() const {
+    return std::make_unique<QRNInitializer>(*this);
+}
+
+// --- symbol strings ---
+
+namespace {
+
+[[noreturn]] void tooFewSymbols(const char* header, int arity, int genes) {
+    fatal(std::string(header) + "\tCan't create permutations of " + std::to_string(genes) +
+          " genes from fewer symbols (_params->arity = " + std::to_string(arity) + ")\n\n");
+}
+
+void requirePositiveArity(int arity) {
+    if (arity < 1) {
+        fatal(std::string(kStringHeader) + "\tCan't create strings with non-positive arity (_params->arity = " +
+              std::to_string(arity) + ")\n\n");
+    }
+}
+
+}  // namespace
+
+int QStringInitializer::setParameters(QEAParameters* params) {
+    _params = params;
+    // Unmixed strings hold one symbol only; every other type draws distinct symbols. A
+    // non-positive arity is reported when the strings are made.
+    if (params->permutation && params->initializationType != 2 && params->arity >= 1 &&
+        params->arity < params->chromosomeLength) {
+        tooFewSymbols("\n\n[QStringInitializer::setParameters] error:\n", params->arity, params->chromosomeLength);
+    }
+    return 1;
+}
+
+int QStringInitializer::operate() {
+    requireEncoding(kStringHeader, *population, kStringEncoding);
+    const int type = _params->initializationType;
+    if (type == 1) {
+        initRandom();
+        return 1;
+    }
+    if (type == 2) {
+        initUnmixed();
+        return 1;
+    }
+    reportUnknownType(kStringHeader, type);
+    initRandom();
+    return 0;
+}
+
+int QStringInitializer::initRandom() {
+    const int arity = _params->arity;
+    requirePositiveArity(arity);
+    const bool permutation = _params->permutation;
+    const int order = _params->encodingOrder;
+    for (auto& member : population->individuals) {
+        assert(member->getEncoding() == kStringEncoding);
+        auto& genes = static_cast<QStringIndividual&>(*member).genes;
+        if (!permutation) {
+            for (QStringGene& gene : genes) gene.setValue(uniformInt(arity));
+            continue;
+        }
+        const std::size_t n = genes.size();
+        if (n > static_cast<std::size_t>(arity)) tooFewSymbols(kStringHeader, arity, static_cast<int>(n));
+        taken_.assign(static_cast<std::size_t>(arity), 0);
+        symbols_.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            int s = uniformInt(arity);
+            while (taken_[static_cast<std::size_t>(s)] != 0) s = uniformInt(arity);
+            taken_[static_cast<std::size_t>(s)] = 1;
+            symbols_.push_back(s);
+        }
+        if (order == 1) std::sort(symbols_.begin(), symbols_.end());
+        else if (order == 2) std::sort(symbols_.begin(), symbols_.end(), std::greater<int>());
+        for (std::size_t i = 0; i < n; ++i) genes[i].setValue(symbols_[i]);
+    }
+    return 1;
+}
+
+int QStringInitializer::initUnmixed() {
+    const int arity = _params->arity;
+    requirePositiveArity(arity);
+    const int size = population->size();
+    const int block = size / arity;
+    for (int index = 0; index < size; ++index) {
+        // Blocks of `block` individuals per symbol; the last symbol takes the remainder too.
+        const int symbol = block > 0 ? std::min(index / block, arity - 1) : arity - 1;
+        auto& individual = static_cast<QStringIndividual&>(*population->getIndividual(index));
+        for (QStringGene& gene : individual.genes) gene.setValue(symbol);
+    }
+    return 1;
+}
+
+std::unique_ptr<QInitializer> QStringInitializer::clone() const {
+    return std::make_unique<QStringInitializer>(*this);
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,207 @@
+// Bit-string crossovers: 1-point and 2-point over the whole chromosome, and 1-point and
+// 2-point cuts inside every gene (PGX).
+#include <cassert>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "driver/fatal.h"
+#include "driver/random.h"
+#include "operators/crossovers.h"
+#include "representation/integer.h"
+
+namespace Valdrin {
+
+namespace {
+
+using Bits = std::uint32_t;
+
+// The low k bits; genes are 32-bit codes, so k is kept within 0 .. 32.
+inline Bits lowBits(int k) {
+    if (k <= 0) return 0U;
+    if (k >= 32) return ~Bits{0};
+    return (Bits{1} << k) - 1U;
+}
+
+inline Bits bitsOf(const QIntegerIndividual& x, int i) {
+    return static_cast<Bits>(x.genes[static_cast<std::size_t>(i)].value);
+}
+
+inline void store(QIntegerIndividual& x, int i, Bits v) {
+    x.genes[static_cast<std::size_t>(i)].value = static_cast<int>(v);
+}
+
+struct Pair {
+    const QIntegerIndividual& p0;
+    const QIntegerIndividual& p1;
+    QIntegerIndividual& c0;
+    QIntegerIndividual& c1;
+
+    void straight(int i) {
+        store(c0, i, bitsOf(p0, i));
+        store(c1, i, bitsOf(p1, i));
+    }
+    void exchanged(int i) {
+        store(c0, i, bitsOf(p1, i));
+        store(c1, i, bitsOf(p0, i));
+    }
+    // Child 0 takes p0's bits under own and p1's under other; child 1 the reverse.
+    void blend(int i, Bits own, Bits other) {
+        const Bits a = bitsOf(p0, i);
+        const Bits b = bitsOf(p1, i);
+        store(c0, i, (a & own) | (b & other));
+        store(c1, i, (b & own) | (a & other));
+    }
+};
+
+// The parents and children of one call, reached once as bit-string individuals. Every one of
+// them must hold the genes the crossover visits.
+Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+    assert(parents[0]->getEncoding() == kIntegerEncoding && children[0]->getEncoding() == kIntegerEncoding);
+    Pair pair{static_cast<const QIntegerIndividual&>(*parents[0]), static_cast<const QIntegerIndividual&>(*parents[1]),
+              static_cast<QIntegerIndividual&>(*children[0]), static_cast<QIntegerIndividual&>(*children[1])};
+    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
+        if (x->getGenesNumber() < genes) {
+            fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
+                  std::to_string(x->getGenesNumber()) + ", needed = " + std::to_string(genes) + ")\n\n");
+        }
+    }
+    return pair;
+}
+
+// Bit positions of the whole chromosome (geneSize * chromosomeLength), 0 when either is not positive.
+long long bitPositions(const QEAParameters& params) {
+    if (params.geneSize <= 0 || params.chromosomeLength <= 0) return 0;
+    return static_cast<long long>(params.geneSize) * params.chromosomeLength;
+}
+
+void requireCuts(const char* where, long long positions, const char* counted) {
+    if (positions < 2) {
+        fatal(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
+              " = " + std::to_string(positions) + ")\n\n");
+    }
+}
+
+}  // namespace
+
+// --- 1-point ---
+
+int QIntegerCrossover1::setParameters(QEAParameters* params) {
+    QIntegerCrossover::setParameters(params);
+    requireCuts("QIntegerCrossover1::setParameters", bitPositions(*params), "geneSize * chromosomeLength");
+    return 1;
+}
+
+int QIntegerCrossover1::cross(const ParentPair& parents, const ChildPair& children) {
+    const int G = _params->geneSize;
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QIntegerCrossover1::cross", parents, children, L);
+    requireCuts("QIntegerCrossover1::cross", bitPositions(*_params), "geneSize * chromosomeLength");
+    const Bits M = lowBits(G);
+
+    const int t = uniformInt(G * L - 1) + 1;
+    const int k = t / G;
+    const int e = t % G;
+    for (int i = 0; i < k; ++i) x.straight(i);
+    // The e low bits of gene k come from the other parent.
+    x.blend(k, M ^ lowBits(e), lowBits(e));
+    for (int i = k + 1; i < L; ++i) x.exchanged(i);
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QIntegerCrossover1::clone() const {
+    return std::make_unique<QIntegerCrossover1>(*this);
+}
+
+// --- 2-point ---
+
+int QIntegerCrossover2::setParameters(QEAParameters* params) {
+    QIntegerCrossover::setParameters(params);
+    requireCuts("QIntegerCrossover2::setParameters", bitPositions(*params), "geneSize * chromosomeLength");
+    return 1;
+}
+
+int QIntegerCrossover2::cross(const ParentPair& parents, const ChildPair& children) {
+    const int G = _params->geneSize;
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QIntegerCrossover2::cross", parents, children, L);
+    requireCuts("QIntegerCrossover2::cross", bitPositions(*_params), "geneSize * chromosomeLength");
+    const Bits M = lowBits(G);
+
+    int f = uniformInt(G * L);
+    int a = uniformInt(G * L);
+    while (a == f) a = uniformInt(G * L);
+    if (f > a) std::swap(f, a);
+
+    // Bit k of gene i is position i*G + k; the bits f .. a-1 are exchanged.
+    const int i = f / G;
+    for (int g = 0; g < i; ++g) x.straight(g);
+    const int fIn = f - i * G;
+    const int aIn = a - i * G;
+    int next = i + 1;
+    if (aIn < G) {
+        const Bits mid = lowBits(aIn) ^ lowBits(fIn);
+        x.blend(i, M ^ mid, mid);
+    } else {
+        x.blend(i, lowBits(fIn), M ^ lowBits(fIn));
+        const int j = a / G;
+        for (int g = i + 1; g < j; ++g) x.exchanged(g);
+        const int aLast = a - j * G;
+        x.blend(j, M ^ lowBits(aLast), lowBits(aLast));
+        next = j + 1;
+    }
+    for (int g = next; g < L; ++g) x.straight(g);
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QIntegerCrossover2::clone() const {
+    return std::make_unique<QIntegerCrossover2>(*this);
+}
+
+// --- 1-point inside every gene ---
+
+int QIntegerCrossoverPGX1::cross(const ParentPair& parents, const ChildPair& children) {
+    const int G = _params->geneSize;
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QIntegerCrossoverPGX1::cross", parents, children, L);
+    const Bits M = lowBits(G);
+    for (int i = 0; i < L; ++i) {
+        const Bits low = lowBits(uniformInt(G));
+        x.blend(i, M ^ low, low);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QIntegerCrossoverPGX1::clone() const {
+    return std::make_unique<QIntegerCrossoverPGX1>(*this);
+}
+
+// --- 2-point inside every gene ---
+
+int QIntegerCrossoverPGX2::setParameters(QEAParameters* params) {
+    QIntegerCrossover::setParameters(params);
+    requireCuts("QIntegerCrossoverPGX2::setParameters", params->geneSize, "geneSize");
+    return 1;
+}
+
+int QIntegerCrossoverPGX2::cross(const ParentPair& parents, const ChildPair& children) {
+    const int G = _params->geneSize;
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QIntegerCrossoverPGX2::cross", parents, children, L);
+    requireCuts("QIntegerCrossoverPGX2::cross", _params->geneSize, "geneSize");
+    const Bits M = lowBits(G);
+    for (int i = 0; i < L; ++i) {
+        const int first = uniformInt(G);
+        int second = uniformInt(G);
+        while (second == first) second = uniformInt(G);
+        const Bits mid = lowBits(first) ^ lowBits(second);
+        x.blend(i, M ^ mid, mid);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QIntegerCrossoverPGX2::clone() const {
+    return std::make_unique<QIntegerCrossoverPGX2>(*this);
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,122 @@
+// Real-coded crossovers: arithmetic, simulated binary (SBX) and blend (BLX-alpha).
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "driver/fatal.h"
+#include "driver/random.h"
+#include "operators/crossovers.h"
+#include "representation/real.h"
+
+namespace Valdrin {
+
+namespace {
+
+struct Pair {
+    const std::vector<QRCGene>& p0;
+    const std::vector<QRCGene>& p1;
+    std::vector<QRCGene>& c0;
+    std::vector<QRCGene>& c1;
+};
+
+// The genes of one call's parents and children, reached once; each chromosome must hold the
+// genes the crossover visits.
+Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+    assert(parents[0]->getEncoding() == kRealEncoding && children[0]->getEncoding() == kRealEncoding);
+    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
+        if (x->getGenesNumber() < genes) {
+            fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
+                  std::to_string(x->getGenesNumber()) + ", needed = " + std::to_string(genes) + ")\n\n");
+        }
+    }
+    return Pair{static_cast<const QRCIndividual&>(*parents[0]).genes,
+                static_cast<const QRCIndividual&>(*parents[1]).genes,
+                static_cast<QRCIndividual&>(*children[0]).genes, static_cast<QRCIndividual&>(*children[1]).genes};
+}
+
+}  // namespace
+
+int QRCCrossover::setParameters(QEAParameters* params) {
+    QCrossoverOperator::setParameters(params);
+    alpha = params->xAlpha;
+    return 1;
+}
+
+// --- arithmetic ---
+
+int QRCCrossoverArithmetic::cross(const ParentPair& parents, const ChildPair& children) {
+    const int n = parents[0]->getGenesNumber();
+    Pair x = reach("QRCCrossoverArithmetic::cross", parents, children, n);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        const double d = uniform();
+        const double x0 = x.p0[i].value;
+        const double x1 = x.p1[i].value;
+        x.c0[i].value = d * x0 + (1 - d) * x1;
+        x.c1[i].value = d * x1 + (1 - d) * x0;
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QRCCrossoverArithmetic::clone() const {
+    return std::make_unique<QRCCrossoverArithmetic>(*this);
+}
+
+// --- SBX ---
+
+int QRCCrossoverSBX::setParameters(QEAParameters* params) {
+    QRCCrossover::setParameters(params);
+    if (alpha == -1.0) {
+        fatal("\n\n[QRCCrossoverSBX::setParameters] error:\n"
+              "\tThe distribution index xAlpha must not be -1 (its exponent 1/(xAlpha + 1) does not exist)\n\n");
+    }
+    return 1;
+}
+
+int QRCCrossoverSBX::cross(const ParentPair& parents, const ChildPair& children) {
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QRCCrossoverSBX::cross", parents, children, L);
+    // A draw of 1 (or the one just above it) would divide by zero: it counts as the largest
+    // value below 1.
+    constexpr double belowOne = 1.0 - std::numeric_limits<double>::epsilon() / 2;
+    const double exponent = 1 / (alpha + 1);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(std::max(L, 0)); ++i) {
+        double u = uniform();
+        if (u >= 1.0) u = belowOne;
+        const double beta = u <= 0.5 ? std::pow(2 * u, exponent) : std::pow(1 / (2 * (1 - u)), exponent);
+        const double x0 = x.p0[i].value;
+        const double x1 = x.p1[i].value;
+        x.c0[i].value = 0.5 * ((1 - beta) * x0 + (1 + beta) * x1);
+        x.c1[i].value = 0.5 * ((1 + beta) * x0 + (1 - beta) * x1);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QRCCrossoverSBX::clone() const {
+    return std::make_unique<QRCCrossoverSBX>(*this);
+}
+
+// --- BLX-alpha ---
+
+int QRCCrossoverBLX::cross(const ParentPair& parents, const ChildPair& children) {
+    const int n = parents[0]->getGenesNumber();
+    Pair x = reach("QRCCrossoverBLX::cross", parents, children, n);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+        const double lo = std::min(x.p0[i].value, x.p1[i].value);
+        const double hi = std::max(x.p0[i].value, x.p1[i].value);
+        const double e = alpha * (hi - lo);
+        const double w = (hi + e) - (lo - e);
+        const double u1 = uniform();
+        const double u2 = uniform();
+        x.c0[i].value = (lo - e) + u1 * w;
+        x.c1[i].value = (lo - e) + u2 * w;
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QRCCrossoverBLX::clone() const {
+    return std::make_unique<QRCCrossoverBLX>(*this);
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,162 @@
+// Symbol-string crossovers: 1-point, 2-point, uniform, and the order crossover that keeps
+// permutations whole.
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "driver/fatal.h"
+#include "driver/random.h"
+#include "operators/crossovers.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+namespace {
+
+struct Pair {
+    const QStringIndividual& p0;
+    const QStringIndividual& p1;
+    QStringIndividual& c0;
+    QStringIndividual& c1;
+
+    void straight(int i) {
+        const auto k = static_cast<std::size_t>(i);
+        c0.genes[k] = p0.genes[k];
+        c1.genes[k] = p1.genes[k];
+    }
+    void exchanged(int i) {
+        const auto k = static_cast<std::size_t>(i);
+        c0.genes[k] = p1.genes[k];
+        c1.genes[k] = p0.genes[k];
+    }
+};
+
+[[noreturn]] void shortChromosome(const char* where, int genes, int needed) {
+    fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
+          std::to_string(genes) + ", needed = " + std::to_string(needed) + ")\n\n");
+}
+
+// The parents and children of one call, reached once as string individuals; each must hold
+// the genes the crossover visits.
+Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+    assert(parents[0]->getEncoding() == kStringEncoding && children[0]->getEncoding() == kStringEncoding);
+    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
+        if (x->getGenesNumber() < genes) shortChromosome(where, x->getGenesNumber(), genes);
+    }
+    return Pair{static_cast<const QStringIndividual&>(*parents[0]), static_cast<const QStringIndividual&>(*parents[1]),
+                static_cast<QStringIndividual&>(*children[0]), static_cast<QStringIndividual&>(*children[1])};
+}
+
+void requireCuts(const char* where, int length) {
+    if (length < 2) {
+        fatal(std::string("\n\n[") + where +
+              "] error:\n\tThe crossover needs at least two cut positions (chromosomeLength = " +
+              std::to_string(length) + ")\n\n");
+    }
+}
+
+}  // namespace
+
+// --- 1-point ---
+
+int QStringCrossover1::cross(const ParentPair& parents, const ChildPair& children) {
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QStringCrossover1::cross", parents, children, L);
+    const int t = uniformInt(L - 1) + 1;
+    for (int j = 0; j < L; ++j) {
+        if (j < t) x.straight(j);
+        else x.exchanged(j);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QStringCrossover1::clone() const {
+    return std::make_unique<QStringCrossover1>(*this);
+}
+
+// --- 2-point ---
+
+int QStringCrossover2::setParameters(QEAParameters* params) {
+    QStringCrossover::setParameters(params);
+    requireCuts("QStringCrossover2::setParameters", params->chromosomeLength);
+    return 1;
+}
+
+int QStringCrossover2::cross(const ParentPair& parents, const ChildPair& children) {
+    const int L = _params->chromosomeLength;
+    requireCuts("QStringCrossover2::cross", L);
+    Pair x = reach("QStringCrossover2::cross", parents, children, L);
+    int first = uniformInt(L);
+    int second = uniformInt(L);
+    while (second == first) second = uniformInt(L);
+    if (first > second) std::swap(first, second);
+    for (int j = 0; j < L; ++j) {
+        if (j >= first && j < second) x.exchanged(j);
+        else x.straight(j);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QStringCrossover2::clone() const {
+    return std::make_unique<QStringCrossover2>(*this);
+}
+
+// --- uniform ---
+
+int QStringCrossoverUniform::cross(const ParentPair& parents, const ChildPair& children) {
+    const int L = _params->chromosomeLength;
+    Pair x = reach("QStringCrossoverUniform::cross", parents, children, L);
+    for (int j = 0; j < L; ++j) {
+        if (coinFlip()) x.straight(j);
+        else x.exchanged(j);
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QStringCrossoverUniform::clone() const {
+    return std::make_unique<QStringCrossoverUniform>(*this);
+}
+
+// --- order ---
+
+int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& children) {
+    const int L = _params->chromosomeLength;
+    const std::size_t wanted = L > 0 ? static_cast<std::size_t>(L) : 0;
+    const char* where = "QStringCrossoverOrder::cross";
+    const auto& p0 = static_cast<const QStringIndividual&>(*parents[0]);
+    const auto& p1 = static_cast<const QStringIndividual&>(*parents[1]);
+    if (p0.getGenesNumber() < L) shortChromosome(where, p0.getGenesNumber(), L);
+
+    // Both children take their head from p0 and the rest, in p1's order, from p1.
+    for (QIndividual* target : children) {
+        auto& child = static_cast<QStringIndividual&>(*target);
+        if (child.getGenesNumber() < L) shortChromosome(where, child.getGenesNumber(), L);
+        const int head = uniformInt(L);
+        list_.clear();
+        for (int j = 0; j < head; ++j) list_.push_back(p0.genes[static_cast<std::size_t>(j)].value);
+        for (const QStringGene& gene : p1.genes) {
+            if (list_.size() >= wanted) break;
+            if (std::find(list_.begin(), list_.end(), gene.value) == list_.end()) list_.push_back(gene.value);
+        }
+        if (_params->encodingOrder == 1) std::sort(list_.begin(), list_.end());
+        else if (_params->encodingOrder == 2) std::sort(list_.begin(), list_.end(), std::greater<int>());
+        if (list_.size() != wanted) {
+            std::printf("eh? %i\n", static_cast<int>(list_.size()));
+            std::fflush(stdout);
+            fatal("\n\n[QStringCrossoverOrder::cross] error:\n"
+                  "\tThe parents are not permutations of the same symbols: the child got " +
+                  std::to_string(list_.size()) + " of " + std::to_string(L) + " symbols\n\n");
+        }
+        for (std::size_t j = 0; j < wanted; ++j) child.genes[j].value = list_[j];
+    }
+    return 1;
+}
+
+std::unique_ptr<QCrossoverOperator> QStringCrossoverOrder::clone() const {
+    return std::make_unique<QStringCrossoverOrder>(*this);
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,148 @@
+// Mutations of the value encodings: bit-flip (bit strings), random flip (symbol strings and
+// permutations) and gaussian (real-coded genes, and integer genes read as reals).
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "driver/fatal.h"
+#include "driver/random.h"
+#include "operators/mutations.h"
+#include "representation/integer.h"
+#include "representation/real.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+namespace {
+
+// Truncation toward zero that saturates instead of overflowing; not-a-number gives 0.
+int truncateToInt(double x) {
+    if (!(x == x)) return 0;
+    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(x);
+}
+
+}  // namespace
+
+// --- bit-flip ---
+
+int QIntegerMutationBitFlip::operate() {
+    assert(individual->getEncoding() == kIntegerEncoding);
+    auto& target = static_cast<QIntegerIndividual&>(*individual);
+    const int L = _params->chromosomeLength;
+    const int G = _params->geneSize;
+    const double rate = _params->mRate;
+    const int genes = std::min(L, target.getGenesNumber());
+    for (int i = 0; i < genes; ++i) {
+        auto v = static_cast<std::uint32_t>(target.genes[static_cast<std::size_t>(i)].value);
+        for (int k = 0; k < G; ++k) {
+            // Bits beyond the 32-bit code still take their draw.
+            if (rate > uniform() && k < 32) v ^= std::uint32_t{1} << k;
+        }
+        target.genes[static_cast<std::size_t>(i)].value = static_cast<int>(v);
+    }
+    // A chromosome shorter than the record ends the run with the individual's index message.
+    if (L > genes) target.setGeneValue(genes, 0);
+    return 1;
+}
+
+std::unique_ptr<QMutationOperator> QIntegerMutationBitFlip::clone() const {
+    return std::make_unique<QIntegerMutationBitFlip>(*this);
+}
+
+// --- random flip ---
+
+int QStringMutationRandomFlip::setParameters(QEAParameters* params) {
+    _params = params;
+    // Every symbol of a full permutation is taken, so the drawing of a new one could not end.
+    if (params->permutation && params->mRate > 0 && params->arity <= params->chromosomeLength) {
+        fatal("\n\n[QStringMutationRandomFlip::setParameters] error:\n"
+              "\tA permutation mutation needs more symbols than genes (arity = " +
+              std::to_string(params->arity) + ", chromosomeLength = " + std::to_string(params->chromosomeLength) +
+              ")\n\n");
+    }
+    return 1;
+}
+
+int QStringMutationRandomFlip::operate() {
+    assert(individual->getEncoding() == kStringEncoding);
+    auto& genes = static_cast<QStringIndividual&>(*individual).genes;
+    const double rate = _params->mRate;
+    const int arity = _params->arity;
+
+    if (!_params->permutation) {
+        for (QStringGene& gene : genes) {
+            if (rate > uniform()) gene.value = uniformInt(arity);
+        }
+        return 1;
+    }
+
+    const int order = _params->encodingOrder;
+    symbols_.clear();
+    for (const QStringGene& gene : genes) symbols_.push_back(gene.value);
+    const auto taken = [this](int s) { return std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end(); };
+    const std::size_t n = symbols_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(rate > uniform())) continue;
+        // Fewer genes than symbols always leave one free; otherwise make sure before drawing.
+        if (static_cast<long long>(n) >= arity) {
+            int free = 0;
+            while (free < arity && taken(free)) ++free;
+            if (free >= arity) {
+                fatal("\n\n[QStringMutationRandomFlip::operate] error:\n"
+                      "\tNo free symbol left for a permutation of " + std::to_string(n) +
+                      " genes (arity = " + std::to_string(arity) + ")\n\n");
+            }
+        }
+        int s = uniformInt(arity);
+        while (taken(s)) s = uniformInt(arity);
+        if (order == 0) {
+            symbols_[i] = s;
+            continue;
+        }
+        // The list stays sorted, so the new symbol may land elsewhere than at position i.
+        symbols_.erase(symbols_.begin() + static_cast<std::ptrdiff_t>(i));
+        const auto place = order == 1
+            ? std::find_if(symbols_.begin(), symbols_.end(), [s](int v) { return v >= s; })
+            : std::find_if(symbols_.begin(), symbols_.end(), [s](int v) { return v <= s; });
+        symbols_.insert(place, s);
+    }
+    for (std::size_t i = 0; i < n; ++i) genes[i].value = symbols_[i];
+    return 1;
+}
+
+std::unique_ptr<QMutationOperator> QStringMutationRandomFlip::clone() const {
+    return std::make_unique<QStringMutationRandomFlip>(*this);
+}
+
+// --- gaussian ---
+
+int QRCMutationGauss::operate() {
+    const double rate = _params->mRate;
+    const int encoding = individual->getEncoding();
+    if (encoding == kRealEncoding) {
+        for (QRCGene& gene : static_cast<QRCIndividual&>(*individual).genes) {
+            if (rate > uniform()) gene.value = gene.value + gaussian();
+        }
+    } else if (encoding == kIntegerEncoding) {
+        const double precision = _params->genePrecision;
+        const double offset = _params->geneOffset;
+        // The code may leave the geneSize-bit range; only the int range is enforced.
+        for (QIntegerGene& gene : static_cast<QIntegerIndividual&>(*individual).genes) {
+            if (rate > uniform()) {
+                const double x = static_cast<double>(gene.value) * precision + offset;
+                gene.value = truncateToInt((x + gaussian() - offset) / precision);
+            }
+        }
+    }
+    return 1;
+}
+
+std::unique_ptr<QMutationOperator> QRCMutationGauss::clone() const {
+    return std::make_unique<QRCMutationGauss>(*this);
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,176 @@
+// Tests of the initializers: the units ratio, fully connected networks and their draw order,
+// random, permutation and unmixed strings, and the refused configurations.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "driver/random.h"
+#include "operators/initializers.h"
+#include "representation/integer.h"
+#include "representation/network.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+std::vector<int> symbolsOf(const QPopulation& population, int index) {
+    std::vector<int> out;
+    for (const auto& gene : static_cast<const QStringIndividual&>(*population.getIndividual(index)).genes)
+        out.push_back(gene.value);
+    return out;
+}
+
+TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
+    QEAParameters params;
+    params.populationSize = 3;
+    params.chromosomeLength = 4;
+    params.geneSize = 6;
+    QIntegerPopulation population;
+    population.setParameters(&params);
+    QIntegerInitializer initializer;
+    initializer.setPopulation(&population);
+    for (double ratio : {0.0, 1.0, 0.4}) {
+        params.unitsRatio = ratio;
+        initializer.setParameters(&params);
+        testing::seedForTest(12);
+        std::vector<int> expected(12, 0);
+        for (int& value : expected)
+            for (int k = 0; k < 6; ++k)
+                if (ratio > uniform()) value |= 1 << k;
+        testing::seedForTest(12);
+        EXPECT_EQ(initializer.operate(), 1);
+        std::vector<int> got;
+        for (const auto& x : population.individuals)
+            for (const auto& gene : static_cast<const QIntegerIndividual&>(*x).genes) got.push_back(gene.value);
+        EXPECT_EQ(got, expected) << "ratio " << ratio;
+    }
+    // The unmixed type is for strings only: reported, then random initialisation.
+    params.initializationType = 2;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(initializer.operate(), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QIntegerInitializer::operate] error:\n\tUnknown initialization type encountered! Using random "
+              "initialization!\n(initialization type ID = 2)\n\n");
+}
+
+TEST(Initializers, NetworksAreFullyConnectedInTheStatedDrawOrder) {
+    QEAParameters params;
+    params.populationSize = 2;
+    params.inputsNumber = 2;
+    params.outputsNumber = 3;
+    QRNPopulation population;
+    population.setParameters(&params);
+    QRNInitializer initializer;
+    initializer.setParameters(&params);
+    initializer.setPopulation(&population);
+    testing::seedForTest(30);
+    initializer.operate();
+
+    testing::seedForTest(30);
+    for (const auto& member : population.individuals) {
+        const auto& network = static_cast<const QRNIndividual&>(*member);
+        ASSERT_EQ(network.getGenesNumber(), 3);
+        for (const QRNGene& node : network.genes) {
+            ASSERT_EQ(node.inputs.size(), 2U);
+            ASSERT_EQ(node.outputs.size(), 3U);
+            for (int i = 0; i < 2; ++i) {
+                EXPECT_EQ(node.inputs[i].ID, i + 1);
+                EXPECT_EQ(node.inputWeights[i], uniform() * 0.2 - 0.1);
+            }
+            for (int o = 0; o < 3; ++o) EXPECT_TRUE(node.outputs[o].ID == 3 + o && node.outputOffsets[o] == 1.0);
+            EXPECT_EQ(node.bias, uniform() * 0.2 - 0.1);
+            EXPECT_EQ(node.A, 10 * gaussian());
+        }
+        for (double r : network.mutationParameters) EXPECT_EQ(r, uniform() * 0.2 - 0.1);
+    }
+}
+
+TEST(Initializers, StringsRandomUnmixedAndPermuted) {
+    QEAParameters params;
+    params.populationSize = 10;
+    params.chromosomeLength = 4;
+    params.arity = 3;
+    QStringPopulation population;
+    population.setParameters(&params);
+    QStringInitializer initializer;
+    initializer.setParameters(&params);
+    initializer.setPopulation(&population);
+
+    testing::seedForTest(2);
+    std::vector<int> expected;
+    for (int g = 0; g < 4; ++g) expected.push_back(uniformInt(3));
+    testing::seedForTest(2);
+    EXPECT_EQ(initializer.operate(), 1);
+    EXPECT_EQ(symbolsOf(population, 0), expected);
+
+    params.initializationType = 2;
+    EXPECT_EQ(initializer.operate(), 1);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(symbolsOf(population, i), std::vector<int>(4, i < 3 ? 0 : i < 6 ? 1 : 2));
+    params.arity = 20;  // more symbols than individuals: all take the last one
+    initializer.operate();
+    EXPECT_EQ(symbolsOf(population, 0), std::vector<int>(4, 19));
+
+    params.initializationType = 1;
+    params.permutation = true;
+    params.encodingOrder = 1;
+    initializer.setParameters(&params);
+    initializer.operate();
+    for (int i = 0; i < 10; ++i) {
+        const auto symbols = symbolsOf(population, i);
+        EXPECT_TRUE(std::is_sorted(symbols.begin(), symbols.end()));
+        EXPECT_EQ(std::adjacent_find(symbols.begin(), symbols.end()), symbols.end());
+    }
+}
+
+TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
+    QEAParameters params;
+    params.populationSize = 2;
+    params.chromosomeLength = 4;
+    QStringPopulation strings;
+    strings.setParameters(&params);
+    QIntegerInitializer wrong;
+    wrong.setParameters(&params);
+    wrong.setPopulation(&strings);
+    EXPECT_EXIT(wrong.operate(), ::testing::ExitedWithCode(0),
+                "^\n\n\\[QIntegerInitializer::operate\\] error:\n\tEncoding mismatch! "
+                "\\(population encoding ID = 1\\)\n\n$");
+
+    QStringInitializer initializer;
+    initializer.setPopulation(&strings);
+    params.arity = 0;
+    initializer.setParameters(&params);
+    EXPECT_EXIT(initializer.operate(), ::testing::ExitedWithCode(0),
+                "\\[QStringInitializer::operate\\] error:\n\tCan't create strings with non-positive arity "
+                "\\(_params->arity = 0\\)\n\n$");
+    params.arity = 3;
+    params.permutation = true;
+    EXPECT_EXIT(initializer.setParameters(&params), ::testing::ExitedWithCode(0),
+                "\\[QStringInitializer::setParameters\\] error:\n\tCan't create permutations of 4 genes from fewer "
+                "symbols \\(_params->arity = 3\\)");
+    params.initializationType = 2;  // unmixed strings need no distinct symbols
+    EXPECT_EQ(initializer.setParameters(&params), 1);
+    params.initializationType = 1;
+    params.chromosomeLength = 3;
+    initializer.setParameters(&params);  // the record fits, the individuals do not
+    EXPECT_EXIT(initializer.operate(), ::testing::ExitedWithCode(0), "Can't create permutations of 4 genes");
+
+    QRNPopulation networks;
+    params.outputsNumber = 1;
+    networks.setParameters(&params);
+    QRNInitializer network;
+    network.setParameters(&params);
+    network.setPopulation(&networks);
+    EXPECT_EXIT(
+        {
+            std::cout.rdbuf(std::cerr.rdbuf());
+            network.operate();
+        },
+        ::testing::ExitedWithCode(0),
+        "^\\[QRNInitializer::operate\\] critical error:\n\tNumber of inputs and outputs should be >= 0!\n$");
+}
+
+}  // namespace
+}  // namespace Valdrin

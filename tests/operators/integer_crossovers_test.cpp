@@ -1,0 +1,123 @@
+// Tests of the bit-string crossovers: which parent every bit of each child comes from, the
+// draws they make, and the configurations they refuse.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "driver/random.h"
+#include "operators/crossovers.h"
+#include "representation/integer.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+// Whether bit b of gene g of child 0 comes from parent 1 (child 1 then has parent 0's).
+using FromOther = std::function<bool(int g, int b)>;
+
+// Crosses parents whose bits differ everywhere, for many seeds; `replay` repeats the
+// crossover's draws and says where each bit must come from.
+void expectReplayed(QCrossoverOperator& crossover, int G, int L, const std::function<FromOther()>& replay) {
+    QEAParameters params;
+    params.geneSize = G;
+    params.chromosomeLength = L;
+    crossover.setParameters(&params);
+    QIntegerIndividual p0, p1, c0, c1;
+    for (QIntegerIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
+    const int M = (1 << G) - 1;
+    for (int g = 0; g < L; ++g) {
+        p0.genes[g].value = (0x2D96B >> g) & M;
+        p1.genes[g].value = ~p0.genes[g].value & M;
+    }
+    for (unsigned seed = 1; seed <= 80; ++seed) {
+        testing::seedForTest(seed);
+        const FromOther fromOther = replay();
+        const auto after = rng::state;
+        testing::seedForTest(seed);
+        crossover.cross({&p0, &p1}, {&c0, &c1});
+        ASSERT_EQ(rng::state, after) << "seed " << seed;
+        for (int g = 0; g < L; ++g) {
+            int expected0 = 0, expected1 = 0;
+            for (int b = 0; b < G; ++b) {
+                expected0 |= (fromOther(g, b) ? p1 : p0).genes[g].value & (1 << b);
+                expected1 |= (fromOther(g, b) ? p0 : p1).genes[g].value & (1 << b);
+            }
+            ASSERT_EQ(c0.genes[g].value, expected0) << "seed " << seed << " gene " << g;
+            ASSERT_EQ(c1.genes[g].value, expected1) << "seed " << seed << " gene " << g;
+        }
+    }
+}
+
+std::pair<int, int> twoDifferent(int n) {
+    const int first = uniformInt(n);
+    int second = uniformInt(n);
+    while (second == first) second = uniformInt(n);
+    return std::minmax(first, second);
+}
+
+TEST(IntegerCrossovers, OnePointTakesTheCutGenesLowBitsAndTheTailFromTheOtherParent) {
+    QIntegerCrossover1 crossover;
+    for (auto [G, L] : {std::pair{4, 3}, std::pair{3, 1}, std::pair{1, 5}}) {
+        expectReplayed(crossover, G, L, [G, L] {
+            const int t = uniformInt(G * L - 1) + 1;
+            return FromOther([G, t](int g, int b) { return g > t / G || (g == t / G && b < t % G); });
+        });
+    }
+}
+
+TEST(IntegerCrossovers, TwoPointExchangesTheBitsBetweenTheCuts) {
+    QIntegerCrossover2 crossover;
+    for (auto [G, L] : {std::pair{4, 3}, std::pair{8, 2}, std::pair{1, 2}}) {
+        expectReplayed(crossover, G, L, [G, L] {
+            const auto [f, a] = twoDifferent(G * L);
+            return FromOther([G, f, a](int g, int b) { return g * G + b >= f && g * G + b < a; });
+        });
+    }
+}
+
+TEST(IntegerCrossovers, PerGeneCutsExchangeWithinEveryGene) {
+    QIntegerCrossoverPGX1 onePoint;
+    expectReplayed(onePoint, 5, 4, [] {
+        std::vector<int> cut;
+        for (int g = 0; g < 4; ++g) cut.push_back(uniformInt(5));
+        return FromOther([cut](int g, int b) { return b < cut[g]; });
+    });
+    QIntegerCrossoverPGX2 twoPoint;
+    for (int G : {2, 5}) {
+        expectReplayed(twoPoint, G, 3, [G] {
+            std::vector<std::pair<int, int>> cuts;
+            for (int g = 0; g < 3; ++g) cuts.push_back(twoDifferent(G));
+            return FromOther([cuts](int g, int b) { return b >= cuts[g].first && b < cuts[g].second; });
+        });
+    }
+}
+
+TEST(IntegerCrossoversDeathTest, TooFewCutPositionsOrShortChromosomesEndTheRun) {
+    QEAParameters params;
+    params.geneSize = 1;
+    params.chromosomeLength = 1;
+    QIntegerCrossover1 onePoint;
+    QIntegerCrossover2 twoPoint;
+    QIntegerCrossoverPGX2 perGene;
+    EXPECT_EXIT(onePoint.setParameters(&params), ::testing::ExitedWithCode(0),
+                "\\[QIntegerCrossover1::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
+                "\\(geneSize \\* chromosomeLength = 1\\)");
+    EXPECT_EXIT(twoPoint.setParameters(&params), ::testing::ExitedWithCode(0), "QIntegerCrossover2::setParameters");
+    params.chromosomeLength = 6;
+    EXPECT_EXIT(perGene.setParameters(&params), ::testing::ExitedWithCode(0), "\\(geneSize = 1\\)");
+
+    params.geneSize = 4;
+    twoPoint.setParameters(&params);
+    QIntegerIndividual full, shorter;
+    full.setParameters(&params);
+    shorter.setParameters(&params);
+    shorter.initialize(5);
+    EXPECT_EXIT(twoPoint.cross({&full, &full}, {&full, &shorter}), ::testing::ExitedWithCode(0),
+                "\\[QIntegerCrossover2::cross\\] error:\n\tChromosome shorter than the crossover needs "
+                "\\(genes = 5, needed = 6\\)");
+}
+
+}  // namespace
+}  // namespace Valdrin

@@ -1,0 +1,130 @@
+// Tests of the symbol-string crossovers: 1-point, 2-point and uniform by replayed draws, and
+// the order crossover that keeps permutations whole.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "driver/random.h"
+#include "operators/crossovers.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+using FromOther = std::function<bool(int position)>;
+
+void setSymbols(QStringIndividual& x, const std::vector<int>& symbols) {
+    for (std::size_t i = 0; i < symbols.size(); ++i) x.genes[i].value = symbols[i];
+}
+std::vector<int> symbolsOf(const QStringIndividual& x) {
+    std::vector<int> out;
+    for (const auto& gene : x.genes) out.push_back(gene.value);
+    return out;
+}
+
+// Parents 0, 1, 2, ... and 100, 101, ...; `replay` repeats the draws and says, per position,
+// whether child 0 takes parent 1's symbol.
+void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<FromOther()>& replay) {
+    QEAParameters params;
+    params.chromosomeLength = L;
+    crossover.setParameters(&params);
+    QStringIndividual p0, p1, c0, c1;
+    for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
+    for (int j = 0; j < L; ++j) p1.genes[j].value = 100 + (p0.genes[j].value = j);
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        testing::seedForTest(seed);
+        const FromOther fromOther = replay();
+        const auto after = rng::state;
+        testing::seedForTest(seed);
+        crossover.cross({&p0, &p1}, {&c0, &c1});
+        ASSERT_EQ(rng::state, after);
+        for (int j = 0; j < L; ++j) {
+            ASSERT_EQ(c0.genes[j].value, (fromOther(j) ? 100 : 0) + j) << "seed " << seed << " position " << j;
+            ASSERT_EQ(c1.genes[j].value, (fromOther(j) ? 0 : 100) + j) << "seed " << seed << " position " << j;
+        }
+    }
+}
+
+TEST(StringCrossovers, CutAndUniformCrossoversFollowTheirDraws) {
+    QStringCrossover1 onePoint;
+    for (int L : {2, 7}) {
+        expectReplayed(onePoint, L, [L] {
+            const int t = uniformInt(L - 1) + 1;
+            return FromOther([t](int j) { return j >= t; });
+        });
+    }
+    QStringCrossover2 twoPoint;
+    expectReplayed(twoPoint, 6, [] {
+        const int j = uniformInt(6);
+        int i = uniformInt(6);
+        while (i == j) i = uniformInt(6);
+        return FromOther([lo = std::min(i, j), hi = std::max(i, j)](int k) { return k >= lo && k < hi; });
+    });
+    QStringCrossoverUniform uniformCrossover;
+    expectReplayed(uniformCrossover, 9, [] {
+        std::vector<bool> swap;
+        for (int j = 0; j < 9; ++j) swap.push_back(!coinFlip());
+        return FromOther([swap](int j) { return swap[j]; });
+    });
+}
+
+TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParentOne) {
+    QEAParameters params;
+    params.chromosomeLength = 5;
+    QStringCrossoverOrder crossover;
+    crossover.setParameters(&params);
+    QStringIndividual p0, p1, c0, c1;
+    for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
+    setSymbols(p0, {0, 1, 2, 3, 4});
+    setSymbols(p1, {4, 3, 2, 1, 0});
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        testing::seedForTest(seed);
+        const int head0 = uniformInt(5), head1 = uniformInt(5);
+        testing::seedForTest(seed);
+        crossover.cross({&p0, &p1}, {&c0, &c1});
+        for (auto [child, head] : {std::pair{&c0, head0}, std::pair{&c1, head1}}) {
+            std::vector<int> expected;
+            for (int j = 0; j < head; ++j) expected.push_back(j);
+            for (int s = 4; s >= head; --s) expected.push_back(s);
+            EXPECT_EQ(symbolsOf(*child), expected) << "seed " << seed;
+        }
+    }
+    crossover.cross({&p1, &p1}, {&c0, &c1});
+    EXPECT_EQ(symbolsOf(c1), symbolsOf(p1));
+    params.encodingOrder = 1;
+    crossover.cross({&p1, &p1}, {&c0, &c1});
+    EXPECT_EQ(symbolsOf(c0), symbolsOf(p0));
+}
+
+TEST(StringCrossoversDeathTest, ImpossibleCrossingsEndTheRun) {
+    QEAParameters params;
+    params.chromosomeLength = 1;
+    QStringCrossover2 twoPoint;
+    EXPECT_EXIT(twoPoint.setParameters(&params), ::testing::ExitedWithCode(0),
+                "\\[QStringCrossover2::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
+                "\\(chromosomeLength = 1\\)");
+
+    // Parents that are no permutations of the same symbols leave the child's list short.
+    params.chromosomeLength = 3;
+    QStringCrossoverOrder order;
+    order.setParameters(&params);
+    QStringIndividual same, c0, c1;
+    for (QStringIndividual* x : {&same, &c0, &c1}) x->setParameters(&params);
+    setSymbols(same, {1, 1, 1});
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);  // the "eh?" line goes to standard output
+            order.cross({&same, &same}, {&c0, &c1});
+        },
+        ::testing::ExitedWithCode(0),
+        "^eh\\? [12]\n\n\n\\[QStringCrossoverOrder::cross\\] error:\n\tThe parents are not permutations of the "
+        "same symbols: the child got [12] of 3 symbols\n\n$");
+}
+
+}  // namespace
+}  // namespace Valdrin

@@ -1,0 +1,160 @@
+// Tests of the value mutations against their replayed draws, the permutations they keep, and
+// the chromosomes they cannot mutate.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "driver/random.h"
+#include "operators/mutations.h"
+#include "representation/integer.h"
+#include "representation/real.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+template <class Individual>
+auto valuesOf(const Individual& x) {
+    std::vector<decltype(x.genes[0].value)> out;
+    for (const auto& gene : x.genes) out.push_back(gene.value);
+    return out;
+}
+
+auto stateAfter(unsigned seed, int draws) {
+    testing::seedForTest(seed);
+    for (int k = 0; k < draws; ++k) uniform();
+    return rng::state;
+}
+
+TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
+    QEAParameters params;
+    params.chromosomeLength = 3;
+    params.geneSize = 5;
+    params.arity = 4;
+    params.mRate = 0.4;
+    QIntegerIndividual bits;
+    QStringIndividual text;
+    QRCIndividual real;
+    for (QIndividual* x : std::initializer_list<QIndividual*>{&bits, &text, &real}) x->setParameters(&params);
+    // Gene 3 lies beyond the record: the bit-flip leaves it alone.
+    bits.genes = {QIntegerGene(0x15), QIntegerGene(0x0a), QIntegerGene(512), QIntegerGene(6)};
+    real.genes = {QRCGene(1.0), QRCGene(-2.0), QRCGene(0.5)};
+    QIntegerMutationBitFlip bitFlip;
+    QStringMutationRandomFlip randomFlip;
+    QRCMutationGauss gauss;
+    for (QMutationOperator* m : std::initializer_list<QMutationOperator*>{&bitFlip, &randomFlip, &gauss}) {
+        m->setParameters(&params);
+    }
+
+    testing::seedForTest(17);
+    std::vector<int> flipped = valuesOf(bits), symbols = valuesOf(text), codes = valuesOf(bits);
+    std::vector<double> moved = valuesOf(real);
+    for (int i = 0; i < 3; ++i)
+        for (int k = 0; k < 5; ++k)
+            if (0.4 > uniform()) flipped[i] ^= 1 << k;
+    for (int& s : symbols)
+        if (0.4 > uniform()) s = uniformInt(4);
+    for (double& v : moved)
+        if (0.4 > uniform()) v = v + gaussian();
+    for (int& c : codes)  // integer genes move in decoded units (precision 0.01, offset -5.12)
+        if (0.4 > uniform()) c = static_cast<int>((c * 0.01 - 5.12 + gaussian() + 5.12) / 0.01);
+
+    QIntegerIndividual decoded = bits;
+    testing::seedForTest(17);
+    for (auto [m, x] : {std::pair<QMutationOperator*, QIndividual*>{&bitFlip, &bits}, {&randomFlip, &text},
+                        {&gauss, &real}, {&gauss, &decoded}}) {
+        m->setIndividual(x);
+        m->operate();
+    }
+    EXPECT_EQ(valuesOf(bits), flipped);
+    EXPECT_EQ(valuesOf(text), symbols);
+    EXPECT_EQ(valuesOf(real), moved);
+    EXPECT_EQ(valuesOf(decoded), codes);
+
+    params.mRate = 0.0;
+    testing::seedForTest(17);
+    for (auto [m, x] : {std::pair<QMutationOperator*, QIndividual*>{&bitFlip, &bits}, {&randomFlip, &text},
+                        {&gauss, &real}, {&gauss, &text}}) {  // strings are not the gaussian's business
+        m->setIndividual(x);
+        m->operate();
+    }
+    EXPECT_EQ(valuesOf(bits), flipped);
+    EXPECT_EQ(rng::state, stateAfter(17, 3 * 5 + 3 + 3));
+}
+
+TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
+    QEAParameters params;
+    params.chromosomeLength = 4;
+    params.arity = 5;
+    params.permutation = true;
+    params.encodingOrder = 1;
+    params.mRate = 0.5;
+    QStringMutationRandomFlip mutation;
+    mutation.setParameters(&params);
+    QStringIndividual x;
+    x.setParameters(&params);
+    mutation.setIndividual(&x);
+
+    // A seed where only position 0 mutates: its symbol goes, and the only free symbol, 4, which
+    // is larger than all others, ends up last.
+    unsigned seed = 1;
+    for (;; ++seed) {
+        testing::seedForTest(seed);
+        if (!(0.5 > uniform())) continue;
+        while (uniformInt(5) != 4) {
+        }
+        if (!(0.5 > uniform()) && !(0.5 > uniform()) && !(0.5 > uniform())) break;
+    }
+    x.genes = {QStringGene(0), QStringGene(1), QStringGene(2), QStringGene(3)};
+    testing::seedForTest(seed);
+    mutation.operate();
+    EXPECT_EQ(valuesOf(x), (std::vector<int>{1, 2, 3, 4}));
+
+    params.arity = 9;
+    params.encodingOrder = 2;
+    x.genes = {QStringGene(8), QStringGene(5), QStringGene(3), QStringGene(0)};
+    for (int round = 0; round < 50; ++round) mutation.operate();
+    const std::vector<int> symbols = valuesOf(x);
+    EXPECT_TRUE(std::is_sorted(symbols.rbegin(), symbols.rend()));
+    EXPECT_EQ(std::adjacent_find(symbols.begin(), symbols.end()), symbols.end());
+    EXPECT_TRUE(symbols.front() < 9 && symbols.back() >= 0);
+}
+
+TEST(ValueMutationsDeathTest, UnmutableChromosomesEndTheRun) {
+    QEAParameters params;
+    params.chromosomeLength = 5;
+    params.arity = 5;
+    params.permutation = true;
+    params.mRate = 0.1;
+    QStringMutationRandomFlip flip;
+    EXPECT_EXIT(flip.setParameters(&params), ::testing::ExitedWithCode(0),
+                "\\[QStringMutationRandomFlip::setParameters\\] error:\n\tA permutation mutation needs more symbols "
+                "than genes \\(arity = 5, chromosomeLength = 5\\)");
+    params.mRate = 0.0;
+    EXPECT_EQ(flip.setParameters(&params), 1);
+
+    // A full permutation longer than the record fails once a mutation picks it.
+    params.chromosomeLength = 3;
+    params.mRate = 1.0;
+    flip.setParameters(&params);
+    QStringIndividual x;
+    x.setParameters(&params);
+    x.genes = {QStringGene(4), QStringGene(3), QStringGene(2), QStringGene(1), QStringGene(0)};
+    flip.setIndividual(&x);
+    EXPECT_EXIT(flip.operate(), ::testing::ExitedWithCode(0),
+                "\\[QStringMutationRandomFlip::operate\\] error:\n\tNo free symbol left for a permutation of 5 genes "
+                "\\(arity = 5\\)");
+
+    QIntegerIndividual shorter;
+    shorter.setParameters(&params);
+    shorter.initialize(2);
+    QIntegerMutationBitFlip bitFlip;
+    bitFlip.setParameters(&params);
+    bitFlip.setIndividual(&shorter);
+    EXPECT_EXIT(bitFlip.operate(), ::testing::ExitedWithCode(0), "QIntegerIndividual::setGeneValue error:");
+}
+
+}  // namespace
+}  // namespace Valdrin
