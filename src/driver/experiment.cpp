@@ -1,0 +1,92 @@
+// Start-up, run loop and teardown of one experiment, and the choice of algorithm and problem
+// by the names in the configuration.
+#include "driver/experiment.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string_view>
+
+#include "driver/fatal.h"
+#include "driver/parameters.h"
+#include "statistics/summary_processor.h"
+
+namespace Valdrin {
+
+namespace {
+
+// The text of the first child of the first element with that name, as the configuration
+// writes the chosen algorithm or problem. Without one the experiment cannot be built: the
+// process ends with a message naming the operation.
+std::string chosenName(const QLightXMLIO& tree, const std::string& element, std::string_view operation) {
+    std::vector<XmlNode> found;
+    tree.collectByName(element, found);
+    if (found.empty() || found.front().children.empty()) {
+        std::cerr << "\n\n[" << operation << "] error:\n\tThe configuration names no " << element
+                  << ": it needs an \"" << element << "\" element holding one element with the name\n\n";
+        fatal();
+    }
+    return found.front().children.front().text;
+}
+
+}  // namespace
+
+std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO& tree,
+                                                              const std::vector<AlgorithmEntry>& table) {
+    const std::string name = chosenName(tree, "algorithm", "createAlgorithmByName");
+    for (const AlgorithmEntry& entry : table) {
+        if (name == entry.name) {
+            std::cout << entry.announcement;
+            return entry.create();
+        }
+    }
+    std::cout << "\nIs it true? No algorithm?!\n";
+    fatal();
+}
+
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const std::vector<ProblemEntry>& table) {
+    const std::string name = chosenName(tree, "problem", "createProblemByName");
+    for (const ProblemEntry& entry : table) {
+        if (name == entry.name) return entry.create();
+    }
+    std::cout << "\nOopsie, no problem!\n";
+    fatal();
+}
+
+int runExperiment(const std::vector<std::string>& arguments, const std::vector<AlgorithmEntry>& algorithms,
+                  const std::vector<ProblemEntry>& problems) {
+    auto tree = std::make_unique<QLightXMLIO>();
+    auto params = std::make_unique<QEAParameters>();
+    tree->readFromFile(arguments.empty() ? std::string("config.xml") : arguments[0]);
+    tree->readParameters(*params);
+    const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
+
+    std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
+    params->algorithm = algorithm.get();
+    std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
+    problem->printName(std::cout);
+    params->problem = problem.get();
+
+    // The problem adjusts the fields it depends on before the algorithm takes its copy.
+    problem->adjustParameters(params.get());
+    problem->setParameters(params.get());
+    algorithm->setParameters(params.get());
+    auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
+
+    for (int i = 0; i < runs; ++i) {
+        std::printf("Run # %i\n", i);
+        algorithm->run();
+        summaryProcessor->addSummary(*algorithm->runSummary());
+    }
+    summaryProcessor->operate();
+
+    algorithm->cleanup();
+    problem.reset();
+    algorithm.reset();
+    summaryProcessor.reset();
+    params.reset();
+    tree.reset();
+    return 0;
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,297 @@
+// Tests of the experiment driver: choosing the algorithm and the problem by name, the order of
+// start-up, run loop and teardown (with fake classes), and whole-program runs.
+#include "driver/experiment.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+using testing::fileExists;
+using testing::readFile;
+using testing::ScratchDir;
+using testing::writeFile;
+
+std::vector<std::string> events;
+
+// --- Name look-up: the create functions only record which entry was chosen. ---
+
+template <int Index>
+std::unique_ptr<QEvolutionaryAlgorithm> recordAlgorithm() {
+    events.push_back("algorithm " + std::to_string(Index));
+    return nullptr;
+}
+
+template <int Index>
+std::unique_ptr<QProblem> recordProblem() {
+    events.push_back("problem " + std::to_string(Index));
+    return nullptr;
+}
+
+const std::vector<AlgorithmEntry> kRecordedAlgorithms = {
+    {"GA", "Creating GA\n", &recordAlgorithm<0>},
+    {"SARN", "Creating QSARN\n", &recordAlgorithm<1>},
+    {"SARN2", "Creating QSARN2 (indirect evolution)\n", &recordAlgorithm<2>},
+};
+const std::vector<ProblemEntry> kRecordedProblems = {
+    {"Sphere", &recordProblem<0>},
+    {"Double sin", &recordProblem<1>},
+};
+
+XmlNode chosen(const std::string& element, const std::string& name) {
+    return XmlNode{element, "", {XmlNode{"type", name, {}}}};
+}
+
+QLightXMLIO treeOf(std::vector<XmlNode> children) {
+    QLightXMLIO tree;
+    tree.name = "experiment";
+    tree.children = std::move(children);
+    return tree;
+}
+
+// Death tests match standard error only; the process's own messages on standard output are
+// sent there too.
+void sendOutputToErrorStream() { std::cout.rdbuf(std::cerr.rdbuf()); }
+
+TEST(ExperimentLookup, NamesMatchExactlyInTableOrder) {
+    events.clear();
+    ::testing::internal::CaptureStdout();
+    createAlgorithmByName(treeOf({chosen("algorithm", "SARN2")}), kRecordedAlgorithms);
+    createAlgorithmByName(treeOf({chosen("algorithm", "SARN")}), kRecordedAlgorithms);
+    // The first "algorithm" element in document order, and its first child, decide.
+    createAlgorithmByName(treeOf({XmlNode{"group", "", {chosen("algorithm", "GA")}},
+                                  XmlNode{"algorithm", "", {XmlNode{"a", "SARN", {}}, XmlNode{"b", "GA", {}}}}}),
+                          kRecordedAlgorithms);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Creating QSARN2 (indirect evolution)\nCreating QSARN\nCreating GA\n");
+    createProblemByName(treeOf({chosen("problem", "Double sin"), chosen("problem", "Sphere")}), kRecordedProblems);
+    EXPECT_EQ(events, (std::vector<std::string>{"algorithm 2", "algorithm 1", "algorithm 0", "problem 1"}));
+}
+
+TEST(ExperimentLookupDeathTest, UnknownNamesEndTheProcess) {
+    for (const std::string name : {"ga", "G A", "GA ", "SARN3", ""}) {
+        EXPECT_EXIT(
+            {
+                sendOutputToErrorStream();
+                createAlgorithmByName(treeOf({chosen("algorithm", name)}), kRecordedAlgorithms);
+            },
+            ::testing::ExitedWithCode(0), "^\nIs it true\\? No algorithm\\?!\n$")
+            << '"' << name << '"';
+    }
+    for (const std::string name : {"sphere", "Double  sin", "Doublesin"}) {
+        EXPECT_EXIT(
+            {
+                sendOutputToErrorStream();
+                createProblemByName(treeOf({chosen("problem", name)}), kRecordedProblems);
+            },
+            ::testing::ExitedWithCode(0), "^\nOopsie, no problem!\n$")
+            << '"' << name << '"';
+    }
+}
+
+TEST(ExperimentLookupDeathTest, MissingChoiceIsReported) {
+    EXPECT_EXIT(createAlgorithmByName(treeOf({chosen("problem", "Sphere")}), kRecordedAlgorithms),
+                ::testing::ExitedWithCode(0),
+                "^\n\n\\[createAlgorithmByName\\] error:\n\tThe configuration names no algorithm: .*\n\n$");
+    EXPECT_EXIT(createAlgorithmByName(treeOf({XmlNode{"algorithm", "GA", {}}}), kRecordedAlgorithms),
+                ::testing::ExitedWithCode(0), "\\[createAlgorithmByName\\] error:");
+    EXPECT_EXIT(createProblemByName(QLightXMLIO{}, kRecordedProblems), ::testing::ExitedWithCode(0),
+                "^\n\n\\[createProblemByName\\] error:\n\tThe configuration names no problem: .*\n\n$");
+}
+
+// --- The run loop, with fake classes that record what the driver asks of them. ---
+
+class FakeAlgorithm final : public QEvolutionaryAlgorithm {
+public:
+    FakeAlgorithm() { events.push_back("algorithm constructed"); }
+    FakeAlgorithm(const FakeAlgorithm&) = default;
+    ~FakeAlgorithm() override { events.push_back("algorithm deleted"); }
+
+    int setParameters(QEAParameters* params) override {
+        _params = *params;
+        events.push_back("algorithm setParameters: problem " + std::to_string(params->problem != nullptr) +
+                         ", algorithm " + std::to_string(params->algorithm == this) + ", inputs " +
+                         std::to_string(params->inputsNumber));
+        return 1;
+    }
+    int run() override {
+        ++runsMade;
+        summary.evaluationsCount = 10 * runsMade;
+        std::cout << "running\n";
+        return 0;
+    }
+    int printName(std::ostream& out) const override {
+        out << "Fake algorithm\n";
+        return 1;
+    }
+    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream&) override {
+        std::string counts = "reportStatistics:";
+        for (const QRunSummary& run : runs) {
+            counts += ' ';
+            counts += std::to_string(run.evaluationsCount);
+        }
+        events.push_back(counts);
+        return 1;
+    }
+    int cleanup() override {
+        events.push_back("algorithm cleanup");
+        return 1;
+    }
+    std::unique_ptr<QEvolutionaryAlgorithm> clone() const override { return std::make_unique<FakeAlgorithm>(*this); }
+
+private:
+    int runsMade = 0;
+};
+
+class FakeProblem final : public QProblem {
+public:
+    FakeProblem() { events.push_back("problem constructed"); }
+    ~FakeProblem() override { events.push_back("problem deleted"); }
+    int adjustParameters(QEAParameters* params) override {
+        events.push_back("problem adjustParameters");
+        params->inputsNumber = 7;
+        return 1;
+    }
+    int setParameters(QEAParameters* params) override {
+        events.push_back("problem setParameters");
+        return QProblem::setParameters(params);
+    }
+    int evaluateIndividual(QIndividual&) override { return 1; }
+    int printName(std::ostream& out) const override {
+        out << "Fake problem\n";
+        return 1;
+    }
+};
+
+template <class Concrete, class Base>
+std::unique_ptr<Base> createFake() {
+    return std::make_unique<Concrete>();
+}
+
+const std::vector<AlgorithmEntry> kFakeAlgorithms = {
+    {"Fake", "Creating the fake\n", &createFake<FakeAlgorithm, QEvolutionaryAlgorithm>}};
+const std::vector<ProblemEntry> kFakeProblems = {{"Fake", &createFake<FakeProblem, QProblem>}};
+
+const char* const kFakeConfiguration =
+    "<?xml version=\"1.0\"?>\n"
+    "<experiment>\n"
+    "  <algorithm><type>Fake</type></algorithm>\n"
+    "  <problem><type>Fake</type></problem>\n"
+    "  <parameter><name>Generations number</name><value>4</value></parameter>\n"
+    "</experiment>\n";
+
+TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
+    ScratchDir dir;
+    writeFile("fake.xml", kFakeConfiguration);
+    events.clear();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(runExperiment({"fake.xml", "3", "ignored"}, kFakeAlgorithms, kFakeProblems), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Creating the fake\nFake problem\nRun # 0\nrunning\nRun # 1\nrunning\nRun # 2\nrunning\n");
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "algorithm constructed", "problem constructed", "problem adjustParameters",
+                          "problem setParameters", "algorithm setParameters: problem 1, algorithm 1, inputs 7",
+                          "reportStatistics: 10 20 30", "algorithm cleanup", "problem deleted",
+                          "algorithm deleted"}));
+    const std::string summary = readFile("summary.log");
+    EXPECT_EQ(summary.find("EA parameters:\n---------------------------\nAlgorithm's name:\tFake algorithm\n"
+                           "Problem:\tFake problem\n"),
+              0U);
+    EXPECT_NE(summary.find("generationsNumber:\t4\n"), std::string::npos);
+}
+
+TEST(ExperimentRunLoop, RunCountComesFromTheCommandLine) {
+    ScratchDir dir;
+    writeFile("config.xml", kFakeConfiguration);
+    ::testing::internal::CaptureStdout();
+    runExperiment({}, kFakeAlgorithms, kFakeProblems);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Creating the fake\nFake problem\nRun # 0\nrunning\n");
+
+    for (const std::string count : {"0", "abc", "-2"}) {
+        events.clear();
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        runExperiment({"config.xml", count}, kFakeAlgorithms, kFakeProblems);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Creating the fake\nFake problem\n") << count;
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find("No data to process! (summaries number = 0)"),
+                  std::string::npos);
+        EXPECT_EQ(events.back(), "algorithm deleted");
+        EXPECT_EQ(events[events.size() - 3], "algorithm cleanup");
+    }
+}
+
+TEST(ExperimentRunLoopDeathTest, UnreadableConfigurationStopsAtTheLookUp) {
+    ScratchDir dir;
+    EXPECT_EXIT(runExperiment({"absent.xml"}, kFakeAlgorithms, kFakeProblems), ::testing::ExitedWithCode(0),
+                "Can't read file \\(absent.xml\\)\n\n\n\\[createAlgorithmByName\\] error:");
+}
+
+// --- The whole program, once it is built. ---
+
+#ifdef VALDRIN_EXECUTABLE
+
+std::string configuration(const std::string& algorithm, const std::string& problem) {
+    return "<?xml version=\"1.0\"?>\n"
+           "<experiment>\n"
+           "  <algorithm>\n    <type>\n      " + algorithm + "\n    </type>\n  </algorithm>\n"
+           "  <problem><type>" + problem + "</type></problem>\n"
+           "  <parameter><name>Encoding</name><value>integer</value></parameter>\n"
+           "  <parameter><name>Selection type</name><value>tournament</value></parameter>\n"
+           "  <parameter><name>Parents selection type</name><value>random</value></parameter>\n"
+           "  <parameter><name>Population size</name><value>10</value></parameter>\n"
+           "  <parameter><name>Generations number</name><value>3</value></parameter>\n"
+           "  <parameter><name>Chromosome length</name><value>4</value></parameter>\n"
+           "</experiment>\n";
+}
+
+TEST(ExperimentProgram, ChoosesByExactNames) {
+    ScratchDir dir;
+    writeFile("config.xml", configuration("ga", "Sphere"));
+    testing::ProgramResult result = testing::runProgram({});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "\nIs it true? No algorithm?!\n");
+
+    writeFile("config.xml", configuration("GA", "sphere"));
+    result = testing::runProgram({});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "Creating GA\n\nOopsie, no problem!\n");
+    EXPECT_TRUE(fileExists("ga.log"));
+
+    writeFile("other.xml", configuration("G A", "Sphere"));
+    EXPECT_EQ(testing::runProgram({"other.xml"}).out, "\nIs it true? No algorithm?!\n");
+}
+
+TEST(ExperimentProgram, AnnouncesEveryRun) {
+    ScratchDir dir;
+    writeFile("config.xml", configuration("GA", "Sphere"));
+    testing::ProgramResult result = testing::runProgram({});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.find("Creating GA\nSphere function\nInitialization of random numbers generator\nRun # 0\n"),
+              0U);
+    EXPECT_EQ(result.out.find("Run # 1"), std::string::npos);
+    EXPECT_TRUE(fileExists("summary.log"));
+
+    result = testing::runProgram({"config.xml", "3"});
+    const std::size_t run1 = result.out.find("Run # 1\n");
+    EXPECT_NE(run1, std::string::npos);
+    EXPECT_LT(result.out.find("Run # 0\n"), run1);
+    EXPECT_LT(run1, result.out.find("Run # 2\n"));
+
+    for (const std::string count : {"0", "abc"}) {
+        result = testing::runProgram({"config.xml", count});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out.find("Run #"), std::string::npos) << count;
+        EXPECT_NE(result.err.find("No data to process! (summaries number = 0)"), std::string::npos) << count;
+    }
+}
+
+#endif
+
+}  // namespace
+}  // namespace Valdrin

@@ -1,0 +1,140 @@
+// Tests of the process-wide generator: streams per seed, draw forms and their edge values.
+#include "driver/random.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+using testing::seedForTest;
+
+std::vector<double> draws(unsigned seed, int count) {
+    seedForTest(seed);
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) values.push_back(uniform());
+    return values;
+}
+
+// Puts the generator in the state whose next step yields the given value of bits 22 to 53.
+void prepareNextBits(std::uint32_t bits) {
+    std::uint64_t inverse = rng::multiplier;  // Newton's iteration for the inverse modulo 2^64
+    for (int i = 0; i < 6; ++i) inverse *= 2 - rng::multiplier * inverse;
+    rng::state = (static_cast<std::uint64_t>(bits) << 22) * inverse;
+}
+
+TEST(RandomGenerator, SeedSelectsOneOf32768Streams) {
+    seedForTest(32768);
+    EXPECT_EQ(uniform(), 0.10018587117092026);
+    EXPECT_EQ(draws(0, 20), draws(32768, 20));
+    EXPECT_EQ(draws(1, 50), draws(32769, 50));
+    EXPECT_NE(draws(1, 50), draws(2, 50));
+}
+
+TEST(RandomGenerator, OnlyTheFirstSeedingCountsAndIsAnnounced) {
+    resetGeneratorForTesting();
+    ::testing::internal::CaptureStdout();
+    seedGenerator(3);
+    const double first = uniform();
+    seedGenerator(3);
+    seedGenerator(9);
+    const double second = uniform();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Initialization of random numbers generator\n");
+    const std::vector<double> expected = draws(3, 2);
+    EXPECT_EQ(first, expected[0]);
+    EXPECT_EQ(second, expected[1]);
+}
+
+TEST(RandomGenerator, DrawsBeforeSeedingStayAtZero) {
+    resetGeneratorForTesting();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(uniform(), 0.0);
+        EXPECT_FALSE(coinFlip());
+        EXPECT_EQ(uniformInt(10), 0);
+    }
+    EXPECT_EQ(gaussian(), -1.0);
+}
+
+TEST(RandomGenerator, EachFormConsumesItsFixedNumberOfSteps) {
+    const std::vector<double> reference = draws(77, 20);
+    seedForTest(77);
+    uniformInt(5);
+    flip(0.5);
+    coinFlip();
+    rouletteIndex(std::vector<int>{1, 2});
+    rouletteIndex(std::vector<double>{0.5});
+    EXPECT_EQ(uniform(), reference[5]);
+
+    seedForTest(77);
+    double sum = 0.0;
+    for (int i = 0; i < 12; ++i) sum += reference[i];
+    EXPECT_EQ(gaussian(), (sum - 6.0) / 6.0);
+    EXPECT_EQ(uniform(), reference[12]);
+}
+
+TEST(RandomGenerator, ExtremeDrawsStayUsableAsIndexes) {
+    prepareNextBits(0x7fffffffU);
+    EXPECT_EQ(uniform(), 1.0);
+    prepareNextBits(0x7fffffffU);
+    EXPECT_EQ(uniformInt(7), 6);
+
+    prepareNextBits(0x80000000U);  // the one value whose magnitude exceeds 2^31 - 1
+    EXPECT_GT(uniform(), 1.0);
+    prepareNextBits(0x80000000U);
+    EXPECT_EQ(uniformInt(7), 6);
+    prepareNextBits(0x80000000U);
+    EXPECT_TRUE(coinFlip());
+    prepareNextBits(0x7fffffffU);
+    EXPECT_FALSE(coinFlip());
+
+    seedForTest(11);
+    for (int i = 0; i < 20000; ++i) {
+        const int k = uniformInt(3);
+        ASSERT_GE(k, 0);
+        ASSERT_LT(k, 3);
+    }
+}
+
+TEST(RandomGenerator, GaussianStaysWithinItsRange) {
+    seedForTest(5);
+    double sum = 0.0;
+    const int count = 20000;
+    for (int i = 0; i < count; ++i) {
+        const double g = gaussian();
+        ASSERT_GE(g, -1.0);
+        ASSERT_LE(g, 1.0 + 1e-9);
+        sum += g;
+    }
+    EXPECT_NEAR(sum / count, 0.0, 0.01);
+}
+
+TEST(RandomGenerator, RouletteGivesEveryItemItsWeightPlusOne) {
+    // Integer weights round the draw: with {0, 0} the first item takes the values 0 and 1.
+    const std::vector<double> reference = draws(21, 4000);
+    seedForTest(21);
+    int firstCount = 0;
+    for (double u : reference) {
+        const int rounded = static_cast<int>(u * 2 + 0.5);
+        const int index = rouletteIndex(std::vector<int>{0, 0});
+        ASSERT_EQ(index, rounded <= 1 ? 0 : 1);
+        if (index == 0) ++firstCount;
+    }
+    EXPECT_NEAR(firstCount, 3000, 150);
+
+    seedForTest(21);
+    for (double u : reference) {
+        const double r = u * 10.0;  // weights 2, 0, 5 span 3, 1 and 6
+        const int expected = r <= 3.0 ? 0 : (r <= 4.0 ? 1 : 2);
+        ASSERT_EQ(rouletteIndex(std::vector<double>{2.0, 0.0, 5.0}), expected);
+    }
+
+    EXPECT_EQ(rouletteIndex(std::vector<int>{}), 0);
+    EXPECT_EQ(rouletteIndex(std::vector<double>{}), 0);
+}
+
+}  // namespace
+}  // namespace Valdrin
