@@ -1,0 +1,209 @@
+// QSARN: asexual reproduction, the run loop that may stop at the first hit, and the report over
+// runs about the evolved networks.
+#include "algorithms/sarn.h"
+
+#include <cstdint>
+#include <iostream>
+
+#include "driver/random.h"
+#include "problems/problem.h"
+#include "representation/network.h"
+#include "statistics/mean_variance.h"
+
+namespace Valdrin {
+
+QSARN::QSARN() { log.open("sarn.log", std::ios::out | std::ios::trunc); }
+
+QSARN::~QSARN() {
+    if (log.is_open()) log.close();
+}
+
+int QSARN::setParameters(QEAParameters* params) {
+    QEvolutionaryAlgorithm::setParameters(params);
+    return 1;
+}
+
+int QSARN::recombine() {
+    const int m = matingPool->size();
+    offspringPopulation->copy(*matingPool);
+    // An empty mating pool has nothing to clone: the offspring stay as they are.
+    while (m > 0 && !sizer->isPopulationFull()) {
+        // A draw of exactly 1 (or just above it) would reach one past the pool.
+        const int k = uniformInt(m);
+        offspringPopulation->appendIndividual(*matingPool->individuals[static_cast<std::size_t>(k)]);
+    }
+    sizer->operate();
+    return 1;
+}
+
+int QSARN::printName(std::ostream& out) const {
+    out << "Self-adaptive regulatory network\n";
+    return 1;
+}
+
+int QSARN::reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) {
+    return reportNetworkStatistics(runs, out);
+}
+
+int QSARN::run() { return runNetworkEvolution(*this, "\n\n[QGeneticAlgorithm::run] error:\n", true); }
+
+std::unique_ptr<QEvolutionaryAlgorithm> QSARN::clone() const { return std::make_unique<QSARN>(*this); }
+
+int runNetworkEvolution(QEvolutionaryAlgorithm& algorithm, std::string_view errorHeader, bool clearCrossoverRate) {
+    QEAParameters& params = algorithm._params;
+    QRunSummary& summary = algorithm.summary;
+    OutputFile& log = algorithm.log;
+    if (params.generationsNumber < 1) {
+        std::cerr << errorHeader << "\tGenerations number is undefined! (_params.generationsNumber = "
+                  << params.generationsNumber << ")\n\n";
+        return 0;
+    }
+    summary.clear();
+    summary.startClock = processorClock();
+    algorithm.reset();
+    log << "\nStarting a new run:\n" << "-------------------------------\n";
+    algorithm.currentPopulation->print(log);
+    log.flush();
+    if (clearCrossoverRate) params.xRate = 0.0;
+
+    for (int generation = 0; generation < params.generationsNumber; ++generation) {
+        const auto slot = static_cast<std::size_t>(summary.generationsDone);
+        if (slot >= summary.populationSizes.size()) summary.populationSizes.resize(slot + 1, 0.0);
+        summary.populationSizes[slot] = algorithm.currentPopulation->size();
+        if (algorithm.evaluate() != 1) break;
+        algorithm.select();
+        algorithm.selectElite();
+        algorithm.recombine();
+        algorithm.mutate();
+        algorithm.replace();
+        ++summary.generationsDone;
+        if (summary.generationsDone % 10 == 0) std::cout << ".";
+    }
+
+    std::cout << "\nFinishing the run...";
+    summary.endClock = processorClock();
+    summary.duration = static_cast<double>(summary.endClock - summary.startClock) / 1000.0;
+    std::cout << "done\n";
+    algorithm.finish();
+    algorithm.currentPopulation->print(log);
+    // A run whose population never had a best individual has nothing to test.
+    QIndividual* reported = summary.solutionIndividual ? summary.solutionIndividual.get() : summary.bestIndividual.get();
+    if (reported != nullptr && params.problem != nullptr) params.problem->testIndividual(*reported);
+    log << "Run duration: " << summary.duration << " seconds\n";
+    return 1;
+}
+
+namespace {
+
+// Sums over one group of runs (the solved ones or the others).
+struct NetworkSums {
+    int runs = 0;
+    std::int64_t nodes = 0;
+    std::int64_t nodeSquares = 0;
+    std::vector<double> parameters = std::vector<double>(kMutationKinds, 0.0);
+    std::vector<std::int64_t> counters = std::vector<std::int64_t>(kMutationKinds, 0);
+
+    void add(const QRNIndividual& network) {
+        ++runs;
+        const std::int64_t k = network.getGenesNumber();
+        nodes += k;
+        nodeSquares += k * k;
+        for (std::size_t i = 0; i < kMutationKinds && i < network.mutationParameters.size(); ++i) {
+            parameters[i] += network.mutationParameters[i];
+        }
+        for (std::size_t i = 0; i < kMutationKinds && i < network.historyCounters.size(); ++i) {
+            counters[i] += network.historyCounters[i];
+        }
+    }
+
+    void writeSize(std::ostream& out) const {
+        const double n = runs;
+        const double mean = static_cast<double>(nodes) / n;
+        const double deviation = ((static_cast<double>(nodeSquares) / n - mean * mean) * n) / (n - 1);
+        out << "Average number of nodes:\t" << mean << "\n"
+            << "Deviation of the number of nodes:\t" << deviation << "\n";
+    }
+
+    void writeParameters(std::ostream& out) const {
+        for (double sum : parameters) out << sum / runs << " ";
+        out << "\n";
+    }
+
+    void writeCounters(std::ostream& out) const {
+        for (std::int64_t sum : counters) out << sum << " ";
+        out << "\n";
+    }
+};
+
+// The individual a run is judged by: its first solution when it was solved (its best when no
+// solution was kept), else its best; null when that is not a network.
+const QRNIndividual* examinedNetwork(const QRunSummary& run) {
+    const QIndividual* individual = run.bestIndividual.get();
+    if (run.evaluationsToSolution != 0 && run.solutionIndividual) individual = run.solutionIndividual.get();
+    if (individual == nullptr || individual->getEncoding() != kNetworkEncoding) return nullptr;
+    return static_cast<const QRNIndividual*>(individual);
+}
+
+}  // namespace
+
+int reportNetworkStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) {
+    NetworkSums solutions;
+    NetworkSums candidates;
+    std::vector<int> histogram;
+    std::vector<int> degrees;
+    double degreeMeans = 0.0;
+    double degreeVariances = 0.0;
+    for (const QRunSummary& run : runs) {
+        const QRNIndividual* network = examinedNetwork(run);
+        if (network == nullptr) continue;
+        if (run.evaluationsToSolution == 0) {
+            candidates.add(*network);
+            continue;
+        }
+        solutions.add(*network);
+        network->getNodeDegrees(degrees);
+        for (int d : degrees) {
+            if (d < 0) continue;
+            if (histogram.size() <= static_cast<std::size_t>(d)) histogram.resize(static_cast<std::size_t>(d) + 1, 0);
+            ++histogram[static_cast<std::size_t>(d)];
+        }
+        const auto [mean, variance] = meanAndVariance(degrees);
+        degreeMeans += mean;
+        degreeVariances += variance;
+    }
+    // Runs of another encoding have no networks to describe.
+    if (solutions.runs == 0 && candidates.runs == 0) return 1;
+
+    const int S = solutions.runs;
+    const bool unsolved = candidates.runs > 0;
+    out << "> Solutions summary (" << S << "):\n";
+    solutions.writeSize(out);
+    if (unsolved) {
+        out << "> Candidate-solutions summary (" << candidates.runs << "):\n";
+        candidates.writeSize(out);
+    }
+
+    if (S > 0) {
+        out << "> Distribution of nodes degrees over the population of solutions:\t";
+        for (int count : histogram) out << " " << count;
+        out << "\n"
+            << "\tMean nodes degree:\t" << degreeMeans / S << "\n"
+            << "\tAveraged deviation of the nodes degree:\t" << degreeVariances / S << "\n";
+        out << "> Averaged vector of mutation parameters for the solutions:\t";
+        solutions.writeParameters(out);
+    }
+    if (unsolved) {
+        out << "> Averaged vector of mutation parameters for the candidates:\t";
+        candidates.writeParameters(out);
+    }
+
+    out << "> Cumulative history events counters for the solutions:\t";
+    solutions.writeCounters(out);
+    if (unsolved) {
+        out << "> Cumulative history events counters for the candidates:\t";
+        candidates.writeCounters(out);
+    }
+    return 1;
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,241 @@
+// QSARN2: the template network, the networks built from the parameter vectors in every
+// evaluation, the roulette update of the template and the run's final evaluation.
+#include "algorithms/sarn2.h"
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+#include "algorithms/factory.h"
+#include "algorithms/sarn.h"
+#include "driver/random.h"
+#include "problems/problem.h"
+#include "representation/real.h"
+#include "statistics/mean_variance.h"
+
+namespace Valdrin {
+
+namespace {
+
+constexpr int kFitnessSharing = 1;
+constexpr int kDeterministicCrowding = 2;
+
+// Makes room for generation g in the per-generation lists (reset sizes them for a whole run;
+// this only matters when evaluate is called more often than the run has generations).
+void ensureGeneration(QRunSummary& summary, int g, int populationSize) {
+    const auto needed = static_cast<std::size_t>(g) + 1;
+    for (std::vector<double>* values :
+         {&summary.meanFitness, &summary.fitnessVariance, &summary.bestFitness, &summary.worstFitness}) {
+        if (values->size() < needed) values->resize(needed, 0.0);
+    }
+    if (summary.populationSizes.size() < needed) summary.populationSizes.resize(needed, populationSize);
+}
+
+// A recorded per-generation value, or 0 where nothing was recorded.
+double recorded(const std::vector<double>& values, int g) {
+    return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
+}
+
+}  // namespace
+
+QSARN2::QSARN2()
+    : templateNetwork(std::make_unique<QRNIndividual>()), networkMutation(std::make_unique<QRNMutationBasic>(this)) {
+    log.open("sarn2.log", std::ios::out | std::ios::trunc);
+}
+
+QSARN2::QSARN2(const QSARN2& other)
+    : QEvolutionaryAlgorithm(other),
+      templateNetwork(std::make_unique<QRNIndividual>()),
+      networkMutation(std::make_unique<QRNMutationBasic>(this)),
+      networkParams(other.networkParams) {}
+
+QSARN2::~QSARN2() {
+    if (log.is_open()) log.close();
+}
+
+int QSARN2::setParameters(QEAParameters* params) {
+    QEAParameters vectors = *params;
+    // A task that asks for networks gets them from real-coded parameter vectors.
+    if (vectors.encoding == kNetworkEncoding) vectors.encoding = kRealEncoding;
+    if (vectors.encoding != kRealEncoding || vectors.chromosomeLength < kMutationKinds) {
+        std::ostringstream message;
+        message << "\n\n[QSARN2::setParameters] error:\n"
+                << "\tParameter vectors must be real-coded with at least " << kMutationKinds
+                << " genes (encoding ID = " << vectors.encoding
+                << ", chromosome length = " << vectors.chromosomeLength << ")\n\n";
+        fatal(message.str());
+    }
+    networkParams = *params;
+    networkParams.encoding = kNetworkEncoding;
+    QEvolutionaryAlgorithm::setParameters(&vectors);
+
+    networkMutation->setParameters(&networkParams);
+    templateNetwork->setParameters(&networkParams);
+    const int I = networkParams.inputsNumber;
+    const int O = networkParams.outputsNumber;
+    // Every node starts connected to every external input and every external output.
+    for (QRNGene& node : templateNetwork->genes) {
+        node.setInputsNumber(I);
+        node.setOutputsNumber(O);
+        for (int i = 1; i <= I; ++i) {
+            node.setInput(i - 1, {i, 0.0});
+            node.inputWeights[static_cast<std::size_t>(i - 1)] = 0.2 * uniform() - 0.1;
+        }
+        for (int i = I + 1; i <= I + O; ++i) {
+            node.setOutput(i - I - 1, {i, 0.0});
+            node.outputOffsets[static_cast<std::size_t>(i - I - 1)] = 1.0;
+        }
+        node.bias = 0.2 * uniform() - 0.1;
+        node.A = 10 * gaussian();
+    }
+    return 1;
+}
+
+QPopulation& QSARN2::buildNetworks(bool writeBack) {
+    QPopulation& networks = *factory->createPopulation(kNetworkEncoding);
+    std::vector<double>& parameters = templateNetwork->mutationParameters;
+    for (auto& member : currentPopulation->individuals) {
+        // set-up guarantees real-coded vectors
+        auto& vector = static_cast<QRCIndividual&>(*member);
+        const std::size_t count = std::min<std::size_t>(kMutationKinds, vector.genes.size());
+        for (std::size_t j = 0; j < count; ++j) parameters[j] = vector.genes[j].value;
+        networks.appendIndividual(*templateNetwork);
+        auto& network = static_cast<QRNIndividual&>(*networks.individuals.back());
+        networkMutation->setIndividual(&network);
+        networkMutation->operate();
+        if (writeBack) {
+            for (std::size_t j = 0; j < count; ++j) vector.genes[j].value = network.mutationParameters[j];
+        }
+    }
+    return networks;
+}
+
+void QSARN2::evaluateNetworks(QPopulation& networks, int g) {
+    fitnessValues_.resize(networks.individuals.size());
+    for (std::size_t i = 0; i < networks.individuals.size(); ++i) {
+        QIndividual& network = *networks.individuals[i];
+        QIndividual& vector = *currentPopulation->individuals[i];
+        _params.problem->evaluateIndividual(network);
+        vector.fitness = network.fitness;
+        vector.fitnessComponents = network.fitnessComponents;
+        countEvaluation(network, g, true);
+        fitnessValues_[i] = network.fitness;
+    }
+}
+
+int QSARN2::evaluate() {
+    const bool crowding = _params.nichingType == kDeterministicCrowding;
+    const int g = summary.generationsDone;
+    ensureGeneration(summary, g, _params.populationSize);
+    QPopulation& networks = buildNetworks(true);
+    const std::size_t n = networks.individuals.size();
+
+    if (!crowding || g == 0) {
+        evaluateNetworks(networks, g);
+    } else {
+        // The crowding step left each vector's fitness; its network takes it over, so that the
+        // best network and a solution copy carry the fitness they were judged by.
+        fitnessValues_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            QIndividual& network = *networks.individuals[i];
+            const QIndividual& vector = *currentPopulation->individuals[i];
+            network.fitness = vector.fitness;
+            network.fitnessComponents = vector.fitnessComponents;
+            countEvaluation(network, g, true);
+            fitnessValues_[i] = vector.fitness;
+        }
+    }
+
+    if (!crowding && n > 0) {
+        const double worst = *std::max_element(fitnessValues_.begin(), fitnessValues_.end());
+        rouletteWeights_.resize(n);
+        for (std::size_t i = 0; i < n; ++i) rouletteWeights_[i] = worst - fitnessValues_[i];
+        // A draw that runs past the last network takes the last one.
+        const int k = std::min(rouletteIndex(rouletteWeights_), static_cast<int>(n) - 1);
+        templateNetwork->copy(*networks.individuals[static_cast<std::size_t>(k)]);
+    }
+
+    const auto [mean, variance] = meanAndVariance(fitnessValues_);
+    const auto slot = static_cast<std::size_t>(g);
+    summary.meanFitness[slot] = mean;
+    summary.fitnessVariance[slot] = variance;
+    double best = mean;  // NaN when there is no vector
+    double worst = mean;
+    if (n > 0) {
+        best = worst = fitnessValues_[0];
+        for (double f : fitnessValues_) {
+            if (f < best) best = f;
+            if (f > worst) worst = f;
+        }
+    }
+    summary.bestFitness[slot] = best;
+    summary.worstFitness[slot] = worst;
+
+    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) {
+        summary.bestIndividual = bestNetwork->clone();
+    } else {
+        std::cout << "?";
+        log << "strange results:\n";
+        currentPopulation->print(log);
+        log << "\n";
+    }
+    if (g > 0 && best == worst && summary.convergenceGeneration == 0) summary.convergenceGeneration = g + 1;
+
+    int result = 1;
+    if (!crowding) {
+        if (_params.nichingType == kFitnessSharing && niching != nullptr) niching->operate();
+        if (_params.untilFirstHit && summary.evaluationsToSolution != 0) result = 0;
+    }
+    factory->destroyLastPopulation();
+    return result;
+}
+
+int QSARN2::finish() {
+    if (_params.nichingType == kDeterministicCrowding) {
+        // The common crowding branch would keep a parameter vector as the run's best; the
+        // network the last generation judged best stays instead.
+        std::unique_ptr<QIndividual> bestNetwork = std::move(summary.bestIndividual);
+        QEvolutionaryAlgorithm::finish();
+        summary.bestIndividual = std::move(bestNetwork);
+        return 1;
+    }
+    const int done = summary.generationsDone;
+    QPopulation& networks = buildNetworks(false);
+    evaluateNetworks(networks, done);
+    // With no best network the run keeps the one its last generation found.
+    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) summary.bestIndividual = bestNetwork->clone();
+    factory->destroyLastPopulation();
+
+    const int last = done > 0 ? done - 1 : 0;
+    std::cout << "Final best fitness = " << recorded(summary.bestFitness, last) << "\n"
+              << "Final worst fitness = " << recorded(summary.worstFitness, last) << "\n"
+              << "Convergence generation = " << summary.convergenceGeneration << "\n";
+
+    if (done > 0 && summary.convergenceGeneration == 0) {
+        if (done == _params.generationsNumber) {
+            if (recorded(summary.bestFitness, done - 1) == recorded(summary.worstFitness, done - 1)) {
+                summary.convergenceGeneration = done;
+            }
+        } else if (done < _params.generationsNumber) {
+            if (recorded(summary.bestFitness, done) == recorded(summary.worstFitness, done)) {
+                summary.convergenceGeneration = done + 1;
+            }
+        }
+    }
+    return 1;
+}
+
+int QSARN2::printName(std::ostream& out) const {
+    out << "Self-adaptive regulatory network (indirect evolution)\n";
+    return 1;
+}
+
+int QSARN2::reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) {
+    return reportNetworkStatistics(runs, out);
+}
+
+int QSARN2::run() { return runNetworkEvolution(*this, "\n\n[QSARN2::run] error:\n", false); }
+
+std::unique_ptr<QEvolutionaryAlgorithm> QSARN2::clone() const { return std::make_unique<QSARN2>(*this); }
+
+}  // namespace Valdrin

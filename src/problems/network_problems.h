@@ -1,0 +1,82 @@
+// The neural-network tasks solved by evolved regulatory networks: XOR and the prediction of a
+// sum of two sine waves.
+#pragma once
+
+#include <iosfwd>
+#include <vector>
+
+#include "problems/problem.h"
+
+namespace Valdrin {
+
+class QRNIndividual;
+
+// A task given as input cases and expected outputs; accepts regulatory networks only.
+class QANNProblem : public QProblem {
+public:
+    std::vector<std::vector<double>> inputSets;
+    std::vector<std::vector<double>> outputSets;
+    int inputsNumber = 0;
+    int outputsNumber = 0;
+
+    // Networks only: any other individual is left untouched and gives 0, silently.
+    int evaluateIndividual(QIndividual& individual) override;
+    int evaluatePopulation(QPopulation& population) override;
+
+    int getInputsNumber() const { return inputsNumber; }
+    int getOutputsNumber() const { return outputsNumber; }
+    // Stores the fitness and its three components (mean error, energy term, size penalty).
+    virtual int evaluateNetwork(QRNIndividual& network) = 0;
+
+protected:
+    QANNProblem() = default;
+
+    // The step both tasks end with: fitness from the mean error E and the mean energy P.
+    void storeFitness(QRNIndividual& network, double meanError, double meanEnergy) const;
+
+    // Signal vectors reused by every evaluation, so that the millions of network runs of an
+    // experiment do not allocate once they have grown to the network's size.
+    std::vector<double> signals_;
+    std::vector<double> outputs_;
+};
+
+// Exclusive-or of two inputs; the network's first output is mapped from [-1, 1] to [0, 1].
+class QANNProblemXOR final : public QANNProblem {
+public:
+    QANNProblemXOR();
+
+    int adjustParameters(QEAParameters* params) override;
+    int evaluateNetwork(QRNIndividual& network) override;
+    // The four cases' outputs and errors on standard output.
+    int testIndividual(QIndividual& individual) override;
+    int printName(std::ostream& out) const override;
+
+private:
+    // Runs the network on case c for the given number of steps and returns the case's squared
+    // error; firstOutput receives the first output after mapping and clipping. Ends the
+    // process when the network writes only to the inputs.
+    double runCase(QRNIndividual& network, std::size_t c, int steps, int distance, double& energy,
+                   double& firstOutput);
+};
+
+// One-step prediction of sin(0.2 t) + sin(0.311 t), the network running as a recurrent
+// predictor with one calculation step per time step.
+class QANNProblemSinDouble final : public QANNProblem {
+public:
+    std::vector<double> testOutputs;  // the series after the training cases
+
+    QANNProblemSinDouble();
+
+    int adjustParameters(QEAParameters* params) override;
+    int evaluateNetwork(QRNIndividual& network) override;
+    // Writes the network's signals step by step to "qannsin.log" and the errors to standard output.
+    int testIndividual(QIndividual& individual) override;
+    int printName(std::ostream& out) const override;
+
+private:
+    // One time step: the previous signals (or the first case's input) with signal 1 replaced
+    // by the given input, through every node into outputs_; an empty result becomes zeros.
+    void step(QRNIndividual& network, bool first, double input, bool zeroFill);
+};
+
+}  // namespace Valdrin

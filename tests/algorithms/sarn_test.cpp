@@ -1,0 +1,266 @@
+// Tests of the self-adaptive network algorithm: the run loop and its early stop, asexual
+// reproduction, and the networks' report over runs.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "algorithms/sarn.h"
+#include "driver/random.h"
+#include "problems/problem.h"
+#include "representation/network.h"
+#include "representation/real.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+using testing::readFile;
+using testing::seedForTest;
+
+// Every individual gets the same fitness; remembers what the run's test was given.
+class FixedProblem final : public QProblem {
+public:
+    double value = 1.0;
+    int tests = 0;
+    int testedEncoding = 0;
+
+    int adjustParameters(QEAParameters*) override { return 1; }
+    int evaluateIndividual(QIndividual& individual) override {
+        individual.fitness = value;
+        individual.fitnessComponents.clear();
+        return 1;
+    }
+    int testIndividual(QIndividual& individual) override {
+        ++tests;
+        testedEncoding = individual.getEncoding();
+        return 1;
+    }
+    int printName(std::ostream& out) const override {
+        out << "fixed\n";
+        return 1;
+    }
+};
+
+struct SarnTest : ::testing::Test {
+    testing::ScratchDir scratch;
+    QEAParameters params;
+    FixedProblem problem;
+    std::unique_ptr<QSARN> algorithm;
+
+    SarnTest() {
+        params.rngSeed = 5;
+        params.encoding = kNetworkEncoding;
+        params.inputsNumber = 2;
+        params.outputsNumber = 1;
+        params.populationSize = 6;
+        params.generationsNumber = 9;
+        params.selectionType = 2;
+        params.mutationType = 4;
+        params.mRate = 5.0;
+        params.eliteCount = 1;
+        params.problem = &problem;
+    }
+
+    QSARN& build() {
+        seedForTest(params.rngSeed);
+        algorithm = std::make_unique<QSARN>();
+        algorithm->setParameters(&params);
+        return *algorithm;
+    }
+
+    std::string runCapturingOutput() {
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(algorithm->run(), 1);
+        return ::testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
+    problem.value = 0.0;
+    params.untilFirstHit = true;
+    QSARN& sarn = build();
+    EXPECT_EQ(runCapturingOutput(),
+              "\nFinishing the run...done\n"
+              "Final best fitness = 0\nFinal worst fitness = 0\nConvergence generation = 0\n");
+    const QRunSummary& record = sarn.summary;
+    EXPECT_EQ(record.generationsDone, 0);
+    EXPECT_EQ(record.evaluationsToSolution, 1);
+    EXPECT_EQ(record.evaluationsCount, 12);  // the first generation and the final evaluation
+    ASSERT_EQ(record.bestFitness.size(), 9u);
+    for (std::size_t g = 1; g < 9; ++g) EXPECT_EQ(record.meanFitness[g], 0.0);
+    ASSERT_TRUE(record.solutionIndividual);
+    EXPECT_EQ(problem.tests, 1);
+    EXPECT_EQ(problem.testedEncoding, kNetworkEncoding);
+    EXPECT_EQ(sarn._params.xRate, 0.0);
+
+    sarn.log.flush();
+    const std::string log = readFile("sarn.log");
+    EXPECT_EQ(log.rfind("\nStarting a new run:\n-------------------------------\n", 0), 0u);
+    EXPECT_NE(log.find("Run duration: "), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 9), " seconds\n");
+
+    sarn._params.generationsNumber = 0;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(sarn.run(), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QGeneticAlgorithm::run] error:\n\tGenerations number is undefined! "
+              "(_params.generationsNumber = 0)\n\n");
+    EXPECT_EQ(sarn.summary.evaluationsCount, 12);  // the record is left as it was
+}
+
+TEST_F(SarnTest, RunWithoutABestIndividualTestsNothing) {
+    problem.value = 2e9;  // beyond the best-individual search
+    params.eliteCount = 0;
+    params.generationsNumber = 2;
+    QSARN& sarn = build();
+    EXPECT_EQ(runCapturingOutput().rfind("??\nFinishing the run...done\n", 0), 0u);
+    EXPECT_FALSE(sarn.summary.bestIndividual);
+    EXPECT_EQ(problem.tests, 0);
+}
+
+QRNIndividual labelled(double fitness, int nodes) {
+    QRNIndividual network;
+    network.genes.resize(static_cast<std::size_t>(nodes));
+    network.fitness = fitness;
+    return network;
+}
+
+TEST_F(SarnTest, RecombineClonesFromTheMatingPool) {
+    params.populationSize = 4;
+    QSARN& sarn = build();
+    sarn.matingPool->clear();
+    sarn.matingPool->appendIndividual(labelled(42.0, 3));
+    sarn.recombine();
+    ASSERT_EQ(sarn.offspringPopulation->size(), 4);
+    for (const auto& child : sarn.offspringPopulation->individuals) {
+        EXPECT_EQ(child->fitness, 42.0);
+        EXPECT_EQ(child->getGenesNumber(), 3);
+    }
+
+    // The pool is copied, then clones are drawn with trunc(m u).
+    sarn._params.populationSize = 7;
+    sarn.matingPool->clear();
+    for (int i = 0; i < 3; ++i) sarn.matingPool->appendIndividual(labelled(i, 1));
+    seedForTest(77);
+    std::vector<double> drawn;
+    for (int i = 0; i < 4; ++i) drawn.push_back(static_cast<int>(uniform() * 3));
+    seedForTest(77);
+    sarn.recombine();
+    ASSERT_EQ(sarn.offspringPopulation->size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        const double expected = i < 3 ? i : drawn[static_cast<std::size_t>(i - 3)];
+        EXPECT_EQ(sarn.offspringPopulation->individuals[static_cast<std::size_t>(i)]->fitness, expected) << i;
+    }
+
+    // An empty pool has nothing to clone from: the offspring stay empty.
+    sarn.matingPool->clear();
+    sarn.recombine();
+    EXPECT_EQ(sarn.offspringPopulation->size(), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The networks' report over runs
+
+QRNGene wire(std::vector<int> reads, std::vector<int> writes) {
+    QRNGene gene;
+    for (int s : reads) gene.addInput({s, 0.0}, 1.0);
+    for (int s : writes) gene.addOutput({s, 0.0}, 0.0);
+    return gene;
+}
+
+std::unique_ptr<QRNIndividual> reportNetwork(std::vector<QRNGene> nodes, double parameter, int counter) {
+    auto network = std::make_unique<QRNIndividual>();
+    network->inputsNumber = 1;
+    network->outputsNumber = 1;
+    network->genes = std::move(nodes);
+    network->mutationParameters.assign(kMutationKinds, parameter);
+    network->historyCounters.assign(kMutationKinds, counter);
+    return network;
+}
+
+QRunSummary solvedRun(std::unique_ptr<QRNIndividual> solution, std::unique_ptr<QRNIndividual> best) {
+    QRunSummary run;
+    run.evaluationsToSolution = 5;
+    run.solutionIndividual = std::move(solution);
+    run.bestIndividual = std::move(best);
+    return run;
+}
+
+QRunSummary unsolvedRun(std::unique_ptr<QIndividual> best) {
+    QRunSummary run;
+    run.bestIndividual = std::move(best);
+    return run;
+}
+
+std::string repeated(const std::string& item) {
+    std::string text;
+    for (int i = 0; i < kMutationKinds; ++i) text += item;
+    return text;
+}
+
+std::string report(const std::vector<QRunSummary>& runs) {
+    std::ostringstream out;
+    EXPECT_EQ(reportNetworkStatistics(runs, out), 1);
+    return out.str();
+}
+
+TEST(NetworkReportTest, SolvedAndUnsolvedRuns) {
+    std::vector<QRunSummary> runs;
+    // Solved without a kept solution: judged by its best network (two nodes of degree 2).
+    runs.push_back(solvedRun(nullptr, reportNetwork({wire({1}, {2}), wire({1}, {2})}, 0.1, 1)));
+    // Solved: its solution (degrees 3, 2, 3) counts, not its best.
+    runs.push_back(solvedRun(reportNetwork({wire({1}, {3}), wire({3}, {2}), wire({1, 3}, {2})}, 0.3, 2),
+                             reportNetwork({wire({1}, {2})}, 9.0, 9)));
+    runs.push_back(unsolvedRun(reportNetwork({wire({1}, {2})}, 1.0, 5)));
+    runs.push_back(unsolvedRun(reportNetwork({wire({1}, {2})}, 1.0, 5)));
+
+    EXPECT_EQ(report(runs),
+              "> Solutions summary (2):\nAverage number of nodes:\t2.5\nDeviation of the number of nodes:\t0.5\n"
+              "> Candidate-solutions summary (2):\nAverage number of nodes:\t1\nDeviation of the number of nodes:\t0\n"
+              "> Distribution of nodes degrees over the population of solutions:\t 0 0 3 2\n"
+              "\tMean nodes degree:\t2.33333\n\tAveraged deviation of the nodes degree:\t0.166667\n"
+              "> Averaged vector of mutation parameters for the solutions:\t" + repeated("0.2 ") + "\n"
+              "> Averaged vector of mutation parameters for the candidates:\t" + repeated("1 ") + "\n"
+              "> Cumulative history events counters for the solutions:\t" + repeated("3 ") + "\n"
+              "> Cumulative history events counters for the candidates:\t" + repeated("10 ") + "\n");
+
+    // All solved: no candidate sections.
+    runs.pop_back();
+    runs.pop_back();
+    const std::string allSolved = report(runs);
+    EXPECT_EQ(allSolved.find("andidate"), std::string::npos);
+    EXPECT_NE(allSolved.find("> Cumulative history events counters for the solutions:\t" + repeated("3 ")),
+              std::string::npos);
+}
+
+TEST(NetworkReportTest, NoRunSolvedAndRunsWithoutNetworks) {
+    std::vector<QRunSummary> runs;
+    runs.push_back(unsolvedRun(reportNetwork({wire({1}, {2})}, 0.5, 1)));
+    runs.push_back(unsolvedRun(reportNetwork({wire({1}, {2}), wire({1}, {2}), wire({1}, {2})}, 0.5, 1)));
+    const std::string text = report(runs);
+    // Without solutions the solutions' size values are undefined (0 / 0) and their degree and
+    // parameter lines are absent.
+    const auto candidates = text.find("> Candidate-solutions summary (2):\n");
+    ASSERT_NE(candidates, std::string::npos);
+    EXPECT_EQ(text.rfind("> Solutions summary (0):\nAverage number of nodes:\t", 0), 0u);
+    EXPECT_NE(text.substr(0, candidates).find("nan\nDeviation of the number of nodes:\t"), std::string::npos);
+    EXPECT_EQ(text.substr(candidates + 35),
+              "Average number of nodes:\t2\nDeviation of the number of nodes:\t2\n"
+              "> Averaged vector of mutation parameters for the candidates:\t" + repeated("0.5 ") + "\n"
+              "> Cumulative history events counters for the solutions:\t" + repeated("0 ") + "\n"
+              "> Cumulative history events counters for the candidates:\t" + repeated("2 ") + "\n");
+
+    // Runs of another encoding, or with no individual at all, have nothing to report.
+    std::vector<QRunSummary> others;
+    others.push_back(unsolvedRun(std::make_unique<QRCIndividual>()));
+    others.push_back(QRunSummary());
+    EXPECT_EQ(report(others), "");
+    // Mixed with network runs they are left out.
+    others.push_back(unsolvedRun(reportNetwork({wire({1}, {2})}, 0.5, 1)));
+    others.push_back(unsolvedRun(reportNetwork({wire({1}, {2})}, 0.5, 1)));
+    EXPECT_NE(report(others).find("> Candidate-solutions summary (2):\nAverage number of nodes:\t1\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace Valdrin
