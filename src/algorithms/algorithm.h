@@ -57,6 +57,15 @@ public:
     virtual int cleanup();
     virtual int run() = 0;
     virtual std::unique_ptr<QEvolutionaryAlgorithm> clone() const = 0;
+
+protected:
+    // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
+    // the individual when keepSolution is set).
+    void countEvaluation(const QIndividual& individual, int g, bool keepSolution);
+
+    // Working lists kept between generations so that the steps do not allocate.
+    std::vector<double> fitnessValues_;  // evaluate: one fitness per individual
+    std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
 };
 
 }  // namespace Valdrin

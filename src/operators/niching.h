@@ -18,6 +18,9 @@ public:
     double getAlpha() const { return alpha; }
     int setSigma(double value) { sigma = value; return 1; }
     double getSigma() const { return sigma; }
+
+private:
+    std::vector<long long> units_;  // sums of gene values, reused between calls
 };
 
 // Each child competes with the more similar parent; the better of the two stays in the

@@ -230,7 +230,12 @@ int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingStep
     if (n < I + 1) return 0;
 
     const auto N = static_cast<std::size_t>(n);
-    std::vector<std::uint8_t> M(N * N, 0);
+    // The analysis runs once per network evaluation: its three matrices are kept between calls
+    // (one thread, no recursion) so that steady-state evaluation does not allocate.
+    static std::vector<std::uint8_t> M;
+    static std::vector<std::uint8_t> P;
+    static std::vector<std::uint8_t> kept;
+    M.assign(N * N, 0);
     for (const QRNGene& gene : genes) {
         if (!gene.enabled) continue;
         for (const SignalLink& source : gene.inputs) {
@@ -252,8 +257,8 @@ int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingStep
 
     const int outputEnd = I + O;                     // first column past the external outputs
     const int scanEnd = std::min(outputEnd, n);      // ... and inside the matrix
-    std::vector<std::uint8_t> P = M;
-    std::vector<std::uint8_t> kept(N * N);
+    P.assign(M.begin(), M.end());
+    kept.resize(N * N);
     while (true) {
         if (std::all_of(P.begin(), P.end(), [](std::uint8_t v) { return v == 0; })) return 1;
 

@@ -1,0 +1,132 @@
+// Niching: fitness sharing and deterministic crowding.
+#include "operators/niching.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+
+#include "algorithms/algorithm.h"
+#include "driver/fatal.h"
+#include "problems/problem.h"
+#include "representation/distance.h"
+#include "representation/integer.h"
+#include "representation/real.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+// Fitness sharing.
+
+namespace {
+
+double euclideanDistance(const QRCIndividual& a, const QRCIndividual& b) {
+    const std::size_t n = std::min(a.genes.size(), b.genes.size());
+    double sum = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double d = a.genes[k].value - b.genes[k].value;
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+}  // namespace
+
+QFitnessSharing::~QFitnessSharing() {
+    sigma = 0.0;
+    alpha = 0.0;
+}
+
+int QFitnessSharing::operate() {
+    const int encoding = population->getEncoding();
+    if (encoding != kIntegerEncoding && encoding != kStringEncoding && encoding != kRealEncoding) {
+        std::ostringstream message;
+        message << "\n\n[QFitnessSharing::operate] error:\n"
+                << "\tFitness sharing needs integer, string or real-coded chromosomes (encoding ID = "
+                << encoding << ")\n\n";
+        fatal(message.str());
+    }
+    const auto& members = population->individuals;
+    const std::size_t n = members.size();
+    std::vector<double> distances(n * n, 0.0);  // row i, column j at i * n + j
+    auto store = [&](std::size_t i, std::size_t j, double d) {
+        distances[i * n + j] = d;
+        distances[j * n + i] = d;
+    };
+    const QDistance distance;
+
+    if (encoding == kIntegerEncoding || encoding == kStringEncoding) {
+        // Pairs whose sums of gene values already differ by sigma or more are not measured.
+        units_.assign(n, 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (encoding == kIntegerEncoding) {
+                for (const QIntegerGene& gene : static_cast<const QIntegerIndividual&>(*members[i]).genes) units_[i] += gene.value;
+            } else {
+                for (const QStringGene& gene : static_cast<const QStringIndividual&>(*members[i]).genes) units_[i] += gene.value;
+            }
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i + 1; j < n; ++j) {
+                const double gap = std::fabs(static_cast<double>(units_[i] - units_[j]));
+                store(i, j, sigma > gap ? distance.measure(*members[i], *members[j]) : sigma + 1.0);
+            }
+        }
+    } else {
+        // The chromosome distance of real-coded individuals is constant; their vectors are
+        // compared in Euclidean distance instead.
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto& a = static_cast<const QRCIndividual&>(*members[i]);
+            for (std::size_t j = i + 1; j < n; ++j) {
+                store(i, j, euclideanDistance(a, static_cast<const QRCIndividual&>(*members[j])));
+            }
+        }
+    }
+
+    for (std::size_t i = 0; i < n; ++i) {
+        double count = 1.0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double d = distances[i * n + j];
+            if (j != i && sigma > d) count += 1.0 - std::pow(d / sigma, alpha);
+        }
+        members[i]->fitness = members[i]->fitness / count;
+        members[i]->fitnessComponents.clear();
+    }
+    return 1;
+}
+
+std::unique_ptr<QNichingOperator> QFitnessSharing::clone() const {
+    return std::make_unique<QFitnessSharing>(*this);
+}
+
+// Deterministic crowding.
+
+int QDeterministicCrowding::operate() {
+    QMutationOperator& mutation = *owner->mutation;
+    mutation.setIndividual(child0);
+    mutation.operate();
+    mutation.setIndividual(child1);
+    mutation.operate();
+
+    QProblem& problem = *_params->problem;
+    problem.evaluateIndividual(*child0);
+    problem.evaluateIndividual(*child1);
+
+    const QDistance distance;
+    const double straight = distance.measure(*parent0, *child0) + distance.measure(*parent1, *child1);
+    const double crossed = distance.measure(*parent0, *child1) + distance.measure(*parent1, *child0);
+    QIndividual* rival0 = parent1;
+    QIndividual* rival1 = parent0;
+    if (crossed > straight) {
+        rival0 = parent0;
+        rival1 = parent1;
+    }
+    if (child0->fitness > rival0->fitness) child0->copy(*rival0);
+    if (child1->fitness > rival1->fitness) child1->copy(*rival1);
+    return 1;
+}
+
+std::unique_ptr<QNichingOperator> QDeterministicCrowding::clone() const {
+    return std::make_unique<QDeterministicCrowding>(*this);
+}
+
+}  // namespace Valdrin

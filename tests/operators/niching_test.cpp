@@ -1,0 +1,222 @@
+// Tests of fitness sharing and deterministic crowding.
+#include <gtest/gtest.h>
+
+#include "algorithms/genetic_algorithm.h"
+#include "operators/mutations.h"
+#include "operators/niching.h"
+#include "problems/problem.h"
+#include "representation/integer.h"
+#include "representation/network.h"
+#include "representation/real.h"
+#include "representation/string.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+// Fitness = sum of the gene values (the number of ones of a one-bit-per-gene chromosome).
+class GeneSumProblem final : public QProblem {
+public:
+    int evaluations = 0;
+    int adjustParameters(QEAParameters*) override { return 1; }
+    int evaluateIndividual(QIndividual& individual) override {
+        ++evaluations;
+        double sum = 0.0;
+        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene.value;
+        individual.fitness = sum;
+        individual.fitnessComponents.clear();
+        return 1;
+    }
+    int printName(std::ostream& out) const override {
+        out << "gene sum\n";
+        return 1;
+    }
+};
+
+// One individual per chromosome, with the given fitness values.
+std::unique_ptr<QIntegerPopulation> bitStrings(QEAParameters& params, const std::vector<std::vector<int>>& chromosomes,
+                                               const std::vector<double>& fitness) {
+    params.populationSize = static_cast<int>(chromosomes.size());
+    params.chromosomeLength = static_cast<int>(chromosomes.front().size());
+    auto population = std::make_unique<QIntegerPopulation>();
+    population->setParameters(&params);
+    for (std::size_t i = 0; i < chromosomes.size(); ++i) {
+        auto& individual = static_cast<QIntegerIndividual&>(*population->individuals[i]);
+        for (std::size_t k = 0; k < chromosomes[i].size(); ++k) individual.genes[k].value = chromosomes[i][k];
+        individual.fitness = fitness[i];
+        individual.fitnessComponents = {1.0, 2.0};
+    }
+    return population;
+}
+
+std::vector<double> fitnessOf(const QPopulation& population) {
+    std::vector<double> values;
+    for (const auto& individual : population.individuals) values.push_back(individual->fitness);
+    return values;
+}
+
+QFitnessSharing sharing(QEAParameters& params, QPopulation& population, double sigma, double alpha = 1.0) {
+    QFitnessSharing operatorUnderTest;
+    operatorUnderTest.setParameters(&params);
+    operatorUnderTest.setPopulation(&population);
+    operatorUnderTest.setSigma(sigma);
+    operatorUnderTest.setAlpha(alpha);
+    return operatorUnderTest;
+}
+
+TEST(FitnessSharing, SigmaAtMostEveryDistanceLeavesFitnessButEmptiesComponents) {
+    QEAParameters params;
+    params.geneSize = 1;
+    auto population = bitStrings(params, {{0, 0, 0}, {1, 1, 0}, {0, 1, 1}}, {3.0, 5.0, 7.0});
+    auto shared = sharing(params, *population, 2.0);  // every distance is 2
+    shared.operate();
+    EXPECT_EQ(fitnessOf(*population), (std::vector<double>{3.0, 5.0, 7.0}));
+    for (const auto& individual : population->individuals) EXPECT_TRUE(individual->fitnessComponents.empty());
+}
+
+TEST(FitnessSharing, IdenticalIndividualsShareEquallyAndNearOnesPartly) {
+    QEAParameters params;
+    params.geneSize = 1;
+    auto same = bitStrings(params, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}, {8.0, 4.0, 2.0, 1.0});
+    sharing(params, *same, 0.5).operate();
+    EXPECT_EQ(fitnessOf(*same), (std::vector<double>{2.0, 1.0, 0.5, 0.25}));
+
+    // Distances a-b 1, a-c 2, b-c 1 with sigma 2: niche counts 1.5, 2, 1.5.
+    auto near = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {3.0, 3.0, 3.0});
+    sharing(params, *near, 2.0).operate();
+    EXPECT_EQ(fitnessOf(*near), (std::vector<double>{2.0, 1.5, 2.0}));
+
+    // alpha shapes the share: (1/2)^2 leaves 3/4 for each neighbour at distance 1.
+    auto shaped = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {3.0, 3.0, 3.0});
+    sharing(params, *shaped, 2.0, 2.0).operate();
+    EXPECT_DOUBLE_EQ(shaped->individuals[1]->fitness, 3.0 / 2.5);
+}
+
+TEST(FitnessSharing, GeneValueSumsSeparatePairsBeforeTheyAreMeasured) {
+    // 512 and 0 differ in one bit, but their sums of gene values (519 and 7) are sigma or more
+    // apart, so the pair counts as outside each other's niche.
+    QEAParameters params;
+    params.geneSize = 10;
+    auto population = bitStrings(params, {{512, 7}, {0, 7}, {1023, 0}}, {6.0, 6.0, 6.0});
+    sharing(params, *population, 2.0).operate();
+    EXPECT_EQ(fitnessOf(*population), (std::vector<double>{6.0, 6.0, 6.0}));
+
+    // Sums 8 and 7 lie within sigma: the pair is measured (Hamming distance 1) and shares.
+    auto close = bitStrings(params, {{1, 7}, {0, 7}}, {6.0, 6.0});
+    sharing(params, *close, 2.0).operate();
+    EXPECT_EQ(fitnessOf(*close), (std::vector<double>{4.0, 4.0}));
+}
+
+TEST(FitnessSharing, StringsUseSymbolSumsAndRealVectorsEuclideanDistance) {
+    QEAParameters params;
+    params.populationSize = 3;
+    params.chromosomeLength = 2;
+    QStringPopulation strings;
+    strings.setParameters(&params);
+    // Symbol sums 6, 1, 0: only the last two lie within sigma of each other (distance 1).
+    const int symbols[3][2] = {{5, 1}, {0, 1}, {0, 0}};
+    for (int i = 0; i < 3; ++i) {
+        auto& individual = static_cast<QStringIndividual&>(*strings.individuals[static_cast<std::size_t>(i)]);
+        individual.genes[0].value = symbols[i][0];
+        individual.genes[1].value = symbols[i][1];
+        individual.fitness = 6.0;
+    }
+    sharing(params, strings, 2.0).operate();
+    EXPECT_EQ(fitnessOf(strings), (std::vector<double>{6.0, 4.0, 4.0}));
+
+    QRCPopulation reals;
+    reals.setParameters(&params);
+    const double points[3][2] = {{0.0, 0.0}, {3.0, 4.0}, {30.0, 40.0}};
+    for (int i = 0; i < 3; ++i) {
+        auto& individual = static_cast<QRCIndividual&>(*reals.individuals[static_cast<std::size_t>(i)]);
+        individual.genes[0].value = points[i][0];
+        individual.genes[1].value = points[i][1];
+        individual.fitness = 3.0;
+    }
+    sharing(params, reals, 10.0).operate();  // 5 apart: each counts the other as half
+    EXPECT_EQ(fitnessOf(reals), (std::vector<double>{2.0, 2.0, 3.0}));
+}
+
+TEST(FitnessSharingDeathTest, NetworksHaveNoChromosomeDistance) {
+    QEAParameters params;
+    QRNPopulation networks;
+    networks.createIndividuals(2);
+    auto shared = sharing(params, networks, 1.0);
+    EXPECT_EXIT(shared.operate(), ::testing::ExitedWithCode(0),
+                "\\[QFitnessSharing::operate\\] error:\n\tFitness sharing needs integer, string or real-coded "
+                "chromosomes \\(encoding ID = 5\\)");
+}
+
+struct CrowdingFixture : ::testing::Test {
+    testing::ScratchDir scratch;  // the owner algorithm opens its log here
+    QGeneticAlgorithm owner;
+    QEAParameters params;
+    GeneSumProblem problem;
+    QIntegerMutationBitFlip mutation;
+    QDeterministicCrowding crowding{&owner};
+    std::unique_ptr<QIntegerPopulation> parents;
+    std::unique_ptr<QIntegerPopulation> children;
+
+    void prepare(const std::vector<std::vector<int>>& parentGenes, const std::vector<std::vector<int>>& childGenes,
+                 double mutationRate = 0.0) {
+        params.geneSize = 1;
+        params.mRate = mutationRate;
+        params.problem = &problem;
+        testing::seedForTest(11);
+        mutation.setParameters(&params);
+        owner.mutation = &mutation;
+        parents = bitStrings(params, parentGenes, {0.0, 0.0});
+        for (auto& parent : parents->individuals) problem.evaluateIndividual(*parent);
+        children = bitStrings(params, childGenes, {-1.0, -1.0});
+        problem.evaluations = 0;
+        crowding.setParameters(&params);
+        crowding.parent0 = parents->getIndividual(0);
+        crowding.parent1 = parents->getIndividual(1);
+        crowding.child0 = children->getIndividual(0);
+        crowding.child1 = children->getIndividual(1);
+    }
+
+    std::vector<int> genesOf(int child) const {
+        std::vector<int> values;
+        for (const auto& gene : static_cast<const QIntegerIndividual&>(*children->getIndividual(child)).genes)
+            values.push_back(gene.value);
+        return values;
+    }
+};
+
+TEST_F(CrowdingFixture, EqualSumsUseTheCrossedPairing) {
+    // S1 = d(p0,c0) + d(p1,c1) = 2 and S2 = d(p0,c1) + d(p1,c0) = 2: c0 meets p1, c1 meets p0.
+    prepare({{0, 0, 0, 1}, {1, 0, 0, 0}}, {{1, 0, 0, 1}, {0, 0, 0, 0}});
+    crowding.operate();
+    EXPECT_EQ(problem.evaluations, 2);
+    EXPECT_EQ(genesOf(0), (std::vector<int>{1, 0, 0, 0}));  // worse than p1: replaced by it
+    EXPECT_EQ(children->getIndividual(0)->fitness, 1.0);
+    EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 0}));  // better than p0: kept
+    EXPECT_EQ(children->getIndividual(1)->fitness, 0.0);
+    EXPECT_EQ(parents->getIndividual(0)->fitness, 1.0);
+}
+
+TEST_F(CrowdingFixture, ALargerCrossedSumUsesTheStraightPairingAndTiesKeepTheChild) {
+    // S1 = 2 < S2 = 6: c0 meets p0 and loses (3 > 2), c1 meets p1 and wins.
+    prepare({{1, 1, 0, 0}, {0, 0, 1, 1}}, {{1, 1, 1, 0}, {0, 0, 0, 1}});
+    crowding.operate();
+    EXPECT_EQ(genesOf(0), (std::vector<int>{1, 1, 0, 0}));
+    EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 1}));
+
+    // S1 = 3 < S2 = 5: c0 ties with p0 and stays.
+    prepare({{1, 1, 0, 0}, {0, 0, 0, 1}}, {{1, 0, 1, 0}, {0, 0, 0, 0}});
+    crowding.operate();
+    EXPECT_EQ(genesOf(0), (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST_F(CrowdingFixture, ChildrenAreMutatedBeforeTheyAreEvaluated) {
+    prepare({{1, 1, 1, 1}, {1, 1, 1, 1}}, {{1, 1, 1, 1}, {1, 1, 1, 0}}, 1.0);  // every bit flips
+    crowding.operate();
+    EXPECT_EQ(genesOf(0), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 1}));
+    EXPECT_EQ(children->getIndividual(1)->fitness, 1.0);
+}
+
+}  // namespace
+}  // namespace Valdrin
