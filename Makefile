@@ -14,7 +14,7 @@ build:
 
 demo: build
 	@rm -rf demo-run && mkdir -p demo-run
-	@cp examples/$(DEMO)/config.xml demo-run/
+	@cp examples/$(DEMO)/* demo-run/
 	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (2 runs) =="
 	@cd demo-run && ../$(BUILD)/valdrin config.xml 2
 	@echo
