@@ -48,7 +48,8 @@ int QFitnessSharing::operate() {
     }
     const auto& members = population->individuals;
     const std::size_t n = members.size();
-    std::vector<double> distances(n * n, 0.0);  // row i, column j at i * n + j
+    std::vector<double>& distances = distances_;
+    distances.assign(n * n, 0.0);
     auto store = [&](std::size_t i, std::size_t j, double d) {
         distances[i * n + j] = d;
         distances[j * n + i] = d;

@@ -20,7 +20,8 @@ public:
     double getSigma() const { return sigma; }
 
 private:
-    std::vector<long long> units_;  // sums of gene values, reused between calls
+    std::vector<long long> units_;   // sums of gene values, reused between calls
+    std::vector<double> distances_;  // n x n, row i at i * n, reused between calls
 };
 
 // Each child competes with the more similar parent; the better of the two stays in the

@@ -1,6 +1,7 @@
 // The four population sizers and the Fibonacci step sequence.
 #include "operators/population_sizers.h"
 
+#include <climits>
 #include <cmath>
 
 #include "statistics/run_summary.h"
@@ -18,10 +19,11 @@ void QFibonacciSequence::advance() {
         return;
     }
     ++advances;
-    const int next = previous + current;
+    // A long run without a reset would pass the int range; the term then stays at its limit.
+    const long long next = static_cast<long long>(previous) + current;
     beforePrevious = previous;
     previous = current;
-    current = next;
+    current = next > INT_MAX ? INT_MAX : static_cast<int>(next);
 }
 
 namespace Valdrin {
@@ -40,6 +42,14 @@ long long chromosomeBits(const QEAParameters& params) {
 void truncateTo(QPopulation& population, int target) {
     if (target < 0) target = 0;
     if (population.size() > target) population.deleteIndividuals(target, population.size() - target);
+}
+
+// Targets are worked out in 64 bits so that configured sizes and steps near the int limits
+// cannot overflow; the bounds then bring the result back (lower bound first).
+int boundedTarget(long long target, int lower, int upper) {
+    if (target < lower) return lower;
+    if (target > upper) return upper;
+    return static_cast<int>(target);
 }
 
 }  // namespace
@@ -70,18 +80,15 @@ int QSteadyPopulationSizer::setParameters(QEAParameters* params) {
     _params = params;
     step = params->sizingStep;
     direction = params->sizingDirection;
-    targetSize = direction * step + params->populationSize;
+    // Not bounded by the minimum and maximum sizes, only kept within the int range.
+    targetSize = boundedTarget(static_cast<long long>(direction) * step + params->populationSize, INT_MIN, INT_MAX);
     return 1;
 }
 
 int QSteadyPopulationSizer::operate() {
     truncateTo(*population, targetSize);
-    targetSize += direction * step;
-    if (targetSize < _params->minPopulationSize) {
-        targetSize = _params->minPopulationSize;
-    } else if (targetSize > _params->maxPopulationSize) {
-        targetSize = _params->maxPopulationSize;
-    }
+    targetSize = boundedTarget(targetSize + static_cast<long long>(direction) * step, _params->minPopulationSize,
+                               _params->maxPopulationSize);
     return 1;
 }
 
@@ -132,12 +139,7 @@ int QSimplePopulationSizer::operate() {
     } else {
         direction = 1;
     }
-    targetSize += direction;
-    if (targetSize < lowerBound) {
-        targetSize = lowerBound;
-    } else if (targetSize > _params->maxPopulationSize) {
-        targetSize = _params->maxPopulationSize;
-    }
+    targetSize = boundedTarget(static_cast<long long>(targetSize) + direction, lowerBound, _params->maxPopulationSize);
     if (known) lastBest = best;
     return 1;
 }
@@ -172,16 +174,12 @@ int QSimplePopulationSizerFibonacci::operate() {
     } else {
         direction = 1;
     }
-    const int term = sequence.current;
-    const int stepSize = targetSize < 3 * term ? targetSize / 3 : term;
-    targetSize += direction * stepSize;
-    if (targetSize < lowerBound) {
-        targetSize = lowerBound;
-        sequence.reset();
-    } else if (targetSize > _params->maxPopulationSize) {
-        targetSize = _params->maxPopulationSize;
-        sequence.reset();
-    }
+    const long long term = sequence.current;
+    const long long stepSize = targetSize < 3 * term ? targetSize / 3 : term;
+    const long long next = targetSize + direction * stepSize;
+    const bool bounded = next < lowerBound || next > _params->maxPopulationSize;
+    targetSize = boundedTarget(next, lowerBound, _params->maxPopulationSize);
+    if (bounded) sequence.reset();
     if (known) lastBest = best;
     sequence.advance();
     return 1;

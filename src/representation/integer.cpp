@@ -95,7 +95,9 @@ int QIntegerIndividual::print(std::ostream& out) const {
     out << std::hex;
     // Negative values show their 32-bit two's-complement form.
     for (const QIntegerGene& gene : genes) out << static_cast<std::uint32_t>(gene.value) << " ";
+    // Integers are written in decimal afterwards, whatever base the stream had before.
     out.flags(saved);
+    out << std::dec;
     return 1;
 }
 

@@ -201,12 +201,17 @@ int QRNIndividual::calculateNodes(const std::vector<double>& in, std::vector<dou
 
 // An input vector shorter than I + 1 holds the missing external inputs at 0.0.
 int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps) {
-    // Kept between calls so that a run of millions of evaluations reuses one buffer; the
+    // Kept between calls so that a run of millions of evaluations reuses its buffers; the
     // process has one thread and the function does not call itself.
     static std::vector<double> state;
+    static std::vector<double> heldInputs;
+    const std::size_t firstOutput = nonNegative(inputsNumber) + 1;
+    // The external inputs are taken before any step runs: a caller that passes one vector as
+    // both IN and OUT still sees its inputs held at their values on entry.
+    heldInputs.assign(firstOutput, 0.0);
+    for (std::size_t j = 1; j < firstOutput && j < in.size(); ++j) heldInputs[j] = in[j];
     state.assign(in.begin(), in.end());
     signalChange = 0.0;
-    const std::size_t firstOutput = nonNegative(inputsNumber) + 1;
     for (int step = 0; step < steps; ++step) {
         calculateNodes(state, out);
         for (std::size_t i = firstOutput; i < out.size(); ++i) {
@@ -214,7 +219,7 @@ int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<d
         }
         state.assign(out.begin(), out.end());
         if (state.size() < firstOutput) state.resize(firstOutput, 0.0);
-        for (std::size_t j = 1; j < firstOutput; ++j) state[j] = j < in.size() ? in[j] : 0.0;
+        for (std::size_t j = 1; j < firstOutput; ++j) state[j] = heldInputs[j];
     }
     signalChange = signalChange / steps;
     return 1;

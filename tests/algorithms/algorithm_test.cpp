@@ -9,6 +9,7 @@
 #include "algorithms/genetic_algorithm.h"
 #include "driver/random.h"
 #include "operators/niching.h"
+#include "operators/selection.h"
 #include "problems/problem.h"
 #include "representation/integer.h"
 #include "support/test_support.h"
@@ -94,6 +95,8 @@ struct AlgorithmFixture : ::testing::Test {
 TEST_F(AlgorithmFixture, SetUpInitialisesThePopulationsInOrder) {
     QEvolutionaryAlgorithm& a = build();
     EXPECT_EQ(a.offspringPopulation->size(), 0);
+    // The parent selector is always the random one: parentSelectorType (0 here) is not consulted.
+    EXPECT_NE(dynamic_cast<QRandomParentSelector*>(a.crossover->parentSelector), nullptr);
     EXPECT_EQ(a.crossover->parentSelector->population, a.matingPool);
     EXPECT_EQ(a.summary.populationSizes, std::vector<double>(5, 6.0));
 
@@ -390,6 +393,54 @@ TEST_F(AlgorithmFixture, FinishReportsTheLastRecordedGenerationAndConvergenceAtT
     a.finish();
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(a.summary.convergenceGeneration, 3);
+
+    // A first hit met only by the final evaluation is counted but keeps no solution copy.
+    a._params.errorLevel = 1.5;
+    ::testing::internal::CaptureStdout();
+    a.finish();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(a.summary.evaluationsToSolution, 25);
+    EXPECT_EQ(a.summary.generationOfSolution, 2);
+    EXPECT_EQ(a.summary.solutionIndividual, nullptr);
+}
+
+struct Snapshot {
+    std::vector<int> genes;
+    double fitness;
+    int niche;
+    std::vector<double> components;
+    const QEAParameters* params;
+    bool operator==(const Snapshot&) const = default;
+};
+
+std::vector<Snapshot> snapshot(const QPopulation& population) {
+    std::vector<Snapshot> result;
+    for (const auto& individual : population.individuals) {
+        result.push_back({genesOf(*individual), individual->fitness, individual->nicheNumber,
+                          individual->fitnessComponents, individual->_params});
+    }
+    return result;
+}
+
+TEST_F(AlgorithmFixture, ReplaceLeavesTheOffspringAsTheCurrentPopulation) {
+    QEvolutionaryAlgorithm& a = build();
+    for (int size : {6, 4}) {
+        a.offspringPopulation->clear();
+        for (int i = 0; i < size; ++i) {
+            a.offspringPopulation->addNewIndividual();
+            QIndividual& child = *a.offspringPopulation->getIndividual(i);
+            setGenes(*a.offspringPopulation, i, {i % 2, 1, i / 2, 0});
+            child.fitness = 0.5 * i;
+            child.nicheNumber = 3 + i;
+            child.fitnessComponents = {1.0 * i, -2.0};
+        }
+        const std::vector<Snapshot> expected = snapshot(*a.offspringPopulation);
+        EXPECT_EQ(expected[0].params, &a._params);
+        a.replace();
+        EXPECT_EQ(snapshot(*a.currentPopulation), expected) << size << " offspring";
+        EXPECT_EQ(a.currentPopulation->_params, &a._params);
+        EXPECT_EQ(a.offspringPopulation->size(), 0);
+    }
 }
 
 TEST_F(AlgorithmFixture, ACloneSharesTheFactoryAndStartsFresh) {

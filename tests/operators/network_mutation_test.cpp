@@ -301,6 +301,132 @@ TEST_F(SmallNetwork, NodeChangesFollowTheirWeightedDraws) {
     }
 }
 
+TEST_F(SmallNetwork, OutputChangesMirrorTheInputSide) {
+    const std::vector<std::vector<int>> writes{{3}, {2, 3}, {4}};
+    const std::vector<std::vector<int>> outputProducers{{2}, {1, 2}, {1}};
+    const std::vector<std::vector<int>> outputProducersInverted{{0}, {1, 0}, {0}};
+
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        for (double r : {1.0, 0.0}) {
+            // Kind 1: one output offset moves; links weighted by their signal's producers.
+            QRNIndividual n1 = net;
+            testing::seedForTest(seed);
+            mutation.applyChange(n1, 1, r);
+            testing::seedForTest(seed);
+            int k = rouletteIndex(degrees);
+            const int e = rouletteIndex(r > 0 ? outputProducers[k] : outputProducersInverted[k]);
+            QRNGene nudged = net.node(k);
+            nudged.outputOffsets[e] += uniform() * 0.2 - 0.1;
+            EXPECT_TRUE(sameNode(n1.node(k), nudged)) << "seed " << seed;
+
+            // Kind 5: outputs on one signal move, weighted by consumers, never onto the input 1.
+            QRNIndividual n5 = net;
+            testing::seedForTest(seed);
+            mutation.applyChange(n5, 5, r);
+            testing::seedForTest(seed);
+            k = rouletteIndex(degrees);
+            std::vector<int> w = r > 0 ? std::vector<int>{0, 2, 1, 2, 1} : std::vector<int>{2, 0, 1, 0, 1};
+            int old = 0;
+            do old = rouletteIndex(w);
+            while (std::find(writes[k].begin(), writes[k].end(), old) == writes[k].end());
+            w[old] = -1;
+            w[1] = -1;
+            int fresh = 0;
+            do fresh = rouletteIndex(w);
+            while (fresh == old);
+            QRNGene moved = net.node(k);
+            moved.renameOutputs(old, fresh);
+            EXPECT_NE(fresh, 1);
+            EXPECT_TRUE(sameNode(n5.node(k), moved)) << "seed " << seed;
+        }
+
+        // Kind 8, r > 0: a new output (offset 1), weighted by consumers + 1, never on the input.
+        QRNIndividual added = net;
+        testing::seedForTest(seed);
+        mutation.applyChange(added, 8, 1.0);
+        testing::seedForTest(seed);
+        int k = rouletteIndex(degrees);
+        int f = static_cast<int>(uniform() * 8 + 0.5);
+        int s = 0;
+        for (int weight : {1, 0, 2, 3, 2}) {
+            if ((f -= weight) <= 0) break;
+            ++s;
+        }
+        QRNGene grown = net.node(k);
+        grown.addOutput({s, 0.0}, 1.0);
+        EXPECT_TRUE(sameNode(added.node(k), grown)) << "seed " << seed;
+
+        // Kind 8, r <= 0: only node 1 has two outputs; weights max producers (2) - producers + 1
+        // over signals 2 and 3: (2, 1).
+        QRNIndividual removed = net;
+        testing::seedForTest(seed);
+        mutation.applyChange(removed, 8, -1.0);
+        testing::seedForTest(seed);
+        k = rouletteIndex(degrees);
+        QRNGene shrunk = net.node(k);
+        if (k == 1) {
+            int left = static_cast<int>(uniform() * 3 + 0.5);
+            shrunk.removeOutputs((left -= 2) < 1 ? 2 : 3);
+        }
+        EXPECT_TRUE(sameNode(removed.node(k), shrunk)) << "seed " << seed;
+    }
+}
+
+TEST_F(SmallNetwork, TypeAndEnabledChangesFavourLowDegreesWhenRIsNotPositive) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        for (double r : {0.5, -0.5}) {
+            QRNIndividual typed = net;
+            testing::seedForTest(seed);
+            mutation.applyChange(typed, 3, r);
+            testing::seedForTest(seed);
+            int k = rouletteIndex(r > 0 ? degrees : invertedDegrees);
+            int t = 0;
+            do t = static_cast<int>(uniform() * 4 + 1);
+            while (t == net.node(k).typeID);
+            EXPECT_EQ(typed.node(k).typeID, t) << "seed " << seed;
+
+            QRNIndividual toggled = net;
+            testing::seedForTest(seed);
+            mutation.applyChange(toggled, 6, r);
+            testing::seedForTest(seed);
+            k = rouletteIndex(r > 0 ? degrees : invertedDegrees);
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(toggled.node(j).enabled, j != k) << "seed " << seed;
+        }
+    }
+}
+
+TEST(NetworkMutationSplit, TheNewSignalLiesAboveTheExternalOnes) {
+    // Two inputs, two outputs; the only node reads 1 and writes 3, so the largest signal is 3
+    // and the fresh signal is raised to 5.
+    QEAParameters params;
+    params.inputsNumber = 2;
+    params.outputsNumber = 2;
+    QRNIndividual net;
+    net.inputsNumber = 2;
+    net.outputsNumber = 2;
+    net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{3, 0}, {3, 0}}, {0.2, 0.3}, 4));
+    net.node(0).bias = 0.25;
+    net.node(0).A = 2.0;
+    net.node(0).enabled = false;
+    QRNMutationBasic mutation;
+    mutation.setParameters(&params);
+    testing::seedForTest(4);
+    EXPECT_EQ(mutation.applyChange(net, 9, 1.0), 1);
+    ASSERT_EQ(net.genes.size(), 2u);
+    EXPECT_EQ(net.node(0).outputs.size(), 1u);
+    EXPECT_EQ(net.node(0).outputs[0].ID, 5);
+    EXPECT_EQ(net.node(0).outputOffsets[0], 1.0);
+    const QRNGene& copy = net.node(1);
+    ASSERT_EQ(copy.inputs.size(), 1u);
+    EXPECT_EQ(copy.inputs[0].ID, 5);
+    EXPECT_EQ(copy.outputs.size(), 2u);
+    EXPECT_EQ(copy.outputOffsets, (std::vector<double>{0.2, 0.3}));
+    EXPECT_EQ(copy.typeID, 4);
+    EXPECT_EQ(copy.bias, 0.25);
+    EXPECT_EQ(copy.A, 2.0);
+    EXPECT_FALSE(copy.enabled);
+}
+
 // Places the generator so that its m-th next uniform() returns exactly 1.
 void makeDrawExactlyOne(int m) {
     std::uint64_t inverse = rng::multiplier;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "algorithms/genetic_algorithm.h"
+#include "driver/random.h"
 #include "operators/mutations.h"
 #include "operators/niching.h"
 #include "problems/problem.h"
@@ -18,9 +19,11 @@ namespace {
 class GeneSumProblem final : public QProblem {
 public:
     int evaluations = 0;
+    std::vector<const QIndividual*> evaluated;  // in evaluation order
     int adjustParameters(QEAParameters*) override { return 1; }
     int evaluateIndividual(QIndividual& individual) override {
         ++evaluations;
+        evaluated.push_back(&individual);
         double sum = 0.0;
         for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene.value;
         individual.fitness = sum;
@@ -169,6 +172,7 @@ struct CrowdingFixture : ::testing::Test {
         for (auto& parent : parents->individuals) problem.evaluateIndividual(*parent);
         children = bitStrings(params, childGenes, {-1.0, -1.0});
         problem.evaluations = 0;
+        problem.evaluated.clear();
         crowding.setParameters(&params);
         crowding.parent0 = parents->getIndividual(0);
         crowding.parent1 = parents->getIndividual(1);
@@ -216,6 +220,24 @@ TEST_F(CrowdingFixture, ChildrenAreMutatedBeforeTheyAreEvaluated) {
     EXPECT_EQ(genesOf(0), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 1}));
     EXPECT_EQ(children->getIndividual(1)->fitness, 1.0);
+}
+
+TEST_F(CrowdingFixture, ChildZeroIsMutatedAndEvaluatedFirst) {
+    // Parents of all ones never beat a child, so the children show their mutations.
+    prepare({{1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}}, {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}}, 0.5);
+    crowding.operate();
+
+    testing::seedForTest(11);
+    std::vector<std::vector<int>> expected(2, std::vector<int>(6, 0));
+    for (auto& genes : expected) {
+        for (int& bit : genes) bit = 0.5 > uniform() ? 1 : 0;
+    }
+    ASSERT_NE(expected[0], expected[1]) << "the seed must tell the two children apart";
+    EXPECT_EQ(genesOf(0), expected[0]);
+    EXPECT_EQ(genesOf(1), expected[1]);
+    ASSERT_EQ(problem.evaluated.size(), 2u);
+    EXPECT_EQ(problem.evaluated[0], children->getIndividual(0));
+    EXPECT_EQ(problem.evaluated[1], children->getIndividual(1));
 }
 
 }  // namespace

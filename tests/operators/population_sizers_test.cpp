@@ -1,6 +1,7 @@
 // Tests of the population sizers: targets, truncation and the growth schedules.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "operators/population_sizers.h"
@@ -202,6 +203,59 @@ TEST_F(SimpleSizerFixture, FibonacciGrowsDuringTheHorizonAndRestartsAtTheUpperBo
     for (int g = 0; g <= 6; ++g) targets.push_back(step(sizer, g, -g));  // improving, but g <= 6
     EXPECT_EQ(targets, (std::vector<int>{41, 42, 44, 47, 50, 50, 50}));
     EXPECT_EQ(sizer.sequence.current, 1);
+}
+
+TEST(PopulationSizerLimits, TargetsNearTheIntLimitsStayInRange) {
+    QEAParameters params;
+    QIntegerPopulation population;
+
+    // Steady: a huge step saturates the starting target, then the bounds apply.
+    params.populationSize = 50;
+    params.sizingStep = INT_MAX;
+    params.sizingDirection = 1;
+    QSteadyPopulationSizer steady;
+    steady.setParameters(&params);
+    steady.setPopulation(&population);
+    EXPECT_EQ(steady.targetSize, INT_MAX);
+    steady.operate();
+    EXPECT_EQ(steady.targetSize, params.maxPopulationSize);
+    params.sizingDirection = -1;
+    steady.setParameters(&params);
+    EXPECT_EQ(steady.targetSize, 50 - INT_MAX);
+    steady.operate();
+    EXPECT_EQ(steady.targetSize, params.minPopulationSize);
+
+    // Simple: growth at the largest allowed size stays there.
+    params.populationSize = INT_MAX;
+    params.maxPopulationSize = INT_MAX;
+    QSimplePopulationSizer simple;
+    simple.setParameters(&params);
+    simple.setPopulation(&population);
+    simple.operate();
+    EXPECT_EQ(simple.targetSize, INT_MAX);
+
+    // Fibonacci: growing without a bound in sight, each step is at most a third of the target
+    // and the target only rises until it rests at the largest allowed size.
+    params.populationSize = 10;
+    QSimplePopulationSizerFibonacci fibonacci;
+    fibonacci.setParameters(&params);
+    fibonacci.setPopulation(&population);
+    int previous = fibonacci.targetSize;
+    for (int g = 0; g < 120; ++g) {
+        fibonacci.operate();
+        const int target = fibonacci.targetSize;
+        if (previous < INT_MAX) {
+            EXPECT_GT(target, previous) << "generation " << g;
+            if (target < INT_MAX) {
+                EXPECT_LE(target - previous, previous / 3) << "generation " << g;
+            }
+        } else {
+            EXPECT_EQ(target, INT_MAX);
+        }
+        EXPECT_GE(fibonacci.sequence.current, 1);
+        previous = target;
+    }
+    EXPECT_EQ(previous, INT_MAX);
 }
 
 }  // namespace

@@ -37,15 +37,16 @@ TEST(IntegerDecode, RealAndIntegerReadings) {
     EXPECT_EQ(refused, std::vector<int>{42});
 }
 
-TEST(IntegerPrint, HexadecimalGenesAndStreamBaseRestored) {
+TEST(IntegerPrint, HexadecimalGenesThenDecimal) {
     QEAParameters params;
     QIntegerIndividual individual = individualOf(params, {10, 255, -1});
     individual.fitness = 0.5;
     std::ostringstream out;
-    out << std::oct;
+    out << std::oct << std::showpoint;
     individual.print(out);
-    out << 8;
-    EXPECT_EQ(out.str(), "(0.5)\ta ff ffffffff 10");
+    // The base returns to decimal even from octal; the other flags stay as they were.
+    out << 8 << " " << 1.5;
+    EXPECT_EQ(out.str(), "(0.500000)\ta ff ffffffff 8 1.50000");
 }
 
 TEST(IntegerGenes, OtherEncodingsNeitherEqualNorAssignAndCopyKeepsBaseOnly) {

@@ -108,6 +108,16 @@ TEST(QRNIndividualTest, CalculateNetworkAccumulatesAndHoldsInputs) {
     out.clear();
     individual.calculateNetwork({}, out, 1);
     EXPECT_EQ(out[2], 0.0);
+
+    // One vector passed as both IN and OUT: the inputs stay at their values on entry although
+    // the second node keeps adding onto signal 1 of that vector.
+    std::vector<double> shared{0.0, 0.5};
+    std::vector<double> separate = shared;
+    QRNIndividual twin = individual;
+    individual.calculateNetwork(shared, shared, 3);
+    twin.calculateNetwork(std::vector<double>{0.0, 0.5}, separate, 3);
+    EXPECT_EQ(shared, separate);
+    EXPECT_EQ(individual.signalChange, twin.signalChange);
 }
 
 TEST(QRNIndividualTest, InitializeFollowsTheParameters) {
