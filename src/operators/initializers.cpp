@@ -216,12 +216,19 @@ int QStringInitializer::initRandom() {
         }
         const std::size_t n = genes.size();
         if (n > static_cast<std::size_t>(arity)) tooFewSymbols(kStringHeader, arity, static_cast<int>(n));
-        taken_.assign(static_cast<std::size_t>(arity), 0);
+        // A map of the taken symbols pays off unless the alphabet dwarfs the string; clearing one
+        // of a huge alphabet for every individual would cost far more than searching the list.
+        const bool mapped = static_cast<std::size_t>(arity) <= 64 * n + 1024;
+        if (mapped) taken_.assign(static_cast<std::size_t>(arity), 0);
+        const auto taken = [&](int s) {
+            return mapped ? taken_[static_cast<std::size_t>(s)] != 0
+                          : std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end();
+        };
         symbols_.clear();
         for (std::size_t i = 0; i < n; ++i) {
             int s = uniformInt(arity);
-            while (taken_[static_cast<std::size_t>(s)] != 0) s = uniformInt(arity);
-            taken_[static_cast<std::size_t>(s)] = 1;
+            while (taken(s)) s = uniformInt(arity);
+            if (mapped) taken_[static_cast<std::size_t>(s)] = 1;
             symbols_.push_back(s);
         }
         if (order == 1) std::sort(symbols_.begin(), symbols_.end());

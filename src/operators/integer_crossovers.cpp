@@ -75,6 +75,13 @@ long long bitPositions(const QEAParameters& params) {
     return static_cast<long long>(params.geneSize) * params.chromosomeLength;
 }
 
+// trunc(u * n) kept below n, as uniformInt draws it, for chromosomes whose bit count does not
+// fit an int.
+long long positionBelow(long long n) {
+    const auto k = static_cast<long long>(uniform() * static_cast<double>(n));
+    return (k >= n && n > 0) ? n - 1 : k;
+}
+
 void requireCuts(const char* where, long long positions, const char* counted) {
     if (positions < 2) {
         fatal(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
@@ -99,9 +106,9 @@ int QIntegerCrossover1::cross(const ParentPair& parents, const ChildPair& childr
     requireCuts("QIntegerCrossover1::cross", bitPositions(*_params), "geneSize * chromosomeLength");
     const Bits M = lowBits(G);
 
-    const int t = uniformInt(G * L - 1) + 1;
-    const int k = t / G;
-    const int e = t % G;
+    const long long t = positionBelow(bitPositions(*_params) - 1) + 1;
+    const int k = static_cast<int>(t / G);
+    const int e = static_cast<int>(t % G);
     for (int i = 0; i < k; ++i) x.straight(i);
     // The e low bits of gene k come from the other parent.
     x.blend(k, M ^ lowBits(e), lowBits(e));
@@ -128,25 +135,26 @@ int QIntegerCrossover2::cross(const ParentPair& parents, const ChildPair& childr
     requireCuts("QIntegerCrossover2::cross", bitPositions(*_params), "geneSize * chromosomeLength");
     const Bits M = lowBits(G);
 
-    int f = uniformInt(G * L);
-    int a = uniformInt(G * L);
-    while (a == f) a = uniformInt(G * L);
+    const long long positions = bitPositions(*_params);
+    long long f = positionBelow(positions);
+    long long a = positionBelow(positions);
+    while (a == f) a = positionBelow(positions);
     if (f > a) std::swap(f, a);
 
     // Bit k of gene i is position i*G + k; the bits f .. a-1 are exchanged.
-    const int i = f / G;
+    const int i = static_cast<int>(f / G);
     for (int g = 0; g < i; ++g) x.straight(g);
-    const int fIn = f - i * G;
-    const int aIn = a - i * G;
+    const int fIn = static_cast<int>(f % G);
+    const long long aIn = a - static_cast<long long>(i) * G;
     int next = i + 1;
     if (aIn < G) {
-        const Bits mid = lowBits(aIn) ^ lowBits(fIn);
+        const Bits mid = lowBits(static_cast<int>(aIn)) ^ lowBits(fIn);
         x.blend(i, M ^ mid, mid);
     } else {
         x.blend(i, lowBits(fIn), M ^ lowBits(fIn));
-        const int j = a / G;
+        const int j = static_cast<int>(a / G);
         for (int g = i + 1; g < j; ++g) x.exchanged(g);
-        const int aLast = a - j * G;
+        const int aLast = static_cast<int>(a % G);
         x.blend(j, M ^ lowBits(aLast), lowBits(aLast));
         next = j + 1;
     }

@@ -10,6 +10,7 @@
 #include "operators/initializers.h"
 #include "representation/integer.h"
 #include "representation/network.h"
+#include "representation/real.h"
 #include "representation/string.h"
 #include "support/test_support.h"
 
@@ -123,6 +124,39 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
         EXPECT_TRUE(std::is_sorted(symbols.begin(), symbols.end()));
         EXPECT_EQ(std::adjacent_find(symbols.begin(), symbols.end()), symbols.end());
     }
+
+    // Permutations over small and huge alphabets keep their symbols in drawing order.
+    params.encodingOrder = 0;
+    for (int arity : {5, 1 << 30}) {
+        params.arity = arity;
+        testing::seedForTest(4);
+        std::vector<std::vector<int>> drawn(10);
+        for (auto& symbols : drawn) {
+            while (symbols.size() < 4) {
+                const int s = uniformInt(arity);
+                if (std::find(symbols.begin(), symbols.end(), s) == symbols.end()) symbols.push_back(s);
+            }
+        }
+        testing::seedForTest(4);
+        initializer.operate();
+        for (int i = 0; i < 10; ++i) EXPECT_EQ(symbolsOf(population, i), drawn[i]) << "arity " << arity;
+    }
+}
+
+TEST(Initializers, RealGenesStartAtTenPlusOneGaussianDraw) {
+    QEAParameters params;
+    params.populationSize = 2;
+    params.chromosomeLength = 3;
+    QRCPopulation population;
+    population.setParameters(&params);
+    QRCInitializer initializer;
+    initializer.setParameters(&params);
+    initializer.setPopulation(&population);
+    testing::seedForTest(8);
+    EXPECT_EQ(initializer.operate(), 1);
+    testing::seedForTest(8);
+    for (const auto& member : population.individuals)
+        for (const auto& gene : static_cast<const QRCIndividual&>(*member).genes) EXPECT_EQ(gene.value, 10.0 + gaussian());
 }
 
 TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {

@@ -122,6 +122,47 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     EXPECT_TRUE(symbols.front() < 9 && symbols.back() >= 0);
 }
 
+// The first seed at which, for `symbols` at rate 0.5, only position `target` mutates and its
+// new symbol is `wanted`.
+unsigned seedMutatingOnly(const std::vector<int>& symbols, std::size_t target, int arity, int wanted) {
+    for (unsigned seed = 1;; ++seed) {
+        testing::seedForTest(seed);
+        bool fits = true, mutated = false;
+        for (std::size_t i = 0; i < symbols.size() && fits; ++i) {
+            if (!(0.5 > uniform())) continue;
+            int s = uniformInt(arity);
+            while (std::find(symbols.begin(), symbols.end(), s) != symbols.end()) s = uniformInt(arity);
+            fits = i == target && s == wanted;
+            mutated = true;
+        }
+        if (fits && mutated) return seed;
+    }
+}
+
+TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
+    QEAParameters params;
+    params.chromosomeLength = 3;
+    params.arity = 6;
+    params.permutation = true;
+    params.mRate = 0.5;
+    QStringMutationRandomFlip mutation;
+    mutation.setParameters(&params);
+    QStringIndividual x;
+    x.setParameters(&params);
+    mutation.setIndividual(&x);
+    // A string that is neither sorted nor free of repeats tells the removal of the element at
+    // the mutated position from the removal of a symbol equal to it.
+    struct Case { int order; std::size_t position; int symbol; std::vector<int> after; };
+    for (const Case& c : {Case{1, 2, 4, {3, 1, 4}}, Case{1, 2, 2, {2, 3, 1}}, Case{2, 0, 4, {4, 1, 3}},
+                          Case{2, 0, 0, {1, 3, 0}}, Case{0, 2, 5, {3, 1, 5}}}) {
+        params.encodingOrder = c.order;
+        x.genes = {QStringGene(3), QStringGene(1), QStringGene(3)};
+        testing::seedForTest(seedMutatingOnly({3, 1, 3}, c.position, 6, c.symbol));
+        mutation.operate();
+        EXPECT_EQ(valuesOf(x), c.after) << "order " << c.order << ", new symbol " << c.symbol;
+    }
+}
+
 TEST(ValueMutationsDeathTest, UnmutableChromosomesEndTheRun) {
     QEAParameters params;
     params.chromosomeLength = 5;
