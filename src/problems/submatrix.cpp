@@ -2,10 +2,12 @@
 #include "problems/submatrix.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <system_error>
 #include <type_traits>
 
@@ -14,6 +16,7 @@ namespace Valdrin {
 namespace {
 
 constexpr const char* kReadHeader = "\n\n[QSubmatrixTask::readDataFromFile] error:\n";
+constexpr const char* kAdjustHeader = "\n\n[QSubmatrixTask::adjustParameters] error:\n";
 constexpr const char* kSetDataHeader = "\n\n[QSubmatrixTask::setData] error:\n";
 constexpr const char* kEvaluateHeader = "\n\n[QSubmatrixTask::evaluatePopulation] error:\n";
 constexpr const char* kReportHeader = "\n\n[QSubmatrixTask::reportSolution] error:\n";
@@ -71,6 +74,12 @@ QSubmatrixTask::QSubmatrixTask() {
 int QSubmatrixTask::adjustParameters(QEAParameters* params) {
     int length = 0;
     if (params->permutation) {
+        // A target below one row would give the list no genes (or a negative length) and the
+        // mutation rate 0.7 / 0.
+        if (targetRows < 1) {
+            fatal(std::string(kAdjustHeader) + "\tA list of rows needs a target of at least one row (target = " +
+                  std::to_string(targetRows) + ")\n\n");
+        }
         params->arity = rowsNumber;
         params->chromosomeLength = targetRows;
         length = targetRows;
@@ -108,12 +117,7 @@ int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
     for (std::size_t i = 0; i < static_cast<std::size_t>(rows); ++i) {
         std::vector<int> row;
         for (std::size_t j = 0; j < static_cast<std::size_t>(columns); ++j) {
-            const int value = reader.read<int>("the matrix value in " + cellName(i, j));
-            if (value != 0 && value != 1) {
-                fatal(std::string(kReadHeader) + "\tThe matrix value in " + cellName(i, j) + " of " + fileName +
-                      " is " + std::to_string(value) + "; only 0 and 1 are allowed\n\n");
-            }
-            row.push_back(value);
+            row.push_back(reader.read<int>("the matrix value in " + cellName(i, j)));
         }
         cells.push_back(std::move(row));
     }
@@ -126,11 +130,9 @@ int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
     readColumnValues(weights, "weight");
     readColumnValues(costs, "cost");
     readColumnValues(harms, "harm");
+    // Any target is kept here: the mask form copes with every value, and the list form, which
+    // needs at least one row, checks it when it sizes the chromosome.
     const int target = reader.read<int>("the target number of rows");
-    if (target < 1 || target > rows) {
-        fatal(std::string(kReadHeader) + "\tThe target number of rows must lie between 1 and " +
-              std::to_string(rows) + " (" + fileName + " gives " + std::to_string(target) + ")\n\n");
-    }
 
     rowsNumber = rows;
     columnsNumber = columns;
@@ -157,23 +159,17 @@ int QSubmatrixTask::setData(const std::vector<std::vector<int>>& rows,
         return reject("Expected the weights, costs and harms of " + std::to_string(columns) +
                       " columns, then the target number of rows");
     }
-    // Rows are taken with the first row's length: longer rows are cut, shorter ones padded with 0.
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        for (std::size_t j = 0; j < columns && j < rows[i].size(); ++j) {
-            const int value = rows[i][j];
-            if (value != 0 && value != 1) {
-                return reject("The matrix value in " + cellName(i, j) + " is " + std::to_string(value) +
-                              "; only 0 and 1 are allowed");
-            }
-        }
-    }
+    // The target is truncated to an int, which only a finite value inside the int range allows.
     const double target = data[3][0];
-    if (!(target >= 1.0 && target < static_cast<double>(rows.size()) + 1.0)) {
-        return reject("The target number of rows must lie between 1 and " + std::to_string(rows.size()));
+    if (!(target > static_cast<double>(INT_MIN) - 1.0 && target < static_cast<double>(INT_MAX) + 1.0)) {
+        std::ostringstream text;
+        text << "The target number of rows (" << target << ") lies outside the integer range";
+        return reject(text.str());
     }
 
     rowsNumber = static_cast<int>(rows.size());
     columnsNumber = static_cast<int>(columns);
+    // Rows are taken with the first row's length: longer rows are cut, shorter ones padded with 0.
     matrix.assign(rows.size(), std::vector<int>(columns, 0));
     log_ << "The submatrix formation task (construction of subset of the irredundant diagostic tests):\n";
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -261,13 +257,14 @@ int QSubmatrixTask::evaluateIndividual(QIndividual& individual) {
     const int common = countSet(commonColumns_);
     const int covered = countSet(coveredColumns_);
     // In the list form every position names a row, repeats included; in the mask form only
-    // the genes equal to 1 select.
-    const long long selectedCount = static_cast<long long>(selected_.size());
-    const long long surplus = selectedCount - targetRows;
+    // the genes equal to 1 select. The distance to the target stays below 2^32, so its square is
+    // exact in 64 unsigned bits, whatever target the data give.
+    const long long surplus = static_cast<long long>(selected_.size()) - targetRows;
+    const auto distance = static_cast<unsigned long long>(surplus < 0 ? -surplus : surplus);
 
     const double f = static_cast<double>(columnsNumber);
     double fitness = (f - common) * 40 / f;
-    fitness += static_cast<double>(100 * surplus * surplus);
+    fitness += 100.0 * static_cast<double>(distance * distance);
     fitness += covered * 30 / f;
     // Without weight or cost data the share of it is 0 / 0; such a term is left out.
     const double weightFactor = totalHarm != 0.0 ? 15.0 : 20.0;

@@ -1,6 +1,7 @@
 // Tests of the benchmark problems: values at known points, decoding failures and the random draw.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <memory>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include "driver/random.h"
 #include "problems/benchmarks.h"
 #include "representation/integer.h"
+#include "representation/network.h"
 #include "representation/real.h"
 #include "representation/string.h"
 #include "support/test_support.h"
@@ -86,6 +88,56 @@ TEST(Benchmarks, NumericFunctionsAtKnownPoints) {
     EXPECT_EQ(evaluate(rosenbrock, reals(params, {-3.5})), 0.0);
 }
 
+// The order of the additions is part of a run's exact repeatability: each function must give
+// the value of its own order to the last bit, and each set of points is chosen so that a
+// neighbouring order gives a different double.
+TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
+    QEAParameters params;
+    params.chromosomeLength = 3;
+
+    QRastriginFunction rastrigin;
+    rastrigin.setParameters(&params);
+    const double r[] = {0.2, 0.9, 0.1};
+    double expected = 10.0 * 3;
+    double termsFirst = 0.0;
+    double fullAngle = 10.0 * 3;
+    for (double x : r) {
+        expected += x * x - 10.0 * std::cos(6.2831853 * x);
+        termsFirst += x * x - 10.0 * std::cos(6.2831853 * x);
+        fullAngle += x * x - 10.0 * std::cos(2.0 * std::acos(-1.0) * x);
+    }
+    ASSERT_NE(expected, 10.0 * 3 + termsFirst);
+    ASSERT_NE(expected, fullAngle);
+    EXPECT_EQ(evaluate(rastrigin, reals(params, {r[0], r[1], r[2]})), expected);
+
+    QSchwefelFunction schwefel;
+    schwefel.setParameters(&params);
+    const double s[] = {5.0, -170.0, 130.0};
+    expected = 418.9829 * 3;
+    termsFirst = 0.0;
+    for (double x : s) {
+        expected -= x * std::sin(std::sqrt(std::fabs(x)));
+        termsFirst += x * std::sin(std::sqrt(std::fabs(x)));
+    }
+    ASSERT_NE(expected, 418.9829 * 3 - termsFirst);
+    EXPECT_EQ(evaluate(schwefel, reals(params, {s[0], s[1], s[2]})), expected);
+
+    QRosenbrockFunction rosenbrock;
+    rosenbrock.setParameters(&params);
+    const double b[] = {-1.7, -0.4, 0.2};
+    expected = 0.0;
+    double separately = 0.0;
+    for (int i = 0; i < 2; ++i) {
+        const double t = b[i + 1] - b[i] * b[i];
+        const double v = 1.0 - b[i];
+        expected += 100.0 * t * t + v * v;
+        separately += 100.0 * t * t;
+        separately += v * v;
+    }
+    ASSERT_NE(expected, separately);
+    EXPECT_EQ(evaluate(rosenbrock, reals(params, {b[0], b[1], b[2]})), expected);
+}
+
 TEST(Benchmarks, OneMaxAndDeceptive) {
     QEAParameters params;
     QOneMaxProblem onemax;
@@ -106,6 +158,35 @@ TEST(Benchmarks, OneMaxAndDeceptive) {
     EXPECT_EQ(evaluate(deceptive, integers(params, {15, 15, 15, 0})), 30.0 * 4);
     // Bit 0 of every gene forms block 0 alone (positions 0, L, 2L, 3L): 30 - 30 plus 3 x (30 - 28).
     EXPECT_EQ(evaluate(deceptive, integers(params, {1, 1, 1, 1})), 6.0);
+}
+
+// n is the record's chromosome length at evaluation time; Deceptive alone counts its blocks over
+// the individual's own genes.
+TEST(Benchmarks, LengthComesFromTheRecord) {
+    QEAParameters params;
+    QOneMaxProblem onemax;
+    onemax.adjustParameters(&params);
+    onemax.setParameters(&params);
+    params.chromosomeLength = 3;
+    EXPECT_EQ(evaluate(onemax, integers(params, {1, 0, 1, 0, 0})), 1.0);
+
+    QDeceptiveProblem deceptive;
+    deceptive.adjustParameters(&params);
+    deceptive.setParameters(&params);
+    params.chromosomeLength = 5;
+    // Four optimal blocks; the constant term still counts five.
+    EXPECT_EQ(evaluate(deceptive, integers(params, {15, 15, 15, 15})), 30.0);
+    params.chromosomeLength = 2;
+    // Bit 0 of gene 0 is the low bit of block 0 (u = 1); the other blocks stay at u = 0.
+    EXPECT_EQ(evaluate(deceptive, integers(params, {1, 0, 0, 0})), 60.0 - (26 + 28 * 3));
+
+    // The expected count n / a is a real: n = 3 over a = 2 symbols gives 1.5.
+    QMixingTimeResearch mixing;
+    params.arity = 3;
+    mixing.adjustParameters(&params);
+    mixing.setParameters(&params);
+    params.arity = 2;
+    EXPECT_EQ(evaluate(mixing, symbols(params, {0, 0, 1, 0})), (0.25 + 0.25) / 2);
 }
 
 TEST(Benchmarks, MixingTimeCountsSymbols) {
@@ -145,6 +226,35 @@ TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(onemax.evaluatePopulation(population), 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), message + message);
+
+    // Every class names its own operation in the header; a network has neither reading.
+    QRNIndividual network;
+    network._params = &params;
+    network.fitness = 2.5;
+    QSphereFunction sphere;
+    QRastriginFunction rastrigin;
+    QSchwefelFunction schwefel;
+    QRosenbrockFunction rosenbrock;
+    QDeceptiveProblem deceptive;
+    QMixingTimeResearch mixingNetwork;
+    const std::pair<QProblem*, const char*> headers[] = {
+        {&sphere, "QSphereFunction::evaluatePopulation"},
+        {&rastrigin, "QRastriginFunction::evaluatePopulation"},
+        {&schwefel, "QSchwefelFunction::evaluatePopulation"},
+        {&rosenbrock, "QRosenbrockFunction::evaluatePopulation"},
+        {&onemax, "QOneMaxProblem::evaluatePopulation"},
+        {&deceptive, "QDeceptiveProblem::evaluatePopulation"},
+        {&mixingNetwork, "QMixingTimeResearch::evaluateIndividual"},
+    };
+    for (const auto& [problem, header] : headers) {
+        problem->setParameters(&params);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(problem->evaluateIndividual(network), 0);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  std::string("\n\n[") + header +
+                      "] error:\n\tIncorrect encoding type or encoding parameters! (encoding ID = 5)\n\n");
+        EXPECT_EQ(network.fitness, 2.5);
+    }
 
     // Mixing-time refuses a population of another encoding without evaluating it.
     QMixingTimeResearch mixing;

@@ -104,6 +104,71 @@ TEST_F(SubmatrixTest, FitnessOfMaskAndListForms) {
     EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 0})), 40.0 / 3 + 20 + 2);
 }
 
+// The terms are formed and added in their stated order, with F as a real; these data make the
+// neighbouring orders give different doubles.
+TEST_F(SubmatrixTest, FitnessKeepsItsOperatorOrder) {
+    const std::vector<std::vector<int>> rows = {{1, 1, 0}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    ASSERT_EQ(task.setData(rows, {{1, 1.5, 0.5}, {1.0, 1.6, 2.8}, {0.3, 1.4, 2.0}, {2}}), 1);
+    // Rows 0, 1 and 3: common = 1, covered = 3, one row over the target.
+    const double F = 3.0;
+    const double W = task.rowWeights[0] + task.rowWeights[1] + task.rowWeights[3];
+    const double K = task.rowCosts[0] + task.rowCosts[1] + task.rowCosts[3];
+    const double H = task.rowHarms[0] + task.rowHarms[1] + task.rowHarms[3];
+    const double TW = task.totalWeight, TK = task.totalCost, TH = task.totalHarm;
+    const double expected = (F - 1) * 40 / F + 100 + 3 * 30 / F + (TW - W) * 15 / TW + K / TK * 10 + H / TH * 5;
+    ASSERT_NE(expected, (F - 1) / F * 40 + 100 + 3 * 30 / F + (TW - W) * 15 / TW + K / TK * 10 + H / TH * 5);
+    ASSERT_NE(expected, (F - 1) * 40 / F + 100 + 3 * 30 / F + (TW - W) * 15 / TW + K * 10 / TK + H / TH * 5);
+    ASSERT_NE(expected, (F - 1) * 40 / F + 100 + 3 * 30 / F + (TW - W) * 15 / TW + K / TK * 10 + H * 5 / TH);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 1})), expected);
+}
+
+// Values other than 0 and 1 are kept: they scale the row sums, combine bitwise, and a column
+// only counts as common or covered where the combination is exactly 1.
+TEST_F(SubmatrixTest, OtherMatrixValuesCombineBitwise) {
+    writeFile("matrix.txt", "3 2\n3 1\n1 2\n1 0\n1 1\n1 1\n1 1\n1\n");
+    QSubmatrixTask other;
+    other.setParameters(&mask);
+    EXPECT_EQ(other.rowWeights, (std::vector<double>{4, 3, 1}));
+    QIntegerIndividual first = maskOf(mask, {1, 0, 0});
+    other.evaluateIndividual(first);
+    // AND = (1, 1), OR = (3, 1): common 2, covered 1; W = K = H = 4 of 8.
+    EXPECT_EQ(first.fitness, 0 + 0 + 15 + 7.5 + 5 + 2.5);
+    QIntegerIndividual two = maskOf(mask, {1, 1, 0});
+    other.evaluateIndividual(two);
+    // AND = (1, 0), OR = (3, 3): common 1, covered 0; W = K = H = 7 of 8.
+    EXPECT_EQ(two.fitness, 20 + 100 + 0 + 1.875 + 8.75 + 4.375);
+
+    other.reportSolution(two);
+    EXPECT_EQ(readFile("submatrix.log"),
+              "\n\nCurrent solution:\n---------------------\n0:\t3 1 \n1:\t1 2 \n"
+              "\nNumber of rows: 2\nTotal columns:\t0\nCommon columns:\t1\n"
+              "\nFeatures count distribution:\n1:\t1\n2:\t1\n"
+              "\nTotal weight | cost | harm:\t7\t7\t7\n"
+              "\nTotal weight | cost | harm for the first 2 rows:\t7\t7\t7\n");
+}
+
+// The target is not bounded by the rows: the mask form works with any target, only the list
+// form needs at least one row to list.
+TEST_F(SubmatrixTest, TargetOutsideTheRowsServesTheMaskForm) {
+    const std::vector<std::vector<int>> rows = {{1, 1, 0}, {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    const std::vector<double> weights = {1, 2, 3}, costs = {1, 1, 1}, harms = {0.5, 0.5, 1};
+    ASSERT_EQ(task.setData(rows, {weights, costs, harms, {0}}), 1);
+    task.adjustParameters(&mask);
+    EXPECT_EQ(mask.chromosomeLength, 4);
+    EXPECT_EQ(mask.unitsRatio, 0.0);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {0, 0, 0, 0})), 15.0);
+    EXPECT_DOUBLE_EQ(fitnessOf(maskOf(mask, {1, 1, 0, 0})), 40.0 / 3 + 400 + 20 + 9 + 5 + 2);
+
+    ASSERT_EQ(task.setData(rows, {weights, costs, harms, {7.9}}), 1);
+    EXPECT_EQ(task.targetRows, 7);
+    task.adjustParameters(&mask);
+    EXPECT_EQ(mask.unitsRatio, 7.0 / 4);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {0, 0, 0, 0})), 100 * 49 + 15.0);
+    // The farthest target: the distance 2^31 + 4 is squared without overflow.
+    ASSERT_EQ(task.setData(rows, {weights, costs, harms, {-2147483648.0}}), 1);
+    EXPECT_EQ(fitnessOf(maskOf(mask, {1, 1, 1, 1})), 40 + 100 * 4611686035607257104.0 + 30 + 0 + 10 + 5);
+}
+
 TEST_F(SubmatrixTest, DecodingFailureLeavesFitnessAndReport) {
     mask.genePrecision = 0.01;  // the integer reading is refused
     QIntegerIndividual coded = maskOf(mask, {1, 0, 0, 1});
@@ -151,12 +216,13 @@ TEST_F(SubmatrixTest, SetDataLogsMatrixAndRejectsUnusableData) {
     const std::vector<std::vector<double>> columns = {{1, 1}, {1, 1}, {1, 1}, {1}};
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(task.setData({{}, {1}}, columns), 0);
-    EXPECT_EQ(task.setData({{1, 0}, {0, 3}}, columns), 0);
-    EXPECT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1, 1}, {3}}), 0);
+    EXPECT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1}, {1}}), 0);
+    EXPECT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1, 1}, {3e9}}), 0);
     const std::string errors = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("\n\n[QSubmatrixTask::setData] error:\n\tThe matrix value in row 2, column 2 is 3; only 0 and 1 are allowed\n\n"),
+    EXPECT_NE(errors.find("\n\n[QSubmatrixTask::setData] error:\n\tExpected the weights, costs and harms of 2 "
+                          "columns, then the target number of rows\n\n"),
               std::string::npos);
-    EXPECT_NE(errors.find("\tThe target number of rows must lie between 1 and 2\n\n"), std::string::npos);
+    EXPECT_NE(errors.find("\tThe target number of rows (3e+09) lies outside the integer range\n\n"), std::string::npos);
     EXPECT_EQ(task.getRowsNumber(), 3);
     EXPECT_EQ(readFile("submatrix.log"), logged);
 }
@@ -174,6 +240,11 @@ TEST_F(SubmatrixDeathTest, GenesOutsideTheMatrixStop) {
     QIntegerIndividual longMask = maskOf(mask, {0, 0, 0, 0, 1});
     EXPECT_EXIT(task.evaluateIndividual(longMask), ::testing::ExitedWithCode(0),
                 "The mask holds 5 genes but the matrix has 4 rows");
+
+    ASSERT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1, 1}, {0}}), 1);
+    EXPECT_EXIT(task.adjustParameters(&list), ::testing::ExitedWithCode(0),
+                "^\n\n\\[QSubmatrixTask::adjustParameters\\] error:\n\tA list of rows needs a target of at least "
+                "one row \\(target = 0\\)\n\n$");
 }
 
 TEST_F(SubmatrixDeathTest, FaultyDataFilesStop) {
@@ -186,10 +257,9 @@ TEST_F(SubmatrixDeathTest, FaultyDataFilesStop) {
         {"4 3\n1 1 0\n1 1 0\n0 1 1\n1 0 1\n1 2 3\n1 1 1\n0.5 0.5\n",
          "Can't read the harm of column 3: matrix.txt ends before it"},
         {"2 2\n1 0\nx 1\n", "Can't read the matrix value in row 2, column 1 from matrix.txt .found \"x\"."},
-        {"2 2\n1 0\n0 2\n", "The matrix value in row 2, column 2 of matrix.txt is 2; only 0 and 1 are allowed"},
         {"-3 2\n", "The number of rows must be positive .matrix.txt gives -3."},
         {"1000000000 1000000000\n1 0\n", "Can't read the matrix value in row 1, column 3: matrix.txt ends"},
-        {"2 2\n1 0\n0 1\n1 1\n1 1\n1 1\n3\n", "target number of rows must lie between 1 and 2 .matrix.txt gives 3."},
+        {"2 2\n1 0\n0 1\n1 1\n1 1\n1 1\n", "Can't read the target number of rows: matrix.txt ends before it"},
     };
     for (const auto& [text, message] : faulty) {
         writeFile("matrix.txt", text);
