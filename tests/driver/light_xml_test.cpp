@@ -36,10 +36,11 @@ TEST(LightXml, ReadsTheConfigurationShape) {
                                   "    </type>\n"
                                   "  </problem>\n"
                                   "  <parameter><name>Encoding</name><value>real</value></parameter>\n"
+                                  "  <note>\n    first line\n\t  second line \r\n  </note>\n"
                                   "</experiment>\n");
     EXPECT_EQ(err, "");
     EXPECT_EQ(tree.name, "experiment");
-    ASSERT_EQ(tree.children.size(), 3U);
+    ASSERT_EQ(tree.children.size(), 4U);
     EXPECT_EQ(tree.children[0].name, "algorithm");
     ASSERT_EQ(tree.children[0].children.size(), 1U);
     EXPECT_EQ(tree.children[0].children[0].text, "GA");
@@ -50,6 +51,9 @@ TEST(LightXml, ReadsTheConfigurationShape) {
     EXPECT_EQ(parameter.children[0].text, "Encoding");
     EXPECT_EQ(parameter.children[1].text, "real");
     EXPECT_EQ(parameter.text, "");
+    // Line feeds go wherever they stand; only blanks and tabs are trimmed, and only at the ends,
+    // so a carriage return stays.
+    EXPECT_EQ(tree.children[3].text, "first line\t  second line \r");
 }
 
 TEST(LightXml, TagsSplitOnlyAtBracketsAndSlashes) {
