@@ -8,18 +8,11 @@
 #include <string>
 
 #include "driver/fatal.h"
+#include "representation/gene_vector.h"
 
 namespace Valdrin {
 
 namespace {
-
-[[noreturn]] void geneIndexError(const char* header) {
-    fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
-}
-
-bool outsideGenes(int index, const std::vector<QIntegerGene>& genes) {
-    return index < 0 || static_cast<std::size_t>(index) >= genes.size();
-}
 
 // Truncation toward zero that saturates instead of overflowing.
 int truncateToInt(double x) {
@@ -101,32 +94,18 @@ int QIntegerIndividual::print(std::ostream& out) const {
     return 1;
 }
 
-int QIntegerIndividual::addGene(const QGene& gene) {
-    QIntegerGene added;
-    added.assign(gene);
-    genes.push_back(added);
-    return getGenesNumber();
-}
+int QIntegerIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
 
-int QIntegerIndividual::deleteGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::deleteGene] error:\n");
-    genes.erase(genes.begin() + index);
-    return getGenesNumber();
-}
+int QIntegerIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QIntegerIndividual::deleteGene] error:\n"); }
 
-QGene* QIntegerIndividual::getGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
-}
+QGene* QIntegerIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QIntegerIndividual::getGene] error:\n"); }
 
 const QGene* QIntegerIndividual::getGene(int index) const {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
+    return geneVector::at(genes, index, "\n\n[QIntegerIndividual::getGene] error:\n");
 }
 
 int QIntegerIndividual::setGene(int index, const QGene& gene) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QIntegerIndividual::setGene] error:\n");
-    genes[static_cast<std::size_t>(index)].assign(gene);
+    geneVector::at(genes, index, "\n\n[QIntegerIndividual::setGene] error:\n")->assign(gene);
     return 1;
 }
 
@@ -146,30 +125,16 @@ bool QIntegerIndividual::equalsTo(const QIndividual& other) const {
 }
 
 int QIntegerIndividual::setGeneValue(int index, int value) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\nQIntegerIndividual::setGeneValue error:\n");
+    geneVector::checkIndex(genes, index, "\n\nQIntegerIndividual::setGeneValue error:\n");
     return genes[static_cast<std::size_t>(index)].setValue(value);
 }
 
 // --- population ---
 
-int QIntegerPopulation::createIndividuals(int count) {
-    individuals.clear();
-    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QIntegerIndividual>());
-    return 1;
-}
+int QIntegerPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QIntegerIndividual>(*this, count); }
 
-std::unique_ptr<QPopulation> QIntegerPopulation::clone() const {
-    auto copy = std::make_unique<QIntegerPopulation>();
-    copy->individuals.reserve(individuals.size());
-    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
-    return copy;
-}
+std::unique_ptr<QPopulation> QIntegerPopulation::clone() const { return geneVector::clonePopulation<QIntegerPopulation>(*this); }
 
-int QIntegerPopulation::addNewIndividual() {
-    auto individual = std::make_unique<QIntegerIndividual>();
-    individual->setParameters(_params);
-    individuals.push_back(std::move(individual));
-    return size();
-}
+int QIntegerPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QIntegerIndividual>(*this); }
 
 }  // namespace Valdrin

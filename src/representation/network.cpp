@@ -10,16 +10,12 @@
 #include <string>
 
 #include "driver/fatal.h"
+#include "representation/gene_vector.h"
 #include "statistics/mean_variance.h"
 
 namespace Valdrin {
 
 namespace {
-
-[[noreturn]] void geneIndexError(const char* operation) {
-    fatal(std::string("\n\n[QRNIndividual::") + operation + "] error:\n" +
-          "\tIndex is out of genes array bounds\n\n");
-}
 
 // Adds 1 at position s, growing the counts with zeros as needed; negative IDs name no signal.
 void countAt(std::vector<int>& counts, int s) {
@@ -108,25 +104,16 @@ int QRNIndividual::addGene(const QGene& gene) {
     return getGenesNumber();
 }
 
-int QRNIndividual::deleteGene(int index) {
-    if (index < 0 || index >= getGenesNumber()) geneIndexError("deleteGene");
-    genes.erase(genes.begin() + index);
-    return getGenesNumber();
-}
+int QRNIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QRNIndividual::deleteGene] error:\n"); }
 
-QGene* QRNIndividual::getGene(int index) {
-    if (index < 0 || index >= getGenesNumber()) geneIndexError("getGene");
-    return &genes[static_cast<std::size_t>(index)];
-}
+QGene* QRNIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QRNIndividual::getGene] error:\n"); }
 
 const QGene* QRNIndividual::getGene(int index) const {
-    if (index < 0 || index >= getGenesNumber()) geneIndexError("getGene");
-    return &genes[static_cast<std::size_t>(index)];
+    return geneVector::at(genes, index, "\n\n[QRNIndividual::getGene] error:\n");
 }
 
 int QRNIndividual::setGene(int index, const QGene& gene) {
-    if (index < 0 || index >= getGenesNumber()) geneIndexError("setGene");
-    genes[static_cast<std::size_t>(index)].assign(gene);
+    geneVector::at(genes, index, "\n\n[QRNIndividual::setGene] error:\n")->assign(gene);
     return 1;
 }
 
@@ -321,26 +308,11 @@ int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingStep
     }
 }
 
-int QRNPopulation::createIndividuals(int count) {
-    individuals.clear();
-    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QRNIndividual>());
-    return 1;
-}
+int QRNPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QRNIndividual>(*this, count); }
 
-std::unique_ptr<QPopulation> QRNPopulation::clone() const {
-    auto copy = std::make_unique<QRNPopulation>();
-    copy->individuals.reserve(individuals.size());
-    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
-    return copy;
-}
+std::unique_ptr<QPopulation> QRNPopulation::clone() const { return geneVector::clonePopulation<QRNPopulation>(*this); }
 
-int QRNPopulation::addNewIndividual() {
-    QRNIndividual individual;
-    individual._params = _params;
-    individual.initialize(_params != nullptr ? _params->chromosomeLength : 0);
-    individuals.push_back(individual.clone());
-    return size();
-}
+int QRNPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QRNIndividual>(*this); }
 
 int QRNPopulation::print(std::ostream& out) const {
     QPopulation::print(out);

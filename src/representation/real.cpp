@@ -5,18 +5,11 @@
 #include <string>
 
 #include "driver/fatal.h"
+#include "representation/gene_vector.h"
 
 namespace Valdrin {
 
 namespace {
-
-[[noreturn]] void geneIndexError(const char* header) {
-    fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
-}
-
-bool outsideGenes(int index, const std::vector<QRCGene>& genes) {
-    return index < 0 || static_cast<std::size_t>(index) >= genes.size();
-}
 
 }  // namespace
 
@@ -66,32 +59,18 @@ int QRCIndividual::print(std::ostream& out) const {
     return 1;
 }
 
-int QRCIndividual::addGene(const QGene& gene) {
-    QRCGene added;
-    added.assign(gene);
-    genes.push_back(added);
-    return getGenesNumber();
-}
+int QRCIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
 
-int QRCIndividual::deleteGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::deleteGene] error:\n");
-    genes.erase(genes.begin() + index);
-    return getGenesNumber();
-}
+int QRCIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QRCIndividual::deleteGene] error:\n"); }
 
-QGene* QRCIndividual::getGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
-}
+QGene* QRCIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QRCIndividual::getGene] error:\n"); }
 
 const QGene* QRCIndividual::getGene(int index) const {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
+    return geneVector::at(genes, index, "\n\n[QRCIndividual::getGene] error:\n");
 }
 
 int QRCIndividual::setGene(int index, const QGene& gene) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QRCIndividual::setGene] error:\n");
-    genes[static_cast<std::size_t>(index)].assign(gene);
+    geneVector::at(genes, index, "\n\n[QRCIndividual::setGene] error:\n")->assign(gene);
     return 1;
 }
 
@@ -112,30 +91,16 @@ bool QRCIndividual::equalsTo(const QIndividual& other) const {
 }
 
 int QRCIndividual::setGeneValue(int index, double value) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\nQRCIndividual::setGeneValue error:\n");
+    geneVector::checkIndex(genes, index, "\n\nQRCIndividual::setGeneValue error:\n");
     return genes[static_cast<std::size_t>(index)].setValue(value);
 }
 
 // --- population ---
 
-int QRCPopulation::createIndividuals(int count) {
-    individuals.clear();
-    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QRCIndividual>());
-    return 1;
-}
+int QRCPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QRCIndividual>(*this, count); }
 
-std::unique_ptr<QPopulation> QRCPopulation::clone() const {
-    auto copy = std::make_unique<QRCPopulation>();
-    copy->individuals.reserve(individuals.size());
-    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
-    return copy;
-}
+std::unique_ptr<QPopulation> QRCPopulation::clone() const { return geneVector::clonePopulation<QRCPopulation>(*this); }
 
-int QRCPopulation::addNewIndividual() {
-    auto individual = std::make_unique<QRCIndividual>();
-    individual->setParameters(_params);
-    individuals.push_back(std::move(individual));
-    return size();
-}
+int QRCPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QRCIndividual>(*this); }
 
 }  // namespace Valdrin

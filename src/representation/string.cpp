@@ -6,18 +6,11 @@
 #include <string>
 
 #include "driver/fatal.h"
+#include "representation/gene_vector.h"
 
 namespace Valdrin {
 
 namespace {
-
-[[noreturn]] void geneIndexError(const char* header) {
-    fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
-}
-
-bool outsideGenes(int index, const std::vector<QStringGene>& genes) {
-    return index < 0 || static_cast<std::size_t>(index) >= genes.size();
-}
 
 }  // namespace
 
@@ -88,31 +81,18 @@ int QStringIndividual::print(std::ostream& out) const {
     return 1;
 }
 
-int QStringIndividual::addGene(const QGene& gene) {
-    QStringGene added;
-    added.assign(gene);
-    genes.push_back(added);
-    return getGenesNumber();
-}
+int QStringIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
 
-int QStringIndividual::deleteGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QStringIndividual::deleteGene] error:\n");
-    genes.erase(genes.begin() + index);
-    return getGenesNumber();
-}
+int QStringIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QStringIndividual::deleteGene] error:\n"); }
 
-QGene* QStringIndividual::getGene(int index) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QStringIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
-}
+QGene* QStringIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QStringIndividual::getGene] error:\n"); }
 
 const QGene* QStringIndividual::getGene(int index) const {
-    if (outsideGenes(index, genes)) geneIndexError("\n\n[QStringIndividual::getGene] error:\n");
-    return &genes[static_cast<std::size_t>(index)];
+    return geneVector::at(genes, index, "\n\n[QStringIndividual::getGene] error:\n");
 }
 
 int QStringIndividual::setGene(int index, const QGene& gene) {
-    if (outsideGenes(index, genes)) {
+    if (index < 0 || index >= getGenesNumber()) {
         fatal("\n\n[QStringIndividual::setGene] error:\n\tIndex is out of genes array bounds (index = " +
               std::to_string(index) + ")\n\n");
     }
@@ -136,30 +116,16 @@ bool QStringIndividual::equalsTo(const QIndividual& other) const {
 }
 
 int QStringIndividual::setGeneValue(int index, int value) {
-    if (outsideGenes(index, genes)) geneIndexError("\n\nQStringIndividual::setGeneValue error:\n");
+    geneVector::checkIndex(genes, index, "\n\nQStringIndividual::setGeneValue error:\n");
     return genes[static_cast<std::size_t>(index)].setValue(value);
 }
 
 // --- population ---
 
-int QStringPopulation::createIndividuals(int count) {
-    individuals.clear();
-    for (int i = 0; i < count; ++i) individuals.push_back(std::make_unique<QStringIndividual>());
-    return 1;
-}
+int QStringPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QStringIndividual>(*this, count); }
 
-std::unique_ptr<QPopulation> QStringPopulation::clone() const {
-    auto copy = std::make_unique<QStringPopulation>();
-    copy->individuals.reserve(individuals.size());
-    for (const auto& individual : individuals) copy->individuals.push_back(individual->clone());
-    return copy;
-}
+std::unique_ptr<QPopulation> QStringPopulation::clone() const { return geneVector::clonePopulation<QStringPopulation>(*this); }
 
-int QStringPopulation::addNewIndividual() {
-    auto individual = std::make_unique<QStringIndividual>();
-    individual->setParameters(_params);
-    individuals.push_back(std::move(individual));
-    return size();
-}
+int QStringPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QStringIndividual>(*this); }
 
 }  // namespace Valdrin
