@@ -2,6 +2,8 @@
 // networks built and written back in an evaluation, the run's stop and its final individual.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 
 #include "algorithms/sarn2.h"
@@ -123,7 +125,9 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     params.populationSize = 1;
     QSARN2& sarn2 = build();
     QRCIndividual& only = vector(0);
-    for (int j = 0; j < 11; ++j) only.genes[static_cast<std::size_t>(j)].value = 0.5;
+    // Only the bias change (kind 2) has weight: the one node is sure to get exactly that event,
+    // which shows that the network mutated with the vector's parameters.
+    for (int j = 0; j < 11; ++j) only.genes[static_cast<std::size_t>(j)].value = j == 2 ? 50.0 : 0.0;
     only.genes[11].value = 7.0;
     only.genes[12].value = 8.0;
     EXPECT_EQ(sarn2.evaluate(), 1);
@@ -131,10 +135,11 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     ASSERT_TRUE(sarn2.summary.bestIndividual);
     ASSERT_EQ(sarn2.summary.bestIndividual->getEncoding(), kNetworkEncoding);
     const auto& network = static_cast<const QRNIndividual&>(*sarn2.summary.bestIndividual);
+    EXPECT_EQ(network.historyCounters, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     bool redrawn = false;
     for (std::size_t j = 0; j < 11; ++j) {
         EXPECT_EQ(only.genes[j].value, network.mutationParameters[j]);
-        redrawn = redrawn || network.mutationParameters[j] != 0.5;
+        redrawn = redrawn || network.mutationParameters[j] != (j == 2 ? 50.0 : 0.0);
     }
     EXPECT_TRUE(redrawn);
     EXPECT_EQ(only.genes[11].value, 7.0);
@@ -151,16 +156,48 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     EXPECT_EQ(sarn2.templateNetwork->historyCounters, network.historyCounters);
 }
 
-TEST_F(Sarn2Test, TemplateTakesOneOfTheGenerationsNetworks) {
+// Steps the generator back by one draw (the multiplier is odd, so it has an inverse modulo 2^64).
+void rewindOneDraw() {
+    std::uint64_t inverse = rng::multiplier;
+    for (int i = 0; i < 5; ++i) inverse *= 2 - rng::multiplier * inverse;
+    rng::state *= inverse;
+}
+
+TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
+    // Every evaluation scores 10 worse than the one before, so the weights worst - F[i] differ.
+    class RisingProblem final : public QProblem {
+    public:
+        double next = 0.5;
+        int adjustParameters(QEAParameters*) override { return 1; }
+        int evaluateIndividual(QIndividual& individual) override {
+            individual.fitness = next;
+            next += 10.0;
+            return 1;
+        }
+        int printName(std::ostream& out) const override {
+            out << "rising\n";
+            return 1;
+        }
+    } rising;
+    params.problem = &rising;
     QSARN2& sarn2 = build();
-    sarn2.evaluate();
-    int takenFrom = 0;
-    for (int i = 0; i < 4; ++i) {
-        std::vector<double> written;
-        for (std::size_t j = 0; j < 11; ++j) written.push_back(vector(i).genes[j].value);
-        takenFrom += written == sarn2.templateNetwork->mutationParameters;
+    for (int g = 0; g < 5; ++g) {
+        sarn2.evaluate();
+        // The roulette's draw is the last one of an evaluation: replay it over the weights.
+        std::vector<double> weights;
+        double worst = vector(0).fitness;
+        for (int i = 0; i < 4; ++i) worst = std::max(worst, vector(i).fitness);
+        for (int i = 0; i < 4; ++i) weights.push_back(worst - vector(i).fitness);
+        const std::uint64_t after = rng::state;
+        rewindOneDraw();
+        const int k = std::min(rouletteIndex(weights), 3);
+        ASSERT_EQ(rng::state, after);
+        std::vector<double> taken;
+        for (std::size_t j = 0; j < 11; ++j) taken.push_back(vector(k).genes[j].value);
+        EXPECT_EQ(sarn2.templateNetwork->mutationParameters, taken) << "generation " << g;
+        EXPECT_EQ(sarn2.templateNetwork->fitness, vector(k).fitness);
+        ++sarn2.summary.generationsDone;
     }
-    EXPECT_GE(takenFrom, 1);
 }
 
 TEST_F(Sarn2Test, RunStopsAtTheFirstHitWithANetwork) {

@@ -23,6 +23,7 @@ public:
     double value = 1.0;
     int tests = 0;
     int testedEncoding = 0;
+    const QIndividual* tested = nullptr;
 
     int adjustParameters(QEAParameters*) override { return 1; }
     int evaluateIndividual(QIndividual& individual) override {
@@ -33,6 +34,7 @@ public:
     int testIndividual(QIndividual& individual) override {
         ++tests;
         testedEncoding = individual.getEncoding();
+        tested = &individual;
         return 1;
     }
     int printName(std::ostream& out) const override {
@@ -90,6 +92,7 @@ TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
     for (std::size_t g = 1; g < 9; ++g) EXPECT_EQ(record.meanFitness[g], 0.0);
     ASSERT_TRUE(record.solutionIndividual);
     EXPECT_EQ(problem.tests, 1);
+    EXPECT_EQ(problem.tested, record.solutionIndividual.get());  // the solution, not the best
     EXPECT_EQ(problem.testedEncoding, kNetworkEncoding);
     EXPECT_EQ(sarn._params.xRate, 0.0);
 
@@ -106,6 +109,19 @@ TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
               "\n\n[QGeneticAlgorithm::run] error:\n\tGenerations number is undefined! "
               "(_params.generationsNumber = 0)\n\n");
     EXPECT_EQ(sarn.summary.evaluationsCount, 12);  // the record is left as it was
+}
+
+TEST_F(SarnTest, ProgressMarksAndTheUnsolvedRunsTest) {
+    QSARN& sarn = build();
+    EXPECT_EQ(runCapturingOutput().rfind("\nFinishing the run...done\n", 0), 0u);  // 9 generations
+    EXPECT_EQ(sarn.summary.generationsDone, 9);
+    EXPECT_FALSE(sarn.summary.solutionIndividual);
+    EXPECT_EQ(problem.tested, sarn.summary.bestIndividual.get());
+
+    sarn._params.generationsNumber = 10;
+    EXPECT_EQ(runCapturingOutput().rfind(".\nFinishing the run...done\n", 0), 0u);
+    EXPECT_EQ(sarn.summary.generationsDone, 10);
+    EXPECT_EQ(problem.tests, 2);
 }
 
 TEST_F(SarnTest, RunWithoutABestIndividualTestsNothing) {

@@ -123,6 +123,19 @@ TEST_F(NetworkProblemsTest, WrongEncodingsAreRefused) {
     EXPECT_EQ(vector.fitness, 7.0);
 }
 
+TEST_F(NetworkProblemsTest, SineSeriesFeedsEachExpectedValueBackAsTheNextInput) {
+    const auto s = [](int t) { return std::sin(0.2 * t) + std::sin(0.311 * t); };
+    ASSERT_EQ(sineTask.inputSets.size(), 400u);
+    ASSERT_EQ(sineTask.testOutputs.size(), 300u);
+    EXPECT_EQ(sineTask.inputSets[0], std::vector<double>{1.0});
+    for (int k = 1; k < 400; ++k) EXPECT_EQ(sineTask.inputSets[k][0], sineTask.outputSets[k - 1][0]) << k;
+    EXPECT_EQ(sineTask.outputSets[0][0], s(1));
+    EXPECT_EQ(sineTask.outputSets[399][0], s(400));
+    // The test series continues right after the last expected training value.
+    EXPECT_EQ(sineTask.testOutputs[0], s(401));
+    EXPECT_EQ(sineTask.testOutputs[299], s(700));
+}
+
 TEST_F(NetworkProblemsTest, SineCarriesTheSignalsFromStepToStep) {
     QRNIndividual recurrent = echoNetwork();
     recurrent.signalChange = 0.5;  // the energy the network brings into the evaluation
