@@ -233,26 +233,32 @@ int QEvolutionaryAlgorithm::finish() {
     }
     keepBestCopy(summary, currentPopulation->getBestIndividual(0.0));
 
-    // The last recorded generation; generation 0 when none was completed.
-    const int last = done > 0 ? done - 1 : 0;
-    if (!crowding) {
-        std::cout << "Final best fitness = " << recorded(summary.bestFitness, last) << "\n"
-                  << "Final worst fitness = " << recorded(summary.worstFitness, last) << "\n"
-                  << "Convergence generation = " << summary.convergenceGeneration << "\n";
-    }
+    if (!crowding) writeFinalLines();
+    recordFinalConvergence();
+    return 1;
+}
 
-    if (done > 0 && summary.convergenceGeneration == 0) {
-        if (done == _params.generationsNumber) {
-            if (recorded(summary.bestFitness, done - 1) == recorded(summary.worstFitness, done - 1)) {
-                summary.convergenceGeneration = done;
-            }
-        } else if (done < _params.generationsNumber) {
-            if (recorded(summary.bestFitness, done) == recorded(summary.worstFitness, done)) {
-                summary.convergenceGeneration = done + 1;
-            }
+void QEvolutionaryAlgorithm::writeFinalLines() const {
+    // The last recorded generation; generation 0 when none was completed.
+    const int done = summary.generationsDone;
+    const int last = done > 0 ? done - 1 : 0;
+    std::cout << "Final best fitness = " << recorded(summary.bestFitness, last) << "\n"
+              << "Final worst fitness = " << recorded(summary.worstFitness, last) << "\n"
+              << "Convergence generation = " << summary.convergenceGeneration << "\n";
+}
+
+void QEvolutionaryAlgorithm::recordFinalConvergence() {
+    const int done = summary.generationsDone;
+    if (done <= 0 || summary.convergenceGeneration != 0) return;
+    if (done == _params.generationsNumber) {
+        if (recorded(summary.bestFitness, done - 1) == recorded(summary.worstFitness, done - 1)) {
+            summary.convergenceGeneration = done;
+        }
+    } else if (done < _params.generationsNumber) {
+        if (recorded(summary.bestFitness, done) == recorded(summary.worstFitness, done)) {
+            summary.convergenceGeneration = done + 1;
         }
     }
-    return 1;
 }
 
 int QEvolutionaryAlgorithm::select() {

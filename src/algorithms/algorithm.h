@@ -59,6 +59,13 @@ public:
     virtual std::unique_ptr<QEvolutionaryAlgorithm> clone() const = 0;
 
 protected:
+    // "Final best fitness = ", "Final worst fitness = " and "Convergence generation = " lines of
+    // the last recorded generation (generation 0 when none was completed).
+    void writeFinalLines() const;
+    // The end-of-run convergence test: a run that went to its end, or stopped early, with equal
+    // best and worst fitness in its last recorded generation.
+    void recordFinalConvergence();
+
     // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
     // the individual when keepSolution is set).
     void countEvaluation(const QIndividual& individual, int g, bool keepSolution);

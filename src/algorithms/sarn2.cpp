@@ -31,10 +31,6 @@ void ensureGeneration(QRunSummary& summary, int g, int populationSize) {
     if (summary.populationSizes.size() < needed) summary.populationSizes.resize(needed, populationSize);
 }
 
-// A recorded per-generation value, or 0 where nothing was recorded.
-double recorded(const std::vector<double>& values, int g) {
-    return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
-}
 
 }  // namespace
 
@@ -206,22 +202,8 @@ int QSARN2::finish() {
     if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) summary.bestIndividual = bestNetwork->clone();
     factory->destroyLastPopulation();
 
-    const int last = done > 0 ? done - 1 : 0;
-    std::cout << "Final best fitness = " << recorded(summary.bestFitness, last) << "\n"
-              << "Final worst fitness = " << recorded(summary.worstFitness, last) << "\n"
-              << "Convergence generation = " << summary.convergenceGeneration << "\n";
-
-    if (done > 0 && summary.convergenceGeneration == 0) {
-        if (done == _params.generationsNumber) {
-            if (recorded(summary.bestFitness, done - 1) == recorded(summary.worstFitness, done - 1)) {
-                summary.convergenceGeneration = done;
-            }
-        } else if (done < _params.generationsNumber) {
-            if (recorded(summary.bestFitness, done) == recorded(summary.worstFitness, done)) {
-                summary.convergenceGeneration = done + 1;
-            }
-        }
-    }
+    writeFinalLines();
+    recordFinalConvergence();
     return 1;
 }
 
