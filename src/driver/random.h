@@ -41,6 +41,36 @@ inline int uniformInt(int n) {
 
 inline bool flip(double p) { return uniform() < p; }
 
+// The test "rate > uniform()" made once per bit or gene, with exactly the same outcome and the
+// same single draw, but decided on the integer the draw starts from: uniform() is |v| * scale,
+// which never decreases as |v| grows, so the draws that pass are those with |v| below a limit
+// found once per rate.
+class RateTest {
+public:
+    explicit RateTest(double rate) {
+        // Least |v| in [0, 2^31] whose draw fails the test (2^31 + 1 when every draw passes).
+        std::int64_t passing = 0;
+        std::int64_t failing = (std::int64_t{1} << 31) + 1;
+        if (!(rate > 0.0 * rng::scale)) failing = 0;
+        while (failing - passing > 1) {
+            const std::int64_t middle = passing + (failing - passing) / 2;
+            if (rate > static_cast<double>(middle) * rng::scale) passing = middle;
+            else failing = middle;
+        }
+        limit_ = failing;
+    }
+    // Draws once; true when rate > uniform() for that draw.
+    bool operator()() const {
+        const std::uint64_t x = rng::step();
+        const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
+        const std::int64_t magnitude = v < 0 ? -static_cast<std::int64_t>(v) : v;
+        return magnitude < limit_;
+    }
+
+private:
+    std::int64_t limit_ = 0;
+};
+
 inline bool coinFlip() { return ((rng::step() >> 53) & 1U) != 0; }
 
 // Sum of twelve uniform draws, centred and scaled: mean 0, standard deviation 1/6.

@@ -71,14 +71,14 @@ int QIntegerInitializer::operate() {
 
 int QIntegerInitializer::initRandom() {
     const int G = _params->geneSize;
-    const double ratio = unitsRatio;
+    const RateTest setsBit(unitsRatio);
     for (auto& member : population->individuals) {
         assert(member->getEncoding() == kIntegerEncoding);
         for (QIntegerGene& gene : static_cast<QIntegerIndividual&>(*member).genes) {
             std::uint32_t value = 0;
             for (int k = 0; k < G; ++k) {
                 // Bits beyond the 32-bit code still take their draw.
-                if (ratio > uniform() && k < 32) value |= std::uint32_t{1} << k;
+                if (setsBit() && k < 32) value |= std::uint32_t{1} << k;
             }
             gene.setValue(static_cast<int>(value));
         }

@@ -34,13 +34,13 @@ int QIntegerMutationBitFlip::operate() {
     auto& target = static_cast<QIntegerIndividual&>(*individual);
     const int L = _params->chromosomeLength;
     const int G = _params->geneSize;
-    const double rate = _params->mRate;
+    const RateTest mutates(_params->mRate);
     const int genes = std::min(L, target.getGenesNumber());
     for (int i = 0; i < genes; ++i) {
         auto v = static_cast<std::uint32_t>(target.genes[static_cast<std::size_t>(i)].value);
         for (int k = 0; k < G; ++k) {
             // Bits beyond the 32-bit code still take their draw.
-            if (rate > uniform() && k < 32) v ^= std::uint32_t{1} << k;
+            if (mutates() && k < 32) v ^= std::uint32_t{1} << k;
         }
         target.genes[static_cast<std::size_t>(i)].value = static_cast<int>(v);
     }

@@ -149,9 +149,11 @@ int QOneMaxProblem::evaluateIndividual(QIndividual& individual) {
     if (individual.decode(decoded_) == 0) return reportDecodingFailure(kOneMaxHeader, individual);
     const int n = _params->chromosomeLength;
     requireLength(kOneMaxHeader, decoded_, n);
-    double sum = 0.0;
+    // Every partial sum of these integers is exact in double, so summing them as integers gives
+    // the same value.
+    long long sum = 0;
     for (int i = 0; i < n; ++i) sum += decoded_[static_cast<std::size_t>(i)];
-    return storeFitness(individual, n - sum);
+    return storeFitness(individual, n - static_cast<double>(sum));
 }
 
 int QOneMaxProblem::printName(std::ostream& out) const {

@@ -1,6 +1,7 @@
 // Integer encoding: QIntegerGene, QIntegerIndividual and QIntegerPopulation.
 #include "representation/integer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <climits>
 #include <cstdint>
@@ -11,17 +12,6 @@
 #include "representation/gene_vector.h"
 
 namespace Valdrin {
-
-namespace {
-
-// Truncation toward zero that saturates instead of overflowing.
-int truncateToInt(double x) {
-    if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (x <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(x);
-}
-
-}  // namespace
 
 // --- gene ---
 
@@ -75,9 +65,12 @@ int QIntegerIndividual::decode(std::vector<int>& out) const {
         std::trunc(offset) != offset) {
         return 0;
     }
+    // value + offset is exact in double and, the offset being whole, equals this integer sum;
+    // truncation then only clamps to the int range.
+    const auto shift = static_cast<long long>(offset);
     out.resize(genes.size());
     for (std::size_t i = 0; i < genes.size(); ++i) {
-        out[i] = truncateToInt(static_cast<double>(genes[i].value) + offset);
+        out[i] = static_cast<int>(std::clamp<long long>(genes[i].value + shift, INT_MIN, INT_MAX));
     }
     return 1;
 }

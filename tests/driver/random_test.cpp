@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -134,6 +135,42 @@ TEST(RandomGenerator, RouletteGivesEveryItemItsWeightPlusOne) {
 
     EXPECT_EQ(rouletteIndex(std::vector<int>{}), 0);
     EXPECT_EQ(rouletteIndex(std::vector<double>{}), 0);
+}
+
+}  // namespace
+}  // namespace Valdrin
+
+namespace Valdrin {
+namespace {
+
+// The rate test decided on the draw's integer must agree with "rate > uniform()" draw for draw,
+// at rates that fall between, on and next to the values uniform() can take.
+TEST(RateTestMatchesTheDoubleComparison, ForEveryKindOfRate) {
+    const double oneStep = 1.0 / 2147483647.0;
+    const std::vector<double> rates = {0.0, -0.5, 1e-12, oneStep, 2 * oneStep, std::nextafter(oneStep, 1.0),
+                                       0.001, 0.01, 0.3, 0.5, 0.7, 0.999999, 1.0, 1.0 + oneStep,
+                                       2.0, std::nan(""), 12345 * oneStep, std::nextafter(12345 * oneStep, 0.0)};
+    for (double rate : rates) {
+        testing::seedForTest(4242);
+        std::vector<bool> expected;
+        for (int i = 0; i < 20000; ++i) expected.push_back(rate > uniform());
+        testing::seedForTest(4242);
+        const RateTest test(rate);
+        for (int i = 0; i < 20000; ++i) ASSERT_EQ(test(), expected[static_cast<std::size_t>(i)]) << "rate " << rate << " draw " << i;
+    }
+    // The extreme draws: |v| = 2^31 - 1 gives exactly 1 and v = -2^31 slightly more. The state is
+    // set so that the next step lands on them (the multiplier is odd, hence invertible).
+    std::uint64_t inverse = rng::multiplier;
+    for (int i = 0; i < 6; ++i) inverse *= 2 - rng::multiplier * inverse;
+    for (std::uint64_t next : {std::uint64_t{0x7fffffffULL} << 22, std::uint64_t{0x80000000ULL} << 22}) {
+        for (double rate : {1.0, std::nextafter(1.0, 2.0), 1.0 + 2 * oneStep}) {
+            rng::state = next * inverse;
+            const double u = uniform();
+            ASSERT_EQ(rng::state, next);
+            rng::state = next * inverse;
+            EXPECT_EQ(RateTest(rate)(), rate > u) << "rate " << rate << " draw " << u;
+        }
+    }
 }
 
 }  // namespace
