@@ -61,6 +61,11 @@ QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(const QEvolutionaryAlgorithm& oth
 
 QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() {
     factory.reset();
+    forgetBorrowedObjects();
+    if (log.is_open()) log.close();
+}
+
+void QEvolutionaryAlgorithm::forgetBorrowedObjects() {
     currentPopulation = matingPool = offspringPopulation = nullptr;
     initializer = nullptr;
     niching = nullptr;
@@ -68,7 +73,6 @@ QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() {
     sizer = nullptr;
     crossover = nullptr;
     mutation = nullptr;
-    if (log.is_open()) log.close();
 }
 
 QEvolutionaryAlgorithm& QEvolutionaryAlgorithm::assign(const QEvolutionaryAlgorithm& other) {
@@ -76,13 +80,7 @@ QEvolutionaryAlgorithm& QEvolutionaryAlgorithm::assign(const QEvolutionaryAlgori
     _params = other._params;
     if (factory != other.factory) {
         // The borrowed populations and operators belong to the factory being let go.
-        currentPopulation = matingPool = offspringPopulation = nullptr;
-        initializer = nullptr;
-        niching = nullptr;
-        selection = nullptr;
-        sizer = nullptr;
-        crossover = nullptr;
-        mutation = nullptr;
+        forgetBorrowedObjects();
         factory = other.factory;
     }
     return *this;
@@ -191,21 +189,7 @@ int QEvolutionaryAlgorithm::evaluate() {
         fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
     }
 
-    const auto [mean, variance] = meanAndVariance(fitnessValues_);
-    const auto slot = static_cast<std::size_t>(g);
-    summary.meanFitness[slot] = mean;
-    summary.fitnessVariance[slot] = variance;
-    double best = std::numeric_limits<double>::quiet_NaN();
-    double worst = best;
-    if (n > 0) {
-        best = worst = fitnessValues_[0];
-        for (double f : fitnessValues_) {
-            if (f < best) best = f;
-            if (f > worst) worst = f;
-        }
-    }
-    summary.bestFitness[slot] = best;
-    summary.worstFitness[slot] = worst;
+    recordGenerationStatistics(g);
 
     const QIndividual* bestOne = population.getBestIndividual(0.0);
     keepBestCopy(summary, bestOne);
@@ -216,12 +200,38 @@ int QEvolutionaryAlgorithm::evaluate() {
         log << "\n";
     }
 
-    if (g > 0 && best == worst && summary.convergenceGeneration == 0) summary.convergenceGeneration = g + 1;
+    recordConvergence(g);
     if (crowding) return 1;
 
     if (_params.nichingType == kFitnessSharing && niching != nullptr) niching->operate();
     if (_params.untilFirstHit && summary.evaluationsToSolution != 0) return 0;
     return 1;
+}
+
+void QEvolutionaryAlgorithm::recordGenerationStatistics(int g) {
+    const auto [mean, variance] = meanAndVariance(fitnessValues_);
+    const auto slot = static_cast<std::size_t>(g);
+    summary.meanFitness[slot] = mean;
+    summary.fitnessVariance[slot] = variance;
+    // The first occurrence wins ties; no individuals leave NaN.
+    double best = std::numeric_limits<double>::quiet_NaN();
+    double worst = best;
+    if (!fitnessValues_.empty()) {
+        best = worst = fitnessValues_[0];
+        for (double f : fitnessValues_) {
+            if (f < best) best = f;
+            if (f > worst) worst = f;
+        }
+    }
+    summary.bestFitness[slot] = best;
+    summary.worstFitness[slot] = worst;
+}
+
+void QEvolutionaryAlgorithm::recordConvergence(int g) {
+    const auto slot = static_cast<std::size_t>(g);
+    if (g > 0 && summary.bestFitness[slot] == summary.worstFitness[slot] && summary.convergenceGeneration == 0) {
+        summary.convergenceGeneration = g + 1;
+    }
 }
 
 int QEvolutionaryAlgorithm::finish() {
@@ -354,13 +364,7 @@ int QEvolutionaryAlgorithm::replace() {
 
 int QEvolutionaryAlgorithm::cleanup() {
     factory->destroyAll();
-    currentPopulation = matingPool = offspringPopulation = nullptr;
-    initializer = nullptr;
-    niching = nullptr;
-    selection = nullptr;
-    sizer = nullptr;
-    crossover = nullptr;
-    mutation = nullptr;
+    forgetBorrowedObjects();
     summary.clear();
     return 1;
 }

@@ -65,6 +65,10 @@ protected:
     // The end-of-run convergence test: a run that went to its end, or stopped early, with equal
     // best and worst fitness in its last recorded generation.
     void recordFinalConvergence();
+    // Mean, unbiased variance, best and worst of fitnessValues_, stored for generation g.
+    void recordGenerationStatistics(int g);
+    // First generation after the initial one whose best and worst fitness are equal (1-based).
+    void recordConvergence(int g);
 
     // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
     // the individual when keepSolution is set).
@@ -73,6 +77,10 @@ protected:
     // Working lists kept between generations so that the steps do not allocate.
     std::vector<double> fitnessValues_;  // evaluate: one fitness per individual
     std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
+
+private:
+    // Clears the pointers to the populations and operators that the factory owns.
+    void forgetBorrowedObjects();
 };
 
 }  // namespace Valdrin

@@ -151,21 +151,7 @@ int QSARN2::evaluate() {
         templateNetwork->copy(*networks.individuals[static_cast<std::size_t>(k)]);
     }
 
-    const auto [mean, variance] = meanAndVariance(fitnessValues_);
-    const auto slot = static_cast<std::size_t>(g);
-    summary.meanFitness[slot] = mean;
-    summary.fitnessVariance[slot] = variance;
-    double best = mean;  // NaN when there is no vector
-    double worst = mean;
-    if (n > 0) {
-        best = worst = fitnessValues_[0];
-        for (double f : fitnessValues_) {
-            if (f < best) best = f;
-            if (f > worst) worst = f;
-        }
-    }
-    summary.bestFitness[slot] = best;
-    summary.worstFitness[slot] = worst;
+    recordGenerationStatistics(g);
 
     if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) {
         summary.bestIndividual = bestNetwork->clone();
@@ -175,7 +161,7 @@ int QSARN2::evaluate() {
         currentPopulation->print(log);
         log << "\n";
     }
-    if (g > 0 && best == worst && summary.convergenceGeneration == 0) summary.convergenceGeneration = g + 1;
+    recordConvergence(g);
 
     int result = 1;
     if (!crowding) {
