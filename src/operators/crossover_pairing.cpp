@@ -22,6 +22,27 @@ int QCrossoverOperator::setParameters(QEAParameters* params) {
     return 1;
 }
 
+void QCrossoverOperator::requireGenes(const char* where, int genes, int needed) {
+    if (genes < needed) {
+        fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
+              std::to_string(genes) + ", needed = " + std::to_string(needed) + ")\n\n");
+    }
+}
+
+void QCrossoverOperator::requireGenes(const char* where, const ParentPair& parents, const ChildPair& children,
+                                      int needed) {
+    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
+        requireGenes(where, x->getGenesNumber(), needed);
+    }
+}
+
+void QCrossoverOperator::requireCuts(const char* where, long long positions, const char* counted) {
+    if (positions < 2) {
+        fatal(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
+              " = " + std::to_string(positions) + ")\n\n");
+    }
+}
+
 int QCrossoverOperator::operate() {
     const QEAParameters& params = *_params;
     if (params.parentsNumber != 2) {

@@ -54,19 +54,12 @@ struct Pair {
     }
 };
 
-// The parents and children of one call, reached once as bit-string individuals. Every one of
-// them must hold the genes the crossover visits.
-Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+// The parents and children of one call, reached once as bit-string individuals (the caller
+// has checked that each holds the genes the crossover visits).
+Pair reach(const ParentPair& parents, const ChildPair& children) {
     assert(parents[0]->getEncoding() == kIntegerEncoding && children[0]->getEncoding() == kIntegerEncoding);
-    Pair pair{static_cast<const QIntegerIndividual&>(*parents[0]), static_cast<const QIntegerIndividual&>(*parents[1]),
-              static_cast<QIntegerIndividual&>(*children[0]), static_cast<QIntegerIndividual&>(*children[1])};
-    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
-        if (x->getGenesNumber() < genes) {
-            fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
-                  std::to_string(x->getGenesNumber()) + ", needed = " + std::to_string(genes) + ")\n\n");
-        }
-    }
-    return pair;
+    return Pair{static_cast<const QIntegerIndividual&>(*parents[0]), static_cast<const QIntegerIndividual&>(*parents[1]),
+                static_cast<QIntegerIndividual&>(*children[0]), static_cast<QIntegerIndividual&>(*children[1])};
 }
 
 // Bit positions of the whole chromosome (geneSize * chromosomeLength), 0 when either is not positive.
@@ -82,13 +75,6 @@ long long positionBelow(long long n) {
     return (k >= n && n > 0) ? n - 1 : k;
 }
 
-void requireCuts(const char* where, long long positions, const char* counted) {
-    if (positions < 2) {
-        fatal(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
-              " = " + std::to_string(positions) + ")\n\n");
-    }
-}
-
 }  // namespace
 
 // --- 1-point ---
@@ -102,7 +88,8 @@ int QIntegerCrossover1::setParameters(QEAParameters* params) {
 int QIntegerCrossover1::cross(const ParentPair& parents, const ChildPair& children) {
     const int G = _params->geneSize;
     const int L = _params->chromosomeLength;
-    Pair x = reach("QIntegerCrossover1::cross", parents, children, L);
+    requireGenes("QIntegerCrossover1::cross", parents, children, L);
+    Pair x = reach(parents, children);
     requireCuts("QIntegerCrossover1::cross", bitPositions(*_params), "geneSize * chromosomeLength");
     const Bits M = lowBits(G);
 
@@ -131,7 +118,8 @@ int QIntegerCrossover2::setParameters(QEAParameters* params) {
 int QIntegerCrossover2::cross(const ParentPair& parents, const ChildPair& children) {
     const int G = _params->geneSize;
     const int L = _params->chromosomeLength;
-    Pair x = reach("QIntegerCrossover2::cross", parents, children, L);
+    requireGenes("QIntegerCrossover2::cross", parents, children, L);
+    Pair x = reach(parents, children);
     requireCuts("QIntegerCrossover2::cross", bitPositions(*_params), "geneSize * chromosomeLength");
     const Bits M = lowBits(G);
 
@@ -171,7 +159,8 @@ std::unique_ptr<QCrossoverOperator> QIntegerCrossover2::clone() const {
 int QIntegerCrossoverPGX1::cross(const ParentPair& parents, const ChildPair& children) {
     const int G = _params->geneSize;
     const int L = _params->chromosomeLength;
-    Pair x = reach("QIntegerCrossoverPGX1::cross", parents, children, L);
+    requireGenes("QIntegerCrossoverPGX1::cross", parents, children, L);
+    Pair x = reach(parents, children);
     const Bits M = lowBits(G);
     for (int i = 0; i < L; ++i) {
         const Bits low = lowBits(uniformInt(G));
@@ -195,7 +184,8 @@ int QIntegerCrossoverPGX2::setParameters(QEAParameters* params) {
 int QIntegerCrossoverPGX2::cross(const ParentPair& parents, const ChildPair& children) {
     const int G = _params->geneSize;
     const int L = _params->chromosomeLength;
-    Pair x = reach("QIntegerCrossoverPGX2::cross", parents, children, L);
+    requireGenes("QIntegerCrossoverPGX2::cross", parents, children, L);
+    Pair x = reach(parents, children);
     requireCuts("QIntegerCrossoverPGX2::cross", _params->geneSize, "geneSize");
     const Bits M = lowBits(G);
     for (int i = 0; i < L; ++i) {

@@ -82,6 +82,13 @@ public:
     virtual int setPopulations(QPopulation* parents, QPopulation* offspring);
     virtual int getEncoding() const = 0;
     virtual std::unique_ptr<QCrossoverOperator> clone() const = 0;
+
+protected:
+    // Ends the run (as operation where) when a chromosome holds fewer genes than the crossover
+    // visits, or when fewer than two cut positions leave nothing to redraw to.
+    static void requireGenes(const char* where, int genes, int needed);
+    static void requireGenes(const char* where, const ParentPair& parents, const ChildPair& children, int needed);
+    static void requireCuts(const char* where, long long positions, const char* counted);
 };
 
 class QInitializer : public QOperator {

@@ -21,16 +21,10 @@ struct Pair {
     std::vector<QRCGene>& c1;
 };
 
-// The genes of one call's parents and children, reached once; each chromosome must hold the
-// genes the crossover visits.
-Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+// The genes of one call's parents and children, reached once (the caller has checked that each
+// chromosome holds the genes the crossover visits).
+Pair reach(const ParentPair& parents, const ChildPair& children) {
     assert(parents[0]->getEncoding() == kRealEncoding && children[0]->getEncoding() == kRealEncoding);
-    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
-        if (x->getGenesNumber() < genes) {
-            fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
-                  std::to_string(x->getGenesNumber()) + ", needed = " + std::to_string(genes) + ")\n\n");
-        }
-    }
     return Pair{static_cast<const QRCIndividual&>(*parents[0]).genes,
                 static_cast<const QRCIndividual&>(*parents[1]).genes,
                 static_cast<QRCIndividual&>(*children[0]).genes, static_cast<QRCIndividual&>(*children[1]).genes};
@@ -48,7 +42,8 @@ int QRCCrossover::setParameters(QEAParameters* params) {
 
 int QRCCrossoverArithmetic::cross(const ParentPair& parents, const ChildPair& children) {
     const int n = parents[0]->getGenesNumber();
-    Pair x = reach("QRCCrossoverArithmetic::cross", parents, children, n);
+    requireGenes("QRCCrossoverArithmetic::cross", parents, children, n);
+    Pair x = reach(parents, children);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         const double d = uniform();
         const double x0 = x.p0[i].value;
@@ -76,7 +71,8 @@ int QRCCrossoverSBX::setParameters(QEAParameters* params) {
 
 int QRCCrossoverSBX::cross(const ParentPair& parents, const ChildPair& children) {
     const int L = _params->chromosomeLength;
-    Pair x = reach("QRCCrossoverSBX::cross", parents, children, L);
+    requireGenes("QRCCrossoverSBX::cross", parents, children, L);
+    Pair x = reach(parents, children);
     // A draw of 1 (or the one just above it) would divide by zero: it counts as the largest
     // value below 1.
     constexpr double belowOne = 1.0 - std::numeric_limits<double>::epsilon() / 2;
@@ -101,7 +97,8 @@ std::unique_ptr<QCrossoverOperator> QRCCrossoverSBX::clone() const {
 
 int QRCCrossoverBLX::cross(const ParentPair& parents, const ChildPair& children) {
     const int n = parents[0]->getGenesNumber();
-    Pair x = reach("QRCCrossoverBLX::cross", parents, children, n);
+    requireGenes("QRCCrossoverBLX::cross", parents, children, n);
+    Pair x = reach(parents, children);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         const double lo = std::min(x.p0[i].value, x.p1[i].value);
         const double hi = std::max(x.p0[i].value, x.p1[i].value);

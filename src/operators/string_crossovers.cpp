@@ -34,28 +34,12 @@ struct Pair {
     }
 };
 
-[[noreturn]] void shortChromosome(const char* where, int genes, int needed) {
-    fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
-          std::to_string(genes) + ", needed = " + std::to_string(needed) + ")\n\n");
-}
-
-// The parents and children of one call, reached once as string individuals; each must hold
-// the genes the crossover visits.
-Pair reach(const char* where, const ParentPair& parents, const ChildPair& children, int genes) {
+// The parents and children of one call, reached once as string individuals (the caller has
+// checked that each holds the genes the crossover visits).
+Pair reach(const ParentPair& parents, const ChildPair& children) {
     assert(parents[0]->getEncoding() == kStringEncoding && children[0]->getEncoding() == kStringEncoding);
-    for (const QIndividual* x : {parents[0], parents[1], children[0], children[1]}) {
-        if (x->getGenesNumber() < genes) shortChromosome(where, x->getGenesNumber(), genes);
-    }
     return Pair{static_cast<const QStringIndividual&>(*parents[0]), static_cast<const QStringIndividual&>(*parents[1]),
                 static_cast<QStringIndividual&>(*children[0]), static_cast<QStringIndividual&>(*children[1])};
-}
-
-void requireCuts(const char* where, int length) {
-    if (length < 2) {
-        fatal(std::string("\n\n[") + where +
-              "] error:\n\tThe crossover needs at least two cut positions (chromosomeLength = " +
-              std::to_string(length) + ")\n\n");
-    }
 }
 
 }  // namespace
@@ -64,7 +48,8 @@ void requireCuts(const char* where, int length) {
 
 int QStringCrossover1::cross(const ParentPair& parents, const ChildPair& children) {
     const int L = _params->chromosomeLength;
-    Pair x = reach("QStringCrossover1::cross", parents, children, L);
+    requireGenes("QStringCrossover1::cross", parents, children, L);
+    Pair x = reach(parents, children);
     const int t = uniformInt(L - 1) + 1;
     for (int j = 0; j < L; ++j) {
         if (j < t) x.straight(j);
@@ -81,14 +66,15 @@ std::unique_ptr<QCrossoverOperator> QStringCrossover1::clone() const {
 
 int QStringCrossover2::setParameters(QEAParameters* params) {
     QStringCrossover::setParameters(params);
-    requireCuts("QStringCrossover2::setParameters", params->chromosomeLength);
+    requireCuts("QStringCrossover2::setParameters", params->chromosomeLength, "chromosomeLength");
     return 1;
 }
 
 int QStringCrossover2::cross(const ParentPair& parents, const ChildPair& children) {
     const int L = _params->chromosomeLength;
-    requireCuts("QStringCrossover2::cross", L);
-    Pair x = reach("QStringCrossover2::cross", parents, children, L);
+    requireCuts("QStringCrossover2::cross", L, "chromosomeLength");
+    requireGenes("QStringCrossover2::cross", parents, children, L);
+    Pair x = reach(parents, children);
     int first = uniformInt(L);
     int second = uniformInt(L);
     while (second == first) second = uniformInt(L);
@@ -108,7 +94,8 @@ std::unique_ptr<QCrossoverOperator> QStringCrossover2::clone() const {
 
 int QStringCrossoverUniform::cross(const ParentPair& parents, const ChildPair& children) {
     const int L = _params->chromosomeLength;
-    Pair x = reach("QStringCrossoverUniform::cross", parents, children, L);
+    requireGenes("QStringCrossoverUniform::cross", parents, children, L);
+    Pair x = reach(parents, children);
     for (int j = 0; j < L; ++j) {
         if (coinFlip()) x.straight(j);
         else x.exchanged(j);
@@ -128,12 +115,12 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
     const char* where = "QStringCrossoverOrder::cross";
     const auto& p0 = static_cast<const QStringIndividual&>(*parents[0]);
     const auto& p1 = static_cast<const QStringIndividual&>(*parents[1]);
-    if (p0.getGenesNumber() < L) shortChromosome(where, p0.getGenesNumber(), L);
+    requireGenes(where, p0.getGenesNumber(), L);
 
     // Both children take their head from p0 and the rest, in p1's order, from p1.
     for (QIndividual* target : children) {
         auto& child = static_cast<QStringIndividual&>(*target);
-        if (child.getGenesNumber() < L) shortChromosome(where, child.getGenesNumber(), L);
+        requireGenes(where, child.getGenesNumber(), L);
         const int head = uniformInt(L);
         list_.clear();
         for (int j = 0; j < head; ++j) list_.push_back(p0.genes[static_cast<std::size_t>(j)].value);
