@@ -94,16 +94,7 @@ public:
     }
 
     // The individual's node degrees, derived from the signal degrees just measured.
-    void measureNodes() {
-        degrees.resize(net.genes.size());
-        for (std::size_t k = 0; k < net.genes.size(); ++k) {
-            const QRNGene& node = net.genes[k];
-            int d = 0;
-            for (const SignalLink& link : node.inputs) d += valueAt(producers, link.ID);
-            for (const SignalLink& link : node.outputs) d += valueAt(consumers, link.ID);
-            degrees[k] = d;
-        }
-    }
+    void measureNodes() { net.getNodeDegrees(consumers, producers, degrees); }
 
     // Measures the network, then picks a node by degree (low degrees favoured when inverted).
     QRNGene& chooseNode(bool inverted) {

@@ -77,8 +77,11 @@ int QRNIndividual::print(std::ostream& out) const {
     for (int counter : historyCounters) out << " " << counter;
     out << "\n";
 
+    std::vector<int> consumers;
+    std::vector<int> producers;
+    getSignalDegrees(consumers, producers);
     std::vector<int> degrees;
-    getNodeDegrees(degrees);
+    getNodeDegrees(consumers, producers, degrees);
     double degreeSum = 0.0;
     for (int degree : degrees) degreeSum += degree;
     out << "Average degree:\t" << degreeSum / static_cast<double>(genes.size()) << "\n";
@@ -86,9 +89,6 @@ int QRNIndividual::print(std::ostream& out) const {
     for (int degree : degrees) out << " " << degree;
     out << "\n";
 
-    std::vector<int> consumers;
-    std::vector<int> producers;
-    getSignalDegrees(consumers, producers);
     out << "Input signals degrees:\t";
     for (int count : consumers) out << " " << count;
     out << "\n";
@@ -163,6 +163,11 @@ int QRNIndividual::getNodeDegrees(std::vector<int>& degrees) const {
     std::vector<int> consumers;
     std::vector<int> producers;
     getSignalDegrees(consumers, producers);
+    return getNodeDegrees(consumers, producers, degrees);
+}
+
+int QRNIndividual::getNodeDegrees(const std::vector<int>& consumers, const std::vector<int>& producers,
+                                  std::vector<int>& degrees) const {
     degrees.assign(genes.size(), 0);
     for (std::size_t k = 0; k < genes.size(); ++k) {
         int degree = 0;

@@ -46,6 +46,9 @@ public:
     int getMaxInputID() const;
     int getMaxOutputID() const;
     int getNodeDegrees(std::vector<int>& degrees) const;
+    // The node degrees from signal degrees already measured by getSignalDegrees.
+    int getNodeDegrees(const std::vector<int>& consumers, const std::vector<int>& producers,
+                       std::vector<int>& degrees) const;
     int getSignalDegrees(std::vector<int>& consumers, std::vector<int>& producers) const;
 
     int calculateNodes(const std::vector<double>& in, std::vector<double>& out);
