@@ -9,6 +9,7 @@
 #include "algorithms/factory.h"
 #include "algorithms/sarn.h"
 #include "driver/random.h"
+#include "operators/initializers.h"
 #include "problems/problem.h"
 #include "representation/real.h"
 #include "statistics/mean_variance.h"
@@ -67,22 +68,9 @@ int QSARN2::setParameters(QEAParameters* params) {
 
     networkMutation->setParameters(&networkParams);
     templateNetwork->setParameters(&networkParams);
-    const int I = networkParams.inputsNumber;
-    const int O = networkParams.outputsNumber;
     // Every node starts connected to every external input and every external output.
     for (QRNGene& node : templateNetwork->genes) {
-        node.setInputsNumber(I);
-        node.setOutputsNumber(O);
-        for (int i = 1; i <= I; ++i) {
-            node.setInput(i - 1, {i, 0.0});
-            node.inputWeights[static_cast<std::size_t>(i - 1)] = 0.2 * uniform() - 0.1;
-        }
-        for (int i = I + 1; i <= I + O; ++i) {
-            node.setOutput(i - I - 1, {i, 0.0});
-            node.outputOffsets[static_cast<std::size_t>(i - I - 1)] = 1.0;
-        }
-        node.bias = 0.2 * uniform() - 0.1;
-        node.A = 10 * gaussian();
+        QRNInitializer::connectFully(node, networkParams.inputsNumber, networkParams.outputsNumber);
     }
     return 1;
 }

@@ -41,6 +41,9 @@ inline int uniformInt(int n) {
 
 inline bool flip(double p) { return uniform() < p; }
 
+// U(-0.1, 0.1): one draw, computed as u * 0.2 - 0.1.
+inline double smallUniform() { return uniform() * 0.2 - 0.1; }
+
 // The test "rate > uniform()" made once per bit or gene, with exactly the same outcome and the
 // same single draw, but decided on the integer the draw starts from: uniform() is |v| * scale,
 // which never decreases as |v| grows, so the draws that pass are those with |v| below a limit

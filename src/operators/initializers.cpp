@@ -21,9 +21,6 @@ namespace Valdrin {
 
 namespace {
 
-// U(-0.1, 0.1): one draw.
-inline double smallUniform() { return uniform() * 0.2 - 0.1; }
-
 void requireEncoding(const char* header, const QPopulation& population, int expected) {
     const int found = population.getEncoding();
     if (found != expected) {
@@ -122,27 +119,28 @@ int QRNInitializer::operate() {
     return dispatchRandomOnly(*this, kNetworkHeader, _params->initializationType);
 }
 
+void QRNInitializer::connectFully(QRNGene& node, int nIn, int nOut) {
+    node.setInputsNumber(nIn);
+    node.setOutputsNumber(nOut);
+    for (int i = 1; i <= nIn; ++i) {
+        node.setInput(i - 1, SignalLink{i, 0.0});
+        node.inputWeights[static_cast<std::size_t>(i - 1)] = smallUniform();
+    }
+    for (int i = nIn + 1; i <= nIn + nOut; ++i) {
+        node.setOutput(i - nIn - 1, SignalLink{i, 0.0});
+        node.outputOffsets[static_cast<std::size_t>(i - nIn - 1)] = 1.0;
+    }
+    node.bias = smallUniform();
+    node.A = 10 * gaussian();
+}
+
 int QRNInitializer::initRandom() {
     const int nIn = _params->inputsNumber;
     const int nOut = _params->outputsNumber;
     for (auto& member : population->individuals) {
         assert(member->getEncoding() == kNetworkEncoding);
         auto& network = static_cast<QRNIndividual&>(*member);
-        // Every node reads every external input and writes every external output.
-        for (QRNGene& node : network.genes) {
-            node.setInputsNumber(nIn);
-            node.setOutputsNumber(nOut);
-            for (int i = 1; i <= nIn; ++i) {
-                node.setInput(i - 1, SignalLink{i, 0.0});
-                node.inputWeights[static_cast<std::size_t>(i - 1)] = smallUniform();
-            }
-            for (int i = nIn + 1; i <= nIn + nOut; ++i) {
-                node.setOutput(i - nIn - 1, SignalLink{i, 0.0});
-                node.outputOffsets[static_cast<std::size_t>(i - nIn - 1)] = 1.0;
-            }
-            node.bias = smallUniform();
-            node.A = 10 * gaussian();
-        }
+        for (QRNGene& node : network.genes) connectFully(node, nIn, nOut);
         if (network.mutationParameters.size() < static_cast<std::size_t>(kMutationKinds)) {
             network.mutationParameters.resize(kMutationKinds, 0.0);
         }

@@ -28,9 +28,14 @@ public:
     int getEncoding() const override { return kRealEncoding; }
 };
 
+class QRNGene;
+
 class QRNInitializer final : public QInitializer {
 public:
     using QInitializer::QInitializer;
+    // Every external input read with a weight U(-0.1, 0.1), every external output written with
+    // offset 1.0, then bias U(-0.1, 0.1) and gain 10 * gaussian, drawn in that order.
+    static void connectFully(QRNGene& node, int nIn, int nOut);
     int operate() override;
     int initRandom() override;
     int initUnmixed() override { return initRandom(); }

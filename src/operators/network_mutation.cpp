@@ -32,8 +32,6 @@ enum ChangeKind {
     kAddOrRemoveNode
 };
 
-double smallPerturbation() { return uniform() * 0.2 - 0.1; }
-
 // trunc(u*4 + 1), kept within 1..4 when the draw is exactly 1 (or just above it).
 int drawNodeType() { return std::min(static_cast<int>(uniform() * 4 + 1), 4); }
 
@@ -115,7 +113,7 @@ public:
         for (const SignalLink& link : links) weights.push_back(valueAt(signalDegree, link.ID));
         if (r <= 0) invert(weights);
         const auto e = static_cast<std::size_t>(chooseWithin(weights));
-        (onOutputs ? node.outputOffsets : node.inputWeights)[e] += smallPerturbation();
+        (onOutputs ? node.outputOffsets : node.inputWeights)[e] += smallUniform();
         return 1;
     }
 
@@ -177,7 +175,7 @@ public:
             if (onOutputs) {
                 node.addOutput(link, 1.0);
             } else {
-                node.addInput(link, smallPerturbation());
+                node.addInput(link, smallUniform());
             }
             return 1;
         }
@@ -226,7 +224,7 @@ public:
         node.setOutput(0, SignalLink{z, 0.0});
         node.outputOffsets[0] = 1.0;
         copy.inputs.assign(1, SignalLink{z, 0.0});
-        copy.inputWeights.assign(1, smallPerturbation());
+        copy.inputWeights.assign(1, smallUniform());
         net.genes.push_back(std::move(copy));  // invalidates node
         return 1;
     }
@@ -263,10 +261,10 @@ public:
             fresh.outputs.push_back({s, 0.0});
         }
         fresh.inputWeights.resize(fresh.inputs.size());
-        for (double& w : fresh.inputWeights) w = smallPerturbation();
+        for (double& w : fresh.inputWeights) w = smallUniform();
         fresh.outputOffsets.resize(fresh.outputs.size());
-        for (double& offset : fresh.outputOffsets) offset = smallPerturbation();
-        fresh.bias = smallPerturbation();
+        for (double& offset : fresh.outputOffsets) offset = smallUniform();
+        fresh.bias = smallUniform();
         fresh.typeID = drawNodeType();
         fresh.A = 10 * gaussian();
         fresh.enabled = true;
