@@ -17,23 +17,10 @@ namespace Valdrin {
 
 namespace {
 
-constexpr int kFitnessSharing = 1;
-constexpr int kDeterministicCrowding = 2;
 // Pairing steps in a row that may add no child before recombine gives up.
 constexpr int kStalledPairingLimit = 50000;
 // getBestIndividual and getBestIndex start their running minimum here.
 constexpr double kNoFitness = 1e9;
-
-// Makes room for generation g in the per-generation lists (reset sizes them for a whole run;
-// this only matters when a step is called more often than the run has generations).
-void ensureGeneration(QRunSummary& summary, int g, int populationSize) {
-    const auto needed = static_cast<std::size_t>(g) + 1;
-    if (summary.meanFitness.size() < needed) summary.meanFitness.resize(needed, 0.0);
-    if (summary.fitnessVariance.size() < needed) summary.fitnessVariance.resize(needed, 0.0);
-    if (summary.bestFitness.size() < needed) summary.bestFitness.resize(needed, 0.0);
-    if (summary.worstFitness.size() < needed) summary.worstFitness.resize(needed, 0.0);
-    if (summary.populationSizes.size() < needed) summary.populationSizes.resize(needed, populationSize);
-}
 
 // Replaces the record's best individual by a copy of best (none when best is null), reusing the
 // copy held from the previous generation when it is of the same class.
@@ -47,10 +34,6 @@ void keepBestCopy(QRunSummary& summary, const QIndividual* best) {
     }
 }
 
-// A recorded per-generation value, or 0 where nothing was recorded.
-double recorded(const std::vector<double>& values, int g) {
-    return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
-}
 
 }  // namespace
 
@@ -135,7 +118,7 @@ int QEvolutionaryAlgorithm::reset() {
         crossover->setPopulations(matingPool, offspringPopulation);
     }
     mutation->setParameters(&_params);
-    if (_params.nichingType != 0 && niching != nullptr) {
+    if (_params.nichingType != kNoNiching && niching != nullptr) {
         niching->setParameters(&_params);
         niching->setPopulation(currentPopulation);
         if (_params.nichingType == kFitnessSharing) {
@@ -177,7 +160,7 @@ void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int 
 int QEvolutionaryAlgorithm::evaluate() {
     const bool crowding = _params.nichingType == kDeterministicCrowding;
     const int g = summary.generationsDone;
-    ensureGeneration(summary, g, _params.populationSize);
+    summary.reserveGeneration(g, _params.populationSize);
     QPopulation& population = *currentPopulation;
     const int n = population.size();
     fitnessValues_.resize(static_cast<std::size_t>(n));
@@ -193,12 +176,7 @@ int QEvolutionaryAlgorithm::evaluate() {
 
     const QIndividual* bestOne = population.getBestIndividual(0.0);
     keepBestCopy(summary, bestOne);
-    if (bestOne == nullptr && !crowding) {
-        std::cout << "?";
-        log << "strange results:\n";
-        population.print(log);
-        log << "\n";
-    }
+    if (bestOne == nullptr && !crowding) reportMissingBest();
 
     recordConvergence(g);
     if (crowding) return 1;
@@ -206,6 +184,13 @@ int QEvolutionaryAlgorithm::evaluate() {
     if (_params.nichingType == kFitnessSharing && niching != nullptr) niching->operate();
     if (_params.untilFirstHit && summary.evaluationsToSolution != 0) return 0;
     return 1;
+}
+
+void QEvolutionaryAlgorithm::reportMissingBest() {
+    std::cout << "?";
+    log << "strange results:\n";
+    currentPopulation->print(log);
+    log << "\n";
 }
 
 void QEvolutionaryAlgorithm::recordGenerationStatistics(int g) {
@@ -252,8 +237,8 @@ void QEvolutionaryAlgorithm::writeFinalLines() const {
     // The last recorded generation; generation 0 when none was completed.
     const int done = summary.generationsDone;
     const int last = done > 0 ? done - 1 : 0;
-    std::cout << "Final best fitness = " << recorded(summary.bestFitness, last) << "\n"
-              << "Final worst fitness = " << recorded(summary.worstFitness, last) << "\n"
+    std::cout << "Final best fitness = " << recordedValue(summary.bestFitness, last) << "\n"
+              << "Final worst fitness = " << recordedValue(summary.worstFitness, last) << "\n"
               << "Convergence generation = " << summary.convergenceGeneration << "\n";
 }
 
@@ -261,11 +246,11 @@ void QEvolutionaryAlgorithm::recordFinalConvergence() {
     const int done = summary.generationsDone;
     if (done <= 0 || summary.convergenceGeneration != 0) return;
     if (done == _params.generationsNumber) {
-        if (recorded(summary.bestFitness, done - 1) == recorded(summary.worstFitness, done - 1)) {
+        if (recordedValue(summary.bestFitness, done - 1) == recordedValue(summary.worstFitness, done - 1)) {
             summary.convergenceGeneration = done;
         }
     } else if (done < _params.generationsNumber) {
-        if (recorded(summary.bestFitness, done) == recorded(summary.worstFitness, done)) {
+        if (recordedValue(summary.bestFitness, done) == recordedValue(summary.worstFitness, done)) {
             summary.convergenceGeneration = done + 1;
         }
     }

@@ -69,6 +69,9 @@ protected:
     void recordGenerationStatistics(int g);
     // First generation after the initial one whose best and worst fitness are equal (1-based).
     void recordConvergence(int g);
+    // "?" on standard output and the "strange results" block in the log, for a generation
+    // whose population has no best individual.
+    void reportMissingBest();
 
     // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
     // the individual when keepSolution is set).

@@ -83,9 +83,9 @@ QInitializer* QEAFactory::createInitializer(int encoding) {
 
 QNichingOperator* QEAFactory::createNiching(int nichingType) {
     std::unique_ptr<QNichingOperator> niching;
-    if (nichingType == 1) {
+    if (nichingType == kFitnessSharing) {
         niching = std::make_unique<QFitnessSharing>(owner_);
-    } else if (nichingType == 2) {
+    } else if (nichingType == kDeterministicCrowding) {
         niching = std::make_unique<QDeterministicCrowding>(owner_);
     }
     return record(nichingOperators_, std::move(niching));

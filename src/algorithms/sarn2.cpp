@@ -16,25 +16,6 @@
 
 namespace Valdrin {
 
-namespace {
-
-constexpr int kFitnessSharing = 1;
-constexpr int kDeterministicCrowding = 2;
-
-// Makes room for generation g in the per-generation lists (reset sizes them for a whole run;
-// this only matters when evaluate is called more often than the run has generations).
-void ensureGeneration(QRunSummary& summary, int g, int populationSize) {
-    const auto needed = static_cast<std::size_t>(g) + 1;
-    for (std::vector<double>* values :
-         {&summary.meanFitness, &summary.fitnessVariance, &summary.bestFitness, &summary.worstFitness}) {
-        if (values->size() < needed) values->resize(needed, 0.0);
-    }
-    if (summary.populationSizes.size() < needed) summary.populationSizes.resize(needed, populationSize);
-}
-
-
-}  // namespace
-
 QSARN2::QSARN2()
     : templateNetwork(std::make_unique<QRNIndividual>()), networkMutation(std::make_unique<QRNMutationBasic>(this)) {
     log.open("sarn2.log", std::ios::out | std::ios::trunc);
@@ -110,7 +91,7 @@ void QSARN2::evaluateNetworks(QPopulation& networks, int g) {
 int QSARN2::evaluate() {
     const bool crowding = _params.nichingType == kDeterministicCrowding;
     const int g = summary.generationsDone;
-    ensureGeneration(summary, g, _params.populationSize);
+    summary.reserveGeneration(g, _params.populationSize);
     QPopulation& networks = buildNetworks(true);
     const std::size_t n = networks.individuals.size();
 
@@ -144,10 +125,7 @@ int QSARN2::evaluate() {
     if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) {
         summary.bestIndividual = bestNetwork->clone();
     } else {
-        std::cout << "?";
-        log << "strange results:\n";
-        currentPopulation->print(log);
-        log << "\n";
+        reportMissingBest();
     }
     recordConvergence(g);
 

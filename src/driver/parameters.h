@@ -17,6 +17,11 @@ constexpr int kIntegerEncoding = 2;
 constexpr int kRealEncoding = 3;
 constexpr int kNetworkEncoding = 5;
 
+// Niching types.
+constexpr int kNoNiching = 0;
+constexpr int kFitnessSharing = 1;
+constexpr int kDeterministicCrowding = 2;
+
 // Seed and crossover parameter used when the configuration names none.
 constexpr std::uint32_t kDefaultSeed = 1;
 constexpr double kDefaultXAlpha = 0.5;

@@ -52,7 +52,7 @@ int QCrossoverOperator::operate() {
         return 1;
     }
 
-    const bool crowding = params.nichingType == 2;
+    const bool crowding = params.nichingType == kDeterministicCrowding;
     ParentPair parents{};
     if (crowding) {
         // The elite already sit in the offspring population, so successive calls walk the

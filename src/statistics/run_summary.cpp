@@ -82,4 +82,12 @@ int QRunSummary::clear() {
     return 1;
 }
 
+void QRunSummary::reserveGeneration(int g, int populationSize) {
+    const auto needed = static_cast<std::size_t>(g) + 1;
+    for (std::vector<double>* values : {&meanFitness, &fitnessVariance, &bestFitness, &worstFitness}) {
+        if (values->size() < needed) values->resize(needed, 0.0);
+    }
+    if (populationSizes.size() < needed) populationSizes.resize(needed, populationSize);
+}
+
 }  // namespace Valdrin

@@ -12,6 +12,12 @@ namespace Valdrin {
 // Processor time used by the process, in milliseconds.
 long processorClock();
 
+// Entry g of a per-generation series, or 0 where nothing was recorded (as for generations a run
+// did not reach).
+inline double recordedValue(const std::vector<double>& values, int g) {
+    return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
+}
+
 class QRunSummary {
 public:
     int generationsDone = 0;
@@ -41,6 +47,9 @@ public:
 
     // Zeroes counters and scalars, empties the vectors, destroys both individuals.
     int clear();
+    // Grows the per-generation series so that generation g has an entry (new entries 0, and
+    // populationSize for the population sizes); the algorithm sizes them for a whole run.
+    void reserveGeneration(int g, int populationSize);
 };
 
 }  // namespace Valdrin

@@ -48,10 +48,6 @@ private:
     int count_ = 0;
 };
 
-// Entries of generations a record does not hold read as 0, like the unreached ones.
-double valueAt(const std::vector<double>& values, int g) {
-    return static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
-}
 
 // Columns of the per-generation table: the means over runs of the four fitness series (mean,
 // variance, best, worst), then the spreads over runs of the same four.
@@ -77,13 +73,13 @@ GenerationTable averageOverRuns(const std::vector<QRunSummary>& runs, int genera
             if (run.generationsDone <= g) continue;
             ++reached;
             const std::array<double, kSeriesNumber> values{
-                valueAt(run.meanFitness, g), valueAt(run.fitnessVariance, g), valueAt(run.bestFitness, g),
-                valueAt(run.worstFitness, g)};
+                recordedValue(run.meanFitness, g), recordedValue(run.fitnessVariance, g), recordedValue(run.bestFitness, g),
+                recordedValue(run.worstFitness, g)};
             for (int k = 0; k < kSeriesNumber; ++k) {
                 sums[k] += values[k];
                 sumsOfSquares[k] += values[k] * values[k];
             }
-            sizesSum += valueAt(run.populationSizes, g);
+            sizesSum += recordedValue(run.populationSizes, g);
         }
         if (reached == 0) continue;
         const auto at = static_cast<std::size_t>(g);
