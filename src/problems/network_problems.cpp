@@ -225,6 +225,27 @@ void QANNProblemSinDouble::step(QRNIndividual& network, bool first, double input
     }
 }
 
+void QANNProblemSinDouble::writeSignals(std::ostream& trace) const {
+    for (std::size_t k = 2; k < outputs_.size(); ++k) trace << outputs_[k] << "\t";
+    trace << "\n";
+}
+
+void QANNProblemSinDouble::runTrainingSeries(QRNIndividual& network, double& errorSum, double& energySum,
+                                             std::ostream* trace) {
+    const int cases = static_cast<int>(inputSets.size());
+    for (int e = 0; e < kSineWarmUp && e < cases; ++e) {
+        step(network, e == 0, inputSets[e][0], false);
+        if (trace != nullptr) writeSignals(*trace);
+    }
+    for (int e = kSineWarmUp; e < cases; ++e) {
+        step(network, e == 0, inputSets[e][0], true);
+        if (trace != nullptr) writeSignals(*trace);
+        energySum += network.signalChange;
+        const double difference = readSignal(outputs_, inputsNumber + 1) - outputSets[e][0];
+        errorSum += difference * difference;
+    }
+}
+
 int QANNProblemSinDouble::evaluateNetwork(QRNIndividual& network) {
     int distance = 0;
     int steps = 0;
@@ -232,17 +253,10 @@ int QANNProblemSinDouble::evaluateNetwork(QRNIndividual& network) {
     double meanError = 100.0;
     double meanEnergy = 100.0;
     if (distance >= 1) {
-        const int cases = static_cast<int>(inputSets.size());
-        for (int e = 0; e < kSineWarmUp && e < cases; ++e) step(network, e == 0, inputSets[e][0], false);
         double errorSum = 0.0;
         double energySum = 0.0;
-        for (int e = kSineWarmUp; e < cases; ++e) {
-            step(network, e == 0, inputSets[e][0], true);
-            energySum += network.signalChange;
-            const double difference = readSignal(outputs_, inputsNumber + 1) - outputSets[e][0];
-            errorSum += difference * difference;
-        }
-        const auto measured = static_cast<double>(cases - kSineWarmUp);
+        runTrainingSeries(network, errorSum, energySum, nullptr);
+        const auto measured = static_cast<double>(static_cast<int>(inputSets.size()) - kSineWarmUp);
         meanError = errorSum / measured;
         meanEnergy = energySum / measured;
     }
@@ -267,29 +281,14 @@ int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
         std::cout << "Incorrect network structure: The output is unreachable\n";
     } else {
         report << "Testing:\n";
-        const auto writeSignals = [&]() {
-            for (std::size_t k = 2; k < outputs_.size(); ++k) report << outputs_[k] << "\t";
-            report << "\n";
-        };
-        const int cases = static_cast<int>(inputSets.size());
         const int prediction = inputsNumber + 1;
         double errorSum = 0.0;
         double energySum = 0.0;
-        for (int e = 0; e < kSineWarmUp && e < cases; ++e) {
-            step(network, e == 0, inputSets[e][0], false);
-            writeSignals();
-        }
-        for (int e = kSineWarmUp; e < cases; ++e) {
-            step(network, e == 0, inputSets[e][0], true);
-            writeSignals();
-            energySum += network.signalChange;
-            const double difference = readSignal(outputs_, prediction) - outputSets[e][0];
-            errorSum += difference * difference;
-        }
+        runTrainingSeries(network, errorSum, energySum, &report);
         // Free run: the network's own last prediction is its next input.
         for (std::size_t i = 0; i < testOutputs.size(); ++i) {
             step(network, false, readSignal(outputs_, prediction), true);
-            writeSignals();
+            writeSignals(report);
             energySum += network.signalChange;
             const double difference = readSignal(outputs_, prediction) - testOutputs[i];
             errorSum += difference * difference;

@@ -77,6 +77,12 @@ private:
     // One time step: the previous signals (or the first case's input) with signal 1 replaced
     // by the given input, through every node into outputs_; an empty result becomes zeros.
     void step(QRNIndividual& network, bool first, double input, bool zeroFill);
+    // The warm-up steps, then the measured steps over the training cases, adding the energy and
+    // the squared prediction errors to the two sums; with a trace, every step's signals are
+    // written to it.
+    void runTrainingSeries(QRNIndividual& network, double& errorSum, double& energySum, std::ostream* trace);
+    // Signals from index 2 on, each followed by a tab, then a line break.
+    void writeSignals(std::ostream& trace) const;
 };
 
 }  // namespace Valdrin
