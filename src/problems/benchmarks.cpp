@@ -22,11 +22,6 @@ constexpr const char* kOneMaxHeader = "\n\n[QOneMaxProblem::evaluatePopulation] 
 constexpr const char* kDeceptiveHeader = "\n\n[QDeceptiveProblem::evaluatePopulation] error:\n";
 constexpr const char* kMixingHeader = "\n\n[QMixingTimeResearch::evaluateIndividual] error:\n";
 
-int reportDecodingFailure(const char* header, const QIndividual& individual) {
-    std::cerr << header << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
-              << individual.getEncoding() << ")\n\n";
-    return 0;
-}
 
 // The formulas read chromosomeLength values; a shorter chromosome means the individuals were
 // not built from this record, and going on would read past the decoded values.

@@ -1,7 +1,15 @@
-// The shared population loop of every problem.
+// The shared population loop of every problem and its decoding-failure message.
 #include "problems/problem.h"
 
+#include <iostream>
+
 namespace Valdrin {
+
+int QProblem::reportDecodingFailure(const char* header, const QIndividual& individual) {
+    std::cerr << header << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
+              << individual.getEncoding() << ")\n\n";
+    return 0;
+}
 
 int QProblem::evaluatePopulation(QPopulation& population) {
     for (int i = 0; i < population.size(); ++i) evaluateIndividual(*population.getIndividual(i));

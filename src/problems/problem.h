@@ -29,6 +29,9 @@ public:
 
 protected:
     QProblem() = default;
+    // The message of a chromosome the problem cannot read, under the class's header; returns 0
+    // for evaluateIndividual to pass on.
+    static int reportDecodingFailure(const char* header, const QIndividual& individual);
 };
 
 }  // namespace Valdrin

@@ -232,11 +232,7 @@ void QSubmatrixTask::collectSelectedRows(const char* header) {
 }
 
 int QSubmatrixTask::evaluateIndividual(QIndividual& individual) {
-    if (individual.decode(decoded_) == 0) {
-        std::cerr << kEvaluateHeader << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
-                  << individual.getEncoding() << ")\n\n";
-        return 0;
-    }
+    if (individual.decode(decoded_) == 0) return reportDecodingFailure(kEvaluateHeader, individual);
     collectSelectedRows(kEvaluateHeader);
     const auto columns = static_cast<std::size_t>(columnsNumber);
     commonColumns_.assign(columns, 1);
