@@ -238,9 +238,7 @@ int QMixingTimeResearch::evaluateIndividual(QIndividual& individual) {
 int QMixingTimeResearch::evaluatePopulation(QPopulation& population) {
     const int encoding = population.getEncoding();
     if (encoding != kStringEncoding) {
-        std::cerr << "\n\n[QMixingTimeResearch::evaluatePopulation] error:\n"
-                  << "\tIncorrect encoding type! (encoding ID = " << encoding << ")\n\n";
-        return 0;
+        return reportWrongEncoding("\n\n[QMixingTimeResearch::evaluatePopulation] error:\n", encoding);
     }
     return QProblem::evaluatePopulation(population);
 }

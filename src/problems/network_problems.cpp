@@ -35,10 +35,6 @@ double readSignal(const std::vector<double>& signals, int index) {
     return k < signals.size() ? signals[k] : 0.0;
 }
 
-void encodingError(const char* header, int encoding) {
-    std::cerr << header << "\tIncorrect encoding type! (encoding ID = " << encoding << ")\n\n";
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -51,8 +47,7 @@ int QANNProblem::evaluateIndividual(QIndividual& individual) {
 
 int QANNProblem::evaluatePopulation(QPopulation& population) {
     if (population.getEncoding() != kNetworkEncoding) {
-        encodingError("\n\n[QANNProblemXOR::evaluatePopulation] error:\n", population.getEncoding());
-        return 0;
+        return reportWrongEncoding("\n\n[QANNProblemXOR::evaluatePopulation] error:\n", population.getEncoding());
     }
     for (int i = 0; i < population.size(); ++i) evaluateIndividual(*population.getIndividual(i));
     return 1;
@@ -155,8 +150,7 @@ int QANNProblemXOR::evaluateNetwork(QRNIndividual& network) {
 
 int QANNProblemXOR::testIndividual(QIndividual& individual) {
     if (individual.getEncoding() != kNetworkEncoding) {
-        encodingError("\n\n[QANNProblemXOR::testIndividual] error:\n", individual.getEncoding());
-        return 0;
+        return reportWrongEncoding("\n\n[QANNProblemXOR::testIndividual] error:\n", individual.getEncoding());
     }
     auto& network = static_cast<QRNIndividual&>(individual);
     int distance = 0;
@@ -266,8 +260,8 @@ int QANNProblemSinDouble::evaluateNetwork(QRNIndividual& network) {
 
 int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
     if (individual.getEncoding() != kNetworkEncoding) {
-        encodingError("\n\n[QANNProblemSinDouble::testIndividual] error:\n", individual.getEncoding());
-        return 0;
+        return reportWrongEncoding("\n\n[QANNProblemSinDouble::testIndividual] error:\n",
+                                   individual.getEncoding());
     }
     auto& network = static_cast<QRNIndividual&>(individual);
     OutputFile report("qannsin.log");

@@ -11,6 +11,11 @@ int QProblem::reportDecodingFailure(const char* header, const QIndividual& indiv
     return 0;
 }
 
+int QProblem::reportWrongEncoding(const char* header, int encoding) {
+    std::cerr << header << "\tIncorrect encoding type! (encoding ID = " << encoding << ")\n\n";
+    return 0;
+}
+
 int QProblem::evaluatePopulation(QPopulation& population) {
     for (int i = 0; i < population.size(); ++i) evaluateIndividual(*population.getIndividual(i));
     return 1;

@@ -32,6 +32,9 @@ protected:
     // The message of a chromosome the problem cannot read, under the class's header; returns 0
     // for evaluateIndividual to pass on.
     static int reportDecodingFailure(const char* header, const QIndividual& individual);
+    // The message of a population or individual of an encoding the problem does not take;
+    // returns 0.
+    static int reportWrongEncoding(const char* header, int encoding);
 };
 
 }  // namespace Valdrin
