@@ -17,6 +17,7 @@ namespace Valdrin {
 namespace {
 
 using testing::fileExists;
+using testing::maskClock;
 using testing::ProgramResult;
 using testing::readFile;
 using testing::runProgram;
@@ -34,34 +35,6 @@ std::string configuration(const std::string& problem, const Parameters& paramete
         text += "  <parameter><name>" + name + "</name><value>" + value + "</value></parameter>\n";
     }
     return text + "</experiment>\n";
-}
-
-// Replaces the processor-clock values (durations and times) by "T" so that runs compare.
-std::string maskClock(const std::string& text) {
-    static const std::regex duration("Run duration: [^ ]+ seconds");
-    std::string masked = std::regex_replace(text, duration, "Run duration: T seconds");
-    std::istringstream in(masked);
-    std::ostringstream out;
-    std::string line;
-    bool inTimes = false;
-    bool inSolutions = false;
-    static const std::regex timeRow("^([0-9]+:\t)[^\t]+$");
-    static const std::regex solutionRow("^([0-9]+:\t)[^\t]+(\t.*)$");
-    while (std::getline(in, line)) {
-        if (line == "#\tTimes:") inTimes = true;
-        if (line.rfind("#\tConvergence", 0) == 0 || line == "No convergence") inTimes = false;
-        if (line == "#\tTime\tGenerations\tFE") inSolutions = true;
-        if (inTimes) {
-            line = std::regex_replace(line, timeRow, "$1T");
-            if (line.rfind("Mean:\t", 0) == 0) line = "Mean:\tT";
-            if (line.rfind("Deviation:\t", 0) == 0) line = "Deviation:\tT";
-        }
-        if (inSolutions) line = std::regex_replace(line, solutionRow, "$1T$2");
-        if (line.rfind("Mean time:\t", 0) == 0) line = "Mean time:\tT";
-        if (line.rfind("Time deviation:\t", 0) == 0) line = "Time deviation:\tT";
-        out << line << "\n";
-    }
-    return out.str();
 }
 
 std::string formatted(double value) {
@@ -137,7 +110,8 @@ TEST(GeneticAlgorithmEndToEnd, ATinyRunFollowsFromTheDrawsByHand) {
                               "\nConvergence generation = 0\n");
 
     auto printed = [&](int i) {
-        std::string text = "(" + formatted(fitness[static_cast<std::size_t>(i)]) + ")\t";
+        std::string text = "(";
+        text += formatted(fitness[static_cast<std::size_t>(i)]) + ")\t";
         for (int bit : current[static_cast<std::size_t>(i)]) text += std::to_string(bit) + " ";
         return text;
     };

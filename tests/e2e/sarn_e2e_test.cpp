@@ -42,33 +42,6 @@ Outcome runExample([[maybe_unused]] const std::string& example) {
     return outcome;
 }
 
-// Processor-clock readings are all that two invocations may disagree on: the run durations,
-// the "Times" block and the time column of the solution table.
-std::string maskClocks(const std::string& text) {
-    std::string masked;
-    bool inTimes = false;
-    bool inTable = false;
-    for (std::string line : splitLines(text)) {
-        const auto tab = line.find(":\t");
-        if (startsWith(line, "Run duration: ") || startsWith(line, "Mean time:") || startsWith(line, "Time deviation:")) {
-            line = line.substr(0, line.find(':') + 1);
-        } else if (line == "#\tTimes:") {
-            inTimes = true;
-        } else if (line == "#\tTime\tGenerations\tFE") {
-            inTable = true;
-        } else if (inTimes && tab != std::string::npos) {
-            inTimes = !startsWith(line, "Deviation:");
-            line = line.substr(0, tab);
-        } else if (inTable && tab != std::string::npos) {
-            line = line.substr(0, tab) + line.substr(line.find('\t', tab + 2));
-        } else if (line.empty()) {
-            inTable = false;
-        }
-        masked += line + "\n";
-    }
-    return masked;
-}
-
 void checkExample(const std::string& folder, const std::string& creation, const std::string& problem,
                   const std::string& log, bool seriesTask) {
 #ifndef VALDRIN_SOURCE_DIR
@@ -115,7 +88,7 @@ void checkExample(const std::string& folder, const std::string& creation, const 
     ASSERT_EQ(second.files.size(), first.files.size());
     for (const auto& [name, text] : first.files) {
         ASSERT_TRUE(second.files.count(name)) << name;
-        EXPECT_EQ(maskClocks(second.files.at(name)), maskClocks(text)) << name;
+        EXPECT_EQ(testing::maskClock(second.files.at(name)), testing::maskClock(text)) << name;
     }
 }
 

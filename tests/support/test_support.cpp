@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <sstream>
 
 #include "driver/random.h"
@@ -73,6 +74,38 @@ ProgramResult runProgram(const std::vector<std::string>& arguments) {
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
+}
+
+std::string maskClock(const std::string& text) {
+    static const std::regex duration("^Run duration: [^ ]+ seconds$");
+    static const std::regex timeRow("^([0-9]+:\t)[^\t]+$");
+    static const std::regex solutionRow("^([0-9]+:\t)[^\t]+(\t.*)$");
+    std::string masked;
+    bool inTimes = false;
+    bool inSolutions = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        const bool broken = end != std::string::npos;
+        std::string line = text.substr(start, broken ? end - start : std::string::npos);
+        start = broken ? end + 1 : text.size();
+        if (line == "#\tTimes:") inTimes = true;
+        if (line.rfind("#\tConvergence", 0) == 0 || line == "No convergence") inTimes = false;
+        if (line == "#\tTime\tGenerations\tFE") inSolutions = true;
+        if (line.empty()) inSolutions = false;
+        line = std::regex_replace(line, duration, "Run duration: T seconds");
+        if (inTimes) {
+            line = std::regex_replace(line, timeRow, "$1T");
+            if (line.rfind("Mean:\t", 0) == 0) line = "Mean:\tT";
+            if (line.rfind("Deviation:\t", 0) == 0) line = "Deviation:\tT";
+        }
+        if (inSolutions) line = std::regex_replace(line, solutionRow, "$1T$2");
+        if (line.rfind("Mean time:\t", 0) == 0) line = "Mean time:\tT";
+        if (line.rfind("Time deviation:\t", 0) == 0) line = "Time deviation:\tT";
+        masked += line;
+        if (broken) masked += '\n';
+    }
+    return masked;
 }
 
 void seedForTest(unsigned seed) {

@@ -36,6 +36,11 @@ struct ProgramResult {
 // directory and captures its standard output, standard error and exit status.
 ProgramResult runProgram(const std::vector<std::string>& arguments);
 
+// Replaces every processor-clock reading (run durations, the "Times" block over runs, the time
+// column of the solutions table, their mean and deviation) by "T", so that the outputs of two
+// invocations compare byte for byte. A final line without a line break keeps it that way.
+std::string maskClock(const std::string& text);
+
 // Resets the process-wide generator to its unseeded state, then seeds it (quietly).
 void seedForTest(unsigned seed);
 
