@@ -121,7 +121,7 @@ int QRosenbrockFunction::evaluateIndividual(QIndividual& individual) {
         const double x = decoded_[static_cast<std::size_t>(i)];
         const double t = decoded_[static_cast<std::size_t>(i) + 1] - x * x;
         const double v = 1.0 - x;
-        f += 100.0 * t * t + v * v;
+        f += 100.0 * (t * t) + v * v;
     }
     return storeFitness(individual, f);
 }

@@ -233,6 +233,24 @@ TEST(GeneticAlgorithmEndToEnd, ASolvedRunIsReportedInTheSolutionLog) {
     EXPECT_FALSE(fileExists("candidate.log"));
 }
 
+// Three equal individuals at (5.11, 5.11): Rosenbrock's terms are 100 times the square of t, so
+// the three fitness values are the same double and their variance is exactly 0.
+TEST(GeneticAlgorithmEndToEnd, EqualRosenbrockIndividualsHaveNoSpread) {
+    ScratchDir dir;
+    const ProgramResult result = runIn("Rosenbrock", {{"Encoding", "integer"},
+                                                      {"Chromosome length", "2"},
+                                                      {"Gene size", "10"},
+                                                      {"Population size", "3"},
+                                                      {"Units ratio", "1"},
+                                                      {"Generations number", "1"},
+                                                      {"Selection type", "tournament"},
+                                                      {"RNG seed", "12915"}});
+    ASSERT_EQ(result.status, 0);
+    const auto summary = splitLines(readFile("summary.log"));
+    ASSERT_GE(summary.size(), 42u);
+    EXPECT_EQ(summary[41], "1:\t44125.7\t0\t44125.7\t44125.7\t0\t0\t0\t0");
+}
+
 TEST(GeneticAlgorithmEndToEnd, NichingAndVariableSizesRunThrough) {
     const Parameters bits = {{"Encoding", "integer"},      {"Chromosome length", "16"}, {"Population size", "12"},
                              {"Generations number", "10"}, {"Selection type", "neutral"}, {"Crossover type", "1-point"},

@@ -130,12 +130,22 @@ TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
     for (int i = 0; i < 2; ++i) {
         const double t = b[i + 1] - b[i] * b[i];
         const double v = 1.0 - b[i];
-        expected += 100.0 * t * t + v * v;
-        separately += 100.0 * t * t;
+        expected += 100.0 * (t * t) + v * v;
+        separately += 100.0 * (t * t);
         separately += v * v;
     }
     ASSERT_NE(expected, separately);
     EXPECT_EQ(evaluate(rosenbrock, reals(params, {b[0], b[1], b[2]})), expected);
+
+    // The term is 100 times the square of t: at (5.11, 5.11) the product taken as (100 t) t lands
+    // one unit in the last place lower.
+    params.chromosomeLength = 2;
+    const double x = 5.11;
+    const double t = x - x * x;
+    const double squareFirst = 100.0 * (t * t) + (1.0 - x) * (1.0 - x);
+    ASSERT_NE(squareFirst, 100.0 * t * t + (1.0 - x) * (1.0 - x));
+    EXPECT_EQ(evaluate(rosenbrock, reals(params, {x, x})), squareFirst);
+    EXPECT_EQ(squareFirst, 44125.71254100001);
 }
 
 TEST(Benchmarks, OneMaxAndDeceptive) {
