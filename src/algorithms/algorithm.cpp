@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "algorithms/factory.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/niching.h"
 #include "problems/problem.h"
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 namespace Valdrin {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "driver/fatal.h"
-#include "driver/parameters.h"
+#include "core/fatal.h"
+#include "core/parameters.h"
 #include "operators/operator.h"
 #include "statistics/run_summary.h"
 

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "operators/crossovers.h"
 #include "operators/initializers.h"
 #include "operators/mutations.h"

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <iostream>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "problems/problem.h"
 #include "representation/network.h"
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 namespace Valdrin {
 

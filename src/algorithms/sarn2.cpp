@@ -8,11 +8,11 @@
 
 #include "algorithms/factory.h"
 #include "algorithms/sarn.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/initializers.h"
 #include "problems/problem.h"
 #include "representation/real.h"
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 namespace Valdrin {
 

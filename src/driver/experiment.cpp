@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <sstream>
 #include <string_view>
 
-#include "driver/fatal.h"
-#include "driver/parameters.h"
+#include "core/fatal.h"
+#include "core/parameters.h"
 #include "statistics/summary_processor.h"
 
 namespace Valdrin {
@@ -27,6 +28,14 @@ std::string chosenName(const QLightXMLIO& tree, const std::string& element, std:
         fatal();
     }
     return found.front().children.front().text;
+}
+
+// The name an object prints for itself, as text.
+template <class Named>
+std::string printedName(const Named& object) {
+    std::ostringstream text;
+    object.printName(text);
+    return text.str();
 }
 
 }  // namespace
@@ -72,6 +81,11 @@ int runExperiment(const std::vector<std::string>& arguments, const std::vector<A
     problem->setParameters(params.get());
     algorithm->setParameters(params.get());
     auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
+    summaryProcessor->algorithmName = printedName(*algorithm);
+    summaryProcessor->problemName = printedName(*problem);
+    summaryProcessor->algorithmReport = [&algorithm](const std::vector<QRunSummary>& runs, std::ostream& out) {
+        algorithm->reportStatistics(runs, out);
+    };
 
     for (int i = 0; i < runs; ++i) {
         std::printf("Run # %i\n", i);

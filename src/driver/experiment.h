@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/light_xml.h"
+#include "config/light_xml.h"
 #include "driver/registry.h"
 
 namespace Valdrin {

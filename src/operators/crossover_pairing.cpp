@@ -4,8 +4,8 @@
 #include <string>
 
 #include "algorithms/algorithm.h"
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "operators/niching.h"
 #include "operators/operator.h"
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "representation/integer.h"
 #include "representation/network.h"
 #include "representation/real.h"

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <iostream>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/network.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "algorithms/algorithm.h"
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "problems/problem.h"
 #include "representation/distance.h"
 #include "representation/integer.h"

@@ -2,7 +2,7 @@
 // niching helpers (niche numbers and the distance matrix).
 #include "operators/operator.h"
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/distance.h"
 
 namespace Valdrin {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "driver/parameters.h"
+#include "core/parameters.h"
 #include "representation/population.h"
 
 namespace Valdrin {

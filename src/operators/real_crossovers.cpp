@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/real.h"
 

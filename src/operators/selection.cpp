@@ -1,7 +1,7 @@
 // Neutral and tournament selection, and the random parent selector.
 #include "operators/selection.h"
 
-#include "driver/random.h"
+#include "core/random.h"
 
 namespace Valdrin {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/string.h"
 

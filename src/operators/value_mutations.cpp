@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/integer.h"
 #include "representation/real.h"

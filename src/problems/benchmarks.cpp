@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string>
 
-#include "driver/fatal.h"
-#include "driver/random.h"
+#include "core/fatal.h"
+#include "core/random.h"
 
 namespace Valdrin {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <iostream>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/network.h"
 
 namespace Valdrin {

@@ -3,7 +3,7 @@
 
 #include <iosfwd>
 
-#include "driver/parameters.h"
+#include "core/parameters.h"
 #include "representation/population.h"
 
 namespace Valdrin {

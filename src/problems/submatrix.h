@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "problems/problem.h"
 
 namespace Valdrin {

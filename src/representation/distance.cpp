@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/integer.h"
 #include "representation/string.h"
 

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {

@@ -9,9 +9,9 @@
 #include <ostream>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/gene_vector.h"
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 namespace Valdrin {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "representation/gene.h"
-#include "driver/parameters.h"
+#include "core/parameters.h"
 
 namespace Valdrin {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 
 namespace Valdrin {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "driver/parameters.h"
+#include "core/parameters.h"
 #include "representation/individual.h"
 
 namespace Valdrin {

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {

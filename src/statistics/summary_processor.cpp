@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <iostream>
 
-#include "algorithms/algorithm.h"
-#include "driver/fatal.h"
+#include "core/fatal.h"
 #include "representation/individual.h"
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 namespace Valdrin {
 
@@ -280,17 +279,17 @@ int QSummaryProcessor::operate() {
 
     {
         OutputFile summary("summary.log");
-        dumpParameters(*params, summary);
+        dumpParameters(*params, algorithmName, problemName, summary);
         writeGenerationTable(table, generations, summary);
         writeTimes(runs, summary);
         writeConvergence(runs, summary);
         writeSolutions(runs, summary);
-        if (params->algorithm != nullptr) params->algorithm->reportStatistics(runs, summary);
+        if (algorithmReport) algorithmReport(runs, summary);
     }
 
     if (solved > 0) {
         OutputFile solutions("solution.log");
-        dumpParameters(*params, solutions);
+        dumpParameters(*params, algorithmName, problemName, solutions);
         solutions << "\nSolutions found:\t" << solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {
             const QRunSummary& run = runs[i];
@@ -303,7 +302,7 @@ int QSummaryProcessor::operate() {
 
     if (solved < total) {
         OutputFile candidates("candidate.log");
-        dumpParameters(*params, candidates);
+        dumpParameters(*params, algorithmName, problemName, candidates);
         candidates << "\nCandidate-solutions found:\t" << total - solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {
             const QRunSummary& run = runs[i];

@@ -2,10 +2,12 @@
 // ("summary.log", "solution.log", "candidate.log").
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
-#include "driver/parameters.h"
+#include "core/parameters.h"
 #include "statistics/run_summary.h"
 
 namespace Valdrin {
@@ -14,6 +16,13 @@ class QSummaryProcessor {
 public:
     std::vector<QRunSummary> runs;  // in run order
     QEAParameters* params;          // not owned; never null
+
+    // What the reports say about the experiment beyond the record: the algorithm's and the
+    // problem's printed names (with their line breaks) and the algorithm's own report over runs,
+    // written at the end of "summary.log" (none when empty).
+    std::string algorithmName;
+    std::string problemName;
+    std::function<void(const std::vector<QRunSummary>&, std::ostream&)> algorithmReport;
 
     explicit QSummaryProcessor(QEAParameters* parameters) : params(parameters) {}
     QSummaryProcessor(const QSummaryProcessor&) = delete;

@@ -7,7 +7,7 @@
 
 #include "algorithms/factory.h"
 #include "algorithms/genetic_algorithm.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/niching.h"
 #include "operators/selection.h"
 #include "problems/problem.h"

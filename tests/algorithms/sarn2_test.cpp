@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "algorithms/sarn2.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "problems/network_problems.h"
 #include "representation/real.h"
 #include "support/test_support.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "algorithms/sarn.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "problems/problem.h"
 #include "representation/network.h"
 #include "representation/real.h"

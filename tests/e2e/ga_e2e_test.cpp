@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/random.h"
-#include "statistics/mean_variance.h"
+#include "core/random.h"
+#include "core/mean_variance.h"
 #include "support/test_support.h"
 
 namespace Valdrin {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "algorithms/algorithm.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "operators/niching.h"
 #include "problems/problem.h"

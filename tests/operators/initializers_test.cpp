@@ -6,7 +6,7 @@
 #include <iostream>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/initializers.h"
 #include "representation/integer.h"
 #include "representation/network.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/integer.h"
 #include "support/test_support.h"

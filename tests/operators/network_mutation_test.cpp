@@ -9,7 +9,7 @@
 #include <numeric>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/network.h"
 #include "support/test_support.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "algorithms/genetic_algorithm.h"
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "operators/niching.h"
 #include "problems/problem.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/real.h"
 #include "support/test_support.h"

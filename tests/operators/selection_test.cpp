@@ -1,7 +1,7 @@
 // Tests of neutral and tournament selection and of the random parent selector.
 #include <gtest/gtest.h>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/selection.h"
 #include "representation/integer.h"
 #include "support/test_support.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/string.h"
 #include "support/test_support.h"

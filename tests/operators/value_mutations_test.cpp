@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/integer.h"
 #include "representation/real.h"

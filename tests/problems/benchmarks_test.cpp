@@ -6,7 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "driver/random.h"
+#include "core/random.h"
 #include "problems/benchmarks.h"
 #include "representation/integer.h"
 #include "representation/network.h"

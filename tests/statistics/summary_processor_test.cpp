@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "algorithms/algorithm.h"
 #include "representation/integer.h"
 #include "support/test_support.h"
 
@@ -22,7 +21,7 @@ const std::string kLongRule(52, '-');
 
 std::string dumpOf(const QEAParameters& params) {
     std::ostringstream out;
-    dumpParameters(params, out);
+    dumpParameters(params, "", "", out);
     return out.str();
 }
 
@@ -227,33 +226,20 @@ TEST_F(SummaryProcessorTest, NoRecordsReportsTheErrorAndWritesNoFile) {
     EXPECT_FALSE(fileExists("summary.log") || fileExists("solution.log") || fileExists("candidate.log"));
 }
 
-// Appends its own section to the report and remembers which records it was shown.
-class ReportingAlgorithm final : public QEvolutionaryAlgorithm {
-public:
+TEST_F(SummaryProcessorTest, AlgorithmSectionClosesTheSummary) {
     const std::vector<QRunSummary>* shown = nullptr;
-
-    int printName(std::ostream& out) const override {
-        out << "Reporting algorithm\n";
-        return 1;
-    }
-    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) override {
+    processor.algorithmReport = [&shown](const std::vector<QRunSummary>& runs, std::ostream& out) {
         shown = &runs;
         out << "Section over " << runs.size() << " runs\n";
-        return 1;
-    }
-    int run() override { return 1; }
-    std::unique_ptr<QEvolutionaryAlgorithm> clone() const override { return nullptr; }
-};
-
-TEST_F(SummaryProcessorTest, AlgorithmSectionClosesTheSummary) {
-    ReportingAlgorithm algorithm;
-    params.algorithm = &algorithm;
+    };
+    processor.algorithmName = "Reporting algorithm\n";
     params.generationsNumber = 1;
     processor.addSummary(makeRun(1, {{1}, {0}, {1}, {1}, {4}}, 0.5));
 
     ASSERT_EQ(processor.operate(), 1);
 
-    EXPECT_EQ(algorithm.shown, &processor.runs);
+    EXPECT_EQ(shown, &processor.runs);
+    EXPECT_NE(readFile("summary.log").find("Algorithm's name:\tReporting algorithm\nProblem:\t\n"), std::string::npos);
     const std::string summary = readFile("summary.log");
     const std::string ending = "\nNo solution(s) found\n\nSection over 1 runs\n";
     ASSERT_GE(summary.size(), ending.size());

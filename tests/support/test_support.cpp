@@ -12,7 +12,7 @@
 #include <regex>
 #include <sstream>
 
-#include "driver/random.h"
+#include "core/random.h"
 
 namespace Valdrin::testing {
 

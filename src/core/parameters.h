@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace Valdrin {
 
@@ -73,7 +74,9 @@ struct QEAParameters {
 int parseIntegerText(const std::string& text);
 double parseRealText(const std::string& text);
 
-// Writes the "EA parameters:" block (algorithm and problem names, then every printed field).
-int dumpParameters(const QEAParameters& params, std::ostream& out);
+// Writes the "EA parameters:" block: the algorithm's and the problem's printed names (each a
+// line of its own; an empty name writes an empty line), then every printed field.
+int dumpParameters(const QEAParameters& params, std::string_view algorithmName, std::string_view problemName,
+                   std::ostream& out);
 
 }  // namespace Valdrin

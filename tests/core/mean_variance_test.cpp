@@ -1,5 +1,5 @@
 // Tests of the mean and unbiased variance shared by the algorithms and the reports.
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of the process-wide generator: streams per seed, draw forms and their edge values.
-#include "driver/random.h"
+#include "core/random.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The configuration reader: declaration check, the tag-splitting parse and the name query.
-#include "driver/light_xml.h"
+#include "config/light_xml.h"
 
 #include <fstream>
 #include <iostream>

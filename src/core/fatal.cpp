@@ -1,5 +1,5 @@
 // Process termination and the registry of owned output files.
-#include "driver/fatal.h"
+#include "core/fatal.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,24 +1,17 @@
-// The parameter record's configuration vocabulary (keys and value words), its two number
-// conversions and its printed dump.
-#include "driver/parameters.h"
-
+// The configuration's vocabulary (keys and value words) and the filling of the parameter record
+// from the "name"/"value" pairs of a configuration tree.
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <limits>
-#include <ostream>
 #include <span>
 #include <string_view>
 
-#include "algorithms/algorithm.h"
-#include "driver/light_xml.h"
-#include "problems/problem.h"
+#include "config/light_xml.h"
+#include "core/parameters.h"
 
 namespace Valdrin {
 
 namespace {
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct IntegerKey {
     std::string_view key;
@@ -111,10 +104,6 @@ constexpr FlagKey kFlagKeys[] = {
     {"Until first hit", &QEAParameters::untilFirstHit},
 };
 
-// Fraction digits beyond this many are dropped, so the place value of every digit read stays
-// a finite double.
-constexpr std::size_t kMaxFractionDigits = 300;
-
 void applyParameter(QEAParameters& params, std::string_view key, const std::string& value) {
     if (key == "RNG seed") {
         params.rngSeed = static_cast<std::uint32_t>(parseIntegerText(value));
@@ -154,105 +143,6 @@ void applyParameter(QEAParameters& params, std::string_view key, const std::stri
 }
 
 }  // namespace
-
-int parseIntegerText(const std::string& text) {
-    const bool negative = !text.empty() && text[0] == '-';
-    // One above the largest int32 so that the most negative value is reached exactly; larger
-    // magnitudes stop there instead of overflowing.
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    for (std::size_t i = negative ? 1 : 0; i < text.size() && isDigit(text[i]); ++i) {
-        magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
-    }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                     std::numeric_limits<std::int32_t>::max()));
-}
-
-double parseRealText(const std::string& text) {
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::size_t begin = negative ? 1 : 0;
-    // The number is the leading run of digits with at most one decimal point.
-    std::size_t end = begin;
-    bool point = false;
-    std::size_t fractionDigits = 0;
-    for (; end < text.size(); ++end) {
-        const char c = text[end];
-        if (isDigit(c)) {
-            if (point && ++fractionDigits > kMaxFractionDigits) break;
-        } else if (c == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    // Read from the last character back, so that the fraction is scaled by one division.
-    double weight = 1.0;
-    double result = 0.0;
-    for (std::size_t i = end; i-- > begin;) {
-        const char c = text[i];
-        if (c == '.') {
-            result /= weight;
-            weight = 0.1;
-        } else if (c != '0') {  // a zero adds nothing, and skipping it avoids 0 * inf
-            result += (c - '0') * weight;
-        }
-        weight *= 10;
-    }
-    return negative ? -result : result;
-}
-
-int dumpParameters(const QEAParameters& params, std::ostream& out) {
-    out << "EA parameters:\n"
-        << "---------------------------\n";
-    out << "Algorithm's name:\t";
-    if (params.algorithm != nullptr) {
-        params.algorithm->printName(out);
-    } else {
-        out << "\n";
-    }
-    out << "Problem:\t";
-    if (params.problem != nullptr) {
-        params.problem->printName(out);
-    } else {
-        out << "\n";
-    }
-    out << "EA type ID:\t" << params.eaType << "\n"
-        << "populations number:\t" << params.populationsNumber << "\n"
-        << "chromosomeLength:\t" << params.chromosomeLength << "\n"
-        << "arity:\t" << params.arity << "\n"
-        << "geneSize:\t" << params.geneSize << "\n"
-        << "geneOffset:\t" << params.geneOffset << "\n"
-        << "genePrecision:\t" << params.genePrecision << "\n"
-        << "populationSize:\t" << params.populationSize << "\n"
-        << "generationsNumber:\t" << params.generationsNumber << "\n"
-        << "tournamentSize:\t" << params.tournamentSize << "\n"
-        << "eliteCount:\t" << params.eliteCount << "\n"
-        << "parentsNumber:\t" << params.parentsNumber << "\n"
-        << "childrenNumber:\t" << params.childrenNumber << "\n"
-        << "xRate:\t" << params.xRate << "\n"
-        << "mRate:\t" << params.mRate << "\n"
-        << "errorLevel:\t" << params.errorLevel << "\n"
-        << "encoding ID:\t" << params.encoding << "\n"
-        << "permutation:\t" << static_cast<int>(params.permutation) << "\n"
-        << "encoding order ID:\t" << params.encodingOrder << "\n"
-        << "initializationType ID:\t" << params.initializationType << "\n"
-        << "units ratio:\t" << params.unitsRatio << "\n"
-        << "nichingType ID:\t" << params.nichingType << "\n"
-        << "sharing sigma:\t" << params.sharingSigma << "\n"
-        << "selectionType ID:\t" << params.selectionType << "\n"
-        << "parentSelectorType ID:\t" << params.parentSelectorType << "\n"
-        << "populationSizerType ID:\t" << params.populationSizerType << "\n"
-        << "min allowed population size:\t" << params.minPopulationSize << "\n"
-        << "max allowed population size:\t" << params.maxPopulationSize << "\n"
-        << "duplicate chromosomes removal:\t" << static_cast<int>(params.removeClones) << "\n"
-        << "xType ID:\t" << params.xType << "\n"
-        << "mutationType ID:\t" << params.mutationType << "\n"
-        << "RNG seed:\t" << params.rngSeed << "\n"
-        << "Until first hit:\t" << static_cast<int>(params.untilFirstHit) << "\n"
-        << "\n";
-    return 1;
-}
 
 void QLightXMLIO::readParameters(QEAParameters& parameters) const {
     std::vector<XmlNode> names;

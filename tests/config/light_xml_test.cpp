@@ -1,6 +1,6 @@
 // Tests of the configuration reader: tree shape, its tag-splitting quirks, failures and
 // inputs that end early or nest too deep.
-#include "driver/light_xml.h"
+#include "config/light_xml.h"
 
 #include <gtest/gtest.h>
 

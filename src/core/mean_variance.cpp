@@ -1,5 +1,5 @@
 // Mean and unbiased variance, in the evaluation order the reports rely on.
-#include "statistics/mean_variance.h"
+#include "core/mean_variance.h"
 
 #include <cstdint>
 

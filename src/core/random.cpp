@@ -1,5 +1,5 @@
 // Seeding of the process-wide generator.
-#include "driver/random.h"
+#include "core/random.h"
 
 #include <iostream>
 
