@@ -88,14 +88,14 @@ int QEvolutionaryAlgorithm::setParameters(QEAParameters* params) {
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
                     << "\tCrossover needs exactly 2 parents (_params.parentsNumber = " << _params.parentsNumber
                     << ")\n\n";
-            fatal(message.str());
+            fail(message.str());
         }
         if (_params.childrenNumber < 2) {
             std::ostringstream message;
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
                     << "\tCrossover needs at least 2 children (_params.childrenNumber = " << _params.childrenNumber
                     << ")\n\n";
-            fatal(message.str());
+            fail(message.str());
         }
     }
     reset();
@@ -277,7 +277,7 @@ int QEvolutionaryAlgorithm::selectElite() {
     if (count < 1) return 1;
     const QPopulation& pool = *matingPool;
     if (count > pool.size()) {
-        fatal("\n\n[QEvolutionaryAlgorithm::selectElite] error:\n"
+        fail("\n\n[QEvolutionaryAlgorithm::selectElite] error:\n"
               "\tNumber of elite individuals exceeds total number of individuals\n\n");
     }
     // The mating pool's indices stand in for a scratch copy of the pool from which each chosen
@@ -297,10 +297,9 @@ int QEvolutionaryAlgorithm::selectElite() {
         if (chosen < 0) {
             const char* header = "\n\n[QEvolutionaryAlgorithm::selectElite] error:\n";
             const char* text = "\tUnable to perform elite selection\n\n";
-            std::cerr << header << text;
             log << header << text;
             currentPopulation->print(log);
-            fatal();
+            fail(std::string(header) + text);
         }
         const auto slot = eliteCandidates_.begin() + chosen;
         offspringPopulation->appendIndividual(*pool.individuals[static_cast<std::size_t>(*slot)]);
@@ -322,7 +321,7 @@ int QEvolutionaryAlgorithm::recombine() {
                 message << "\n\n[QEvolutionaryAlgorithm::recombine] error:\n"
                         << "\tNo child could be added to the offspring population in " << kStalledPairingLimit
                         << " crossover steps in a row (clone removal rejected every child)\n\n";
-                fatal(message.str());
+                fail(message.str());
             }
         }
     }

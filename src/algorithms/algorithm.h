@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/parameters.h"
 #include "operators/operator.h"
 #include "statistics/run_summary.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "operators/crossovers.h"
 #include "operators/initializers.h"
 #include "operators/mutations.h"
@@ -34,7 +34,7 @@ void destroyList(std::vector<std::unique_ptr<T>>& list) {
 }
 
 [[noreturn]] void unknownIdentifier(const char* operation, const char* text) {
-    fatal(std::string("\n\nQEAFactory::") + operation + " error:\n" + text);
+    fail(std::string("\n\nQEAFactory::") + operation + " error:\n" + text);
 }
 
 [[noreturn]] void unknownType(const char* operation, const char* object, const char* argument, int type) {
@@ -42,7 +42,7 @@ void destroyList(std::vector<std::unique_ptr<T>>& list) {
     message << "\n\nQEAFactory::" << operation << " error:\n"
             << "\tA trial to create undefined (or unspecified) type of " << object << " object (" << argument
             << " = " << type << ")\n\n";
-    fatal(message.str());
+    fail(message.str());
 }
 
 }  // namespace

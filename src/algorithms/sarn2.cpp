@@ -41,7 +41,7 @@ int QSARN2::setParameters(QEAParameters* params) {
                 << "\tParameter vectors must be real-coded with at least " << kMutationKinds
                 << " genes (encoding ID = " << vectors.encoding
                 << ", chromosome length = " << vectors.chromosomeLength << ")\n\n";
-        fatal(message.str());
+        fail(message.str());
     }
     networkParams = *params;
     networkParams.encoding = kNetworkEncoding;

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/parameters.h"
 #include "statistics/summary_processor.h"
 
@@ -23,9 +23,8 @@ std::string chosenName(const QLightXMLIO& tree, const std::string& element, std:
     std::vector<XmlNode> found;
     tree.collectByName(element, found);
     if (found.empty() || found.front().children.empty()) {
-        std::cerr << "\n\n[" << operation << "] error:\n\tThe configuration names no " << element
-                  << ": it needs an \"" << element << "\" element holding one element with the name\n\n";
-        fatal();
+        fail("\n\n[" + std::string(operation) + "] error:\n\tThe configuration names no " + element +
+             ": it needs an \"" + element + "\" element holding one element with the name\n\n");
     }
     return found.front().children.front().text;
 }
@@ -49,8 +48,7 @@ std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO&
             return entry.create();
         }
     }
-    std::cout << "\nIs it true? No algorithm?!\n";
-    fatal();
+    failOnOutput("\nIs it true? No algorithm?!\n");
 }
 
 std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const std::vector<ProblemEntry>& table) {
@@ -58,48 +56,51 @@ std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const std
     for (const ProblemEntry& entry : table) {
         if (name == entry.name) return entry.create();
     }
-    std::cout << "\nOopsie, no problem!\n";
-    fatal();
+    failOnOutput("\nOopsie, no problem!\n");
 }
 
 int runExperiment(const std::vector<std::string>& arguments, const std::vector<AlgorithmEntry>& algorithms,
                   const std::vector<ProblemEntry>& problems) {
-    auto tree = std::make_unique<QLightXMLIO>();
-    auto params = std::make_unique<QEAParameters>();
-    tree->readFromFile(arguments.empty() ? std::string("config.xml") : arguments[0]);
-    tree->readParameters(*params);
-    const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
+    try {
+        auto tree = std::make_unique<QLightXMLIO>();
+        auto params = std::make_unique<QEAParameters>();
+        tree->readFromFile(arguments.empty() ? std::string("config.xml") : arguments[0]);
+        tree->readParameters(*params);
+        const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
 
-    std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
-    params->algorithm = algorithm.get();
-    std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
-    problem->printName(std::cout);
-    params->problem = problem.get();
+        std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
+        params->algorithm = algorithm.get();
+        std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
+        problem->printName(std::cout);
+        params->problem = problem.get();
 
-    // The problem adjusts the fields it depends on before the algorithm takes its copy.
-    problem->adjustParameters(params.get());
-    problem->setParameters(params.get());
-    algorithm->setParameters(params.get());
-    auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
-    summaryProcessor->algorithmName = printedName(*algorithm);
-    summaryProcessor->problemName = printedName(*problem);
-    summaryProcessor->algorithmReport = [&algorithm](const std::vector<QRunSummary>& runs, std::ostream& out) {
-        algorithm->reportStatistics(runs, out);
-    };
+        // The problem adjusts the fields it depends on before the algorithm takes its copy.
+        problem->adjustParameters(params.get());
+        problem->setParameters(params.get());
+        algorithm->setParameters(params.get());
+        auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
+        summaryProcessor->algorithmName = printedName(*algorithm);
+        summaryProcessor->problemName = printedName(*problem);
+        summaryProcessor->algorithmReport = [&algorithm](const std::vector<QRunSummary>& runs, std::ostream& out) {
+            algorithm->reportStatistics(runs, out);
+        };
 
-    for (int i = 0; i < runs; ++i) {
-        std::printf("Run # %i\n", i);
-        algorithm->run();
-        summaryProcessor->addSummary(*algorithm->runSummary());
+        for (int i = 0; i < runs; ++i) {
+            std::printf("Run # %i\n", i);
+            algorithm->run();
+            summaryProcessor->addSummary(*algorithm->runSummary());
+        }
+        summaryProcessor->operate();
+
+        algorithm->cleanup();
+        problem.reset();
+        algorithm.reset();
+        summaryProcessor.reset();
+        params.reset();
+        tree.reset();
+    } catch (const Failure& failure) {
+        writeFailure(failure);
     }
-    summaryProcessor->operate();
-
-    algorithm->cleanup();
-    problem.reset();
-    algorithm.reset();
-    summaryProcessor.reset();
-    params.reset();
-    tree.reset();
     return 0;
 }
 

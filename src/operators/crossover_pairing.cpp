@@ -4,7 +4,7 @@
 #include <string>
 
 #include "algorithms/algorithm.h"
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/niching.h"
 #include "operators/operator.h"
@@ -15,7 +15,7 @@ int QCrossoverOperator::setParameters(QEAParameters* params) {
     _params = params;
     // cross() writes two children and the clone check looks at the last two individuals.
     if (params->childrenNumber < 2) {
-        fatal("\n\n[QCrossoverOperator::setParameters] error:\n"
+        fail("\n\n[QCrossoverOperator::setParameters] error:\n"
               "\tA crossover needs at least two children per pairing (childrenNumber = " +
               std::to_string(params->childrenNumber) + ")\n\n");
     }
@@ -24,7 +24,7 @@ int QCrossoverOperator::setParameters(QEAParameters* params) {
 
 void QCrossoverOperator::requireGenes(const char* where, int genes, int needed) {
     if (genes < needed) {
-        fatal(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
+        fail(std::string("\n\n[") + where + "] error:\n\tChromosome shorter than the crossover needs (genes = " +
               std::to_string(genes) + ", needed = " + std::to_string(needed) + ")\n\n");
     }
 }
@@ -38,7 +38,7 @@ void QCrossoverOperator::requireGenes(const char* where, const ParentPair& paren
 
 void QCrossoverOperator::requireCuts(const char* where, long long positions, const char* counted) {
     if (positions < 2) {
-        fatal(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
+        fail(std::string("\n\n[") + where + "] error:\n\tThe crossover needs at least two cut positions (" + counted +
               " = " + std::to_string(positions) + ")\n\n");
     }
 }

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "representation/integer.h"
 #include "representation/network.h"
@@ -26,7 +26,7 @@ void requireEncoding(const char* header, const QPopulation& population, int expe
     if (found != expected) {
         std::ostringstream message;
         message << header << "\tEncoding mismatch! (population encoding ID = " << found << ")\n\n";
-        fatal(message.str());
+        fail(message.str());
     }
 }
 
@@ -112,9 +112,7 @@ int QRNInitializer::operate() {
     requireEncoding(kNetworkHeader, *population, kNetworkEncoding);
     if (_params->inputsNumber < 1 || _params->outputsNumber < 1) {
         // Reported on standard output; at least one input and one output are needed.
-        std::cout << "[QRNInitializer::operate] critical error:\n\t"
-                  << "Number of inputs and outputs should be >= 0!\n";
-        fatal();
+        failOnOutput("[QRNInitializer::operate] critical error:\n\tNumber of inputs and outputs should be >= 0!\n");
     }
     return dispatchRandomOnly(*this, kNetworkHeader, _params->initializationType);
 }
@@ -160,13 +158,13 @@ std::unique_ptr<QInitializer> QRNInitializer::clone() const {
 namespace {
 
 [[noreturn]] void tooFewSymbols(const char* header, int arity, int genes) {
-    fatal(std::string(header) + "\tCan't create permutations of " + std::to_string(genes) +
+    fail(std::string(header) + "\tCan't create permutations of " + std::to_string(genes) +
           " genes from fewer symbols (_params->arity = " + std::to_string(arity) + ")\n\n");
 }
 
 void requirePositiveArity(int arity) {
     if (arity < 1) {
-        fatal(std::string(kStringHeader) + "\tCan't create strings with non-positive arity (_params->arity = " +
+        fail(std::string(kStringHeader) + "\tCan't create strings with non-positive arity (_params->arity = " +
               std::to_string(arity) + ")\n\n");
     }
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/integer.h"

@@ -4,8 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/network.h"
@@ -64,9 +65,9 @@ int chooseWithin(const std::vector<int>& w) {
 // Kind 4's draw limit: one further draw, the signal weights on standard output, end of run.
 [[noreturn]] void reportStuckRewiring(const std::vector<int>& weights) {
     static_cast<void>(rouletteIndex(weights));
-    for (int w : weights) std::cout << ' ' << w;
-    std::cout << '\n';
-    fatal();
+    std::string text;
+    for (int w : weights) text += ' ' + std::to_string(w);
+    failOnOutput(text + '\n');
 }
 
 // The state shared by the change kinds of one call: the network, the operator's buffers and

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "algorithms/algorithm.h"
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "problems/problem.h"
 #include "representation/distance.h"
 #include "representation/integer.h"
@@ -44,7 +44,7 @@ int QFitnessSharing::operate() {
         message << "\n\n[QFitnessSharing::operate] error:\n"
                 << "\tFitness sharing needs integer, string or real-coded chromosomes (encoding ID = "
                 << encoding << ")\n\n";
-        fatal(message.str());
+        fail(message.str());
     }
     const auto& members = population->individuals;
     const std::size_t n = members.size();

@@ -2,14 +2,14 @@
 // niching helpers (niche numbers and the distance matrix).
 #include "operators/operator.h"
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/distance.h"
 
 namespace Valdrin {
 
 int QCrossoverOperator::setPopulations(QPopulation* parents, QPopulation* offspring) {
     if (parentSelector == nullptr) {
-        fatal("\nQCrossoverOperator::setPopulations error:\n\tQParentSelector object is NULL!\n\n");
+        fail("\nQCrossoverOperator::setPopulations error:\n\tQParentSelector object is NULL!\n\n");
     }
     parentSelector->setPopulation(parents);
     offspringPopulation = offspring;

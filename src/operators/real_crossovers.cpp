@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/real.h"
@@ -63,7 +63,7 @@ std::unique_ptr<QCrossoverOperator> QRCCrossoverArithmetic::clone() const {
 int QRCCrossoverSBX::setParameters(QEAParameters* params) {
     QRCCrossover::setParameters(params);
     if (alpha == -1.0) {
-        fatal("\n\n[QRCCrossoverSBX::setParameters] error:\n"
+        fail("\n\n[QRCCrossoverSBX::setParameters] error:\n"
               "\tThe distribution index xAlpha must not be -1 (its exponent 1/(xAlpha + 1) does not exist)\n\n");
     }
     return 1;

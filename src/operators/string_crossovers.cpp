@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/crossovers.h"
 #include "representation/string.h"
@@ -133,7 +133,7 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
         if (list_.size() != wanted) {
             std::printf("eh? %i\n", static_cast<int>(list_.size()));
             std::fflush(stdout);
-            fatal("\n\n[QStringCrossoverOrder::cross] error:\n"
+            fail("\n\n[QStringCrossoverOrder::cross] error:\n"
                   "\tThe parents are not permutations of the same symbols: the child got " +
                   std::to_string(list_.size()) + " of " + std::to_string(L) + " symbols\n\n");
         }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/integer.h"
@@ -59,7 +59,7 @@ int QStringMutationRandomFlip::setParameters(QEAParameters* params) {
     _params = params;
     // Every symbol of a full permutation is taken, so the drawing of a new one could not end.
     if (params->permutation && params->mRate > 0 && params->arity <= params->chromosomeLength) {
-        fatal("\n\n[QStringMutationRandomFlip::setParameters] error:\n"
+        fail("\n\n[QStringMutationRandomFlip::setParameters] error:\n"
               "\tA permutation mutation needs more symbols than genes (arity = " +
               std::to_string(params->arity) + ", chromosomeLength = " + std::to_string(params->chromosomeLength) +
               ")\n\n");
@@ -92,7 +92,7 @@ int QStringMutationRandomFlip::operate() {
             int free = 0;
             while (free < arity && taken(free)) ++free;
             if (free >= arity) {
-                fatal("\n\n[QStringMutationRandomFlip::operate] error:\n"
+                fail("\n\n[QStringMutationRandomFlip::operate] error:\n"
                       "\tNo free symbol left for a permutation of " + std::to_string(n) +
                       " genes (arity = " + std::to_string(arity) + ")\n\n");
             }

@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "core/random.h"
 
 namespace Valdrin {
@@ -28,7 +28,7 @@ constexpr const char* kMixingHeader = "\n\n[QMixingTimeResearch::evaluateIndivid
 template <typename Value>
 void requireLength(const char* header, const std::vector<Value>& decoded, int length) {
     if (length <= 0 || decoded.size() >= static_cast<std::size_t>(length)) return;
-    fatal(std::string(header) + "\tThe chromosome holds " + std::to_string(decoded.size()) +
+    fail(std::string(header) + "\tThe chromosome holds " + std::to_string(decoded.size()) +
           " genes, fewer than the chromosome length (" + std::to_string(length) + ")\n\n");
 }
 
@@ -217,7 +217,7 @@ int QMixingTimeResearch::evaluateIndividual(QIndividual& individual) {
     const int n = _params->chromosomeLength;
     const int a = _params->arity;
     if (a < 1) {
-        fatal(std::string(kMixingHeader) + "\tThe alphabet needs at least one symbol (arity = " +
+        fail(std::string(kMixingHeader) + "\tThe alphabet needs at least one symbol (arity = " +
               std::to_string(a) + ")\n\n");
     }
     requireLength(kMixingHeader, decoded_, n);

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <sstream>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/network.h"
 
 namespace Valdrin {
@@ -101,13 +102,14 @@ double QANNProblemXOR::runCase(QRNIndividual& network, std::size_t c, int steps,
 
     const bool silent = outputs_.empty();
     if (!silent && outputs_.size() <= firstOutputSignal) {
-        network.print(std::cout);
-        std::cout << "Calculation steps number:" << steps << "\n"
-                  << "Minimal distance:" << distance << "\n"
-                  << "Strange output vector:\n";
-        for (double v : outputs_) std::cout << " " << v;
-        std::cout << "\n";
-        fatal();
+        std::ostringstream text;
+        network.print(text);
+        text << "Calculation steps number:" << steps << "\n"
+             << "Minimal distance:" << distance << "\n"
+             << "Strange output vector:\n";
+        for (double v : outputs_) text << " " << v;
+        text << "\n";
+        failOnOutput(text.str());
     }
     // A network that wrote nothing reads as outputs of 0.0; outputs it did not reach count 0.
     const std::size_t produced = silent ? 0 : outputs_.size() - firstOutputSignal;

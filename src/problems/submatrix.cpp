@@ -32,7 +32,7 @@ public:
     Number read(const std::string& what) {
         std::string token;
         if (!(in_ >> token)) {
-            fatal(std::string(kReadHeader) + "\tCan't read " + what + ": " + fileName_ +
+            fail(std::string(kReadHeader) + "\tCan't read " + what + ": " + fileName_ +
                   " ends before it\n\n");
         }
         Number value{};
@@ -43,7 +43,7 @@ public:
         bool valid = error == std::errc() && end == last;
         if constexpr (std::is_floating_point_v<Number>) valid = valid && std::isfinite(value);
         if (!valid) {
-            fatal(std::string(kReadHeader) + "\tCan't read " + what + " from " + fileName_ + " (found \"" +
+            fail(std::string(kReadHeader) + "\tCan't read " + what + " from " + fileName_ + " (found \"" +
                   token + "\")\n\n");
         }
         return value;
@@ -77,7 +77,7 @@ int QSubmatrixTask::adjustParameters(QEAParameters* params) {
         // A target below one row would give the list no genes (or a negative length) and the
         // mutation rate 0.7 / 0.
         if (targetRows < 1) {
-            fatal(std::string(kAdjustHeader) + "\tA list of rows needs a target of at least one row (target = " +
+            fail(std::string(kAdjustHeader) + "\tA list of rows needs a target of at least one row (target = " +
                   std::to_string(targetRows) + ")\n\n");
         }
         params->arity = rowsNumber;
@@ -95,19 +95,17 @@ int QSubmatrixTask::adjustParameters(QEAParameters* params) {
 int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
     std::ifstream in(fileName);
     if (!in.is_open()) {
-        std::cerr << "[QSubmatrixTask::readDataFromFile] error:\n"
-                  << "\tCan't open input file (" << fileName << ") for reading\n";
-        fatal();
+        fail("[QSubmatrixTask::readDataFromFile] error:\n\tCan't open input file (" + fileName + ") for reading\n");
     }
     NumberReader reader(in, fileName);
     const int rows = reader.read<int>("the number of rows");
     if (rows < 1) {
-        fatal(std::string(kReadHeader) + "\tThe number of rows must be positive (" + fileName + " gives " +
+        fail(std::string(kReadHeader) + "\tThe number of rows must be positive (" + fileName + " gives " +
               std::to_string(rows) + ")\n\n");
     }
     const int columns = reader.read<int>("the number of columns");
     if (columns < 1) {
-        fatal(std::string(kReadHeader) + "\tThe number of columns must be positive (" + fileName +
+        fail(std::string(kReadHeader) + "\tThe number of columns must be positive (" + fileName +
               " gives " + std::to_string(columns) + ")\n\n");
     }
 
@@ -215,7 +213,7 @@ void QSubmatrixTask::collectSelectedRows(const char* header) {
         for (std::size_t p = 0; p < decoded_.size(); ++p) {
             const int row = decoded_[p];
             if (row < 0 || row >= rowsNumber) {
-                fatal(std::string(header) + "\tGene " + std::to_string(p) + " names row " + std::to_string(row) +
+                fail(std::string(header) + "\tGene " + std::to_string(p) + " names row " + std::to_string(row) +
                       ", outside the matrix (rows 0 to " + std::to_string(rowsNumber - 1) + ")\n\n");
             }
             selected_.push_back(row);
@@ -223,7 +221,7 @@ void QSubmatrixTask::collectSelectedRows(const char* header) {
         return;
     }
     if (decoded_.size() > static_cast<std::size_t>(rowsNumber)) {
-        fatal(std::string(header) + "\tThe mask holds " + std::to_string(decoded_.size()) +
+        fail(std::string(header) + "\tThe mask holds " + std::to_string(decoded_.size()) +
               " genes but the matrix has " + std::to_string(rowsNumber) + " rows\n\n");
     }
     for (std::size_t i = 0; i < decoded_.size(); ++i) {

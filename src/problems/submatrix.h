@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "problems/problem.h"
 
 namespace Valdrin {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/integer.h"
 #include "representation/string.h"
 
@@ -14,7 +14,7 @@ namespace Valdrin {
 namespace {
 
 [[noreturn]] void encodingError(const char* operation, int encodingA, int encodingB) {
-    fatal(std::string("\n\n[QDistance::") + operation + "] error:\n" +
+    fail(std::string("\n\n[QDistance::") + operation + "] error:\n" +
           "\tDifferent encodings for compared chromosomes! (" + std::to_string(encodingA) + " : " +
           std::to_string(encodingB) + ")\n\n");
 }
@@ -50,7 +50,7 @@ double QDistance::measureHamming(const QIndividual& a, const QIndividual& b) con
     const int countB = b.getGenesNumber();
     // The count runs over a's genes, so b must be at least as long.
     if (n <= 0 || countB <= 0 || countB < n) {
-        fatal("\n\n[QDistance::measureHamming] error:\n\tIncorrect chromosome size! (" + std::to_string(n) +
+        fail("\n\n[QDistance::measureHamming] error:\n\tIncorrect chromosome size! (" + std::to_string(n) +
               " : " + std::to_string(countB) + ")\n\n");
     }
     const int encoding = a.getEncoding();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/population.h"
 
 namespace Valdrin::geneVector {
@@ -15,7 +15,7 @@ namespace Valdrin::geneVector {
 template <class Gene>
 void checkIndex(const std::vector<Gene>& genes, int index, const char* header) {
     if (index < 0 || static_cast<std::size_t>(index) >= genes.size()) {
-        fatal(std::string(header) + "\tIndex is out of genes array bounds\n\n");
+        fail(std::string(header) + "\tIndex is out of genes array bounds\n\n");
     }
 }
 

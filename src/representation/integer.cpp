@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {

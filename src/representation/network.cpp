@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/gene_vector.h"
 #include "core/mean_variance.h"
 

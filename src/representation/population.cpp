@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 
 namespace Valdrin {
 
@@ -15,7 +15,7 @@ namespace {
 [[noreturn]] void populationIndexError(const char* operation, const std::string& text) {
     std::ostringstream message;
     message << "\n\n[QPopulation::" << operation << "] error:\n\t" << text << "\n\n";
-    fatal(message.str());
+    fail(message.str());
 }
 
 }  // namespace

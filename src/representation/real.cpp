@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {
@@ -93,7 +93,7 @@ const QGene* QStringIndividual::getGene(int index) const {
 
 int QStringIndividual::setGene(int index, const QGene& gene) {
     if (index < 0 || index >= getGenesNumber()) {
-        fatal("\n\n[QStringIndividual::setGene] error:\n\tIndex is out of genes array bounds (index = " +
+        fail("\n\n[QStringIndividual::setGene] error:\n\tIndex is out of genes array bounds (index = " +
               std::to_string(index) + ")\n\n");
     }
     genes[static_cast<std::size_t>(index)].assign(gene);

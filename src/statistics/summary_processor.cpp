@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <iostream>
 
-#include "core/fatal.h"
+#include "core/failure.h"
 #include "representation/individual.h"
 #include "core/mean_variance.h"
 

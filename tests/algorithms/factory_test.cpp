@@ -89,44 +89,43 @@ std::string typeMessage(const char* operation, const char* object, const char* a
     return text.str();
 }
 
-TEST(FactoryDeathTest, UnknownIdentifiersEndTheProcessWithTheFactoryMessages) {
+TEST(Factory, UnknownIdentifiersEndTheProcessWithTheFactoryMessages) {
     QEAFactory factory(nullptr);
-    const auto exits = ::testing::ExitedWithCode(0);
-    EXPECT_EXIT(factory.createPopulation(0), exits,
+    EXPECT_FAILURE(factory.createPopulation(0),
                 "^\n\nQEAFactory::createPopulation error:\n\tA trial to create QPopulation object for undefined "
                 "\\(or unspecified\\) type of encoding\n\n$");
-    EXPECT_EXIT(factory.createInitializer(4), exits,
+    EXPECT_FAILURE(factory.createInitializer(4),
                 "^\n\nQEAFactory::createInitializer error:\n\tA trial to create QInitializer object for undefined "
                 "\\(or unspecified\\) type of encoding\n\n$");
-    EXPECT_EXIT(factory.createSelection(0), exits,
+    EXPECT_FAILURE(factory.createSelection(0),
                 "^\n\nQEAFactory::createSelection error:\n\tA trial to create undefined \\(or unspecified\\) type "
                 "of QSelection object\n\n$");
-    EXPECT_EXIT(factory.createParentSelector(0), exits,
+    EXPECT_FAILURE(factory.createParentSelector(0),
                 "^\n\nQEAFactory::createParentSelector error:\n\tA trial to create undefined \\(or unspecified\\) "
                 "type of QParentSelector object\n\n$");
-    EXPECT_EXIT(factory.createPopulationSizer(5), exits,
+    EXPECT_FAILURE(factory.createPopulationSizer(5),
                 "^\n\nQEAFactory::createPopulationSizer error:\n\tA trial to create undefined \\(or "
                 "unspecified\\) type of QPopulationSizer object\n\n$");
-    EXPECT_EXIT(factory.createCrossover(4, 2), exits,
+    EXPECT_FAILURE(factory.createCrossover(4, 2),
                 "^\n\nQEAFactory::createCrossover error:\n\tA trial to create undefined \\(or unspecified\\) type "
                 "of QCrossoverOperator object\n\n$");
-    EXPECT_EXIT(factory.createMutation(0, 1), exits,
+    EXPECT_FAILURE(factory.createMutation(0, 1),
                 "^\n\nQEAFactory::createMutation error:\n\tA trial to create undefined \\(or unspecified\\) type "
                 "of QMutationOperator object\n\n$");
 
-    EXPECT_EXIT(factory.createCrossover(3, 1), exits,
+    EXPECT_FAILURE(factory.createCrossover(3, 1),
                 typeMessage("createRCCrossover", "QCrossoverOperator", "argXType", 1));
-    EXPECT_EXIT(factory.createCrossover(2, 9), exits,
+    EXPECT_FAILURE(factory.createCrossover(2, 9),
                 typeMessage("createIntegerCrossover", "QCrossoverOperator", "argXType", 9));
-    EXPECT_EXIT(factory.createCrossover(1, 4), exits,
+    EXPECT_FAILURE(factory.createCrossover(1, 4),
                 typeMessage("createStringCrossover", "QCrossoverOperator", "argXType", 4));
-    EXPECT_EXIT(factory.createMutation(2, 2), exits,
+    EXPECT_FAILURE(factory.createMutation(2, 2),
                 typeMessage("createIntegerMutation", "QMutationOperator", "argMType", 2));
-    EXPECT_EXIT(factory.createMutation(1, 1), exits,
+    EXPECT_FAILURE(factory.createMutation(1, 1),
                 typeMessage("createStringMutation", "QMutationOperator", "argMType", 1));
-    EXPECT_EXIT(factory.createMutation(3, 1), exits,
+    EXPECT_FAILURE(factory.createMutation(3, 1),
                 typeMessage("createRCMutation", "QMutationOperator", "argMType", 1));
-    EXPECT_EXIT(factory.createMutation(5, -3), exits,
+    EXPECT_FAILURE(factory.createMutation(5, -3),
                 typeMessage("createRNMutation", "QMutationOperator", "argMType", -3));
 }
 

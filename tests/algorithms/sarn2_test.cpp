@@ -113,12 +113,12 @@ TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
 
 TEST_F(Sarn2Test, VectorsThatCannotCarryTheParametersAreRefused) {
     params.encoding = kIntegerEncoding;
-    EXPECT_EXIT(build(), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(build(),
                 "^\n\n\\[QSARN2::setParameters\\] error:\n\tParameter vectors must be real-coded with at least 11 "
                 "genes \\(encoding ID = 2, chromosome length = 13\\)\n\n$");
     params.encoding = kNetworkEncoding;
     params.chromosomeLength = 10;
-    EXPECT_EXIT(build(), ::testing::ExitedWithCode(0), "\\(encoding ID = 3, chromosome length = 10\\)");
+    EXPECT_FAILURE(build(), "\\(encoding ID = 3, chromosome length = 10\\)");
 }
 
 TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {

@@ -159,7 +159,7 @@ TEST(Initializers, RealGenesStartAtTenPlusOneGaussianDraw) {
         for (const auto& gene : static_cast<const QRCIndividual&>(*member).genes) EXPECT_EQ(gene.value, 10.0 + gaussian());
 }
 
-TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
+TEST(Initializers, ImpossiblePopulationsEndTheRun) {
     QEAParameters params;
     params.populationSize = 2;
     params.chromosomeLength = 4;
@@ -168,7 +168,7 @@ TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
     QIntegerInitializer wrong;
     wrong.setParameters(&params);
     wrong.setPopulation(&strings);
-    EXPECT_EXIT(wrong.operate(), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(wrong.operate(),
                 "^\n\n\\[QIntegerInitializer::operate\\] error:\n\tEncoding mismatch! "
                 "\\(population encoding ID = 1\\)\n\n$");
 
@@ -176,12 +176,12 @@ TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
     initializer.setPopulation(&strings);
     params.arity = 0;
     initializer.setParameters(&params);
-    EXPECT_EXIT(initializer.operate(), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(initializer.operate(),
                 "\\[QStringInitializer::operate\\] error:\n\tCan't create strings with non-positive arity "
                 "\\(_params->arity = 0\\)\n\n$");
     params.arity = 3;
     params.permutation = true;
-    EXPECT_EXIT(initializer.setParameters(&params), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(initializer.setParameters(&params),
                 "\\[QStringInitializer::setParameters\\] error:\n\tCan't create permutations of 4 genes from fewer "
                 "symbols \\(_params->arity = 3\\)");
     params.initializationType = 2;  // unmixed strings need no distinct symbols
@@ -189,7 +189,7 @@ TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
     params.initializationType = 1;
     params.chromosomeLength = 3;
     initializer.setParameters(&params);  // the record fits, the individuals do not
-    EXPECT_EXIT(initializer.operate(), ::testing::ExitedWithCode(0), "Can't create permutations of 4 genes");
+    EXPECT_FAILURE(initializer.operate(), "Can't create permutations of 4 genes");
 
     QRNPopulation networks;
     params.outputsNumber = 1;
@@ -197,12 +197,11 @@ TEST(InitializersDeathTest, ImpossiblePopulationsEndTheRun) {
     QRNInitializer network;
     network.setParameters(&params);
     network.setPopulation(&networks);
-    EXPECT_EXIT(
+    EXPECT_FAILURE(
         {
             std::cout.rdbuf(std::cerr.rdbuf());
             network.operate();
         },
-        ::testing::ExitedWithCode(0),
         "^\\[QRNInitializer::operate\\] critical error:\n\tNumber of inputs and outputs should be >= 0!\n$");
 }
 

@@ -150,19 +150,19 @@ TEST(IntegerCrossovers, CutsReachEveryGeneOfAVeryWideChromosome) {
     EXPECT_TRUE(beyondInt);
 }
 
-TEST(IntegerCrossoversDeathTest, TooFewCutPositionsOrShortChromosomesEndTheRun) {
+TEST(IntegerCrossovers, TooFewCutPositionsOrShortChromosomesEndTheRun) {
     QEAParameters params;
     params.geneSize = 1;
     params.chromosomeLength = 1;
     QIntegerCrossover1 onePoint;
     QIntegerCrossover2 twoPoint;
     QIntegerCrossoverPGX2 perGene;
-    EXPECT_EXIT(onePoint.setParameters(&params), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(onePoint.setParameters(&params),
                 "\\[QIntegerCrossover1::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(geneSize \\* chromosomeLength = 1\\)");
-    EXPECT_EXIT(twoPoint.setParameters(&params), ::testing::ExitedWithCode(0), "QIntegerCrossover2::setParameters");
+    EXPECT_FAILURE(twoPoint.setParameters(&params), "QIntegerCrossover2::setParameters");
     params.chromosomeLength = 6;
-    EXPECT_EXIT(perGene.setParameters(&params), ::testing::ExitedWithCode(0), "\\(geneSize = 1\\)");
+    EXPECT_FAILURE(perGene.setParameters(&params), "\\(geneSize = 1\\)");
 
     params.geneSize = 4;
     twoPoint.setParameters(&params);
@@ -170,7 +170,7 @@ TEST(IntegerCrossoversDeathTest, TooFewCutPositionsOrShortChromosomesEndTheRun) 
     full.setParameters(&params);
     shorter.setParameters(&params);
     shorter.initialize(5);
-    EXPECT_EXIT(twoPoint.cross({&full, &full}, {&full, &shorter}), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(twoPoint.cross({&full, &full}, {&full, &shorter}),
                 "\\[QIntegerCrossover2::cross\\] error:\n\tChromosome shorter than the crossover needs "
                 "\\(genes = 5, needed = 6\\)");
 }

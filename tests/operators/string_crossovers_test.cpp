@@ -101,11 +101,11 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
     EXPECT_EQ(symbolsOf(c0), symbolsOf(p0));
 }
 
-TEST(StringCrossoversDeathTest, ImpossibleCrossingsEndTheRun) {
+TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
     QEAParameters params;
     params.chromosomeLength = 1;
     QStringCrossover2 twoPoint;
-    EXPECT_EXIT(twoPoint.setParameters(&params), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(twoPoint.setParameters(&params),
                 "\\[QStringCrossover2::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(chromosomeLength = 1\\)");
 
@@ -116,12 +116,10 @@ TEST(StringCrossoversDeathTest, ImpossibleCrossingsEndTheRun) {
     QStringIndividual same, c0, c1;
     for (QStringIndividual* x : {&same, &c0, &c1}) x->setParameters(&params);
     setSymbols(same, {1, 1, 1});
-    EXPECT_EXIT(
+    EXPECT_FAILURE(
         {
-            dup2(2, 1);  // the "eh?" line goes to standard output
             order.cross({&same, &same}, {&c0, &c1});
         },
-        ::testing::ExitedWithCode(0),
         "^eh\\? [12]\n\n\n\\[QStringCrossoverOrder::cross\\] error:\n\tThe parents are not permutations of the "
         "same symbols: the child got [12] of 3 symbols\n\n$");
 }

@@ -227,29 +227,29 @@ TEST_F(SubmatrixTest, SetDataLogsMatrixAndRejectsUnusableData) {
     EXPECT_EQ(readFile("submatrix.log"), logged);
 }
 
-using SubmatrixDeathTest = SubmatrixTest;
 
-TEST_F(SubmatrixDeathTest, GenesOutsideTheMatrixStop) {
+
+TEST_F(SubmatrixTest, GenesOutsideTheMatrixStop) {
     task.setParameters(&list);
     QStringIndividual beyond = listOf(list, {1, 4});
-    EXPECT_EXIT(task.evaluateIndividual(beyond), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(task.evaluateIndividual(beyond),
                 "QSubmatrixTask::evaluatePopulation. error:\n\tGene 1 names row 4, outside the matrix .rows 0 to 3.");
-    EXPECT_EXIT(task.reportSolution(listOf(list, {-1, 0})), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(task.reportSolution(listOf(list, {-1, 0})),
                 "QSubmatrixTask::reportSolution. error:\n\tGene 0 names row -1");
     task.setParameters(&mask);
     QIntegerIndividual longMask = maskOf(mask, {0, 0, 0, 0, 1});
-    EXPECT_EXIT(task.evaluateIndividual(longMask), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(task.evaluateIndividual(longMask),
                 "The mask holds 5 genes but the matrix has 4 rows");
 
     ASSERT_EQ(task.setData({{1, 0}, {0, 1}}, {{1, 1}, {1, 1}, {1, 1}, {0}}), 1);
-    EXPECT_EXIT(task.adjustParameters(&list), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(task.adjustParameters(&list),
                 "^\n\n\\[QSubmatrixTask::adjustParameters\\] error:\n\tA list of rows needs a target of at least "
                 "one row \\(target = 0\\)\n\n$");
 }
 
-TEST_F(SubmatrixDeathTest, FaultyDataFilesStop) {
+TEST_F(SubmatrixTest, FaultyDataFilesStop) {
     std::remove("matrix.txt");
-    EXPECT_EXIT(QSubmatrixTask(), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(QSubmatrixTask(),
                 "^\\[QSubmatrixTask::readDataFromFile\\] error:\n\tCan't open input file \\(matrix.txt\\) for "
                 "reading\n$");
 
@@ -263,7 +263,7 @@ TEST_F(SubmatrixDeathTest, FaultyDataFilesStop) {
     };
     for (const auto& [text, message] : faulty) {
         writeFile("matrix.txt", text);
-        EXPECT_EXIT(QSubmatrixTask(), ::testing::ExitedWithCode(0), message) << text;
+        EXPECT_FAILURE(QSubmatrixTask(), message) << text;
     }
 
     // A leading plus sign and text after the last value are accepted.

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "representation/integer.h"
+#include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
@@ -89,13 +90,13 @@ TEST(PopulationPrint, WritesHeaderAndNumberedIndividuals) {
               "Individual 1:\t(0.5)\ta \nIndividual 2:\t(2)\t\n");
 }
 
-TEST(PopulationDeathTest, IndexErrorsEndTheProcess) {
+TEST(Population, IndexErrorsEndTheProcess) {
     auto population = withFitness({1, 2});
-    EXPECT_EXIT(population->getIndividual(2), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(population->getIndividual(2),
                 "^\n\n\\[QPopulation::getIndividual\\] error:\n\tIndex is out of population bounds \\(i = 2\\)\n\n$");
-    EXPECT_EXIT(population->deleteIndividual(-1), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(population->deleteIndividual(-1),
                 "\\[QPopulation::deleteIndividual\\] error:\n\tIndex \\(-1\\) is out of population bounds");
-    EXPECT_EXIT(population->deleteIndividuals(2, 1), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(population->deleteIndividuals(2, 1),
                 "\\[QPopulation::deleteIndividuals\\] error:\n\tIndex \\(2\\) is out of population bounds");
 }
 

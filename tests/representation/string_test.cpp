@@ -5,6 +5,7 @@
 
 #include "representation/integer.h"
 #include "representation/string.h"
+#include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
@@ -43,14 +44,14 @@ TEST(StringGene, EncodingMismatchesAreReported) {
     EXPECT_EQ(gene.value, 5);
 }
 
-TEST(StringDeathTest, IndexErrorsEndTheProcess) {
+TEST(String, IndexErrorsEndTheProcess) {
     QStringIndividual individual = individualOf({1, 2});
-    EXPECT_EXIT(individual.setGene(5, QStringGene(1)), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(individual.setGene(5, QStringGene(1)),
                 "^\n\n\\[QStringIndividual::setGene\\] error:\n"
                 "\tIndex is out of genes array bounds \\(index = 5\\)\n\n$");
-    EXPECT_EXIT(individual.setGeneValue(-1, 0), ::testing::ExitedWithCode(0),
+    EXPECT_FAILURE(individual.setGeneValue(-1, 0),
                 "^\n\nQStringIndividual::setGeneValue error:\n\tIndex is out of genes array bounds\n\n$");
-    EXPECT_EXIT(individual.deleteGene(2), ::testing::ExitedWithCode(0), "\\[QStringIndividual::deleteGene\\]");
+    EXPECT_FAILURE(individual.deleteGene(2), "\\[QStringIndividual::deleteGene\\]");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 
+#include "core/failure.h"
 #include "core/random.h"
 
 namespace Valdrin::testing {
@@ -106,6 +107,25 @@ std::string maskClock(const std::string& text) {
         if (broken) masked += '\n';
     }
     return masked;
+}
+
+::testing::AssertionResult endsWithFailure(const std::function<void()>& statement, const std::string& pattern) {
+    std::string shown;
+    bool failed = false;
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    try {
+        statement();
+    } catch (const Failure& failure) {
+        failed = true;
+        shown = failure.message();
+    }
+    shown = ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr() + shown;
+    if (!failed) return ::testing::AssertionFailure() << "no failure; the statement wrote \"" << shown << "\"";
+    if (!std::regex_search(shown, std::regex(pattern))) {
+        return ::testing::AssertionFailure() << "\"" << shown << "\" does not match \"" << pattern << "\"";
+    }
+    return ::testing::AssertionSuccess();
 }
 
 void seedForTest(unsigned seed) {

@@ -1,8 +1,11 @@
 // Helpers shared by the test suite: scratch folders, file reading, running the program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace Valdrin::testing {
 
@@ -40,6 +43,14 @@ ProgramResult runProgram(const std::vector<std::string>& arguments);
 // column of the solutions table, their mean and deviation) by "T", so that the outputs of two
 // invocations compare byte for byte. A final line without a line break keeps it that way.
 std::string maskClock(const std::string& text);
+
+// Runs the statement and checks that it ends the experiment with a Failure. The pattern (a
+// regular expression, searched) is matched against what the statement wrote to standard output
+// and standard error, followed by the failure's message, as the user would see them.
+::testing::AssertionResult endsWithFailure(const std::function<void()>& statement, const std::string& pattern);
+
+#define EXPECT_FAILURE(statement, pattern) \
+    EXPECT_TRUE(::Valdrin::testing::endsWithFailure([&] { statement; }, pattern))
 
 // Resets the process-wide generator to its unseeded state, then seeds it (quietly).
 void seedForTest(unsigned seed);
