@@ -114,21 +114,21 @@ int QEvolutionaryAlgorithm::reset() {
     sizer->setPopulation(offspringPopulation);
     if (crossover != nullptr) {
         crossover->setParameters(&_params);
-        crossover->setParentSelector(factory->createParentSelector(1));
+        // Parents are always drawn at random; the record's choice is only reported.
+        crossover->setParentSelector(factory->createParentSelector(ParentSelection::Random));
         crossover->setPopulations(matingPool, offspringPopulation);
     }
     mutation->setParameters(&_params);
-    if (_params.nichingType != kNoNiching && niching != nullptr) {
+    if (_params.nichingType != Niching::None && niching != nullptr) {
         niching->setParameters(&_params);
         niching->setPopulation(currentPopulation);
-        if (_params.nichingType == kFitnessSharing) {
+        if (_params.nichingType == Niching::Sharing) {
             static_cast<QFitnessSharing*>(niching)->setSigma(_params.sharingSigma);
         }
     }
-    if (_params.populationSizerType == 2 || _params.populationSizerType == 3) {
-        sizer->setRunStatistics(&summary);
-        sizer->reset();
-    }
+    // Only the adaptive sizers read the run record and restart; the others ignore both.
+    sizer->setRunStatistics(&summary);
+    sizer->reset();
     for (QPopulation* population : {currentPopulation, matingPool, offspringPopulation}) {
         initializer->setPopulation(population);
         initializer->operate();
@@ -158,7 +158,7 @@ void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int 
 }
 
 int QEvolutionaryAlgorithm::evaluate() {
-    const bool crowding = _params.nichingType == kDeterministicCrowding;
+    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
     const int g = summary.generationsDone;
     summary.reserveGeneration(g, _params.populationSize);
     QPopulation& population = *currentPopulation;
@@ -181,7 +181,7 @@ int QEvolutionaryAlgorithm::evaluate() {
     recordConvergence(g);
     if (crowding) return 1;
 
-    if (_params.nichingType == kFitnessSharing && niching != nullptr) niching->operate();
+    if (_params.nichingType == Niching::Sharing && niching != nullptr) niching->operate();
     if (_params.untilFirstHit && summary.evaluationsToSolution != 0) return 0;
     return 1;
 }
@@ -220,7 +220,7 @@ void QEvolutionaryAlgorithm::recordConvergence(int g) {
 }
 
 int QEvolutionaryAlgorithm::finish() {
-    const bool crowding = _params.nichingType == kDeterministicCrowding;
+    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
     const int done = summary.generationsDone;
     for (auto& individual : currentPopulation->individuals) {
         if (!crowding || done == 0) _params.problem->evaluateIndividual(*individual);
@@ -257,7 +257,7 @@ void QEvolutionaryAlgorithm::recordFinalConvergence() {
 }
 
 int QEvolutionaryAlgorithm::select() {
-    if (_params.nichingType != kDeterministicCrowding) {
+    if (_params.nichingType != Niching::DeterministicCrowding) {
         selection->operate();
         return 1;
     }
@@ -330,7 +330,7 @@ int QEvolutionaryAlgorithm::recombine() {
 }
 
 int QEvolutionaryAlgorithm::mutate() {
-    if (_params.nichingType == kDeterministicCrowding) return 1;
+    if (_params.nichingType == Niching::DeterministicCrowding) return 1;
     for (auto& individual : offspringPopulation->individuals) {
         mutation->setIndividual(individual.get());
         mutation->operate();

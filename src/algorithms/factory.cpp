@@ -5,16 +5,7 @@
 #include <string>
 
 #include "core/failure.h"
-#include "operators/crossovers.h"
-#include "operators/initializers.h"
-#include "operators/mutations.h"
-#include "operators/niching.h"
-#include "operators/population_sizers.h"
-#include "operators/selection.h"
-#include "representation/integer.h"
-#include "representation/network.h"
-#include "representation/real.h"
-#include "representation/string.h"
+#include "registry/registry.h"
 
 namespace Valdrin {
 
@@ -51,162 +42,112 @@ QEAFactory::QEAFactory(QEvolutionaryAlgorithm* ownerAlgorithm) : owner_(ownerAlg
 
 QEAFactory::~QEAFactory() { destroyAll(); }
 
-QPopulation* QEAFactory::createPopulation(int encoding) {
-    std::unique_ptr<QPopulation> population;
-    switch (encoding) {
-        case kStringEncoding: population = std::make_unique<QStringPopulation>(); break;
-        case kIntegerEncoding: population = std::make_unique<QIntegerPopulation>(); break;
-        case kRealEncoding: population = std::make_unique<QRCPopulation>(); break;
-        case kNetworkEncoding: population = std::make_unique<QRNPopulation>(); break;
-        default:
-            unknownIdentifier("createPopulation",
-                              "\tA trial to create QPopulation object for undefined (or unspecified) type of "
-                              "encoding\n\n");
+namespace {
+
+const EncodingRow* encodingRow(int encoding) { return rowOf(encodingRows(), static_cast<Encoding>(encoding)); }
+
+// The object made by the row of a choice that applies to every encoding, handed to the
+// operator's algorithm; null when the choice has no row or the row makes nothing.
+template <class Product, class Row, class Identifier>
+std::unique_ptr<Product> makeChoice(std::span<const Row> rows, Identifier id) {
+    const Row* row = rowOf(rows, id);
+    return row != nullptr && row->make != nullptr ? row->make() : nullptr;
+}
+
+// The maker of the row for id that applies to the encoding; null when there is none.
+template <class Product, class Row, class Identifier>
+Maker<Product> makerFor(std::span<const Row> rows, Identifier id, Encoding encoding) {
+    const Row* row = rowOf(rows, id);
+    if (row == nullptr) return nullptr;
+    for (const ForEncoding<Product>& maker : row->makers) {
+        if (maker.encoding == encoding) return maker.make;
     }
-    return record(populations_, std::move(population));
+    return nullptr;
+}
+
+template <class Operator>
+std::unique_ptr<Operator> ownedBy(std::unique_ptr<Operator> made, QEvolutionaryAlgorithm* owner) {
+    if (made != nullptr) made->owner = owner;
+    return made;
+}
+
+}  // namespace
+
+QPopulation* QEAFactory::createPopulation(int encoding) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createPopulation",
+                          "\tA trial to create QPopulation object for undefined (or unspecified) type of "
+                          "encoding\n\n");
+    }
+    return record(populations_, row->makePopulation());
 }
 
 QInitializer* QEAFactory::createInitializer(int encoding) {
-    std::unique_ptr<QInitializer> initializer;
-    switch (encoding) {
-        case kStringEncoding: initializer = std::make_unique<QStringInitializer>(owner_); break;
-        case kIntegerEncoding: initializer = std::make_unique<QIntegerInitializer>(owner_); break;
-        case kRealEncoding: initializer = std::make_unique<QRCInitializer>(owner_); break;
-        case kNetworkEncoding: initializer = std::make_unique<QRNInitializer>(owner_); break;
-        default:
-            unknownIdentifier("createInitializer",
-                              "\tA trial to create QInitializer object for undefined (or unspecified) type of "
-                              "encoding\n\n");
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createInitializer",
+                          "\tA trial to create QInitializer object for undefined (or unspecified) type of "
+                          "encoding\n\n");
     }
-    return record(initializers_, std::move(initializer));
+    return record(initializers_, ownedBy(row->makeInitializer(), owner_));
 }
 
-QNichingOperator* QEAFactory::createNiching(int nichingType) {
-    std::unique_ptr<QNichingOperator> niching;
-    if (nichingType == kFitnessSharing) {
-        niching = std::make_unique<QFitnessSharing>(owner_);
-    } else if (nichingType == kDeterministicCrowding) {
-        niching = std::make_unique<QDeterministicCrowding>(owner_);
-    }
-    return record(nichingOperators_, std::move(niching));
+QNichingOperator* QEAFactory::createNiching(Niching nichingType) {
+    return record(nichingOperators_, ownedBy(makeChoice<QNichingOperator>(nichingRows(), nichingType), owner_));
 }
 
-QSelection* QEAFactory::createSelection(int selectionType) {
-    std::unique_ptr<QSelection> selection;
-    switch (selectionType) {
-        case 1: selection = std::make_unique<QNeutralSelection>(owner_); break;
-        case 2: selection = std::make_unique<QTournamentSelection>(owner_); break;
-        default:
-            unknownIdentifier("createSelection",
-                              "\tA trial to create undefined (or unspecified) type of QSelection object\n\n");
+QSelection* QEAFactory::createSelection(Selection selectionType) {
+    auto selection = makeChoice<QSelection>(selectionRows(), selectionType);
+    if (selection == nullptr) {
+        unknownIdentifier("createSelection",
+                          "\tA trial to create undefined (or unspecified) type of QSelection object\n\n");
     }
-    return record(selections_, std::move(selection));
+    return record(selections_, ownedBy(std::move(selection), owner_));
 }
 
-QParentSelector* QEAFactory::createParentSelector(int parentSelectorType) {
-    if (parentSelectorType != 1) {
+QParentSelector* QEAFactory::createParentSelector(ParentSelection parentSelectorType) {
+    auto selector = makeChoice<QParentSelector>(parentSelectionRows(), parentSelectorType);
+    if (selector == nullptr) {
         unknownIdentifier("createParentSelector",
                           "\tA trial to create undefined (or unspecified) type of QParentSelector object\n\n");
     }
-    return record(parentSelectors_, std::unique_ptr<QParentSelector>(std::make_unique<QRandomParentSelector>(owner_)));
+    return record(parentSelectors_, ownedBy(std::move(selector), owner_));
 }
 
-QPopulationSizer* QEAFactory::createPopulationSizer(int sizerType) {
-    std::unique_ptr<QPopulationSizer> sizer;
-    switch (sizerType) {
-        case 1: sizer = std::make_unique<QConstPopulationSizer>(owner_); break;
-        case 2: sizer = std::make_unique<QSimplePopulationSizer>(owner_); break;
-        case 3: sizer = std::make_unique<QSimplePopulationSizerFibonacci>(owner_); break;
-        case 4: sizer = std::make_unique<QSteadyPopulationSizer>(owner_); break;
-        default:
-            unknownIdentifier("createPopulationSizer",
-                              "\tA trial to create undefined (or unspecified) type of QPopulationSizer object\n\n");
+QPopulationSizer* QEAFactory::createPopulationSizer(Sizer sizerType) {
+    auto sizer = makeChoice<QPopulationSizer>(sizerRows(), sizerType);
+    if (sizer == nullptr) {
+        unknownIdentifier("createPopulationSizer",
+                          "\tA trial to create undefined (or unspecified) type of QPopulationSizer object\n\n");
     }
-    return record(populationSizers_, std::move(sizer));
+    return record(populationSizers_, ownedBy(std::move(sizer), owner_));
 }
 
-QCrossoverOperator* QEAFactory::createCrossover(int encoding, int xType) {
-    QCrossoverOperator* crossover = nullptr;
-    switch (encoding) {
-        case kStringEncoding: crossover = createStringCrossover(xType); break;
-        case kIntegerEncoding: crossover = createIntegerCrossover(xType); break;
-        case kRealEncoding: crossover = createRCCrossover(xType); break;
-        case kNetworkEncoding: break;
-        default:
-            unknownIdentifier("createCrossover",
-                              "\tA trial to create undefined (or unspecified) type of QCrossoverOperator object\n\n");
+QCrossoverOperator* QEAFactory::createCrossover(int encoding, Crossover xType) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createCrossover",
+                          "\tA trial to create undefined (or unspecified) type of QCrossoverOperator object\n\n");
     }
-    return record(crossovers_, std::unique_ptr<QCrossoverOperator>(crossover));
-}
-
-QMutationOperator* QEAFactory::createMutation(int encoding, int mutationType) {
-    QMutationOperator* mutation = nullptr;
-    switch (encoding) {
-        case kStringEncoding: mutation = createStringMutation(mutationType); break;
-        case kIntegerEncoding: mutation = createIntegerMutation(mutationType); break;
-        case kRealEncoding: mutation = createRCMutation(mutationType); break;
-        case kNetworkEncoding: mutation = createRNMutation(mutationType); break;
-        default:
-            unknownIdentifier("createMutation",
-                              "\tA trial to create undefined (or unspecified) type of QMutationOperator object\n\n");
+    std::unique_ptr<QCrossoverOperator> crossover;
+    if (row->crossoverTable != nullptr) {
+        const auto make = makerFor<QCrossoverOperator>(crossoverRows(), xType, row->id);
+        if (make == nullptr) unknownType(row->crossoverTable, "QCrossoverOperator", "argXType", number(xType));
+        crossover = ownedBy(make(), owner_);
     }
-    return record(mutations_, std::unique_ptr<QMutationOperator>(mutation));
+    return record(crossovers_, std::move(crossover));
 }
 
-// The encoding-specific tables hand over a new object that createCrossover or createMutation
-// records.
-
-QCrossoverOperator* QEAFactory::createIntegerCrossover(int xType) {
-    switch (xType) {
-        case 1: return new QIntegerCrossover1(owner_);
-        case 2:
-        case 3: return new QIntegerCrossover2(owner_);  // no uniform crossover for bit strings
-        case 4: return new QIntegerCrossoverPGX1(owner_);
-        case 5: return new QIntegerCrossoverPGX2(owner_);
-        default: unknownType("createIntegerCrossover", "QCrossoverOperator", "argXType", xType);
+QMutationOperator* QEAFactory::createMutation(int encoding, Mutation mutationType) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createMutation",
+                          "\tA trial to create undefined (or unspecified) type of QMutationOperator object\n\n");
     }
-}
-
-QCrossoverOperator* QEAFactory::createStringCrossover(int xType) {
-    switch (xType) {
-        case 1: return new QStringCrossover1(owner_);
-        case 2: return new QStringCrossover2(owner_);
-        case 3: return new QStringCrossoverUniform(owner_);
-        case 9: return new QStringCrossoverOrder(owner_);
-        default: unknownType("createStringCrossover", "QCrossoverOperator", "argXType", xType);
-    }
-}
-
-QCrossoverOperator* QEAFactory::createRCCrossover(int xType) {
-    switch (xType) {
-        case 6: return new QRCCrossoverBLX(owner_);
-        case 7: return new QRCCrossoverSBX(owner_);
-        case 8: return new QRCCrossoverArithmetic(owner_);
-        default: unknownType("createRCCrossover", "QCrossoverOperator", "argXType", xType);
-    }
-}
-
-QMutationOperator* QEAFactory::createIntegerMutation(int mutationType) {
-    switch (mutationType) {
-        case 1: return new QIntegerMutationBitFlip(owner_);
-        case 3: return new QRCMutationGauss(owner_);  // integer genes perturbed as reals
-        default: unknownType("createIntegerMutation", "QMutationOperator", "argMType", mutationType);
-    }
-}
-
-QMutationOperator* QEAFactory::createStringMutation(int mutationType) {
-    if (mutationType == 2) return new QStringMutationRandomFlip(owner_);
-    unknownType("createStringMutation", "QMutationOperator", "argMType", mutationType);
-}
-
-QMutationOperator* QEAFactory::createRCMutation(int mutationType) {
-    if (mutationType == 3) return new QRCMutationGauss(owner_);
-    unknownType("createRCMutation", "QMutationOperator", "argMType", mutationType);
-}
-
-QMutationOperator* QEAFactory::createRNMutation(int mutationType) {
-    if (mutationType == 4) return new QRNMutationBasic(owner_);
-    unknownType("createRNMutation", "QMutationOperator", "argMType", mutationType);
+    const auto make = makerFor<QMutationOperator>(mutationRows(), mutationType, row->id);
+    if (make == nullptr) unknownType(row->mutationTable, "QMutationOperator", "argMType", number(mutationType));
+    return record(mutations_, ownedBy(make(), owner_));
 }
 
 int QEAFactory::destroyAll() {

@@ -22,12 +22,12 @@ public:
     // own destruction. Unknown identifiers end the process with the factory's messages.
     QPopulation* createPopulation(int encoding);
     QInitializer* createInitializer(int encoding);
-    QNichingOperator* createNiching(int nichingType);  // null for "no niching"
-    QSelection* createSelection(int selectionType);
-    QParentSelector* createParentSelector(int parentSelectorType);
-    QPopulationSizer* createPopulationSizer(int sizerType);
-    QCrossoverOperator* createCrossover(int encoding, int xType);  // null for networks
-    QMutationOperator* createMutation(int encoding, int mutationType);
+    QNichingOperator* createNiching(Niching nichingType);  // null for "no niching"
+    QSelection* createSelection(Selection selectionType);
+    QParentSelector* createParentSelector(ParentSelection parentSelectorType);
+    QPopulationSizer* createPopulationSizer(Sizer sizerType);
+    QCrossoverOperator* createCrossover(int encoding, Crossover xType);  // null for networks
+    QMutationOperator* createMutation(int encoding, Mutation mutationType);
 
     int destroyAll();
     int destroyLastPopulation();
@@ -36,14 +36,6 @@ public:
     QEvolutionaryAlgorithm* owner() const { return owner_; }
 
 private:
-    QCrossoverOperator* createIntegerCrossover(int xType);
-    QCrossoverOperator* createStringCrossover(int xType);
-    QCrossoverOperator* createRCCrossover(int xType);
-    QMutationOperator* createIntegerMutation(int mutationType);
-    QMutationOperator* createStringMutation(int mutationType);
-    QMutationOperator* createRCMutation(int mutationType);
-    QMutationOperator* createRNMutation(int mutationType);
-
     QEvolutionaryAlgorithm* owner_;
     std::vector<std::unique_ptr<QPopulation>> populations_;
     std::vector<std::unique_ptr<QInitializer>> initializers_;

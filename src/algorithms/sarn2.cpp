@@ -89,7 +89,7 @@ void QSARN2::evaluateNetworks(QPopulation& networks, int g) {
 }
 
 int QSARN2::evaluate() {
-    const bool crowding = _params.nichingType == kDeterministicCrowding;
+    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
     const int g = summary.generationsDone;
     summary.reserveGeneration(g, _params.populationSize);
     QPopulation& networks = buildNetworks(true);
@@ -131,7 +131,7 @@ int QSARN2::evaluate() {
 
     int result = 1;
     if (!crowding) {
-        if (_params.nichingType == kFitnessSharing && niching != nullptr) niching->operate();
+        if (_params.nichingType == Niching::Sharing && niching != nullptr) niching->operate();
         if (_params.untilFirstHit && summary.evaluationsToSolution != 0) result = 0;
     }
     factory->destroyLastPopulation();
@@ -139,7 +139,7 @@ int QSARN2::evaluate() {
 }
 
 int QSARN2::finish() {
-    if (_params.nichingType == kDeterministicCrowding) {
+    if (_params.nichingType == Niching::DeterministicCrowding) {
         // The common crowding branch would keep a parameter vector as the run's best; the
         // network the last generation judged best stays instead.
         std::unique_ptr<QIndividual> bestNetwork = std::move(summary.bestIndividual);

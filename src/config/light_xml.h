@@ -7,8 +7,6 @@
 
 namespace Valdrin {
 
-struct QEAParameters;
-
 // One element: copying a node copies its whole subtree.
 struct XmlNode {
     std::string name;
@@ -34,9 +32,6 @@ public:
 
     // Appends a copy of every node named name (the root included), in document pre-order.
     void collectByName(const std::string& name, std::vector<XmlNode>& result) const;
-
-    // Fills the record from the "name"/"value" pairs of the tree.
-    void readParameters(QEAParameters& parameters) const;
 };
 
 }  // namespace Valdrin

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/identifiers.h"
+
 namespace Valdrin {
 
 class QProblem;
@@ -18,11 +20,6 @@ constexpr int kIntegerEncoding = 2;
 constexpr int kRealEncoding = 3;
 constexpr int kNetworkEncoding = 5;
 
-// Niching types.
-constexpr int kNoNiching = 0;
-constexpr int kFitnessSharing = 1;
-constexpr int kDeterministicCrowding = 2;
-
 // Seed and crossover parameter used when the configuration names none.
 constexpr std::uint32_t kDefaultSeed = 1;
 constexpr double kDefaultXAlpha = 0.5;
@@ -33,28 +30,28 @@ struct QEAParameters {
     int populationsNumber = 1;
     int encoding = 0;
     bool permutation = false;
-    int encodingOrder = 0;
+    EncodingOrder encodingOrder = EncodingOrder::None;
     int chromosomeLength = 10;
     int arity = 2;
     int geneSize = 10;
     double geneOffset = -5.12;
     double genePrecision = 0.01;
     int populationSize = 50;
-    int initializationType = 1;
+    Initialization initializationType = Initialization::Random;
     double unitsRatio = 0.5;
     int generationsNumber = 500;
-    int nichingType = 0;
+    Niching nichingType = Niching::None;
     double sharingSigma = 0.0;
-    int selectionType = 0;
+    Selection selectionType = Selection::Unspecified;
     int tournamentSize = 2;
-    int parentSelectorType = 0;
-    int populationSizerType = 1;
+    ParentSelection parentSelectorType = ParentSelection::Unspecified;
+    Sizer populationSizerType = Sizer::Constant;
     int minPopulationSize = 10;
     int maxPopulationSize = 200;
     int sizingStep = 0;
     int sizingDirection = 0;
-    int xType = 2;
-    int mutationType = 1;
+    Crossover xType = Crossover::TwoPoint;
+    Mutation mutationType = Mutation::BitFlip;
     int eliteCount = 2;
     int parentsNumber = 2;
     int childrenNumber = 2;

@@ -10,6 +10,7 @@
 
 #include "core/failure.h"
 #include "core/parameters.h"
+#include "registry/parameter_reader.h"
 #include "statistics/summary_processor.h"
 
 namespace Valdrin {
@@ -40,32 +41,32 @@ std::string printedName(const Named& object) {
 }  // namespace
 
 std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO& tree,
-                                                              const std::vector<AlgorithmEntry>& table) {
+                                                              std::span<const AlgorithmRow> table) {
     const std::string name = chosenName(tree, "algorithm", "createAlgorithmByName");
-    for (const AlgorithmEntry& entry : table) {
-        if (name == entry.name) {
-            std::cout << entry.announcement;
-            return entry.create();
+    for (const AlgorithmRow& row : table) {
+        if (name == row.word) {
+            std::cout << row.announcement;
+            return row.make();
         }
     }
     failOnOutput("\nIs it true? No algorithm?!\n");
 }
 
-std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const std::vector<ProblemEntry>& table) {
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table) {
     const std::string name = chosenName(tree, "problem", "createProblemByName");
-    for (const ProblemEntry& entry : table) {
-        if (name == entry.name) return entry.create();
+    for (const ProblemRow& row : table) {
+        if (name == row.word) return row.make();
     }
     failOnOutput("\nOopsie, no problem!\n");
 }
 
-int runExperiment(const std::vector<std::string>& arguments, const std::vector<AlgorithmEntry>& algorithms,
-                  const std::vector<ProblemEntry>& problems) {
+int runExperiment(const std::vector<std::string>& arguments, std::span<const AlgorithmRow> algorithms,
+                  std::span<const ProblemRow> problems) {
     try {
         auto tree = std::make_unique<QLightXMLIO>();
         auto params = std::make_unique<QEAParameters>();
         tree->readFromFile(arguments.empty() ? std::string("config.xml") : arguments[0]);
-        tree->readParameters(*params);
+        readParameters(*tree, *params);
         const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
 
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);

@@ -52,7 +52,7 @@ int QCrossoverOperator::operate() {
         return 1;
     }
 
-    const bool crowding = params.nichingType == kDeterministicCrowding;
+    const bool crowding = params.nichingType == Niching::DeterministicCrowding;
     ParentPair parents{};
     if (crowding) {
         // The elite already sit in the offspring population, so successive calls walk the

@@ -30,14 +30,14 @@ void requireEncoding(const char* header, const QPopulation& population, int expe
     }
 }
 
-void reportUnknownType(const char* header, int type) {
+void reportUnknownType(const char* header, Initialization type) {
     std::cerr << header << "\tUnknown initialization type encountered! Using random initialization!\n"
-              << "(initialization type ID = " << type << ")\n\n";
+              << "(initialization type ID = " << number(type) << ")\n\n";
 }
 
 // The value initializers accept the random type only.
-int dispatchRandomOnly(QInitializer& initializer, const char* header, int type) {
-    if (type == 1) {
+int dispatchRandomOnly(QInitializer& initializer, const char* header, Initialization type) {
+    if (type == Initialization::Random) {
         initializer.initRandom();
         return 1;
     }
@@ -175,7 +175,7 @@ int QStringInitializer::setParameters(QEAParameters* params) {
     _params = params;
     // Unmixed strings hold one symbol only; every other type draws distinct symbols. A
     // non-positive arity is reported when the strings are made.
-    if (params->permutation && params->initializationType != 2 && params->arity >= 1 &&
+    if (params->permutation && params->initializationType != Initialization::Unmixed && params->arity >= 1 &&
         params->arity < params->chromosomeLength) {
         tooFewSymbols("\n\n[QStringInitializer::setParameters] error:\n", params->arity, params->chromosomeLength);
     }
@@ -184,12 +184,12 @@ int QStringInitializer::setParameters(QEAParameters* params) {
 
 int QStringInitializer::operate() {
     requireEncoding(kStringHeader, *population, kStringEncoding);
-    const int type = _params->initializationType;
-    if (type == 1) {
+    const Initialization type = _params->initializationType;
+    if (type == Initialization::Random) {
         initRandom();
         return 1;
     }
-    if (type == 2) {
+    if (type == Initialization::Unmixed) {
         initUnmixed();
         return 1;
     }
@@ -202,7 +202,7 @@ int QStringInitializer::initRandom() {
     const int arity = _params->arity;
     requirePositiveArity(arity);
     const bool permutation = _params->permutation;
-    const int order = _params->encodingOrder;
+    const EncodingOrder order = _params->encodingOrder;
     for (auto& member : population->individuals) {
         assert(member->getEncoding() == kStringEncoding);
         auto& genes = static_cast<QStringIndividual&>(*member).genes;
@@ -227,8 +227,8 @@ int QStringInitializer::initRandom() {
             if (mapped) taken_[static_cast<std::size_t>(s)] = 1;
             symbols_.push_back(s);
         }
-        if (order == 1) std::sort(symbols_.begin(), symbols_.end());
-        else if (order == 2) std::sort(symbols_.begin(), symbols_.end(), std::greater<int>());
+        if (order == EncodingOrder::Ascending) std::sort(symbols_.begin(), symbols_.end());
+        else if (order == EncodingOrder::Descending) std::sort(symbols_.begin(), symbols_.end(), std::greater<int>());
         for (std::size_t i = 0; i < n; ++i) genes[i].setValue(symbols_[i]);
     }
     return 1;

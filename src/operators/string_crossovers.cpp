@@ -128,8 +128,8 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
             if (list_.size() >= wanted) break;
             if (std::find(list_.begin(), list_.end(), gene.value) == list_.end()) list_.push_back(gene.value);
         }
-        if (_params->encodingOrder == 1) std::sort(list_.begin(), list_.end());
-        else if (_params->encodingOrder == 2) std::sort(list_.begin(), list_.end(), std::greater<int>());
+        if (_params->encodingOrder == EncodingOrder::Ascending) std::sort(list_.begin(), list_.end());
+        else if (_params->encodingOrder == EncodingOrder::Descending) std::sort(list_.begin(), list_.end(), std::greater<int>());
         if (list_.size() != wanted) {
             std::printf("eh? %i\n", static_cast<int>(list_.size()));
             std::fflush(stdout);

@@ -80,7 +80,7 @@ int QStringMutationRandomFlip::operate() {
         return 1;
     }
 
-    const int order = _params->encodingOrder;
+    const EncodingOrder order = _params->encodingOrder;
     symbols_.clear();
     for (const QStringGene& gene : genes) symbols_.push_back(gene.value);
     const auto taken = [this](int s) { return std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end(); };
@@ -99,13 +99,13 @@ int QStringMutationRandomFlip::operate() {
         }
         int s = uniformInt(arity);
         while (taken(s)) s = uniformInt(arity);
-        if (order == 0) {
+        if (order == EncodingOrder::None) {
             symbols_[i] = s;
             continue;
         }
         // The list stays sorted, so the new symbol may land elsewhere than at position i.
         symbols_.erase(symbols_.begin() + static_cast<std::ptrdiff_t>(i));
-        const auto place = order == 1
+        const auto place = order == EncodingOrder::Ascending
             ? std::find_if(symbols_.begin(), symbols_.end(), [s](int v) { return v >= s; })
             : std::find_if(symbols_.begin(), symbols_.end(), [s](int v) { return v <= s; });
         symbols_.insert(place, s);

@@ -219,33 +219,33 @@ int QSummaryProcessor::printParameters(std::ostream& out) const {
 
     out << "Selection operator:\t";
     switch (params->selectionType) {
-        case 1: out << "neutral\n"; break;
-        case 2: out << "tournament\n" << "Tournament size:\t" << params->tournamentSize << "\n"; break;
+        case Selection::Neutral: out << "neutral\n"; break;
+        case Selection::Tournament: out << "tournament\n" << "Tournament size:\t" << params->tournamentSize << "\n"; break;
         default: out << "[unknown]\n";
     }
 
     out << "Crossover operator:\t";
     switch (params->xType) {
-        case 1: out << "1-point\n"; break;
-        case 2: out << "2-point\n"; break;
-        case 3: out << "uniform\n"; break;
+        case Crossover::OnePoint: out << "1-point\n"; break;
+        case Crossover::TwoPoint: out << "2-point\n"; break;
+        case Crossover::Uniform: out << "uniform\n"; break;
         default: out << "[unknown]\n";
     }
     out << "Crossover probability:\t" << params->xRate << "\n";
 
     out << "Mutation operator:\t";
     switch (params->mutationType) {
-        case 1: out << "bit-flip\n"; break;
-        case 2: out << "random-flip\n"; break;
+        case Mutation::BitFlip: out << "bit-flip\n"; break;
+        case Mutation::RandomFlip: out << "random-flip\n"; break;
         default: out << "[unknown]\n";
     }
     out << "Mutation probability:\t" << params->mRate << "\n";
 
     out << "Population sizing operator:\t";
     switch (params->populationSizerType) {
-        case 1: out << "Constant\n"; break;
-        case 2: out << "Simple adaptive\n"; break;
-        case 4:
+        case Sizer::Constant: out << "Constant\n"; break;
+        case Sizer::Simple: out << "Simple adaptive\n"; break;
+        case Sizer::Steady:
             out << "Steady\n"
                 << "Population sizing step:\t" << params->sizingStep << "\n"
                 << "Population sizing direction:\t" << params->sizingDirection << "\n"

@@ -77,9 +77,9 @@ struct AlgorithmFixture : ::testing::Test {
         params.geneSize = 1;
         params.populationSize = 6;
         params.generationsNumber = 5;
-        params.selectionType = 1;
-        params.xType = 1;
-        params.mutationType = 1;
+        params.selectionType = Selection::Neutral;
+        params.xType = Crossover::OnePoint;
+        params.mutationType = Mutation::BitFlip;
         params.eliteCount = 2;
         params.problem = &problem;
     }
@@ -197,7 +197,7 @@ TEST_F(AlgorithmFixture, EvaluateWithoutABestIndividualWarnsAndLogs) {
 }
 
 TEST_F(AlgorithmFixture, SharingRescalesAfterTheRawStatisticsAreTaken) {
-    params.nichingType = 1;
+    params.nichingType = Niching::Sharing;
     params.sharingSigma = 1.5;
     QEvolutionaryAlgorithm& a = build();
     ASSERT_NE(a.niching, nullptr);
@@ -279,7 +279,7 @@ TEST_F(AlgorithmFixture, EliteSelectionErrorsEndTheProcess) {
 }
 
 TEST_F(AlgorithmFixture, CrowdingArrangesThePoolByCoinFlipsAndLeavesMutationToTheCrowding) {
-    params.nichingType = 2;
+    params.nichingType = Niching::DeterministicCrowding;
     QEvolutionaryAlgorithm& a = build();
     ASSERT_NE(dynamic_cast<QDeterministicCrowding*>(a.niching), nullptr);
     for (int i = 0; i < 6; ++i) bits(*a.currentPopulation, i).genes[0].value = 10 + i;
@@ -310,7 +310,7 @@ TEST_F(AlgorithmFixture, CrowdingArrangesThePoolByCoinFlipsAndLeavesMutationToTh
 }
 
 TEST_F(AlgorithmFixture, CrowdingEvaluatesOnlyTheFirstGenerationButCountsEveryOne) {
-    params.nichingType = 2;
+    params.nichingType = Niching::DeterministicCrowding;
     params.errorLevel = 0.5;
     QEvolutionaryAlgorithm& a = build();
     for (int i = 0; i < 6; ++i) setGenes(*a.currentPopulation, i, {1, 0, 0, 0});

@@ -48,9 +48,9 @@ struct GeneticAlgorithmFixture : ::testing::Test {
         params.geneSize = 1;
         params.populationSize = 8;
         params.generationsNumber = 10;
-        params.selectionType = 2;
-        params.xType = 2;
-        params.mutationType = 1;
+        params.selectionType = Selection::Tournament;
+        params.xType = Crossover::TwoPoint;
+        params.mutationType = Mutation::BitFlip;
         params.mRate = 0.05;
         params.eliteCount = 1;
         params.errorLevel = 0.5;

@@ -53,11 +53,11 @@ struct Sarn2Test : ::testing::Test {
         params.chromosomeLength = 13;
         params.populationSize = 4;
         params.generationsNumber = 5;
-        params.selectionType = 2;
-        params.parentSelectorType = 1;
-        params.xType = 6;
+        params.selectionType = Selection::Tournament;
+        params.parentSelectorType = ParentSelection::Random;
+        params.xType = Crossover::BLX;
         params.xAlpha = 0.5;
-        params.mutationType = 3;
+        params.mutationType = Mutation::Gaussian;
         params.mRate = 1.0;
         params.eliteCount = 1;
         xorTask.adjustParameters(&params);  // asks for encoding 5
@@ -226,7 +226,7 @@ TEST_F(Sarn2Test, RunStopsAtTheFirstHitWithANetwork) {
 
 TEST_F(Sarn2Test, CrowdingKeepsANetworkAsTheRunsBest) {
     params.problem = &fixed;
-    params.nichingType = 2;
+    params.nichingType = Niching::DeterministicCrowding;
     params.generationsNumber = 3;
     QSARN2& sarn2 = build();
     EXPECT_EQ(runCapturingOutput(), "\nFinishing the run...done\n");

@@ -56,8 +56,8 @@ struct SarnTest : ::testing::Test {
         params.outputsNumber = 1;
         params.populationSize = 6;
         params.generationsNumber = 9;
-        params.selectionType = 2;
-        params.mutationType = 4;
+        params.selectionType = Selection::Tournament;
+        params.mutationType = Mutation::NetworkBasic;
         params.mRate = 5.0;
         params.eliteCount = 1;
         params.problem = &problem;

@@ -34,14 +34,14 @@ std::unique_ptr<QProblem> recordProblem() {
     return nullptr;
 }
 
-const std::vector<AlgorithmEntry> kRecordedAlgorithms = {
-    {"GA", "Creating GA\n", &recordAlgorithm<0>},
-    {"SARN", "Creating QSARN\n", &recordAlgorithm<1>},
-    {"SARN2", "Creating QSARN2 (indirect evolution)\n", &recordAlgorithm<2>},
+const std::vector<AlgorithmRow> kRecordedAlgorithms = {
+    {"GA", AlgorithmKind::GA, "Creating GA\n", &recordAlgorithm<0>, ""},
+    {"SARN", AlgorithmKind::SARN, "Creating QSARN\n", &recordAlgorithm<1>, ""},
+    {"SARN2", AlgorithmKind::SARN2, "Creating QSARN2 (indirect evolution)\n", &recordAlgorithm<2>, ""},
 };
-const std::vector<ProblemEntry> kRecordedProblems = {
-    {"Sphere", &recordProblem<0>},
-    {"Double sin", &recordProblem<1>},
+const std::vector<ProblemRow> kRecordedProblems = {
+    {"Sphere", ProblemKind::Sphere, {}, &recordProblem<0>, ""},
+    {"Double sin", ProblemKind::DoubleSine, {}, &recordProblem<1>, ""},
 };
 
 XmlNode chosen(const std::string& element, const std::string& name) {
@@ -167,9 +167,9 @@ std::unique_ptr<Base> createFake() {
     return std::make_unique<Concrete>();
 }
 
-const std::vector<AlgorithmEntry> kFakeAlgorithms = {
-    {"Fake", "Creating the fake\n", &createFake<FakeAlgorithm, QEvolutionaryAlgorithm>}};
-const std::vector<ProblemEntry> kFakeProblems = {{"Fake", &createFake<FakeProblem, QProblem>}};
+const std::vector<AlgorithmRow> kFakeAlgorithms = {
+    {"Fake", AlgorithmKind::GA, "Creating the fake\n", &createFake<FakeAlgorithm, QEvolutionaryAlgorithm>, ""}};
+const std::vector<ProblemRow> kFakeProblems = {{"Fake", ProblemKind::Sphere, {}, &createFake<FakeProblem, QProblem>, ""}};
 
 const char* const kFakeConfiguration =
     "<?xml version=\"1.0\"?>\n"

@@ -140,7 +140,7 @@ public:
 TEST_F(Pairing, CrowdingWalksTheCurrentPopulationInPairs) {
     Host host;
     GeneSum problem;
-    params.nichingType = 2;
+    params.nichingType = Niching::DeterministicCrowding;
     params.eliteCount = 1;
     params.mRate = 0.0;
     params.xRate = 0.0;

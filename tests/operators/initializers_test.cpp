@@ -49,7 +49,7 @@ TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
         EXPECT_EQ(got, expected) << "ratio " << ratio;
     }
     // The unmixed type is for strings only: reported, then random initialisation.
-    params.initializationType = 2;
+    params.initializationType = Initialization::Unmixed;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(initializer.operate(), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
@@ -107,16 +107,16 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
     EXPECT_EQ(initializer.operate(), 1);
     EXPECT_EQ(symbolsOf(population, 0), expected);
 
-    params.initializationType = 2;
+    params.initializationType = Initialization::Unmixed;
     EXPECT_EQ(initializer.operate(), 1);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(symbolsOf(population, i), std::vector<int>(4, i < 3 ? 0 : i < 6 ? 1 : 2));
     params.arity = 20;  // more symbols than individuals: all take the last one
     initializer.operate();
     EXPECT_EQ(symbolsOf(population, 0), std::vector<int>(4, 19));
 
-    params.initializationType = 1;
+    params.initializationType = Initialization::Random;
     params.permutation = true;
-    params.encodingOrder = 1;
+    params.encodingOrder = EncodingOrder::Ascending;
     initializer.setParameters(&params);
     initializer.operate();
     for (int i = 0; i < 10; ++i) {
@@ -126,7 +126,7 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
     }
 
     // Permutations over small and huge alphabets keep their symbols in drawing order.
-    params.encodingOrder = 0;
+    params.encodingOrder = EncodingOrder::None;
     for (int arity : {5, 1 << 30}) {
         params.arity = arity;
         testing::seedForTest(4);
@@ -184,9 +184,9 @@ TEST(Initializers, ImpossiblePopulationsEndTheRun) {
     EXPECT_FAILURE(initializer.setParameters(&params),
                 "\\[QStringInitializer::setParameters\\] error:\n\tCan't create permutations of 4 genes from fewer "
                 "symbols \\(_params->arity = 3\\)");
-    params.initializationType = 2;  // unmixed strings need no distinct symbols
+    params.initializationType = Initialization::Unmixed;  // unmixed strings need no distinct symbols
     EXPECT_EQ(initializer.setParameters(&params), 1);
-    params.initializationType = 1;
+    params.initializationType = Initialization::Random;
     params.chromosomeLength = 3;
     initializer.setParameters(&params);  // the record fits, the individuals do not
     EXPECT_FAILURE(initializer.operate(), "Can't create permutations of 4 genes");

@@ -96,7 +96,7 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
     }
     crossover.cross({&p1, &p1}, {&c0, &c1});
     EXPECT_EQ(symbolsOf(c1), symbolsOf(p1));
-    params.encodingOrder = 1;
+    params.encodingOrder = EncodingOrder::Ascending;
     crossover.cross({&p1, &p1}, {&c0, &c1});
     EXPECT_EQ(symbolsOf(c0), symbolsOf(p0));
 }

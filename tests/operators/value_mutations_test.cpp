@@ -89,7 +89,7 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     params.chromosomeLength = 4;
     params.arity = 5;
     params.permutation = true;
-    params.encodingOrder = 1;
+    params.encodingOrder = EncodingOrder::Ascending;
     params.mRate = 0.5;
     QStringMutationRandomFlip mutation;
     mutation.setParameters(&params);
@@ -113,7 +113,7 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     EXPECT_EQ(valuesOf(x), (std::vector<int>{1, 2, 3, 4}));
 
     params.arity = 9;
-    params.encodingOrder = 2;
+    params.encodingOrder = EncodingOrder::Descending;
     x.genes = {QStringGene(8), QStringGene(5), QStringGene(3), QStringGene(0)};
     for (int round = 0; round < 50; ++round) mutation.operate();
     const std::vector<int> symbols = valuesOf(x);
@@ -155,7 +155,7 @@ TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
     struct Case { int order; std::size_t position; int symbol; std::vector<int> after; };
     for (const Case& c : {Case{1, 2, 4, {3, 1, 4}}, Case{1, 2, 2, {2, 3, 1}}, Case{2, 0, 4, {4, 1, 3}},
                           Case{2, 0, 0, {1, 3, 0}}, Case{0, 2, 5, {3, 1, 5}}}) {
-        params.encodingOrder = c.order;
+        params.encodingOrder = static_cast<EncodingOrder>(c.order);
         x.genes = {QStringGene(3), QStringGene(1), QStringGene(3)};
         testing::seedForTest(seedMutatingOnly({3, 1, 3}, c.position, 6, c.symbol));
         mutation.operate();

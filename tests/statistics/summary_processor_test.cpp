@@ -268,10 +268,11 @@ TEST(SummaryProcessorParameters, NamesEveryEncodingAndOperator) {
         params.sizingStep = 5;
         params.sizingDirection = -1;
         params.encoding = c.types[0];
-        params.selectionType = c.types[1];
-        params.xType = c.types[2];
-        params.mutationType = c.types[3];
-        params.populationSizerType = c.types[4];
+        // Numbers outside the registry's identifiers stand for records no word can make.
+        params.selectionType = static_cast<Selection>(c.types[1]);
+        params.xType = static_cast<Crossover>(c.types[2]);
+        params.mutationType = static_cast<Mutation>(c.types[3]);
+        params.populationSizerType = static_cast<Sizer>(c.types[4]);
         std::ostringstream out;
         EXPECT_EQ(QSummaryProcessor(&params).printParameters(out), 1);
         EXPECT_EQ(out.str(), "EA parameters:\n------------------------------\nEncoding type:\t" + c.encoding +

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/light_xml.h"
+#include "registry/parameter_reader.h"
 #include "core/parameters.h"
 
 namespace Valdrin {
@@ -27,7 +27,7 @@ QLightXMLIO configuration(const std::vector<std::pair<std::string, std::string>>
 
 QEAParameters read(const std::vector<std::pair<std::string, std::string>>& pairs) {
     QEAParameters params;
-    configuration(pairs).readParameters(params);
+    readParameters(configuration(pairs), params);
     return params;
 }
 
@@ -75,26 +75,26 @@ TEST(ParameterReading, WordKeysFollowTheirTables) {
     const std::vector<std::string> crossovers = {"1-point", "2-point", "uniform", "1-point PGX", "2-point PGX",
                                                  "BLX",     "SBX",     "arithmetic", "order"};
     for (std::size_t i = 0; i < crossovers.size(); ++i) {
-        EXPECT_EQ(read({{"Crossover type", crossovers[i]}}).xType, static_cast<int>(i) + 1) << crossovers[i];
+        EXPECT_EQ(number(read({{"Crossover type", crossovers[i]}}).xType), static_cast<int>(i) + 1) << crossovers[i];
     }
     const std::vector<std::string> mutations = {"bit-flip", "random flip", "gaussian", "basic"};
     for (std::size_t i = 0; i < mutations.size(); ++i) {
-        EXPECT_EQ(read({{"Mutation type", mutations[i]}}).mutationType, static_cast<int>(i) + 1) << mutations[i];
+        EXPECT_EQ(number(read({{"Mutation type", mutations[i]}}).mutationType), static_cast<int>(i) + 1) << mutations[i];
     }
     const std::vector<std::string> sizers = {"constant", "simple", "simple Fibonacci", "steady"};
     for (std::size_t i = 0; i < sizers.size(); ++i) {
-        EXPECT_EQ(read({{"Population sizer type", sizers[i]}}).populationSizerType, static_cast<int>(i) + 1);
+        EXPECT_EQ(number(read({{"Population sizer type", sizers[i]}}).populationSizerType), static_cast<int>(i) + 1);
     }
 
     const QEAParameters p = read({{"Encoding order", "descending"}, {"Initialization type", "unmixed"},
                                   {"Niching type", "deterministic crowding"}, {"Selection type", "tournament"},
                                   {"Parents selection type", "random"}, {"Sizing direction", "down"},
                                   {"Remove clones", "yes"}, {"Until first hit", "yes"}});
-    EXPECT_EQ(p.encodingOrder, 2);
-    EXPECT_EQ(p.initializationType, 2);
-    EXPECT_EQ(p.nichingType, 2);
-    EXPECT_EQ(p.selectionType, 2);
-    EXPECT_EQ(p.parentSelectorType, 1);
+    EXPECT_EQ(p.encodingOrder, EncodingOrder::Descending);
+    EXPECT_EQ(p.initializationType, Initialization::Unmixed);
+    EXPECT_EQ(p.nichingType, Niching::DeterministicCrowding);
+    EXPECT_EQ(p.selectionType, Selection::Tournament);
+    EXPECT_EQ(p.parentSelectorType, ParentSelection::Random);
     EXPECT_EQ(p.sizingDirection, -1);
     EXPECT_TRUE(p.removeClones);
     EXPECT_TRUE(p.untilFirstHit);
@@ -103,7 +103,7 @@ TEST(ParameterReading, WordKeysFollowTheirTables) {
                                   {"Remove clones", "no"}, {"Niching type", "sharing"}});
     EXPECT_EQ(q.sizingDirection, 0);
     EXPECT_FALSE(q.removeClones);
-    EXPECT_EQ(q.nichingType, 1);
+    EXPECT_EQ(q.nichingType, Niching::Sharing);
 }
 
 TEST(ParameterReading, UnknownKeysAndWordsChangeNothing) {
@@ -133,14 +133,14 @@ TEST(ParameterReading, NamesAndValuesPairByPosition) {
                      XmlNode{"group", "", {XmlNode{"value", "30", {}}, XmlNode{"value", "5", {}}}},
                      XmlNode{"name", "Elite count", {}}};
     QEAParameters p;
-    tree.readParameters(p);
+    readParameters(tree, p);
     EXPECT_EQ(p.populationSize, 30);
     EXPECT_EQ(p.arity, 5);
     EXPECT_EQ(p.eliteCount, QEAParameters{}.eliteCount);  // unpaired name: ignored
 
     QLightXMLIO empty;
     QEAParameters q;
-    empty.readParameters(q);
+    readParameters(empty, q);
     EXPECT_EQ(q.generationsNumber, 500);
 }
 

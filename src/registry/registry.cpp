@@ -1,0 +1,380 @@
+// The rows of the registry.
+#include "registry/registry.h"
+
+#include <cstdint>
+#include <ctime>
+#include <sstream>
+
+#include "algorithms/genetic_algorithm.h"
+#include "algorithms/sarn.h"
+#include "algorithms/sarn2.h"
+#include "operators/crossovers.h"
+#include "operators/initializers.h"
+#include "operators/mutations.h"
+#include "operators/niching.h"
+#include "operators/population_sizers.h"
+#include "operators/selection.h"
+#include "problems/benchmarks.h"
+#include "problems/network_problems.h"
+#include "problems/submatrix.h"
+#include "representation/integer.h"
+#include "representation/network.h"
+#include "representation/real.h"
+#include "representation/string.h"
+
+namespace Valdrin {
+
+namespace {
+
+template <class Concrete, class Base>
+std::unique_ptr<Base> make() {
+    return std::make_unique<Concrete>();
+}
+
+// --- Encodings each row applies to ---
+
+constexpr Encoding kValueEncodings[] = {Encoding::String, Encoding::Integer, Encoding::Real};
+constexpr Encoding kSymbolEncodings[] = {Encoding::String, Encoding::Integer};
+constexpr Encoding kStringOnly[] = {Encoding::String};
+constexpr Encoding kNetworkOnly[] = {Encoding::Network};
+constexpr Encoding kAllEncodings[] = {Encoding::String, Encoding::Integer, Encoding::Real, Encoding::Network};
+
+// --- Algorithms and problems ---
+
+constexpr AlgorithmRow kAlgorithms[] = {
+    {"GA", AlgorithmKind::GA, "Creating GA\n", &make<QGeneticAlgorithm, QEvolutionaryAlgorithm>,
+     "generational genetic algorithm over bit strings, symbol strings, permutations or real vectors"},
+    {"SARN", AlgorithmKind::SARN, "Creating QSARN\n", &make<QSARN, QEvolutionaryAlgorithm>,
+     "self-adaptive regulatory networks: asexual reproduction, each network steering its own mutation"},
+    {"SARN2", AlgorithmKind::SARN2, "Creating QSARN2 (indirect evolution)\n", &make<QSARN2, QEvolutionaryAlgorithm>,
+     "indirect evolution: real-coded parameter vectors steer the mutations of one template network"},
+};
+
+constexpr ProblemRow kProblems[] = {
+    {"Sphere", ProblemKind::Sphere, kValueEncodings, &make<QSphereFunction, QProblem>,
+     "sum of squares, minimum 0 at the origin"},
+    {"Rastrigin", ProblemKind::Rastrigin, kValueEncodings, &make<QRastriginFunction, QProblem>,
+     "Rastrigin's multimodal function, minimum 0 at the origin"},
+    {"Schwefel", ProblemKind::Schwefel, kValueEncodings, &make<QSchwefelFunction, QProblem>,
+     "Schwefel's function, minimum near 0 at 420.9687 in every coordinate"},
+    {"Rosenbrock", ProblemKind::Rosenbrock, kValueEncodings, &make<QRosenbrockFunction, QProblem>,
+     "Rosenbrock's valley, minimum 0 at 1 in every coordinate"},
+    {"Deceptive", ProblemKind::Deceptive, kSymbolEncodings, &make<QDeceptiveProblem, QProblem>,
+     "4-bit deceptive blocks (gene size set to 4)"},
+    {"Mixing-time", ProblemKind::MixingTime, kStringOnly, &make<QMixingTimeResearch, QProblem>,
+     "balance of symbols over the alphabet: 0 for a permutation of it"},
+    {"Onemax", ProblemKind::OneMax, kSymbolEncodings, &make<QOneMaxProblem, QProblem>,
+     "number of zero bits, 0 for all ones (gene size set to 1)"},
+    {"Pointless", ProblemKind::Pointless, kAllEncodings, &make<QPointlessProblem, QProblem>,
+     "a uniformly random fitness: a baseline with nothing to learn"},
+    {"Submatrix", ProblemKind::Submatrix, kSymbolEncodings, &make<QSubmatrixTask, QProblem>,
+     "choice of matrix rows (diagnostic tests) from matrix.txt, as a mask or as a list of rows"},
+    {"XOR", ProblemKind::XOR, kNetworkOnly, &make<QANNProblemXOR, QProblem>,
+     "exclusive or of two inputs, learned by a regulatory network"},
+    {"Double sin", ProblemKind::DoubleSine, kNetworkOnly, &make<QANNProblemSinDouble, QProblem>,
+     "prediction of a sum of two sine waves by a regulatory network"},
+};
+
+// --- Encodings ---
+
+constexpr EncodingRow kEncodings[] = {
+    {"string", Encoding::String, false, &make<QStringPopulation, QPopulation>,
+     &make<QStringInitializer, QInitializer>, "createStringCrossover", "createStringMutation",
+     "symbols 0 .. Arity-1"},
+    {"integer", Encoding::Integer, false, &make<QIntegerPopulation, QPopulation>,
+     &make<QIntegerInitializer, QInitializer>, "createIntegerCrossover", "createIntegerMutation",
+     "bit strings: Gene size bits per gene, read as value * Gene precision + Gene offset"},
+    {"real", Encoding::Real, false, &make<QRCPopulation, QPopulation>, &make<QRCInitializer, QInitializer>,
+     "createRCCrossover", "createRCMutation", "one real number per gene"},
+    {"permutation", Encoding::String, true, &make<QStringPopulation, QPopulation>,
+     &make<QStringInitializer, QInitializer>, "createStringCrossover", "createStringMutation",
+     "symbol strings without repeated symbols"},
+    {"regulatory network", Encoding::Network, true, &make<QRNPopulation, QPopulation>,
+     &make<QRNInitializer, QInitializer>, nullptr, "createRNMutation",
+     "regulatory networks (for SARN and SARN2; no crossover)"},
+};
+
+// --- Operators ---
+
+constexpr ForEncoding<QCrossoverOperator> kOnePoint[] = {
+    {Encoding::String, &make<QStringCrossover1, QCrossoverOperator>},
+    {Encoding::Integer, &make<QIntegerCrossover1, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kTwoPoint[] = {
+    {Encoding::String, &make<QStringCrossover2, QCrossoverOperator>},
+    {Encoding::Integer, &make<QIntegerCrossover2, QCrossoverOperator>},
+};
+// Bit strings have no uniform crossover of their own: they cross at two points.
+constexpr ForEncoding<QCrossoverOperator> kUniform[] = {
+    {Encoding::String, &make<QStringCrossoverUniform, QCrossoverOperator>},
+    {Encoding::Integer, &make<QIntegerCrossover2, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kOnePointPGX[] = {
+    {Encoding::Integer, &make<QIntegerCrossoverPGX1, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kTwoPointPGX[] = {
+    {Encoding::Integer, &make<QIntegerCrossoverPGX2, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kBLX[] = {
+    {Encoding::Real, &make<QRCCrossoverBLX, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kSBX[] = {
+    {Encoding::Real, &make<QRCCrossoverSBX, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kArithmetic[] = {
+    {Encoding::Real, &make<QRCCrossoverArithmetic, QCrossoverOperator>},
+};
+constexpr ForEncoding<QCrossoverOperator> kOrder[] = {
+    {Encoding::String, &make<QStringCrossoverOrder, QCrossoverOperator>},
+};
+
+constexpr CrossoverRow kCrossovers[] = {
+    {"1-point", Crossover::OnePoint, kOnePoint, "one cut point (bit strings: any bit)"},
+    {"2-point", Crossover::TwoPoint, kTwoPoint, "two cut points (bit strings: any bits)"},
+    {"uniform", Crossover::Uniform, kUniform, "each gene from either parent (bit strings: 2-point)"},
+    {"1-point PGX", Crossover::OnePointPGX, kOnePointPGX, "one cut point inside every gene"},
+    {"2-point PGX", Crossover::TwoPointPGX, kTwoPointPGX, "two cut points inside every gene"},
+    {"BLX", Crossover::BLX, kBLX, "blend crossover, extended by xAlpha"},
+    {"SBX", Crossover::SBX, kSBX, "simulated binary crossover, distribution index xAlpha"},
+    {"arithmetic", Crossover::Arithmetic, kArithmetic, "weighted means of the parents, weight xAlpha"},
+    {"order", Crossover::Order, kOrder, "order crossover for permutations"},
+};
+
+constexpr ForEncoding<QMutationOperator> kBitFlip[] = {
+    {Encoding::Integer, &make<QIntegerMutationBitFlip, QMutationOperator>},
+};
+constexpr ForEncoding<QMutationOperator> kRandomFlip[] = {
+    {Encoding::String, &make<QStringMutationRandomFlip, QMutationOperator>},
+};
+// Integer genes are perturbed as real numbers.
+constexpr ForEncoding<QMutationOperator> kGaussian[] = {
+    {Encoding::Integer, &make<QRCMutationGauss, QMutationOperator>},
+    {Encoding::Real, &make<QRCMutationGauss, QMutationOperator>},
+};
+constexpr ForEncoding<QMutationOperator> kNetworkBasic[] = {
+    {Encoding::Network, &make<QRNMutationBasic, QMutationOperator>},
+};
+
+constexpr MutationRow kMutations[] = {
+    {"bit-flip", Mutation::BitFlip, kBitFlip, "each bit flips with probability Mutation rate"},
+    {"random flip", Mutation::RandomFlip, kRandomFlip,
+     "each symbol is redrawn with probability Mutation rate (permutations stay permutations)"},
+    {"gaussian", Mutation::Gaussian, kGaussian, "each gene perturbed by a normal draw"},
+    {"basic", Mutation::NetworkBasic, kNetworkBasic, "the self-adaptive network mutation"},
+};
+
+constexpr SelectionRow kSelections[] = {
+    {"neutral", Selection::Neutral, &make<QNeutralSelection, QSelection>, "uniform draws with replacement"},
+    {"tournament", Selection::Tournament, &make<QTournamentSelection, QSelection>,
+     "best of Tournament size contestants"},
+};
+
+constexpr ParentSelectionRow kParentSelections[] = {
+    {"random", ParentSelection::Random, &make<QRandomParentSelector, QParentSelector>,
+     "parents drawn uniformly from the mating pool"},
+};
+
+constexpr SizerRow kSizers[] = {
+    {"constant", Sizer::Constant, &make<QConstPopulationSizer, QPopulationSizer>, "Population size in every generation"},
+    {"simple", Sizer::Simple, &make<QSimplePopulationSizer, QPopulationSizer>,
+     "grows by one while the best does not improve, shrinks by one while it does"},
+    {"simple Fibonacci", Sizer::SimpleFibonacci, &make<QSimplePopulationSizerFibonacci, QPopulationSizer>,
+     "as simple, in Fibonacci steps"},
+    {"steady", Sizer::Steady, &make<QSteadyPopulationSizer, QPopulationSizer>,
+     "moves by Sizing step in Sizing direction every generation"},
+};
+
+constexpr NichingRow kNichings[] = {
+    {"no niching", Niching::None, nullptr, "no niching"},
+    {"sharing", Niching::Sharing, &make<QFitnessSharing, QNichingOperator>,
+     "fitness sharing within Sharing sigma"},
+    {"deterministic crowding", Niching::DeterministicCrowding, &make<QDeterministicCrowding, QNichingOperator>,
+     "each child competes with the more similar parent"},
+};
+
+constexpr WordRow<Initialization> kInitializations[] = {
+    {"random", Initialization::Random, "uniform random genes (bits set with probability Units ratio)"},
+    {"unmixed", Initialization::Unmixed, "permutations in their natural order"},
+};
+
+constexpr WordRow<EncodingOrder> kEncodingOrders[] = {
+    {"no order", EncodingOrder::None, "symbols in any order"},
+    {"ascending", EncodingOrder::Ascending, "permutations kept in ascending order"},
+    {"descending", EncodingOrder::Descending, "permutations kept in descending order"},
+};
+
+constexpr WordRow<int> kSizingDirections[] = {
+    {"up", 1, "the steady sizer grows"},
+    {"down", -1, "the steady sizer shrinks"},
+    {"no", 0, "the steady sizer keeps its size"},
+};
+
+// --- Keys ---
+
+template <class Row>
+auto valueOf(const Row& row) {
+    if constexpr (requires { row.value; }) {
+        return row.value;
+    } else {
+        return row.id;
+    }
+}
+
+template <auto Field>
+void applyInteger(QEAParameters& params, const std::string& value) {
+    params.*Field = parseIntegerText(value);
+}
+
+template <auto Field>
+void applyReal(QEAParameters& params, const std::string& value) {
+    params.*Field = parseRealText(value);
+}
+
+template <auto Field>
+void applyFlag(QEAParameters& params, const std::string& value) {
+    if (value == "yes") params.*Field = true;
+    if (value == "no") params.*Field = false;
+}
+
+template <auto Field, auto Table>
+void applyWord(QEAParameters& params, const std::string& value) {
+    for (const auto& row : Table()) {
+        if (row.word == value) params.*Field = valueOf(row);
+    }
+}
+
+void applyEncoding(QEAParameters& params, const std::string& value) {
+    for (const EncodingRow& row : encodingRows()) {
+        if (row.word != value) continue;
+        params.encoding = number(row.id);
+        if (row.permutation) params.permutation = true;
+    }
+}
+
+void applySeed(QEAParameters& params, const std::string& value) {
+    params.rngSeed = static_cast<std::uint32_t>(parseIntegerText(value));
+    // Seed 0 asks for a different run every time: the calendar time seeds it.
+    if (params.rngSeed == 0) params.rngSeed = static_cast<std::uint32_t>(static_cast<std::uint64_t>(std::time(nullptr)));
+}
+
+template <auto Field>
+std::string showNumber(const QEAParameters& params) {
+    std::ostringstream text;
+    text << params.*Field;
+    return text.str();
+}
+
+template <auto Field>
+std::string showFlag(const QEAParameters& params) {
+    return params.*Field ? "yes" : "no";
+}
+
+template <auto Field, auto Table>
+std::string showWord(const QEAParameters& params) {
+    for (const auto& row : Table()) {
+        if (valueOf(row) == params.*Field) return std::string(row.word);
+    }
+    return "(none)";
+}
+
+std::string showEncoding(const QEAParameters& params) {
+    for (const EncodingRow& row : encodingRows()) {
+        if (number(row.id) == params.encoding && row.permutation == params.permutation) return std::string(row.word);
+    }
+    return "(none)";
+}
+
+std::vector<std::string_view> noWords() { return {}; }
+
+std::vector<std::string_view> flagWords() { return {"yes", "no"}; }
+
+template <auto Table>
+std::vector<std::string_view> wordsOf() {
+    std::vector<std::string_view> words;
+    for (const auto& row : Table()) words.push_back(row.word);
+    return words;
+}
+
+template <auto Field>
+constexpr KeyRow integerKey(std::string_view key, std::string_view description) {
+    return {key, KeyKind::Integer, description, &applyInteger<Field>, &showNumber<Field>, &noWords};
+}
+
+template <auto Field>
+constexpr KeyRow realKey(std::string_view key, std::string_view description) {
+    return {key, KeyKind::Real, description, &applyReal<Field>, &showNumber<Field>, &noWords};
+}
+
+template <auto Field>
+constexpr KeyRow flagKey(std::string_view key, std::string_view description) {
+    return {key, KeyKind::Flag, description, &applyFlag<Field>, &showFlag<Field>, &flagWords};
+}
+
+template <auto Field, auto Table>
+constexpr KeyRow wordKey(std::string_view key, std::string_view description) {
+    return {key, KeyKind::Word, description, &applyWord<Field, Table>, &showWord<Field, Table>, &wordsOf<Table>};
+}
+
+using P = QEAParameters;
+
+const KeyRow kKeys[] = {
+    {"RNG seed", KeyKind::Seed, "seed of the random number generator (0: the calendar time)", &applySeed,
+     &showNumber<&P::rngSeed>, &noWords},
+    {"Encoding", KeyKind::Word, "how chromosomes are encoded", &applyEncoding, &showEncoding, &wordsOf<&encodingRows>},
+    wordKey<&P::encodingOrder, &encodingOrderRows>("Encoding order", "order kept by permutations"),
+    integerKey<&P::chromosomeLength>("Chromosome length", "genes per chromosome"),
+    integerKey<&P::arity>("Arity", "symbols of the string encoding's alphabet"),
+    integerKey<&P::geneSize>("Gene size", "bits per gene of the integer encoding"),
+    realKey<&P::geneOffset>("Gene offset", "added to an integer gene's scaled value"),
+    realKey<&P::genePrecision>("Gene precision", "scale of an integer gene's value"),
+    integerKey<&P::populationSize>("Population size", "individuals per generation"),
+    wordKey<&P::initializationType, &initializationRows>("Initialization type", "how first genes are drawn"),
+    realKey<&P::unitsRatio>("Units ratio", "probability that an initial bit is 1"),
+    integerKey<&P::generationsNumber>("Generations number", "generations per run"),
+    wordKey<&P::nichingType, &nichingRows>("Niching type", "niching method"),
+    realKey<&P::sharingSigma>("Sharing sigma", "niche radius of fitness sharing"),
+    wordKey<&P::selectionType, &selectionRows>("Selection type", "how the mating pool is chosen"),
+    integerKey<&P::tournamentSize>("Tournament size", "contestants per tournament"),
+    wordKey<&P::parentSelectorType, &parentSelectionRows>("Parents selection type", "how parents are drawn"),
+    wordKey<&P::populationSizerType, &sizerRows>("Population sizer type", "how the population size changes"),
+    integerKey<&P::minPopulationSize>("Min population size", "smallest population of the adaptive sizers"),
+    integerKey<&P::maxPopulationSize>("Max population size", "largest population of the adaptive sizers"),
+    integerKey<&P::sizingStep>("Sizing step", "change per generation of the steady sizer"),
+    wordKey<&P::sizingDirection, &sizingDirectionRows>("Sizing direction", "direction of the steady sizer"),
+    wordKey<&P::xType, &crossoverRows>("Crossover type", "crossover operator"),
+    realKey<&P::xRate>("Crossover rate", "probability that a pair of parents is crossed"),
+    realKey<&P::xAlpha>("xAlpha", "parameter of the real-coded crossovers"),
+    wordKey<&P::mutationType, &mutationRows>("Mutation type", "mutation operator"),
+    realKey<&P::mRate>("Mutation rate", "probability of mutation per gene or bit"),
+    integerKey<&P::eliteCount>("Elite count", "best individuals copied unchanged into the next generation"),
+    integerKey<&P::parentsNumber>("Parents number", "parents per pairing (2)"),
+    integerKey<&P::childrenNumber>("Children number", "children per pairing (at least 2)"),
+    flagKey<&P::removeClones>("Remove clones", "children equal to an earlier offspring are dropped"),
+    realKey<&P::errorLevel>("Error level", "a fitness below it counts as a solution"),
+    flagKey<&P::untilFirstHit>("Until first hit", "network runs stop at the first solution"),
+};
+
+}  // namespace
+
+std::span<const AlgorithmRow> algorithmRows() { return kAlgorithms; }
+std::span<const ProblemRow> problemRows() { return kProblems; }
+std::span<const EncodingRow> encodingRows() { return kEncodings; }
+std::span<const CrossoverRow> crossoverRows() { return kCrossovers; }
+std::span<const MutationRow> mutationRows() { return kMutations; }
+std::span<const SelectionRow> selectionRows() { return kSelections; }
+std::span<const ParentSelectionRow> parentSelectionRows() { return kParentSelections; }
+std::span<const SizerRow> sizerRows() { return kSizers; }
+std::span<const NichingRow> nichingRows() { return kNichings; }
+std::span<const WordRow<Initialization>> initializationRows() { return kInitializations; }
+std::span<const WordRow<EncodingOrder>> encodingOrderRows() { return kEncodingOrders; }
+std::span<const WordRow<int>> sizingDirectionRows() { return kSizingDirections; }
+std::span<const KeyRow> keyRows() { return kKeys; }
+
+const KeyRow* findKey(std::string_view key) {
+    for (const KeyRow& row : kKeys) {
+        if (row.key == key) return &row;
+    }
+    return nullptr;
+}
+
+}  // namespace Valdrin

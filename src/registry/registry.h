@@ -1,0 +1,150 @@
+// The registry: every algorithm, problem, encoding, operator and option word the configuration
+// can name, each defined once as one row (the word, its typed identifier, the encodings it
+// applies to, how it is made, and a one-line description). The parameter reader, the maker of an
+// algorithm's parts and the help text all read these rows.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/identifiers.h"
+#include "core/parameters.h"
+
+namespace Valdrin {
+
+class QEvolutionaryAlgorithm;
+class QProblem;
+class QPopulation;
+class QInitializer;
+class QNichingOperator;
+class QSelection;
+class QParentSelector;
+class QPopulationSizer;
+class QCrossoverOperator;
+class QMutationOperator;
+
+template <class Product>
+using Maker = std::unique_ptr<Product> (*)();
+
+// The encodings a row applies to.
+using Encodings = std::span<const Encoding>;
+
+struct AlgorithmRow {
+    std::string_view word;  // compared exactly with the configuration's text
+    AlgorithmKind id;
+    std::string_view announcement;  // written to standard output before the object is made
+    Maker<QEvolutionaryAlgorithm> make;
+    std::string_view description;
+};
+
+struct ProblemRow {
+    std::string_view word;
+    ProblemKind id;
+    Encodings encodings;  // the encodings whose individuals it can evaluate
+    Maker<QProblem> make;
+    std::string_view description;
+};
+
+struct EncodingRow {
+    std::string_view word;
+    Encoding id;
+    bool permutation;  // the word also marks chromosomes as permutations
+    Maker<QPopulation> makePopulation;
+    Maker<QInitializer> makeInitializer;
+    // The names under which a crossover or mutation that does not apply is refused; a
+    // crossover name of null means the encoding recombines without crossover.
+    const char* crossoverTable;
+    const char* mutationTable;
+    std::string_view description;
+};
+
+// An operator made per encoding: the same word may make a different class for each encoding.
+template <class Product>
+struct ForEncoding {
+    Encoding encoding;
+    Maker<Product> make;
+};
+
+struct CrossoverRow {
+    std::string_view word;
+    Crossover id;
+    std::span<const ForEncoding<QCrossoverOperator>> makers;
+    std::string_view description;
+};
+
+struct MutationRow {
+    std::string_view word;
+    Mutation id;
+    std::span<const ForEncoding<QMutationOperator>> makers;
+    std::string_view description;
+};
+
+// The choices that apply to every encoding.
+template <class Identifier, class Product>
+struct ChoiceRow {
+    std::string_view word;
+    Identifier id;
+    Maker<Product> make;  // null where the choice makes nothing
+    std::string_view description;
+};
+
+using SelectionRow = ChoiceRow<Selection, QSelection>;
+using ParentSelectionRow = ChoiceRow<ParentSelection, QParentSelector>;
+using SizerRow = ChoiceRow<Sizer, QPopulationSizer>;
+using NichingRow = ChoiceRow<Niching, QNichingOperator>;
+
+// Words that choose a value the operators read from the record.
+template <class Value>
+struct WordRow {
+    std::string_view word;
+    Value value;
+    std::string_view description;
+};
+
+std::span<const AlgorithmRow> algorithmRows();
+std::span<const ProblemRow> problemRows();
+std::span<const EncodingRow> encodingRows();
+std::span<const CrossoverRow> crossoverRows();
+std::span<const MutationRow> mutationRows();
+std::span<const SelectionRow> selectionRows();
+std::span<const ParentSelectionRow> parentSelectionRows();
+std::span<const SizerRow> sizerRows();
+std::span<const NichingRow> nichingRows();
+std::span<const WordRow<Initialization>> initializationRows();
+std::span<const WordRow<EncodingOrder>> encodingOrderRows();
+std::span<const WordRow<int>> sizingDirectionRows();
+
+// The first row of a table whose identifier is id; null when there is none.
+template <class Row, class Identifier>
+const Row* rowOf(std::span<const Row> rows, Identifier id) {
+    for (const Row& row : rows) {
+        if (row.id == id) return &row;
+    }
+    return nullptr;
+}
+
+// One configuration key: how its value is read into the record and shown from it.
+enum class KeyKind { Integer, Real, Word, Flag, Seed };
+
+struct KeyRow {
+    std::string_view key;
+    KeyKind kind;
+    std::string_view description;
+    // Reads the value text into the record: digits as the number conversions read them, a word
+    // of the key's table (an unknown word changes nothing), "yes"/"no" for flags.
+    void (*apply)(QEAParameters& params, const std::string& value);
+    // The record's value as the configuration would write it (a word where the key takes words).
+    std::string (*shown)(const QEAParameters& params);
+    // The words the key accepts (empty for numbers).
+    std::vector<std::string_view> (*words)();
+};
+
+std::span<const KeyRow> keyRows();
+
+// The key row named exactly key; null when there is none.
+const KeyRow* findKey(std::string_view key);
+
+}  // namespace Valdrin
