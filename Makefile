@@ -1,18 +1,28 @@
-# Top-level entry points: `make demo`, `make test`, `make sanitize`.
+# Top-level entry points: `make demo`, `make test`, `make sanitize`; `make deps` installs what the
+# build needs and is missing (demo and test call it).
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO ?= sphere-real
 
-.PHONY: all build demo test sanitize clean
+.PHONY: all deps configure program build demo test sanitize clean
 
 all: build
 
-build:
+deps:
+	@bash scripts/deps.sh
+
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+# The program alone, without the test suite.
+program: configure
+	cmake --build $(BUILD) -j $(JOBS) --target valdrin
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+demo: deps program
 	@rm -rf demo-run && mkdir -p demo-run
 	@cp examples/$(DEMO)/* demo-run/
 	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (2 runs) =="
@@ -24,10 +34,10 @@ demo: build
 	@echo "== head of demo-run/summary.log =="
 	@head -n 50 demo-run/summary.log
 
-test: build
+test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-sanitize:
+sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)

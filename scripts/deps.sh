@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when they are missing.
+# Usage: scripts/deps.sh [PACKAGE ...]   (default: the packages listed below)
+# With root rights it runs apt-get itself (updating the package lists once when a package is not
+# known yet); without them it prints the one command that installs what is missing.
+set -euo pipefail
+
+packages=("$@")
+if [ ${#packages[@]} -eq 0 ]; then
+    packages=(
+        cmake make g++          # the build
+        libgtest-dev            # the test suite
+    )
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+command="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+        command="sudo $command"
+    else
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them with: sudo apt-get update && sudo $command" >&2
+        exit 1
+    fi
+fi
+echo "Installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+# A package the lists do not know yet needs them refreshed first.
+if ! apt-cache show "${missing[@]}" >/dev/null 2>&1; then
+    ${command%%apt-get*}apt-get update -qq
+fi
+if ! $command >/dev/null; then
+    ${command%%apt-get*}apt-get update -qq
+    $command >/dev/null
+fi
