@@ -63,13 +63,13 @@ QPopulation& QSARN2::buildNetworks(bool writeBack) {
         // set-up guarantees real-coded vectors
         auto& vector = static_cast<QRCIndividual&>(*member);
         const std::size_t count = std::min<std::size_t>(kMutationKinds, vector.genes.size());
-        for (std::size_t j = 0; j < count; ++j) parameters[j] = vector.genes[j].value;
+        std::copy_n(vector.genes.begin(), count, parameters.begin());
         networks.appendIndividual(*templateNetwork);
         auto& network = static_cast<QRNIndividual&>(*networks.individuals.back());
         networkMutation->setIndividual(&network);
         networkMutation->operate();
         if (writeBack) {
-            for (std::size_t j = 0; j < count; ++j) vector.genes[j].value = network.mutationParameters[j];
+            std::copy_n(network.mutationParameters.begin(), count, vector.genes.begin());
         }
     }
     return networks;

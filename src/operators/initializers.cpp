@@ -71,13 +71,13 @@ int QIntegerInitializer::initRandom() {
     const RateTest setsBit(unitsRatio);
     for (auto& member : population->individuals) {
         assert(member->getEncoding() == kIntegerEncoding);
-        for (QIntegerGene& gene : static_cast<QIntegerIndividual&>(*member).genes) {
+        for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*member).genes) {
             std::uint32_t value = 0;
             for (int k = 0; k < G; ++k) {
                 // Bits beyond the 32-bit code still take their draw.
                 if (setsBit() && k < 32) value |= std::uint32_t{1} << k;
             }
-            gene.setValue(static_cast<int>(value));
+            gene = static_cast<QIntegerGene::Value>(value);
         }
     }
     return 1;
@@ -97,7 +97,7 @@ int QRCInitializer::operate() {
 int QRCInitializer::initRandom() {
     for (auto& member : population->individuals) {
         assert(member->getEncoding() == kRealEncoding);
-        for (QRCGene& gene : static_cast<QRCIndividual&>(*member).genes) gene.setValue(10.0 + gaussian());
+        for (double& gene : static_cast<QRCIndividual&>(*member).genes) gene = 10.0 + gaussian();
     }
     return 1;
 }
@@ -207,7 +207,7 @@ int QStringInitializer::initRandom() {
         assert(member->getEncoding() == kStringEncoding);
         auto& genes = static_cast<QStringIndividual&>(*member).genes;
         if (!permutation) {
-            for (QStringGene& gene : genes) gene.setValue(uniformInt(arity));
+            for (QStringGene::Value& gene : genes) gene = uniformInt(arity);
             continue;
         }
         const std::size_t n = genes.size();
@@ -229,7 +229,7 @@ int QStringInitializer::initRandom() {
         }
         if (order == EncodingOrder::Ascending) std::sort(symbols_.begin(), symbols_.end());
         else if (order == EncodingOrder::Descending) std::sort(symbols_.begin(), symbols_.end(), std::greater<int>());
-        for (std::size_t i = 0; i < n; ++i) genes[i].setValue(symbols_[i]);
+        std::copy(symbols_.begin(), symbols_.end(), genes.begin());
     }
     return 1;
 }
@@ -243,7 +243,7 @@ int QStringInitializer::initUnmixed() {
         // Blocks of `block` individuals per symbol; the last symbol takes the remainder too.
         const int symbol = block > 0 ? std::min(index / block, arity - 1) : arity - 1;
         auto& individual = static_cast<QStringIndividual&>(*population->getIndividual(index));
-        for (QStringGene& gene : individual.genes) gene.setValue(symbol);
+        std::fill(individual.genes.begin(), individual.genes.end(), symbol);
     }
     return 1;
 }

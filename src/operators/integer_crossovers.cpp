@@ -24,11 +24,11 @@ inline Bits lowBits(int k) {
 }
 
 inline Bits bitsOf(const QIntegerIndividual& x, int i) {
-    return static_cast<Bits>(x.genes[static_cast<std::size_t>(i)].value);
+    return static_cast<Bits>(x.genes[static_cast<std::size_t>(i)]);
 }
 
 inline void store(QIntegerIndividual& x, int i, Bits v) {
-    x.genes[static_cast<std::size_t>(i)].value = static_cast<int>(v);
+    x.genes[static_cast<std::size_t>(i)] = static_cast<QIntegerGene::Value>(v);
 }
 
 struct Pair {

@@ -24,7 +24,7 @@ double euclideanDistance(const QRCIndividual& a, const QRCIndividual& b) {
     const std::size_t n = std::min(a.genes.size(), b.genes.size());
     double sum = 0.0;
     for (std::size_t k = 0; k < n; ++k) {
-        const double d = a.genes[k].value - b.genes[k].value;
+        const double d = a.genes[k] - b.genes[k];
         sum += d * d;
     }
     return std::sqrt(sum);
@@ -61,9 +61,9 @@ int QFitnessSharing::operate() {
         units_.assign(n, 0);
         for (std::size_t i = 0; i < n; ++i) {
             if (encoding == kIntegerEncoding) {
-                for (const QIntegerGene& gene : static_cast<const QIntegerIndividual&>(*members[i]).genes) units_[i] += gene.value;
+                for (const QIntegerGene::Value gene : static_cast<const QIntegerIndividual&>(*members[i]).genes) units_[i] += gene;
             } else {
-                for (const QStringGene& gene : static_cast<const QStringIndividual&>(*members[i]).genes) units_[i] += gene.value;
+                for (const QStringGene::Value gene : static_cast<const QStringIndividual&>(*members[i]).genes) units_[i] += gene;
             }
         }
         for (std::size_t i = 0; i < n; ++i) {

@@ -15,10 +15,10 @@ namespace Valdrin {
 namespace {
 
 struct Pair {
-    const std::vector<QRCGene>& p0;
-    const std::vector<QRCGene>& p1;
-    std::vector<QRCGene>& c0;
-    std::vector<QRCGene>& c1;
+    const std::vector<double>& p0;
+    const std::vector<double>& p1;
+    std::vector<double>& c0;
+    std::vector<double>& c1;
 };
 
 // The genes of one call's parents and children, reached once (the caller has checked that each
@@ -46,10 +46,10 @@ int QRCCrossoverArithmetic::cross(const ParentPair& parents, const ChildPair& ch
     Pair x = reach(parents, children);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         const double d = uniform();
-        const double x0 = x.p0[i].value;
-        const double x1 = x.p1[i].value;
-        x.c0[i].value = d * x0 + (1 - d) * x1;
-        x.c1[i].value = d * x1 + (1 - d) * x0;
+        const double x0 = x.p0[i];
+        const double x1 = x.p1[i];
+        x.c0[i] = d * x0 + (1 - d) * x1;
+        x.c1[i] = d * x1 + (1 - d) * x0;
     }
     return 1;
 }
@@ -81,10 +81,10 @@ int QRCCrossoverSBX::cross(const ParentPair& parents, const ChildPair& children)
         double u = uniform();
         if (u >= 1.0) u = belowOne;
         const double beta = u <= 0.5 ? std::pow(2 * u, exponent) : std::pow(1 / (2 * (1 - u)), exponent);
-        const double x0 = x.p0[i].value;
-        const double x1 = x.p1[i].value;
-        x.c0[i].value = 0.5 * ((1 - beta) * x0 + (1 + beta) * x1);
-        x.c1[i].value = 0.5 * ((1 + beta) * x0 + (1 - beta) * x1);
+        const double x0 = x.p0[i];
+        const double x1 = x.p1[i];
+        x.c0[i] = 0.5 * ((1 - beta) * x0 + (1 + beta) * x1);
+        x.c1[i] = 0.5 * ((1 + beta) * x0 + (1 - beta) * x1);
     }
     return 1;
 }
@@ -100,14 +100,14 @@ int QRCCrossoverBLX::cross(const ParentPair& parents, const ChildPair& children)
     requireGenes("QRCCrossoverBLX::cross", parents, children, n);
     Pair x = reach(parents, children);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-        const double lo = std::min(x.p0[i].value, x.p1[i].value);
-        const double hi = std::max(x.p0[i].value, x.p1[i].value);
+        const double lo = std::min(x.p0[i], x.p1[i]);
+        const double hi = std::max(x.p0[i], x.p1[i]);
         const double e = alpha * (hi - lo);
         const double w = (hi + e) - (lo - e);
         const double u1 = uniform();
         const double u2 = uniform();
-        x.c0[i].value = (lo - e) + u1 * w;
-        x.c1[i].value = (lo - e) + u2 * w;
+        x.c0[i] = (lo - e) + u1 * w;
+        x.c1[i] = (lo - e) + u2 * w;
     }
     return 1;
 }

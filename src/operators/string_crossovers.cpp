@@ -123,10 +123,10 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
         requireGenes(where, child.getGenesNumber(), L);
         const int head = uniformInt(L);
         list_.clear();
-        for (int j = 0; j < head; ++j) list_.push_back(p0.genes[static_cast<std::size_t>(j)].value);
-        for (const QStringGene& gene : p1.genes) {
+        for (int j = 0; j < head; ++j) list_.push_back(p0.genes[static_cast<std::size_t>(j)]);
+        for (const QStringGene::Value symbol : p1.genes) {
             if (list_.size() >= wanted) break;
-            if (std::find(list_.begin(), list_.end(), gene.value) == list_.end()) list_.push_back(gene.value);
+            if (std::find(list_.begin(), list_.end(), symbol) == list_.end()) list_.push_back(symbol);
         }
         if (_params->encodingOrder == EncodingOrder::Ascending) std::sort(list_.begin(), list_.end());
         else if (_params->encodingOrder == EncodingOrder::Descending) std::sort(list_.begin(), list_.end(), std::greater<int>());
@@ -137,7 +137,7 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
                   "\tThe parents are not permutations of the same symbols: the child got " +
                   std::to_string(list_.size()) + " of " + std::to_string(L) + " symbols\n\n");
         }
-        for (std::size_t j = 0; j < wanted; ++j) child.genes[j].value = list_[j];
+        std::copy(list_.begin(), list_.end(), child.genes.begin());
     }
     return 1;
 }

@@ -37,12 +37,12 @@ int QIntegerMutationBitFlip::operate() {
     const RateTest mutates(_params->mRate);
     const int genes = std::min(L, target.getGenesNumber());
     for (int i = 0; i < genes; ++i) {
-        auto v = static_cast<std::uint32_t>(target.genes[static_cast<std::size_t>(i)].value);
+        auto v = static_cast<std::uint32_t>(target.genes[static_cast<std::size_t>(i)]);
         for (int k = 0; k < G; ++k) {
             // Bits beyond the 32-bit code still take their draw.
             if (mutates() && k < 32) v ^= std::uint32_t{1} << k;
         }
-        target.genes[static_cast<std::size_t>(i)].value = static_cast<int>(v);
+        target.genes[static_cast<std::size_t>(i)] = static_cast<QIntegerGene::Value>(v);
     }
     // A chromosome shorter than the record ends the run with the individual's index message.
     if (L > genes) target.setGeneValue(genes, 0);
@@ -74,15 +74,14 @@ int QStringMutationRandomFlip::operate() {
     const int arity = _params->arity;
 
     if (!_params->permutation) {
-        for (QStringGene& gene : genes) {
-            if (rate > uniform()) gene.value = uniformInt(arity);
+        for (QStringGene::Value& gene : genes) {
+            if (rate > uniform()) gene = uniformInt(arity);
         }
         return 1;
     }
 
     const EncodingOrder order = _params->encodingOrder;
-    symbols_.clear();
-    for (const QStringGene& gene : genes) symbols_.push_back(gene.value);
+    symbols_.assign(genes.begin(), genes.end());
     const auto taken = [this](int s) { return std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end(); };
     const std::size_t n = symbols_.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -110,7 +109,7 @@ int QStringMutationRandomFlip::operate() {
             : std::find_if(symbols_.begin(), symbols_.end(), [s](int v) { return v <= s; });
         symbols_.insert(place, s);
     }
-    for (std::size_t i = 0; i < n; ++i) genes[i].value = symbols_[i];
+    std::copy(symbols_.begin(), symbols_.end(), genes.begin());
     return 1;
 }
 
@@ -124,17 +123,17 @@ int QRCMutationGauss::operate() {
     const double rate = _params->mRate;
     const int encoding = individual->getEncoding();
     if (encoding == kRealEncoding) {
-        for (QRCGene& gene : static_cast<QRCIndividual&>(*individual).genes) {
-            if (rate > uniform()) gene.value = gene.value + gaussian();
+        for (double& gene : static_cast<QRCIndividual&>(*individual).genes) {
+            if (rate > uniform()) gene = gene + gaussian();
         }
     } else if (encoding == kIntegerEncoding) {
         const double precision = _params->genePrecision;
         const double offset = _params->geneOffset;
         // The code may leave the geneSize-bit range; only the int range is enforced.
-        for (QIntegerGene& gene : static_cast<QIntegerIndividual&>(*individual).genes) {
+        for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*individual).genes) {
             if (rate > uniform()) {
-                const double x = static_cast<double>(gene.value) * precision + offset;
-                gene.value = truncateToInt((x + gaussian() - offset) / precision);
+                const double x = static_cast<double>(gene) * precision + offset;
+                gene = truncateToInt((x + gaussian() - offset) / precision);
             }
         }
     }

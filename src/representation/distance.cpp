@@ -7,6 +7,8 @@
 
 #include "core/failure.h"
 #include "representation/integer.h"
+#include "representation/network.h"
+#include "representation/real.h"
 #include "representation/string.h"
 
 namespace Valdrin {
@@ -56,22 +58,34 @@ double QDistance::measureHamming(const QIndividual& a, const QIndividual& b) con
     const int encoding = a.getEncoding();
     if (encoding != b.getEncoding()) encodingError("measureHamming", encoding, b.getEncoding());
 
+    const auto genes = static_cast<std::size_t>(n);
     int count = 0;
     if (encoding == kIntegerEncoding) {
         const auto& x = static_cast<const QIntegerIndividual&>(a);
         const auto& y = static_cast<const QIntegerIndividual&>(b);
         const int bits = x.getGeneSize();
-        for (int i = 0; i < n; ++i) {
-            count += differingBits(x.genes[static_cast<std::size_t>(i)].value,
-                                   y.genes[static_cast<std::size_t>(i)].value, bits);
-        }
+        for (std::size_t i = 0; i < genes; ++i) count += differingBits(x.genes[i], y.genes[i], bits);
     } else if (encoding == kStringEncoding) {
         const auto& x = static_cast<const QStringIndividual&>(a).genes;
         const auto& y = static_cast<const QStringIndividual&>(b).genes;
-        for (int i = 0; i < n; ++i) {
-            if (x[static_cast<std::size_t>(i)].value != y[static_cast<std::size_t>(i)].value) ++count;
+        for (std::size_t i = 0; i < genes; ++i) {
+            if (x[i] != y[i]) ++count;
+        }
+    } else if (encoding == kRealEncoding) {
+        // Compared with == as the real genes compare: a not-a-number gene always differs.
+        const auto& x = static_cast<const QRCIndividual&>(a).genes;
+        const auto& y = static_cast<const QRCIndividual&>(b).genes;
+        for (std::size_t i = 0; i < genes; ++i) {
+            if (!(x[i] == y[i])) ++count;
+        }
+    } else if (encoding == kNetworkEncoding) {
+        const auto& x = static_cast<const QRNIndividual&>(a).genes;
+        const auto& y = static_cast<const QRNIndividual&>(b).genes;
+        for (std::size_t i = 0; i < genes; ++i) {
+            if (!x[i].equalsTo(y[i])) ++count;
         }
     } else {
+        // An encoding without a typed chromosome here is still measured, through gene copies.
         for (int i = 0; i < n; ++i) {
             if (!a.getGene(i)->equalsTo(*b.getGene(i))) ++count;
         }

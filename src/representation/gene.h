@@ -1,4 +1,6 @@
-// QGene: one position of a chromosome (abstract).
+// QGene: one position of a chromosome seen through its encoding (abstract). The value
+// encodings store their chromosomes as plain numbers and hand out genes as copies, so a gene
+// object is only ever the currency of generic access (getGene, setGene, addGene), never storage.
 #pragma once
 
 #include <memory>

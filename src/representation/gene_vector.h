@@ -1,5 +1,6 @@
-// What every concrete individual does to its vector of genes held by value, and what every
-// concrete population does that differs only by the class of its individuals.
+// What every concrete individual does to its vector of genes (plain values, or nodes for
+// networks), and what every concrete population does that differs only by the class of its
+// individuals.
 #pragma once
 
 #include <memory>
@@ -12,38 +13,43 @@
 namespace Valdrin::geneVector {
 
 // Ends the process with the class's header and the index message unless 0 <= index < size.
-template <class Gene>
-void checkIndex(const std::vector<Gene>& genes, int index, const char* header) {
+template <class Stored>
+void checkIndex(const std::vector<Stored>& genes, int index, const char* header) {
     if (index < 0 || static_cast<std::size_t>(index) >= genes.size()) {
         fail(std::string(header) + "\tIndex is out of genes array bounds\n\n");
     }
 }
 
-template <class Gene>
-int erase(std::vector<Gene>& genes, int index, const char* header) {
+template <class Stored>
+int erase(std::vector<Stored>& genes, int index, const char* header) {
     checkIndex(genes, index, header);
     genes.erase(genes.begin() + index);
     return static_cast<int>(genes.size());
 }
 
-template <class Gene>
-Gene* at(std::vector<Gene>& genes, int index, const char* header) {
+// A copy of the gene at index, built from what the chromosome stores there (a plain value, or
+// a whole node for networks).
+template <class Gene, class Stored>
+std::unique_ptr<QGene> copyOut(const std::vector<Stored>& genes, int index, const char* header) {
     checkIndex(genes, index, header);
-    return &genes[static_cast<std::size_t>(index)];
+    return std::make_unique<Gene>(genes[static_cast<std::size_t>(index)]);
 }
 
+// The stored value takes the given gene's value exactly as a gene of the encoding would assign
+// it, so a foreign gene leaves it unchanged and is reported (or not) by the gene class alone.
 template <class Gene>
-const Gene* at(const std::vector<Gene>& genes, int index, const char* header) {
-    checkIndex(genes, index, header);
-    return &genes[static_cast<std::size_t>(index)];
+void assignInto(typename Gene::Value& stored, const QGene& gene) {
+    Gene local(stored);
+    local.assign(gene);
+    stored = local.value;
 }
 
-// Appends a default gene that then takes the given gene's value (assign refuses a foreign one).
+// Appends a default value that then takes the given gene's value (assign refuses a foreign one).
 template <class Gene>
-int appendAssigned(std::vector<Gene>& genes, const QGene& gene) {
+int appendAssigned(std::vector<typename Gene::Value>& genes, const QGene& gene) {
     Gene added;
     added.assign(gene);
-    genes.push_back(added);
+    genes.push_back(added.value);
     return static_cast<int>(genes.size());
 }
 

@@ -30,10 +30,13 @@ public:
     virtual int decode(std::vector<int>& out) const = 0;
     virtual int print(std::ostream& out) const = 0;
     virtual int getGenesNumber() const = 0;
+    // Appends the given gene's contents as a new last gene; returns the new count. A foreign gene
+    // appends the encoding's default value (networks: appends nothing).
     virtual int addGene(const QGene& gene) = 0;
     virtual int deleteGene(int index) = 0;
-    virtual QGene* getGene(int index) = 0;
-    virtual const QGene* getGene(int index) const = 0;
+    // A copy of the gene at index: the value encodings keep no gene objects to point into, and
+    // a copy cannot be left dangling by a later change of the chromosome.
+    virtual std::unique_ptr<QGene> getGene(int index) const = 0;
     // The gene at index performs assign from the given gene; returns 1 whatever assign returned.
     virtual int setGene(int index, const QGene& gene) = 0;
     virtual int deleteGenes() = 0;

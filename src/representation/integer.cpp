@@ -52,7 +52,7 @@ int QIntegerIndividual::decode(std::vector<double>& out) const {
     const double offset = _params->geneOffset;
     out.resize(genes.size());
     for (std::size_t i = 0; i < genes.size(); ++i) {
-        out[i] = static_cast<double>(genes[i].value) * precision + offset;
+        out[i] = static_cast<double>(genes[i]) * precision + offset;
     }
     return 1;
 }
@@ -70,7 +70,7 @@ int QIntegerIndividual::decode(std::vector<int>& out) const {
     const auto shift = static_cast<long long>(offset);
     out.resize(genes.size());
     for (std::size_t i = 0; i < genes.size(); ++i) {
-        out[i] = static_cast<int>(std::clamp<long long>(genes[i].value + shift, INT_MIN, INT_MAX));
+        out[i] = static_cast<int>(std::clamp<long long>(genes[i] + shift, INT_MIN, INT_MAX));
     }
     return 1;
 }
@@ -80,25 +80,24 @@ int QIntegerIndividual::print(std::ostream& out) const {
     const std::ios_base::fmtflags saved = out.flags();
     out << std::hex;
     // Negative values show their 32-bit two's-complement form.
-    for (const QIntegerGene& gene : genes) out << static_cast<std::uint32_t>(gene.value) << " ";
+    for (const QIntegerGene::Value gene : genes) out << static_cast<std::uint32_t>(gene) << " ";
     // Integers are written in decimal afterwards, whatever base the stream had before.
     out.flags(saved);
     out << std::dec;
     return 1;
 }
 
-int QIntegerIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
+int QIntegerIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned<QIntegerGene>(genes, gene); }
 
 int QIntegerIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QIntegerIndividual::deleteGene] error:\n"); }
 
-QGene* QIntegerIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QIntegerIndividual::getGene] error:\n"); }
-
-const QGene* QIntegerIndividual::getGene(int index) const {
-    return geneVector::at(genes, index, "\n\n[QIntegerIndividual::getGene] error:\n");
+std::unique_ptr<QGene> QIntegerIndividual::getGene(int index) const {
+    return geneVector::copyOut<QIntegerGene>(genes, index, "\n\n[QIntegerIndividual::getGene] error:\n");
 }
 
 int QIntegerIndividual::setGene(int index, const QGene& gene) {
-    geneVector::at(genes, index, "\n\n[QIntegerIndividual::setGene] error:\n")->assign(gene);
+    geneVector::checkIndex(genes, index, "\n\n[QIntegerIndividual::setGene] error:\n");
+    geneVector::assignInto<QIntegerGene>(genes[static_cast<std::size_t>(index)], gene);
     return 1;
 }
 
@@ -109,17 +108,13 @@ int QIntegerIndividual::deleteGenes() {
 
 bool QIntegerIndividual::equalsTo(const QIndividual& other) const {
     if (other.getEncoding() != kIntegerEncoding) return false;
-    const auto& otherGenes = static_cast<const QIntegerIndividual&>(other).genes;
-    if (otherGenes.size() != genes.size()) return false;
-    for (std::size_t i = 0; i < genes.size(); ++i) {
-        if (genes[i].value != otherGenes[i].value) return false;
-    }
-    return true;
+    return genes == static_cast<const QIntegerIndividual&>(other).genes;
 }
 
-int QIntegerIndividual::setGeneValue(int index, int value) {
+int QIntegerIndividual::setGeneValue(int index, QIntegerGene::Value value) {
     geneVector::checkIndex(genes, index, "\n\nQIntegerIndividual::setGeneValue error:\n");
-    return genes[static_cast<std::size_t>(index)].setValue(value);
+    genes[static_cast<std::size_t>(index)] = value;
+    return 1;
 }
 
 // --- population ---

@@ -2,27 +2,32 @@
 // value * genePrecision + geneOffset or as integers. Encoding 2.
 #pragma once
 
+#include <cstdint>
+
 #include "representation/population.h"
 
 namespace Valdrin {
 
+// The generic face of one stored code; a chromosome holds the codes themselves.
 class QIntegerGene final : public QGene {
 public:
-    int value = 0;
+    using Value = std::int32_t;
+    Value value = 0;
 
     QIntegerGene() = default;
-    explicit QIntegerGene(int v) : value(v) {}
+    explicit QIntegerGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
     int getEncoding() const override { return kIntegerEncoding; }
     bool equalsTo(const QGene& other) const override;
     int assign(const QGene& other) override;
-    int getValue() const { return value; }
-    int setValue(int v) { value = v; return 1; }
+    Value getValue() const { return value; }
+    int setValue(Value v) { value = v; return 1; }
 };
 
 class QIntegerIndividual final : public QIndividual {
 public:
-    std::vector<QIntegerGene> genes;
+    // One code per gene, contiguous, so that the operators walk plain integers.
+    std::vector<QIntegerGene::Value> genes;
 
     QIntegerIndividual() = default;
     QIntegerIndividual(const QIntegerIndividual&) = default;
@@ -38,15 +43,14 @@ public:
     int getGenesNumber() const override { return static_cast<int>(genes.size()); }
     int addGene(const QGene& gene) override;
     int deleteGene(int index) override;
-    QGene* getGene(int index) override;
-    const QGene* getGene(int index) const override;
+    std::unique_ptr<QGene> getGene(int index) const override;  // a QIntegerGene copy
     int setGene(int index, const QGene& gene) override;
     int deleteGenes() override;
     bool equalsTo(const QIndividual& other) const override;
 
     int getGeneSize() const { return _params->geneSize; }
-    int getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)].value; }
-    int setGeneValue(int index, int value);  // bound-checked
+    QIntegerGene::Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
+    int setGeneValue(int index, QIntegerGene::Value value);  // bound-checked
 };
 
 class QIntegerPopulation final : public QPopulation {

@@ -106,14 +106,13 @@ int QRNIndividual::addGene(const QGene& gene) {
 
 int QRNIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QRNIndividual::deleteGene] error:\n"); }
 
-QGene* QRNIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QRNIndividual::getGene] error:\n"); }
-
-const QGene* QRNIndividual::getGene(int index) const {
-    return geneVector::at(genes, index, "\n\n[QRNIndividual::getGene] error:\n");
+std::unique_ptr<QGene> QRNIndividual::getGene(int index) const {
+    return geneVector::copyOut<QRNGene>(genes, index, "\n\n[QRNIndividual::getGene] error:\n");
 }
 
 int QRNIndividual::setGene(int index, const QGene& gene) {
-    geneVector::at(genes, index, "\n\n[QRNIndividual::setGene] error:\n")->assign(gene);
+    geneVector::checkIndex(genes, index, "\n\n[QRNIndividual::setGene] error:\n");
+    genes[static_cast<std::size_t>(index)].assign(gene);
     return 1;
 }
 

@@ -33,8 +33,7 @@ public:
     int getGenesNumber() const override { return static_cast<int>(genes.size()); }
     int addGene(const QGene& gene) override;
     int deleteGene(int index) override;
-    QGene* getGene(int index) override;
-    const QGene* getGene(int index) const override;
+    std::unique_ptr<QGene> getGene(int index) const override;  // a QRNGene copy
     int setGene(int index, const QGene& gene) override;
     int deleteGenes() override;
     bool equalsTo(const QIndividual& other) const override;

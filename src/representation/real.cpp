@@ -9,10 +9,6 @@
 
 namespace Valdrin {
 
-namespace {
-
-}  // namespace
-
 // --- gene ---
 
 std::unique_ptr<QGene> QRCGene::clone() const { return std::make_unique<QRCGene>(*this); }
@@ -46,8 +42,7 @@ int QRCIndividual::copy(const QIndividual& other) {
 std::unique_ptr<QIndividual> QRCIndividual::clone() const { return std::make_unique<QRCIndividual>(*this); }
 
 int QRCIndividual::decode(std::vector<double>& out) const {
-    out.resize(genes.size());
-    for (std::size_t i = 0; i < genes.size(); ++i) out[i] = genes[i].value;
+    out.assign(genes.begin(), genes.end());
     return 1;
 }
 
@@ -55,22 +50,21 @@ int QRCIndividual::decode(std::vector<int>& /*out*/) const { return 0; }
 
 int QRCIndividual::print(std::ostream& out) const {
     out << "(" << fitness << ")\t";
-    for (const QRCGene& gene : genes) out << gene.value << " ";
+    for (const double gene : genes) out << gene << " ";
     return 1;
 }
 
-int QRCIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
+int QRCIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned<QRCGene>(genes, gene); }
 
 int QRCIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QRCIndividual::deleteGene] error:\n"); }
 
-QGene* QRCIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QRCIndividual::getGene] error:\n"); }
-
-const QGene* QRCIndividual::getGene(int index) const {
-    return geneVector::at(genes, index, "\n\n[QRCIndividual::getGene] error:\n");
+std::unique_ptr<QGene> QRCIndividual::getGene(int index) const {
+    return geneVector::copyOut<QRCGene>(genes, index, "\n\n[QRCIndividual::getGene] error:\n");
 }
 
 int QRCIndividual::setGene(int index, const QGene& gene) {
-    geneVector::at(genes, index, "\n\n[QRCIndividual::setGene] error:\n")->assign(gene);
+    geneVector::checkIndex(genes, index, "\n\n[QRCIndividual::setGene] error:\n");
+    geneVector::assignInto<QRCGene>(genes[static_cast<std::size_t>(index)], gene);
     return 1;
 }
 
@@ -79,20 +73,17 @@ int QRCIndividual::deleteGenes() {
     return 1;
 }
 
-// Exact comparison: a not-a-number gene equals nothing, not even itself.
+// Exact comparison with ==, element by element: a not-a-number gene equals nothing, not even
+// itself.
 bool QRCIndividual::equalsTo(const QIndividual& other) const {
     if (other.getEncoding() != kRealEncoding) return false;
-    const auto& otherGenes = static_cast<const QRCIndividual&>(other).genes;
-    if (otherGenes.size() != genes.size()) return false;
-    for (std::size_t i = 0; i < genes.size(); ++i) {
-        if (!(genes[i].value == otherGenes[i].value)) return false;
-    }
-    return true;
+    return genes == static_cast<const QRCIndividual&>(other).genes;
 }
 
-int QRCIndividual::setGeneValue(int index, double value) {
+int QRCIndividual::setGeneValue(int index, QRCGene::Value value) {
     geneVector::checkIndex(genes, index, "\n\nQRCIndividual::setGeneValue error:\n");
-    return genes[static_cast<std::size_t>(index)].setValue(value);
+    genes[static_cast<std::size_t>(index)] = value;
+    return 1;
 }
 
 // --- population ---

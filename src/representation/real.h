@@ -5,23 +5,26 @@
 
 namespace Valdrin {
 
+// The generic face of one stored real; a chromosome holds the reals themselves.
 class QRCGene final : public QGene {
 public:
-    double value = 0.0;
+    using Value = double;
+    Value value = 0.0;
 
     QRCGene() = default;
-    explicit QRCGene(double v) : value(v) {}
+    explicit QRCGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
     int getEncoding() const override { return kRealEncoding; }
     bool equalsTo(const QGene& other) const override;
     int assign(const QGene& other) override;
-    double getValue() const { return value; }
-    int setValue(double v) { value = v; return 1; }
+    Value getValue() const { return value; }
+    int setValue(Value v) { value = v; return 1; }
 };
 
 class QRCIndividual final : public QIndividual {
 public:
-    std::vector<QRCGene> genes;
+    // One real per gene, contiguous, so that the operators walk plain doubles.
+    std::vector<QRCGene::Value> genes;
 
     QRCIndividual() = default;
     QRCIndividual(const QRCIndividual&) = default;
@@ -37,14 +40,13 @@ public:
     int getGenesNumber() const override { return static_cast<int>(genes.size()); }
     int addGene(const QGene& gene) override;
     int deleteGene(int index) override;
-    QGene* getGene(int index) override;
-    const QGene* getGene(int index) const override;
+    std::unique_ptr<QGene> getGene(int index) const override;  // a QRCGene copy
     int setGene(int index, const QGene& gene) override;
     int deleteGenes() override;
     bool equalsTo(const QIndividual& other) const override;
 
-    double getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)].value; }
-    int setGeneValue(int index, double value);  // bound-checked
+    QRCGene::Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
+    int setGeneValue(int index, QRCGene::Value value);  // bound-checked
 };
 
 class QRCPopulation final : public QPopulation {

@@ -10,10 +10,6 @@
 
 namespace Valdrin {
 
-namespace {
-
-}  // namespace
-
 // --- gene ---
 
 std::unique_ptr<QGene> QStringGene::clone() const { return std::make_unique<QStringGene>(*this); }
@@ -61,14 +57,13 @@ std::unique_ptr<QIndividual> QStringIndividual::clone() const {
 int QStringIndividual::decode(std::vector<double>& out) const {
     out.resize(genes.size());
     for (std::size_t i = 0; i < genes.size(); ++i) {
-        out[i] = static_cast<double>(static_cast<std::uint32_t>(genes[i].value));
+        out[i] = static_cast<double>(static_cast<std::uint32_t>(genes[i]));
     }
     return 1;
 }
 
 int QStringIndividual::decode(std::vector<int>& out) const {
-    out.resize(genes.size());
-    for (std::size_t i = 0; i < genes.size(); ++i) out[i] = genes[i].value;
+    out.assign(genes.begin(), genes.end());
     return 1;
 }
 
@@ -76,19 +71,17 @@ int QStringIndividual::print(std::ostream& out) const {
     out << "(" << fitness << ")\t";
     const std::ios_base::fmtflags saved = out.flags();
     out << std::dec;
-    for (const QStringGene& gene : genes) out << static_cast<std::uint32_t>(gene.value) << " ";
+    for (const QStringGene::Value gene : genes) out << static_cast<std::uint32_t>(gene) << " ";
     out.flags(saved);
     return 1;
 }
 
-int QStringIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned(genes, gene); }
+int QStringIndividual::addGene(const QGene& gene) { return geneVector::appendAssigned<QStringGene>(genes, gene); }
 
 int QStringIndividual::deleteGene(int index) { return geneVector::erase(genes, index, "\n\n[QStringIndividual::deleteGene] error:\n"); }
 
-QGene* QStringIndividual::getGene(int index) { return geneVector::at(genes, index, "\n\n[QStringIndividual::getGene] error:\n"); }
-
-const QGene* QStringIndividual::getGene(int index) const {
-    return geneVector::at(genes, index, "\n\n[QStringIndividual::getGene] error:\n");
+std::unique_ptr<QGene> QStringIndividual::getGene(int index) const {
+    return geneVector::copyOut<QStringGene>(genes, index, "\n\n[QStringIndividual::getGene] error:\n");
 }
 
 int QStringIndividual::setGene(int index, const QGene& gene) {
@@ -96,7 +89,7 @@ int QStringIndividual::setGene(int index, const QGene& gene) {
         fail("\n\n[QStringIndividual::setGene] error:\n\tIndex is out of genes array bounds (index = " +
               std::to_string(index) + ")\n\n");
     }
-    genes[static_cast<std::size_t>(index)].assign(gene);
+    geneVector::assignInto<QStringGene>(genes[static_cast<std::size_t>(index)], gene);
     return 1;
 }
 
@@ -107,17 +100,13 @@ int QStringIndividual::deleteGenes() {
 
 bool QStringIndividual::equalsTo(const QIndividual& other) const {
     if (other.getEncoding() != kStringEncoding) return false;
-    const auto& otherGenes = static_cast<const QStringIndividual&>(other).genes;
-    if (otherGenes.size() != genes.size()) return false;
-    for (std::size_t i = 0; i < genes.size(); ++i) {
-        if (genes[i].value != otherGenes[i].value) return false;
-    }
-    return true;
+    return genes == static_cast<const QStringIndividual&>(other).genes;
 }
 
-int QStringIndividual::setGeneValue(int index, int value) {
+int QStringIndividual::setGeneValue(int index, QStringGene::Value value) {
     geneVector::checkIndex(genes, index, "\n\nQStringIndividual::setGeneValue error:\n");
-    return genes[static_cast<std::size_t>(index)].setValue(value);
+    genes[static_cast<std::size_t>(index)] = value;
+    return 1;
 }
 
 // --- population ---

@@ -1,27 +1,32 @@
 // String encoding: genes holding symbols 0 .. arity-1 (permutations included). Encoding 1.
 #pragma once
 
+#include <cstdint>
+
 #include "representation/population.h"
 
 namespace Valdrin {
 
+// The generic face of one stored symbol; a chromosome holds the symbols themselves.
 class QStringGene final : public QGene {
 public:
-    int value = 0;
+    using Value = std::int32_t;
+    Value value = 0;
 
     QStringGene() = default;
-    explicit QStringGene(int v) : value(v) {}
+    explicit QStringGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
     int getEncoding() const override { return kStringEncoding; }
     bool equalsTo(const QGene& other) const override;  // reports an encoding mismatch
     int assign(const QGene& other) override;           // reports an encoding mismatch
-    int getValue() const { return value; }
-    int setValue(int v) { value = v; return 1; }
+    Value getValue() const { return value; }
+    int setValue(Value v) { value = v; return 1; }
 };
 
 class QStringIndividual final : public QIndividual {
 public:
-    std::vector<QStringGene> genes;
+    // One symbol per gene, contiguous, so that the operators walk plain integers.
+    std::vector<QStringGene::Value> genes;
 
     QStringIndividual() = default;
     QStringIndividual(const QStringIndividual&) = default;
@@ -37,14 +42,13 @@ public:
     int getGenesNumber() const override { return static_cast<int>(genes.size()); }
     int addGene(const QGene& gene) override;
     int deleteGene(int index) override;
-    QGene* getGene(int index) override;
-    const QGene* getGene(int index) const override;
+    std::unique_ptr<QGene> getGene(int index) const override;  // a QStringGene copy
     int setGene(int index, const QGene& gene) override;
     int deleteGenes() override;
     bool equalsTo(const QIndividual& other) const override;
 
-    int getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)].value; }
-    int setGeneValue(int index, int value);  // bound-checked
+    QStringGene::Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
+    int setGeneValue(int index, QStringGene::Value value);  // bound-checked
 };
 
 class QStringPopulation final : public QPopulation {

@@ -29,7 +29,7 @@ public:
     int evaluateIndividual(QIndividual& individual) override {
         ++evaluations;
         double sum = offset;
-        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene.value;
+        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene;
         individual.fitness = sum;
         return 1;
     }
@@ -45,12 +45,12 @@ QIntegerIndividual& bits(QPopulation& population, int index) {
 
 void setGenes(QPopulation& population, int index, std::vector<int> values) {
     auto& individual = bits(population, index);
-    for (std::size_t k = 0; k < values.size(); ++k) individual.genes[k].value = values[k];
+    for (std::size_t k = 0; k < values.size(); ++k) individual.genes[k] = values[k];
 }
 
 std::vector<int> genesOf(const QIndividual& individual) {
     std::vector<int> values;
-    for (const auto& gene : static_cast<const QIntegerIndividual&>(individual).genes) values.push_back(gene.value);
+    for (const auto& gene : static_cast<const QIntegerIndividual&>(individual).genes) values.push_back(gene);
     return values;
 }
 
@@ -229,7 +229,7 @@ TEST_F(AlgorithmFixture, EliteAreTheBestOfThePoolBestFirst) {
     QEvolutionaryAlgorithm& a = build();
     QPopulation& pool = *a.matingPool;
     setFitness(pool, {3.0, 1.0, 2.0, 1.0, 5.0, 0.5});
-    for (int i = 0; i < 6; ++i) bits(pool, i).genes[0].value = i;
+    for (int i = 0; i < 6; ++i) bits(pool, i).genes[0] = i;
 
     for (int count : {0, -4}) {
         a._params.eliteCount = count;
@@ -282,7 +282,7 @@ TEST_F(AlgorithmFixture, CrowdingArrangesThePoolByCoinFlipsAndLeavesMutationToTh
     params.nichingType = Niching::DeterministicCrowding;
     QEvolutionaryAlgorithm& a = build();
     ASSERT_NE(dynamic_cast<QDeterministicCrowding*>(a.niching), nullptr);
-    for (int i = 0; i < 6; ++i) bits(*a.currentPopulation, i).genes[0].value = 10 + i;
+    for (int i = 0; i < 6; ++i) bits(*a.currentPopulation, i).genes[0] = 10 + i;
     seedForTest(8);
     a.select();
     seedForTest(8);

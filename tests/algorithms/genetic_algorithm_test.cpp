@@ -19,7 +19,7 @@ public:
     int adjustParameters(QEAParameters*) override { return 1; }
     int evaluateIndividual(QIndividual& individual) override {
         double sum = 0.0;
-        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene.value;
+        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene;
         individual.fitness = sum;
         return 1;
     }

@@ -127,9 +127,9 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     QRCIndividual& only = vector(0);
     // Only the bias change (kind 2) has weight: the one node is sure to get exactly that event,
     // which shows that the network mutated with the vector's parameters.
-    for (int j = 0; j < 11; ++j) only.genes[static_cast<std::size_t>(j)].value = j == 2 ? 50.0 : 0.0;
-    only.genes[11].value = 7.0;
-    only.genes[12].value = 8.0;
+    for (int j = 0; j < 11; ++j) only.genes[static_cast<std::size_t>(j)] = j == 2 ? 50.0 : 0.0;
+    only.genes[11] = 7.0;
+    only.genes[12] = 8.0;
     EXPECT_EQ(sarn2.evaluate(), 1);
 
     ASSERT_TRUE(sarn2.summary.bestIndividual);
@@ -138,12 +138,12 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     EXPECT_EQ(network.historyCounters, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     bool redrawn = false;
     for (std::size_t j = 0; j < 11; ++j) {
-        EXPECT_EQ(only.genes[j].value, network.mutationParameters[j]);
+        EXPECT_EQ(only.genes[j], network.mutationParameters[j]);
         redrawn = redrawn || network.mutationParameters[j] != (j == 2 ? 50.0 : 0.0);
     }
     EXPECT_TRUE(redrawn);
-    EXPECT_EQ(only.genes[11].value, 7.0);
-    EXPECT_EQ(only.genes[12].value, 8.0);
+    EXPECT_EQ(only.genes[11], 7.0);
+    EXPECT_EQ(only.genes[12], 8.0);
     EXPECT_EQ(only.fitness, network.fitness);
     EXPECT_EQ(only.fitnessComponents, network.fitnessComponents);
     EXPECT_EQ(only.fitnessComponents.size(), 3u);
@@ -193,7 +193,7 @@ TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
         const int k = std::min(rouletteIndex(weights), 3);
         ASSERT_EQ(rng::state, after);
         std::vector<double> taken;
-        for (std::size_t j = 0; j < 11; ++j) taken.push_back(vector(k).genes[j].value);
+        for (std::size_t j = 0; j < 11; ++j) taken.push_back(vector(k).genes[j]);
         EXPECT_EQ(sarn2.templateNetwork->mutationParameters, taken) << "generation " << g;
         EXPECT_EQ(sarn2.templateNetwork->fitness, vector(k).fitness);
         ++sarn2.summary.generationsDone;

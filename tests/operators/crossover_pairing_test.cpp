@@ -29,8 +29,8 @@ public:
     int crosses = 0, mark0 = 7, mark1 = 8;
     int cross(const ParentPair&, const ChildPair& children) override {
         ++crosses;
-        for (auto& gene : static_cast<QIntegerIndividual&>(*children[0]).genes) gene.value = mark0;
-        for (auto& gene : static_cast<QIntegerIndividual&>(*children[1]).genes) gene.value = mark1;
+        for (auto& gene : static_cast<QIntegerIndividual&>(*children[0]).genes) gene = mark0;
+        for (auto& gene : static_cast<QIntegerIndividual&>(*children[1]).genes) gene = mark1;
         return 1;
     }
     int getEncoding() const override { return kIntegerEncoding; }
@@ -38,10 +38,10 @@ public:
 };
 
 void fill(QIndividual& x, int value) {
-    for (auto& gene : static_cast<QIntegerIndividual&>(x).genes) gene.value = value;
+    for (auto& gene : static_cast<QIntegerIndividual&>(x).genes) gene = value;
 }
 int geneOf(const QPopulation& population, int index) {
-    return static_cast<const QIntegerIndividual&>(*population.getIndividual(index)).genes[0].value;
+    return static_cast<const QIntegerIndividual&>(*population.getIndividual(index)).genes[0];
 }
 
 class Pairing : public ::testing::Test {
@@ -131,7 +131,7 @@ public:
     int adjustParameters(QEAParameters*) override { return 1; }
     int evaluateIndividual(QIndividual& x) override {
         x.fitness = 0;
-        for (const auto& gene : static_cast<QIntegerIndividual&>(x).genes) x.fitness += gene.value;
+        for (const auto& gene : static_cast<QIntegerIndividual&>(x).genes) x.fitness += gene;
         return 1;
     }
     int printName(std::ostream&) const override { return 1; }

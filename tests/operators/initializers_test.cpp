@@ -17,11 +17,8 @@
 namespace Valdrin {
 namespace {
 
-std::vector<int> symbolsOf(const QPopulation& population, int index) {
-    std::vector<int> out;
-    for (const auto& gene : static_cast<const QStringIndividual&>(*population.getIndividual(index)).genes)
-        out.push_back(gene.value);
-    return out;
+const std::vector<QStringGene::Value>& symbolsOf(const QPopulation& population, int index) {
+    return static_cast<const QStringIndividual&>(*population.getIndividual(index)).genes;
 }
 
 TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
@@ -45,7 +42,7 @@ TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
         EXPECT_EQ(initializer.operate(), 1);
         std::vector<int> got;
         for (const auto& x : population.individuals)
-            for (const auto& gene : static_cast<const QIntegerIndividual&>(*x).genes) got.push_back(gene.value);
+            for (const auto& gene : static_cast<const QIntegerIndividual&>(*x).genes) got.push_back(gene);
         EXPECT_EQ(got, expected) << "ratio " << ratio;
     }
     // The unmixed type is for strings only: reported, then random initialisation.
@@ -156,7 +153,7 @@ TEST(Initializers, RealGenesStartAtTenPlusOneGaussianDraw) {
     EXPECT_EQ(initializer.operate(), 1);
     testing::seedForTest(8);
     for (const auto& member : population.individuals)
-        for (const auto& gene : static_cast<const QRCIndividual&>(*member).genes) EXPECT_EQ(gene.value, 10.0 + gaussian());
+        for (const auto& gene : static_cast<const QRCIndividual&>(*member).genes) EXPECT_EQ(gene, 10.0 + gaussian());
 }
 
 TEST(Initializers, ImpossiblePopulationsEndTheRun) {

@@ -35,8 +35,8 @@ void expectReplayed(QCrossoverOperator& crossover, int G, int L, const std::func
     for (QIntegerIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
     const int M = (1 << G) - 1;
     for (int g = 0; g < L; ++g) {
-        p0.genes[g].value = ((0x2D96B >> g) & M) | ((0x5A + g) << G);
-        p1.genes[g].value = (~p0.genes[g].value & M) | ((0x1C3 - g) << G);
+        p0.genes[g] = ((0x2D96B >> g) & M) | ((0x5A + g) << G);
+        p1.genes[g] = (~p0.genes[g] & M) | ((0x1C3 - g) << G);
     }
     for (unsigned seed = 1; seed <= 80; ++seed) {
         testing::seedForTest(seed);
@@ -49,15 +49,15 @@ void expectReplayed(QCrossoverOperator& crossover, int G, int L, const std::func
             int expected0 = 0, expected1 = 0;
             if (expected.cut(g)) {
                 for (int b = 0; b < G; ++b) {
-                    expected0 |= (expected.fromOther(g, b) ? p1 : p0).genes[g].value & (1 << b);
-                    expected1 |= (expected.fromOther(g, b) ? p0 : p1).genes[g].value & (1 << b);
+                    expected0 |= (expected.fromOther(g, b) ? p1 : p0).genes[g] & (1 << b);
+                    expected1 |= (expected.fromOther(g, b) ? p0 : p1).genes[g] & (1 << b);
                 }
             } else {
-                expected0 = (expected.fromOther(g, 0) ? p1 : p0).genes[g].value;
-                expected1 = (expected.fromOther(g, 0) ? p0 : p1).genes[g].value;
+                expected0 = (expected.fromOther(g, 0) ? p1 : p0).genes[g];
+                expected1 = (expected.fromOther(g, 0) ? p0 : p1).genes[g];
             }
-            ASSERT_EQ(c0.genes[g].value, expected0) << "seed " << seed << " gene " << g;
-            ASSERT_EQ(c1.genes[g].value, expected1) << "seed " << seed << " gene " << g;
+            ASSERT_EQ(c0.genes[g], expected0) << "seed " << seed << " gene " << g;
+            ASSERT_EQ(c1.genes[g], expected1) << "seed " << seed << " gene " << g;
         }
     }
 }
@@ -119,8 +119,8 @@ TEST(IntegerCrossovers, CutsReachEveryGeneOfAVeryWideChromosome) {
     QIntegerIndividual p0, p1, c0, c1;
     for (QIntegerIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
     for (int g = 0; g < params.chromosomeLength; ++g) {
-        p0.genes[g].value = 2 * g;
-        p1.genes[g].value = 2 * g + 1;
+        p0.genes[g] = 2 * g;
+        p1.genes[g] = 2 * g + 1;
     }
     QIntegerCrossover1 onePoint;
     QIntegerCrossover2 twoPoint;
@@ -139,12 +139,12 @@ TEST(IntegerCrossovers, CutsReachEveryGeneOfAVeryWideChromosome) {
         onePoint.cross({&p0, &p1}, {&c0, &c1});
         for (int g = 0; g < params.chromosomeLength; ++g) {
             if (g == cutGene) continue;
-            ASSERT_EQ(c0.genes[g].value, g < cutGene ? 2 * g : 2 * g + 1) << "seed " << seed << " gene " << g;
+            ASSERT_EQ(c0.genes[g], g < cutGene ? 2 * g : 2 * g + 1) << "seed " << seed << " gene " << g;
         }
         twoPoint.cross({&p0, &p1}, {&c0, &c1});
         for (int g = 0; g < params.chromosomeLength; ++g) {
             if (g == first || g == last) continue;
-            ASSERT_EQ(c1.genes[g].value, g > first && g < last ? 2 * g : 2 * g + 1) << "seed " << seed << " gene " << g;
+            ASSERT_EQ(c1.genes[g], g > first && g < last ? 2 * g : 2 * g + 1) << "seed " << seed << " gene " << g;
         }
     }
     EXPECT_TRUE(beyondInt);

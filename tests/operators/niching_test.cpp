@@ -25,7 +25,7 @@ public:
         ++evaluations;
         evaluated.push_back(&individual);
         double sum = 0.0;
-        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene.value;
+        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene;
         individual.fitness = sum;
         individual.fitnessComponents.clear();
         return 1;
@@ -45,7 +45,7 @@ std::unique_ptr<QIntegerPopulation> bitStrings(QEAParameters& params, const std:
     population->setParameters(&params);
     for (std::size_t i = 0; i < chromosomes.size(); ++i) {
         auto& individual = static_cast<QIntegerIndividual&>(*population->individuals[i]);
-        for (std::size_t k = 0; k < chromosomes[i].size(); ++k) individual.genes[k].value = chromosomes[i][k];
+        for (std::size_t k = 0; k < chromosomes[i].size(); ++k) individual.genes[k] = chromosomes[i][k];
         individual.fitness = fitness[i];
         individual.fitnessComponents = {1.0, 2.0};
     }
@@ -120,8 +120,8 @@ TEST(FitnessSharing, StringsUseSymbolSumsAndRealVectorsEuclideanDistance) {
     const int symbols[3][2] = {{5, 1}, {0, 1}, {0, 0}};
     for (int i = 0; i < 3; ++i) {
         auto& individual = static_cast<QStringIndividual&>(*strings.individuals[static_cast<std::size_t>(i)]);
-        individual.genes[0].value = symbols[i][0];
-        individual.genes[1].value = symbols[i][1];
+        individual.genes[0] = symbols[i][0];
+        individual.genes[1] = symbols[i][1];
         individual.fitness = 6.0;
     }
     sharing(params, strings, 2.0).operate();
@@ -132,8 +132,8 @@ TEST(FitnessSharing, StringsUseSymbolSumsAndRealVectorsEuclideanDistance) {
     const double points[3][2] = {{0.0, 0.0}, {3.0, 4.0}, {30.0, 40.0}};
     for (int i = 0; i < 3; ++i) {
         auto& individual = static_cast<QRCIndividual&>(*reals.individuals[static_cast<std::size_t>(i)]);
-        individual.genes[0].value = points[i][0];
-        individual.genes[1].value = points[i][1];
+        individual.genes[0] = points[i][0];
+        individual.genes[1] = points[i][1];
         individual.fitness = 3.0;
     }
     sharing(params, reals, 10.0).operate();  // 5 apart: each counts the other as half
@@ -183,7 +183,7 @@ struct CrowdingFixture : ::testing::Test {
     std::vector<int> genesOf(int child) const {
         std::vector<int> values;
         for (const auto& gene : static_cast<const QIntegerIndividual&>(*children->getIndividual(child)).genes)
-            values.push_back(gene.value);
+            values.push_back(gene);
         return values;
     }
 };

@@ -26,8 +26,8 @@ struct Crossing {
         params.xAlpha = xAlpha;
         for (QRCIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
         for (std::size_t i = 0; i < genes; ++i) {
-            p0.genes[i].value = kA[i];
-            p1.genes[i].value = kB[i];
+            p0.genes[i] = kA[i];
+            p1.genes[i] = kB[i];
         }
         crossover.setParameters(&params);
     }
@@ -47,20 +47,20 @@ TEST(RealCrossovers, EachGeneFollowsItsDraws) {
     testing::seedForTest(9);
     for (std::size_t i = 0; i < kA.size(); ++i) {
         const double d = uniform();
-        EXPECT_DOUBLE_EQ(a.c0.genes[i].value, d * kA[i] + (1 - d) * kB[i]);
-        EXPECT_DOUBLE_EQ(a.c1.genes[i].value, d * kB[i] + (1 - d) * kA[i]);
+        EXPECT_DOUBLE_EQ(a.c0.genes[i], d * kA[i] + (1 - d) * kB[i]);
+        EXPECT_DOUBLE_EQ(a.c1.genes[i], d * kB[i] + (1 - d) * kA[i]);
     }
     for (std::size_t i = 0; i < kA.size(); ++i) {
         const double u = uniform();
         const double beta = u <= 0.5 ? std::pow(2 * u, 1 / 3.0) : std::pow(1 / (2 * (1 - u)), 1 / 3.0);
-        EXPECT_DOUBLE_EQ(s.c0.genes[i].value, 0.5 * ((1 - beta) * kA[i] + (1 + beta) * kB[i]));
-        EXPECT_NEAR(s.c0.genes[i].value + s.c1.genes[i].value, kA[i] + kB[i], 1e-12);  // the mean is kept
+        EXPECT_DOUBLE_EQ(s.c0.genes[i], 0.5 * ((1 - beta) * kA[i] + (1 + beta) * kB[i]));
+        EXPECT_NEAR(s.c0.genes[i] + s.c1.genes[i], kA[i] + kB[i], 1e-12);  // the mean is kept
     }
     for (std::size_t i = 0; i < kA.size(); ++i) {
         const double lo = std::min(kA[i], kB[i]), width = 2 * (std::max(kA[i], kB[i]) - lo);
         const double u1 = uniform(), u2 = uniform();
-        EXPECT_DOUBLE_EQ(b.c0.genes[i].value, lo - width / 4 + u1 * width);
-        EXPECT_DOUBLE_EQ(b.c1.genes[i].value, lo - width / 4 + u2 * width);
+        EXPECT_DOUBLE_EQ(b.c0.genes[i], lo - width / 4 + u1 * width);
+        EXPECT_DOUBLE_EQ(b.c1.genes[i], lo - width / 4 + u2 * width);
     }
 }
 
@@ -75,8 +75,8 @@ TEST(RealCrossovers, SbxKeepsChildrenFiniteForADrawOfOne) {
     ASSERT_EQ(uniform(), 1.0);
     rng::state = before;
     one.run(sbx);
-    EXPECT_TRUE(std::isfinite(one.c0.genes[0].value) && std::isfinite(one.c1.genes[0].value));
-    EXPECT_GT(std::fabs(one.c0.genes[0].value - one.c1.genes[0].value), 1e3);
+    EXPECT_TRUE(std::isfinite(one.c0.genes[0]) && std::isfinite(one.c1.genes[0]));
+    EXPECT_GT(std::fabs(one.c0.genes[0] - one.c1.genes[0]), 1e3);
 }
 
 TEST(RealCrossovers, SbxRefusesMinusOneAsDistributionIndex) {

@@ -20,7 +20,7 @@ std::unique_ptr<QIntegerPopulation> tagged(QEAParameters& params, std::initializ
     int i = 0;
     for (double f : fitness) {
         auto& individual = static_cast<QIntegerIndividual&>(*population->getIndividual(i));
-        individual.genes[0].value = i;
+        individual.genes[0] = i;
         individual.fitness = f;
         individual.fitnessComponents = {f};
         ++i;
@@ -29,7 +29,7 @@ std::unique_ptr<QIntegerPopulation> tagged(QEAParameters& params, std::initializ
 }
 
 int tagOf(const QPopulation& population, int index) {
-    return static_cast<const QIntegerIndividual&>(*population.getIndividual(index)).genes[0].value;
+    return static_cast<const QIntegerIndividual&>(*population.getIndividual(index)).genes[0];
 }
 
 TEST(TournamentSelection, WinnerIsTheFittestContestantAndTheFirstDrawnOnTies) {
@@ -118,7 +118,7 @@ TEST(NeutralSelection, FillsTheDestinationWithUniformCopiesWhateverItHeldBefore)
             const int idx = uniformInt(5);
             const auto& copy = static_cast<const QIntegerIndividual&>(*destination.getIndividual(k));
             EXPECT_EQ(copy.genes.size(), 1u);
-            EXPECT_EQ(copy.genes[0].value, idx);
+            EXPECT_EQ(copy.genes[0], idx);
             EXPECT_EQ(copy.fitness, source->getIndividual(idx)->fitness);
             EXPECT_EQ(copy.fitnessComponents, source->getIndividual(idx)->fitnessComponents);
             EXPECT_EQ(copy._params, &params);

@@ -18,15 +18,6 @@ namespace {
 
 using FromOther = std::function<bool(int position)>;
 
-void setSymbols(QStringIndividual& x, const std::vector<int>& symbols) {
-    for (std::size_t i = 0; i < symbols.size(); ++i) x.genes[i].value = symbols[i];
-}
-std::vector<int> symbolsOf(const QStringIndividual& x) {
-    std::vector<int> out;
-    for (const auto& gene : x.genes) out.push_back(gene.value);
-    return out;
-}
-
 // Parents 0, 1, 2, ... and 100, 101, ...; `replay` repeats the draws and says, per position,
 // whether child 0 takes parent 1's symbol.
 void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<FromOther()>& replay) {
@@ -35,7 +26,7 @@ void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<Fr
     crossover.setParameters(&params);
     QStringIndividual p0, p1, c0, c1;
     for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
-    for (int j = 0; j < L; ++j) p1.genes[j].value = 100 + (p0.genes[j].value = j);
+    for (int j = 0; j < L; ++j) p1.genes[j] = 100 + (p0.genes[j] = j);
     for (unsigned seed = 1; seed <= 40; ++seed) {
         testing::seedForTest(seed);
         const FromOther fromOther = replay();
@@ -44,8 +35,8 @@ void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<Fr
         crossover.cross({&p0, &p1}, {&c0, &c1});
         ASSERT_EQ(rng::state, after);
         for (int j = 0; j < L; ++j) {
-            ASSERT_EQ(c0.genes[j].value, (fromOther(j) ? 100 : 0) + j) << "seed " << seed << " position " << j;
-            ASSERT_EQ(c1.genes[j].value, (fromOther(j) ? 0 : 100) + j) << "seed " << seed << " position " << j;
+            ASSERT_EQ(c0.genes[j], (fromOther(j) ? 100 : 0) + j) << "seed " << seed << " position " << j;
+            ASSERT_EQ(c1.genes[j], (fromOther(j) ? 0 : 100) + j) << "seed " << seed << " position " << j;
         }
     }
 }
@@ -80,8 +71,8 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
     crossover.setParameters(&params);
     QStringIndividual p0, p1, c0, c1;
     for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
-    setSymbols(p0, {0, 1, 2, 3, 4});
-    setSymbols(p1, {4, 3, 2, 1, 0});
+    p0.genes = {0, 1, 2, 3, 4};
+    p1.genes = {4, 3, 2, 1, 0};
     for (unsigned seed = 1; seed <= 20; ++seed) {
         testing::seedForTest(seed);
         const int head0 = uniformInt(5), head1 = uniformInt(5);
@@ -91,14 +82,14 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
             std::vector<int> expected;
             for (int j = 0; j < head; ++j) expected.push_back(j);
             for (int s = 4; s >= head; --s) expected.push_back(s);
-            EXPECT_EQ(symbolsOf(*child), expected) << "seed " << seed;
+            EXPECT_EQ(child->genes, expected) << "seed " << seed;
         }
     }
     crossover.cross({&p1, &p1}, {&c0, &c1});
-    EXPECT_EQ(symbolsOf(c1), symbolsOf(p1));
+    EXPECT_EQ(c1.genes, p1.genes);
     params.encodingOrder = EncodingOrder::Ascending;
     crossover.cross({&p1, &p1}, {&c0, &c1});
-    EXPECT_EQ(symbolsOf(c0), symbolsOf(p0));
+    EXPECT_EQ(c0.genes, p0.genes);
 }
 
 TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
@@ -115,7 +106,7 @@ TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
     order.setParameters(&params);
     QStringIndividual same, c0, c1;
     for (QStringIndividual* x : {&same, &c0, &c1}) x->setParameters(&params);
-    setSymbols(same, {1, 1, 1});
+    same.genes = {1, 1, 1};
     EXPECT_FAILURE(
         {
             order.cross({&same, &same}, {&c0, &c1});

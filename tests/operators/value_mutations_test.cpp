@@ -15,13 +15,6 @@
 namespace Valdrin {
 namespace {
 
-template <class Individual>
-auto valuesOf(const Individual& x) {
-    std::vector<decltype(x.genes[0].value)> out;
-    for (const auto& gene : x.genes) out.push_back(gene.value);
-    return out;
-}
-
 auto stateAfter(unsigned seed, int draws) {
     testing::seedForTest(seed);
     for (int k = 0; k < draws; ++k) uniform();
@@ -39,8 +32,8 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
     QRCIndividual real;
     for (QIndividual* x : std::initializer_list<QIndividual*>{&bits, &text, &real}) x->setParameters(&params);
     // Gene 3 lies beyond the record: the bit-flip leaves it alone.
-    bits.genes = {QIntegerGene(0x15), QIntegerGene(0x0a), QIntegerGene(512), QIntegerGene(6)};
-    real.genes = {QRCGene(1.0), QRCGene(-2.0), QRCGene(0.5)};
+    bits.genes = {0x15, 0x0a, 512, 6};
+    real.genes = {1.0, -2.0, 0.5};
     QIntegerMutationBitFlip bitFlip;
     QStringMutationRandomFlip randomFlip;
     QRCMutationGauss gauss;
@@ -49,8 +42,8 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
     }
 
     testing::seedForTest(17);
-    std::vector<int> flipped = valuesOf(bits), symbols = valuesOf(text), codes = valuesOf(bits);
-    std::vector<double> moved = valuesOf(real);
+    std::vector<int> flipped = bits.genes, symbols = text.genes, codes = bits.genes;
+    std::vector<double> moved = real.genes;
     for (int i = 0; i < 3; ++i)
         for (int k = 0; k < 5; ++k)
             if (0.4 > uniform()) flipped[i] ^= 1 << k;
@@ -68,10 +61,10 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
         m->setIndividual(x);
         m->operate();
     }
-    EXPECT_EQ(valuesOf(bits), flipped);
-    EXPECT_EQ(valuesOf(text), symbols);
-    EXPECT_EQ(valuesOf(real), moved);
-    EXPECT_EQ(valuesOf(decoded), codes);
+    EXPECT_EQ(bits.genes, flipped);
+    EXPECT_EQ(text.genes, symbols);
+    EXPECT_EQ(real.genes, moved);
+    EXPECT_EQ(decoded.genes, codes);
 
     params.mRate = 0.0;
     testing::seedForTest(17);
@@ -80,7 +73,7 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
         m->setIndividual(x);
         m->operate();
     }
-    EXPECT_EQ(valuesOf(bits), flipped);
+    EXPECT_EQ(bits.genes, flipped);
     EXPECT_EQ(rng::state, stateAfter(17, 3 * 5 + 3 + 3));
 }
 
@@ -107,16 +100,16 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
         }
         if (!(0.5 > uniform()) && !(0.5 > uniform()) && !(0.5 > uniform())) break;
     }
-    x.genes = {QStringGene(0), QStringGene(1), QStringGene(2), QStringGene(3)};
+    x.genes = {0, 1, 2, 3};
     testing::seedForTest(seed);
     mutation.operate();
-    EXPECT_EQ(valuesOf(x), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(x.genes, (std::vector<int>{1, 2, 3, 4}));
 
     params.arity = 9;
     params.encodingOrder = EncodingOrder::Descending;
-    x.genes = {QStringGene(8), QStringGene(5), QStringGene(3), QStringGene(0)};
+    x.genes = {8, 5, 3, 0};
     for (int round = 0; round < 50; ++round) mutation.operate();
-    const std::vector<int> symbols = valuesOf(x);
+    const std::vector<int> symbols = x.genes;
     EXPECT_TRUE(std::is_sorted(symbols.rbegin(), symbols.rend()));
     EXPECT_EQ(std::adjacent_find(symbols.begin(), symbols.end()), symbols.end());
     EXPECT_TRUE(symbols.front() < 9 && symbols.back() >= 0);
@@ -156,10 +149,10 @@ TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
     for (const Case& c : {Case{1, 2, 4, {3, 1, 4}}, Case{1, 2, 2, {2, 3, 1}}, Case{2, 0, 4, {4, 1, 3}},
                           Case{2, 0, 0, {1, 3, 0}}, Case{0, 2, 5, {3, 1, 5}}}) {
         params.encodingOrder = static_cast<EncodingOrder>(c.order);
-        x.genes = {QStringGene(3), QStringGene(1), QStringGene(3)};
+        x.genes = {3, 1, 3};
         testing::seedForTest(seedMutatingOnly({3, 1, 3}, c.position, 6, c.symbol));
         mutation.operate();
-        EXPECT_EQ(valuesOf(x), c.after) << "order " << c.order << ", new symbol " << c.symbol;
+        EXPECT_EQ(x.genes, c.after) << "order " << c.order << ", new symbol " << c.symbol;
     }
 }
 
@@ -182,7 +175,7 @@ TEST(ValueMutations, UnmutableChromosomesEndTheRun) {
     flip.setParameters(&params);
     QStringIndividual x;
     x.setParameters(&params);
-    x.genes = {QStringGene(4), QStringGene(3), QStringGene(2), QStringGene(1), QStringGene(0)};
+    x.genes = {4, 3, 2, 1, 0};
     flip.setIndividual(&x);
     EXPECT_FAILURE(flip.operate(),
                 "\\[QStringMutationRandomFlip::operate\\] error:\n\tNo free symbol left for a permutation of 5 genes "

@@ -17,16 +17,16 @@
 namespace Valdrin {
 namespace {
 
-template <class Individual, class Gene, class Value>
+template <class Individual, class Value>
 Individual make(QEAParameters& params, std::initializer_list<Value> values) {
     Individual individual;
     individual._params = &params;
-    for (Value v : values) individual.addGene(Gene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
-auto reals = make<QRCIndividual, QRCGene, double>;
-auto integers = make<QIntegerIndividual, QIntegerGene, int>;
-auto symbols = make<QStringIndividual, QStringGene, int>;
+auto reals = make<QRCIndividual, double>;
+auto integers = make<QIntegerIndividual, int>;
+auto symbols = make<QStringIndividual, int>;
 
 double evaluate(QProblem& problem, QIndividual&& individual) {
     individual.fitnessComponents = {1.0, 2.0};

@@ -21,16 +21,16 @@ using testing::writeFile;
 // (total 8); row harms 1, 1, 1.5, 1.5 (total 5). Target 2.
 const char* const kMatrix = "4 3\n1 1 0\n1 1 0\n0 1 1\n1 0 1\n1 2 3\n1 1 1\n0.5 0.5 1\n2\n";
 
-template <class Individual, class Gene>
+template <class Individual>
 Individual make(QEAParameters& params, std::initializer_list<int> values) {
     Individual individual;
     individual._params = &params;
-    for (int v : values) individual.addGene(Gene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 // A mask over the rows as the genetic algorithm builds it (one-bit integer genes), and a list.
-auto maskOf = make<QIntegerIndividual, QIntegerGene>;
-auto listOf = make<QStringIndividual, QStringGene>;
+auto maskOf = make<QIntegerIndividual>;
+auto listOf = make<QStringIndividual>;
 
 class SubmatrixTest : public ::testing::Test {
 protected:

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "representation/distance.h"
+#include <cmath>
+
 #include "representation/integer.h"
+#include "representation/network.h"
 #include "representation/real.h"
 #include "representation/string.h"
 #include "support/test_support.h"
@@ -13,13 +16,13 @@ namespace {
 QIntegerIndividual integers(QEAParameters& params, std::initializer_list<int> values) {
     QIntegerIndividual individual;
     individual._params = &params;
-    for (int v : values) individual.addGene(QIntegerGene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 
 QStringIndividual symbols(std::initializer_list<int> values) {
     QStringIndividual individual;
-    for (int v : values) individual.addGene(QStringGene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 
@@ -43,10 +46,28 @@ TEST(Distance, StringsCountDifferingSymbolsAndRealsMeasureZero) {
 
     QRCIndividual a;
     QRCIndividual b;
-    a.addGene(QRCGene(1.0));
-    b.addGene(QRCGene(2.0));
+    a.genes = {1.0};
+    b.genes = {2.0};
     EXPECT_EQ(distance.measure(a, b), 0.0);
     EXPECT_EQ(distance.measureHamming(a, b), 1.0);
+}
+
+TEST(Distance, HammingOverRealsAndNetworksCountsUnequalGenes) {
+    QDistance distance;
+    QRCIndividual a;
+    QRCIndividual b;
+    a.genes = {1.0, std::nan(""), 3.0, 0.0};
+    b.genes = {1.0, std::nan(""), 4.0, -0.0, 9.0};
+    // Not-a-number equals nothing; the zeros of either sign are equal; b's extra gene is not read.
+    EXPECT_EQ(distance.measureHamming(a, b), 2.0);
+    EXPECT_EQ(distance.measureHamming(a, a), 1.0);
+
+    QRNIndividual x;
+    x.genes.resize(3);
+    QRNIndividual y = x;
+    y.genes[1].addInput({1, 0.0}, 0.5);
+    EXPECT_EQ(distance.measureHamming(x, y), 1.0);
+    EXPECT_EQ(distance.measure(x, y), -1.0);
 }
 
 TEST(Distance, MismatchedChromosomesEndTheProcess) {

@@ -13,7 +13,7 @@ namespace {
 QIntegerIndividual individualOf(QEAParameters& params, std::initializer_list<int> values) {
     QIntegerIndividual individual;
     individual._params = &params;
-    for (int v : values) individual.addGene(QIntegerGene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 
@@ -71,7 +71,7 @@ TEST(IntegerGenes, OtherEncodingsNeitherEqualNorAssignAndCopyKeepsBaseOnly) {
 
     QStringIndividual other;
     other.fitness = 7;
-    other.genes.assign(5, QStringGene(1));
+    other.genes.assign(5, 1);
     typed.copy(other);
     EXPECT_EQ(typed.fitness, 7);
     EXPECT_EQ(typed._params, nullptr);

@@ -44,7 +44,7 @@ TEST(PopulationCopy, SameSizeKeepsObjectsOtherSizeReplacesThem) {
     auto source = withFitness({1, 2, 3});
     source->_params = &params;
     source->getIndividual(2)->_params = &params;
-    static_cast<QIntegerIndividual*>(source->getIndividual(2))->genes.assign(2, QIntegerGene(9));
+    static_cast<QIntegerIndividual*>(source->getIndividual(2))->genes.assign(2, 9);
 
     auto same = withFitness({0, 0, 0});
     QIndividual* kept = same->getIndividual(2);
@@ -82,7 +82,7 @@ TEST(PopulationSetup, ParametersCreateBoundIndividualsAndUniformityFollows) {
 
 TEST(PopulationPrint, WritesHeaderAndNumberedIndividuals) {
     auto population = withFitness({0.5, 2});
-    static_cast<QIntegerIndividual*>(population->getIndividual(0))->genes.assign(1, QIntegerGene(10));
+    static_cast<QIntegerIndividual*>(population->getIndividual(0))->genes.assign(1, 10);
     std::ostringstream out;
     population->print(out);
     EXPECT_EQ(out.str(),

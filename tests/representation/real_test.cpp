@@ -13,7 +13,7 @@ namespace {
 
 QRCIndividual individualOf(std::initializer_list<double> values) {
     QRCIndividual individual;
-    for (double v : values) individual.addGene(QRCGene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 

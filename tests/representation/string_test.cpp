@@ -12,7 +12,7 @@ namespace {
 
 QStringIndividual individualOf(std::initializer_list<int> values) {
     QStringIndividual individual;
-    for (int v : values) individual.addGene(QStringGene(v));
+    individual.genes.assign(values.begin(), values.end());
     return individual;
 }
 
