@@ -7,11 +7,10 @@
 #include <numeric>
 #include <sstream>
 
-#include "algorithms/factory.h"
+#include "core/mean_variance.h"
 #include "core/random.h"
 #include "operators/niching.h"
 #include "problems/problem.h"
-#include "core/mean_variance.h"
 
 namespace Valdrin {
 
@@ -37,167 +36,167 @@ void keepBestCopy(QRunSummary& summary, const QIndividual* best) {
 
 }  // namespace
 
-QEvolutionaryAlgorithm::QEvolutionaryAlgorithm() : factory(std::make_shared<QEAFactory>(this)) {}
+QEvolutionaryAlgorithm::QEvolutionaryAlgorithm() = default;
 
-QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(const QEvolutionaryAlgorithm& other)
-    : _params(other._params), factory(other.factory) {}
+QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(const std::string& logName)
+    : log_(logName) {}
 
-QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() {
-    factory.reset();
-    forgetBorrowedObjects();
-    if (log.is_open()) log.close();
-}
+QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() = default;
 
-void QEvolutionaryAlgorithm::forgetBorrowedObjects() {
-    currentPopulation = matingPool = offspringPopulation = nullptr;
-    initializer = nullptr;
-    niching = nullptr;
-    selection = nullptr;
-    sizer = nullptr;
-    crossover = nullptr;
-    mutation = nullptr;
-}
-
-QEvolutionaryAlgorithm& QEvolutionaryAlgorithm::assign(const QEvolutionaryAlgorithm& other) {
-    if (&other == this) return *this;
-    _params = other._params;
-    if (factory != other.factory) {
-        // The borrowed populations and operators belong to the factory being let go.
-        forgetBorrowedObjects();
-        factory = other.factory;
-    }
-    return *this;
-}
-
-int QEvolutionaryAlgorithm::setParameters(QEAParameters* params) {
-    _params = *params;
-    currentPopulation = factory->createPopulation(_params.encoding);
-    matingPool = factory->createPopulation(_params.encoding);
-    offspringPopulation = factory->createPopulation(_params.encoding);
-    initializer = factory->createInitializer(_params.encoding);
-    niching = factory->createNiching(_params.nichingType);
-    selection = factory->createSelection(_params.selectionType);
-    sizer = factory->createPopulationSizer(_params.populationSizerType);
-    crossover = factory->createCrossover(_params.encoding, _params.xType);
-    mutation = factory->createMutation(_params.encoding, _params.mutationType);
-    if (crossover != nullptr) {
+int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem) {
+    params_ = params;
+    problem_ = &problem;
+    parts_ = maker.make(params_);
+    if (parts_.crossover != nullptr) {
         // The pairing step makes exactly one pair of children from two parents; any other
         // arity would leave recombine waiting for children that never come.
-        if (_params.parentsNumber != 2) {
+        if (params_.parentsNumber != 2) {
             std::ostringstream message;
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
-                    << "\tCrossover needs exactly 2 parents (_params.parentsNumber = " << _params.parentsNumber
+                    << "\tCrossover needs exactly 2 parents (params_.parentsNumber = " << params_.parentsNumber
                     << ")\n\n";
             fail(message.str());
         }
-        if (_params.childrenNumber < 2) {
+        if (params_.childrenNumber < 2) {
             std::ostringstream message;
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
-                    << "\tCrossover needs at least 2 children (_params.childrenNumber = " << _params.childrenNumber
+                    << "\tCrossover needs at least 2 children (params_.childrenNumber = " << params_.childrenNumber
                     << ")\n\n";
             fail(message.str());
         }
     }
+    breeding_ = makeBreeding(params_.nichingType);
+    sharing_ = params_.nichingType == Niching::Sharing ? static_cast<QFitnessSharing*>(parts_.niching.get()) : nullptr;
     reset();
     return 1;
 }
 
-int QEvolutionaryAlgorithm::reset() {
-    seedGenerator(_params.rngSeed);
-    currentPopulation->setParameters(&_params);
-    matingPool->setParameters(&_params);
-    offspringPopulation->setParameters(&_params);
-    initializer->setParameters(&_params);
-    selection->setParameters(&_params);
-    selection->setPopulations(currentPopulation, matingPool);
-    sizer->setParameters(&_params);
-    sizer->setPopulation(offspringPopulation);
-    if (crossover != nullptr) {
-        crossover->setParameters(&_params);
-        // Parents are always drawn at random; the record's choice is only reported.
-        crossover->setParentSelector(factory->createParentSelector(ParentSelection::Random));
-        crossover->setPopulations(matingPool, offspringPopulation);
+int QEvolutionaryAlgorithm::run() {
+    if (params_.generationsNumber < 1) {
+        std::cerr << runErrorHeader() << "\tGenerations number is undefined! (params_.generationsNumber = "
+                  << params_.generationsNumber << ")\n\n";
+        return 0;
     }
-    mutation->setParameters(&_params);
-    if (_params.nichingType != Niching::None && niching != nullptr) {
-        niching->setParameters(&_params);
-        niching->setPopulation(currentPopulation);
-        if (_params.nichingType == Niching::Sharing) {
-            static_cast<QFitnessSharing*>(niching)->setSigma(_params.sharingSigma);
-        }
-    }
-    // Only the adaptive sizers read the run record and restart; the others ignore both.
-    sizer->setRunStatistics(&summary);
-    sizer->reset();
-    for (QPopulation* population : {currentPopulation, matingPool, offspringPopulation}) {
-        initializer->setPopulation(population);
-        initializer->operate();
-    }
-    offspringPopulation->clear();
+    summary_.clear();
+    summary_.startClock = processorClock();
+    reset();
+    log_ << "\nStarting a new run:\n" << "-------------------------------\n";
+    beginRun();
 
-    const auto generations = static_cast<std::size_t>(_params.generationsNumber > 0 ? _params.generationsNumber : 0);
-    summary.meanFitness.assign(generations, 0.0);
-    summary.fitnessVariance.assign(generations, 0.0);
-    summary.bestFitness.assign(generations, 0.0);
-    summary.worstFitness.assign(generations, 0.0);
-    summary.populationSizes.assign(generations, static_cast<double>(_params.populationSize));
-    summary.bestIndividual.reset();
+    for (int generation = 0; generation < params_.generationsNumber; ++generation) {
+        const auto slot = static_cast<std::size_t>(summary_.generationsDone);
+        if (slot >= summary_.populationSizes.size()) summary_.populationSizes.resize(slot + 1, 0.0);
+        summary_.populationSizes[slot] = currentPopulation().size();
+        if (evaluate() != 1 && stopsWhenEvaluationAsks()) break;
+        select();
+        selectElite();
+        recombine();
+        mutate();
+        replace();
+        ++summary_.generationsDone;
+        if (summary_.generationsDone % 10 == 0) std::cout << "." << std::flush;
+    }
+
+    std::cout << endingBeforeClock();
+    summary_.endClock = processorClock();
+    summary_.duration = static_cast<double>(summary_.endClock - summary_.startClock) / 1000.0;
+    std::cout << endingAfterClock();
+    finish();
+    currentPopulation().print(log_);
+    endRun();
+    log_ << "Run duration: " << summary_.duration << " seconds\n";
+    return 1;
+}
+
+int QEvolutionaryAlgorithm::reportStatistics(const std::vector<QRunSummary>& /*runs*/, std::ostream& /*out*/) const {
+    return 1;
+}
+
+int QEvolutionaryAlgorithm::reset() {
+    seedGenerator(params_.rngSeed);
+    for (QPopulation* population : {&currentPopulation(), &matingPool(), &offspringPopulation()}) {
+        population->setParameters(&params_);
+    }
+    parts_.initializer->setParameters(params_);
+    parts_.selection->setParameters(params_);
+    parts_.sizer->setParameters(params_);
+    if (parts_.crossover != nullptr) {
+        parts_.crossover->setParameters(params_);
+        parts_.parentSelector->setParameters(params_);
+    }
+    parts_.mutation->setParameters(params_);
+    if (parts_.niching != nullptr) parts_.niching->setParameters(params_);
+    // Only the adaptive sizers read the run record and restart; the others ignore both.
+    parts_.sizer->setRunStatistics(&summary_);
+    parts_.sizer->reset();
+    for (QPopulation* population : {&currentPopulation(), &matingPool(), &offspringPopulation()}) {
+        parts_.initializer->initialize(*population);
+    }
+    offspringPopulation().clear();
+
+    const auto generations = static_cast<std::size_t>(params_.generationsNumber > 0 ? params_.generationsNumber : 0);
+    summary_.meanFitness.assign(generations, 0.0);
+    summary_.fitnessVariance.assign(generations, 0.0);
+    summary_.bestFitness.assign(generations, 0.0);
+    summary_.worstFitness.assign(generations, 0.0);
+    summary_.populationSizes.assign(generations, static_cast<double>(params_.populationSize));
+    summary_.bestIndividual.reset();
     return 1;
 }
 
 // One evaluation counted in generation g, with the first-hit bookkeeping.
 void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int g, bool keepSolution) {
-    ++summary.evaluationsCount;
-    if (individual.fitness < _params.errorLevel && summary.evaluationsToSolution == 0) {
-        summary.hitClock = processorClock();
-        summary.evaluationsToSolution = summary.evaluationsCount;
-        summary.generationOfSolution = g;
-        summary.timeToSolution = static_cast<double>(summary.hitClock - summary.startClock) / 1000.0;
-        if (keepSolution) summary.solutionIndividual = individual.clone();
+    ++summary_.evaluationsCount;
+    if (individual.fitness < params_.errorLevel && summary_.evaluationsToSolution == 0) {
+        summary_.hitClock = processorClock();
+        summary_.evaluationsToSolution = summary_.evaluationsCount;
+        summary_.generationOfSolution = g;
+        summary_.timeToSolution = static_cast<double>(summary_.hitClock - summary_.startClock) / 1000.0;
+        if (keepSolution) summary_.solutionIndividual = individual.clone();
     }
 }
 
 int QEvolutionaryAlgorithm::evaluate() {
-    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
-    const int g = summary.generationsDone;
-    summary.reserveGeneration(g, _params.populationSize);
-    QPopulation& population = *currentPopulation;
+    const bool judgedAtBirth = breeding_->judgesAtBirth();
+    const int g = summary_.generationsDone;
+    summary_.reserveGeneration(g, params_.populationSize);
+    QPopulation& population = currentPopulation();
     const int n = population.size();
     fitnessValues_.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         QIndividual& individual = *population.individuals[static_cast<std::size_t>(i)];
-        // Under crowding the children were evaluated when they were made.
-        if (!crowding || g == 0) _params.problem->evaluateIndividual(individual);
-        countEvaluation(individual, g, !crowding);
+        // Children judged at birth were evaluated when they were made.
+        if (!judgedAtBirth || g == 0) problem_->evaluateIndividual(individual);
+        countEvaluation(individual, g, !judgedAtBirth);
         fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
     }
 
     recordGenerationStatistics(g);
 
     const QIndividual* bestOne = population.getBestIndividual(0.0);
-    keepBestCopy(summary, bestOne);
-    if (bestOne == nullptr && !crowding) reportMissingBest();
+    keepBestCopy(summary_, bestOne);
+    if (bestOne == nullptr && !judgedAtBirth) reportMissingBest();
 
     recordConvergence(g);
-    if (crowding) return 1;
+    if (judgedAtBirth) return 1;
 
-    if (_params.nichingType == Niching::Sharing && niching != nullptr) niching->operate();
-    if (_params.untilFirstHit && summary.evaluationsToSolution != 0) return 0;
+    if (sharing_ != nullptr) sharing_->share(population);
+    if (params_.untilFirstHit && summary_.evaluationsToSolution != 0) return 0;
     return 1;
 }
 
 void QEvolutionaryAlgorithm::reportMissingBest() {
     std::cout << "?";
-    log << "strange results:\n";
-    currentPopulation->print(log);
-    log << "\n";
+    log_ << "strange results:\n";
+    currentPopulation().print(log_);
+    log_ << "\n";
 }
 
 void QEvolutionaryAlgorithm::recordGenerationStatistics(int g) {
     const auto [mean, variance] = meanAndVariance(fitnessValues_);
     const auto slot = static_cast<std::size_t>(g);
-    summary.meanFitness[slot] = mean;
-    summary.fitnessVariance[slot] = variance;
+    summary_.meanFitness[slot] = mean;
+    summary_.fitnessVariance[slot] = variance;
     // The first occurrence wins ties; no individuals leave NaN.
     double best = std::numeric_limits<double>::quiet_NaN();
     double worst = best;
@@ -208,74 +207,63 @@ void QEvolutionaryAlgorithm::recordGenerationStatistics(int g) {
             if (f > worst) worst = f;
         }
     }
-    summary.bestFitness[slot] = best;
-    summary.worstFitness[slot] = worst;
+    summary_.bestFitness[slot] = best;
+    summary_.worstFitness[slot] = worst;
 }
 
 void QEvolutionaryAlgorithm::recordConvergence(int g) {
     const auto slot = static_cast<std::size_t>(g);
-    if (g > 0 && summary.bestFitness[slot] == summary.worstFitness[slot] && summary.convergenceGeneration == 0) {
-        summary.convergenceGeneration = g + 1;
+    if (g > 0 && summary_.bestFitness[slot] == summary_.worstFitness[slot] && summary_.convergenceGeneration == 0) {
+        summary_.convergenceGeneration = g + 1;
     }
 }
 
 int QEvolutionaryAlgorithm::finish() {
-    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
-    const int done = summary.generationsDone;
-    for (auto& individual : currentPopulation->individuals) {
-        if (!crowding || done == 0) _params.problem->evaluateIndividual(*individual);
+    const bool judgedAtBirth = breeding_->judgesAtBirth();
+    const int done = summary_.generationsDone;
+    for (auto& individual : currentPopulation().individuals) {
+        if (!judgedAtBirth || done == 0) problem_->evaluateIndividual(*individual);
         countEvaluation(*individual, done, false);
     }
-    keepBestCopy(summary, currentPopulation->getBestIndividual(0.0));
+    keepBestCopy(summary_, currentPopulation().getBestIndividual(0.0));
 
-    if (!crowding) writeFinalLines();
+    if (!judgedAtBirth) writeFinalLines();
     recordFinalConvergence();
     return 1;
 }
 
 void QEvolutionaryAlgorithm::writeFinalLines() const {
     // The last recorded generation; generation 0 when none was completed.
-    const int done = summary.generationsDone;
+    const int done = summary_.generationsDone;
     const int last = done > 0 ? done - 1 : 0;
-    std::cout << "Final best fitness = " << recordedValue(summary.bestFitness, last) << "\n"
-              << "Final worst fitness = " << recordedValue(summary.worstFitness, last) << "\n"
-              << "Convergence generation = " << summary.convergenceGeneration << "\n";
+    std::cout << "Final best fitness = " << recordedValue(summary_.bestFitness, last) << "\n"
+              << "Final worst fitness = " << recordedValue(summary_.worstFitness, last) << "\n"
+              << "Convergence generation = " << summary_.convergenceGeneration << "\n";
 }
 
 void QEvolutionaryAlgorithm::recordFinalConvergence() {
-    const int done = summary.generationsDone;
-    if (done <= 0 || summary.convergenceGeneration != 0) return;
-    if (done == _params.generationsNumber) {
-        if (recordedValue(summary.bestFitness, done - 1) == recordedValue(summary.worstFitness, done - 1)) {
-            summary.convergenceGeneration = done;
+    const int done = summary_.generationsDone;
+    if (done <= 0 || summary_.convergenceGeneration != 0) return;
+    if (done == params_.generationsNumber) {
+        if (recordedValue(summary_.bestFitness, done - 1) == recordedValue(summary_.worstFitness, done - 1)) {
+            summary_.convergenceGeneration = done;
         }
-    } else if (done < _params.generationsNumber) {
-        if (recordedValue(summary.bestFitness, done) == recordedValue(summary.worstFitness, done)) {
-            summary.convergenceGeneration = done + 1;
+    } else if (done < params_.generationsNumber) {
+        if (recordedValue(summary_.bestFitness, done) == recordedValue(summary_.worstFitness, done)) {
+            summary_.convergenceGeneration = done + 1;
         }
     }
 }
 
 int QEvolutionaryAlgorithm::select() {
-    if (_params.nichingType != Niching::DeterministicCrowding) {
-        selection->operate();
-        return 1;
-    }
-    matingPool->clear();
-    for (const auto& individual : currentPopulation->individuals) {
-        if (coinFlip()) {
-            matingPool->appendIndividual(*individual);
-        } else {
-            matingPool->insertIndividual(*individual);
-        }
-    }
+    breeding_->fillMatingPool(parts_);
     return 1;
 }
 
 int QEvolutionaryAlgorithm::selectElite() {
-    const int count = _params.eliteCount;
+    const int count = params_.eliteCount;
     if (count < 1) return 1;
-    const QPopulation& pool = *matingPool;
+    const QPopulation& pool = matingPool();
     if (count > pool.size()) {
         fail("\n\n[QEvolutionaryAlgorithm::selectElite] error:\n"
               "\tNumber of elite individuals exceeds total number of individuals\n\n");
@@ -297,24 +285,25 @@ int QEvolutionaryAlgorithm::selectElite() {
         if (chosen < 0) {
             const char* header = "\n\n[QEvolutionaryAlgorithm::selectElite] error:\n";
             const char* text = "\tUnable to perform elite selection\n\n";
-            log << header << text;
-            currentPopulation->print(log);
+            log_ << header << text;
+            currentPopulation().print(log_);
             fail(std::string(header) + text);
         }
         const auto slot = eliteCandidates_.begin() + chosen;
-        offspringPopulation->appendIndividual(*pool.individuals[static_cast<std::size_t>(*slot)]);
+        offspringPopulation().appendIndividual(*pool.individuals[static_cast<std::size_t>(*slot)]);
         eliteCandidates_.erase(slot);
     }
     return 1;
 }
 
 int QEvolutionaryAlgorithm::recombine() {
-    if (crossover != nullptr) {
+    QPopulation& offspring = offspringPopulation();
+    if (parts_.crossover != nullptr) {
         int stalled = 0;
-        while (!sizer->isPopulationFull()) {
-            const int before = offspringPopulation->size();
-            crossover->operate();
-            if (offspringPopulation->size() > before) {
+        while (!parts_.sizer->isPopulationFull(offspring)) {
+            const int before = offspring.size();
+            breeding_->pair(parts_, *problem_, params_);
+            if (offspring.size() > before) {
                 stalled = 0;
             } else if (++stalled >= kStalledPairingLimit) {
                 std::ostringstream message;
@@ -325,31 +314,27 @@ int QEvolutionaryAlgorithm::recombine() {
             }
         }
     }
-    sizer->operate();
+    parts_.sizer->resize(offspring);
     return 1;
 }
 
 int QEvolutionaryAlgorithm::mutate() {
-    if (_params.nichingType == Niching::DeterministicCrowding) return 1;
-    for (auto& individual : offspringPopulation->individuals) {
-        mutation->setIndividual(individual.get());
-        mutation->operate();
-    }
+    breeding_->mutateOffspring(parts_);
     return 1;
 }
 
 int QEvolutionaryAlgorithm::replace() {
     // Handing the offspring objects over leaves the current population exactly as copying them
     // would (a copy takes every field, the parameter record included), without the copying.
-    currentPopulation->individuals.swap(offspringPopulation->individuals);
-    offspringPopulation->clear();
+    currentPopulation().individuals.swap(offspringPopulation().individuals);
+    offspringPopulation().clear();
     return 1;
 }
 
 int QEvolutionaryAlgorithm::cleanup() {
-    factory->destroyAll();
-    forgetBorrowedObjects();
-    summary.clear();
+    parts_ = AlgorithmParts{};
+    sharing_ = nullptr;
+    summary_.clear();
     return 1;
 }
 

@@ -1,64 +1,84 @@
-// QEvolutionaryAlgorithm: the generation steps common to every algorithm (evaluate, select,
-// elite selection, recombine, mutate, replace), run preparation and the run's final report.
+// QEvolutionaryAlgorithm: the one run loop of every algorithm, the generation steps it takes
+// (evaluate, select, elite selection, recombine, mutate, replace) and the run's final report.
+// The algorithms differ in the steps they override and in the hooks of the run loop.
 #pragma once
 
 #include <iosfwd>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "algorithms/breeding.h"
+#include "algorithms/parts.h"
 #include "core/failure.h"
 #include "core/parameters.h"
-#include "operators/operator.h"
 #include "statistics/run_summary.h"
 
 namespace Valdrin {
 
-class QEAFactory;
+class QProblem;
+class QFitnessSharing;
 
 class QEvolutionaryAlgorithm {
 public:
-    QEAParameters _params;  // the algorithm's own copy
-    QRunSummary summary;    // record of the current run
-    std::shared_ptr<QEAFactory> factory;  // shared with clones; owns populations and operators
-
-    QPopulation* currentPopulation = nullptr;
-    QPopulation* matingPool = nullptr;
-    QPopulation* offspringPopulation = nullptr;
-    QInitializer* initializer = nullptr;
-    QNichingOperator* niching = nullptr;      // null without niching
-    QSelection* selection = nullptr;
-    QPopulationSizer* sizer = nullptr;
-    QCrossoverOperator* crossover = nullptr;  // null for networks
-    QMutationOperator* mutation = nullptr;
-
-    OutputFile log;  // opened by the concrete class
-
-    QEvolutionaryAlgorithm();
-    // Copies the parameters and shares the factory; fresh summary, closed log.
-    QEvolutionaryAlgorithm(const QEvolutionaryAlgorithm& other);
+    QEvolutionaryAlgorithm(const QEvolutionaryAlgorithm&) = delete;
     QEvolutionaryAlgorithm& operator=(const QEvolutionaryAlgorithm&) = delete;
     virtual ~QEvolutionaryAlgorithm();
 
-    // Copies _params and the factory from the other algorithm.
-    QEvolutionaryAlgorithm& assign(const QEvolutionaryAlgorithm& other);
+    // Takes its own copy of the record, makes its parts through the maker (a record naming
+    // something that cannot be made, or a crossover with other than 2 parents or fewer than 2
+    // children, ends the experiment), binds them and prepares the first run. The problem is
+    // borrowed and must outlive the algorithm's runs.
+    virtual int setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem);
 
-    virtual int setParameters(QEAParameters* params);
-    QRunSummary* runSummary() { return &summary; }
-    virtual int reset();
-    virtual int evaluate();  // 0 asks the run to stop
-    virtual int finish();
-    virtual int select();
-    virtual int selectElite();
-    virtual int recombine();
-    virtual int mutate();
-    virtual int replace();
+    // One run: the generations, then the run's final report. Returns 0 without running when the
+    // record allows no generation.
+    virtual int run();
+
+    const QRunSummary& runSummary() const { return summary_; }
+    const QEAParameters& parameters() const { return params_; }
     virtual int printName(std::ostream& out) const = 0;
-    virtual int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) = 0;
+    // The algorithm's own section of the report over runs; none by default.
+    virtual int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) const;
+    // Lets go of the populations and operators and forgets the current run's record.
     virtual int cleanup();
-    virtual int run() = 0;
-    virtual std::unique_ptr<QEvolutionaryAlgorithm> clone() const = 0;
+
+    // The generation steps, in the order the run loop takes them.
+    virtual int reset();
+    virtual int evaluate();  // 0 asks the run to stop (only the network algorithms listen)
+    int select();
+    int selectElite();
+    virtual int recombine();
+    int mutate();
+    int replace();
+    virtual int finish();
+
+    // What the steps work on, for the steps of derived algorithms and for inspection.
+    QPopulation& currentPopulation() { return *parts_.currentPopulation; }
+    QPopulation& matingPool() { return *parts_.matingPool; }
+    QPopulation& offspringPopulation() { return *parts_.offspringPopulation; }
+    const AlgorithmParts& parts() const { return parts_; }
+    std::ostream& log() { return log_; }
 
 protected:
+    // An algorithm that writes its run log to the named file (opened now, emptied).
+    explicit QEvolutionaryAlgorithm(const std::string& logName);
+    // An algorithm without a log file.
+    QEvolutionaryAlgorithm();
+
+    // --- Hooks of the run loop ---
+    // The header of the message that refuses a record without generations.
+    virtual const char* runErrorHeader() const = 0;
+    // Whether an evaluation that asks the run to stop (the first hit) ends the generations.
+    virtual bool stopsWhenEvaluationAsks() const { return false; }
+    // After the run's first log lines, before the first generation.
+    virtual void beginRun() {}
+    // Written to standard output when the generations are over, before and after the clock is read.
+    virtual const char* endingBeforeClock() const { return ""; }
+    virtual const char* endingAfterClock() const { return "\n"; }
+    // After the last population is written to the log, before the run's duration.
+    virtual void endRun() {}
+
     // "Final best fitness = ", "Final worst fitness = " and "Convergence generation = " lines of
     // the last recorded generation (generation 0 when none was completed).
     void writeFinalLines() const;
@@ -72,18 +92,23 @@ protected:
     // "?" on standard output and the "strange results" block in the log, for a generation
     // whose population has no best individual.
     void reportMissingBest();
-
     // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
     // the individual when keepSolution is set).
     void countEvaluation(const QIndividual& individual, int g, bool keepSolution);
+
+    QEAParameters params_;  // the algorithm's own copy
+    QRunSummary summary_;   // record of the current run
+    QProblem* problem_ = nullptr;  // borrowed
+    std::unique_ptr<Breeding> breeding_;
+    QFitnessSharing* sharing_ = nullptr;  // the niching part when it shares fitness
 
     // Working lists kept between generations so that the steps do not allocate.
     std::vector<double> fitnessValues_;  // evaluate: one fitness per individual
     std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
 
 private:
-    // Clears the pointers to the populations and operators that the factory owns.
-    void forgetBorrowedObjects();
+    AlgorithmParts parts_;
+    OutputFile log_;
 };
 
 }  // namespace Valdrin

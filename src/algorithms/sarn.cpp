@@ -12,27 +12,20 @@
 
 namespace Valdrin {
 
-QSARN::QSARN() { log.open("sarn.log", std::ios::out | std::ios::trunc); }
-
-QSARN::~QSARN() {
-    if (log.is_open()) log.close();
-}
-
-int QSARN::setParameters(QEAParameters* params) {
-    QEvolutionaryAlgorithm::setParameters(params);
-    return 1;
-}
+QSARN::QSARN() : QNetworkEvolution("sarn.log") {}
 
 int QSARN::recombine() {
-    const int m = matingPool->size();
-    offspringPopulation->copy(*matingPool);
+    QPopulation& pool = matingPool();
+    QPopulation& offspring = offspringPopulation();
+    const int m = pool.size();
+    offspring.copy(pool);
     // An empty mating pool has nothing to clone: the offspring stay as they are.
-    while (m > 0 && !sizer->isPopulationFull()) {
+    while (m > 0 && !parts().sizer->isPopulationFull(offspring)) {
         // A draw of exactly 1 (or just above it) would reach one past the pool.
         const int k = uniformInt(m);
-        offspringPopulation->appendIndividual(*matingPool->individuals[static_cast<std::size_t>(k)]);
+        offspring.appendIndividual(*pool.individuals[static_cast<std::size_t>(k)]);
     }
-    sizer->operate();
+    parts().sizer->resize(offspring);
     return 1;
 }
 
@@ -41,56 +34,23 @@ int QSARN::printName(std::ostream& out) const {
     return 1;
 }
 
-int QSARN::reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) {
+// The message names the genetic algorithm's run, as it always has.
+const char* QSARN::runErrorHeader() const { return "\n\n[QGeneticAlgorithm::run] error:\n"; }
+
+int QNetworkEvolution::reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) const {
     return reportNetworkStatistics(runs, out);
 }
 
-int QSARN::run() { return runNetworkEvolution(*this, "\n\n[QGeneticAlgorithm::run] error:\n", true); }
+void QNetworkEvolution::beginRun() {
+    currentPopulation().print(log());
+    log().flush();
+}
 
-std::unique_ptr<QEvolutionaryAlgorithm> QSARN::clone() const { return std::make_unique<QSARN>(*this); }
-
-int runNetworkEvolution(QEvolutionaryAlgorithm& algorithm, std::string_view errorHeader, bool clearCrossoverRate) {
-    QEAParameters& params = algorithm._params;
-    QRunSummary& summary = algorithm.summary;
-    OutputFile& log = algorithm.log;
-    if (params.generationsNumber < 1) {
-        std::cerr << errorHeader << "\tGenerations number is undefined! (_params.generationsNumber = "
-                  << params.generationsNumber << ")\n\n";
-        return 0;
-    }
-    summary.clear();
-    summary.startClock = processorClock();
-    algorithm.reset();
-    log << "\nStarting a new run:\n" << "-------------------------------\n";
-    algorithm.currentPopulation->print(log);
-    log.flush();
-    if (clearCrossoverRate) params.xRate = 0.0;
-
-    for (int generation = 0; generation < params.generationsNumber; ++generation) {
-        const auto slot = static_cast<std::size_t>(summary.generationsDone);
-        if (slot >= summary.populationSizes.size()) summary.populationSizes.resize(slot + 1, 0.0);
-        summary.populationSizes[slot] = algorithm.currentPopulation->size();
-        if (algorithm.evaluate() != 1) break;
-        algorithm.select();
-        algorithm.selectElite();
-        algorithm.recombine();
-        algorithm.mutate();
-        algorithm.replace();
-        ++summary.generationsDone;
-        if (summary.generationsDone % 10 == 0) std::cout << ".";
-    }
-
-    std::cout << "\nFinishing the run...";
-    summary.endClock = processorClock();
-    summary.duration = static_cast<double>(summary.endClock - summary.startClock) / 1000.0;
-    std::cout << "done\n";
-    algorithm.finish();
-    algorithm.currentPopulation->print(log);
+void QNetworkEvolution::endRun() {
     // A run whose population never had a best individual has nothing to test.
-    QIndividual* reported = summary.solutionIndividual ? summary.solutionIndividual.get() : summary.bestIndividual.get();
-    if (reported != nullptr && params.problem != nullptr) params.problem->testIndividual(*reported);
-    log << "Run duration: " << summary.duration << " seconds\n";
-    return 1;
+    QIndividual* reported =
+        summary_.solutionIndividual ? summary_.solutionIndividual.get() : summary_.bestIndividual.get();
+    if (reported != nullptr) problem_->testIndividual(*reported);
 }
 
 namespace {

@@ -1,38 +1,44 @@
-// QSARN: the self-adaptive regulatory-network algorithm ("SARN"), logging to "sarn.log", with
-// the run loop and the networks' report over runs that the indirect variant shares.
+// The self-adaptive regulatory-network algorithms' common ground (QNetworkEvolution: the run
+// loop's hooks and the networks' report over runs) and QSARN ("SARN"), logging to "sarn.log".
 #pragma once
 
 #include <iosfwd>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "algorithms/algorithm.h"
 
 namespace Valdrin {
 
-class QSARN final : public QEvolutionaryAlgorithm {
+// Runs that may stop at the first hit, with the population written to the log before the
+// first generation and the judged network tested by the problem after the last.
+class QNetworkEvolution : public QEvolutionaryAlgorithm {
+public:
+    // The networks' report over runs (size, node degrees, mutation parameters, history counters).
+    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) const override;
+
+protected:
+    using QEvolutionaryAlgorithm::QEvolutionaryAlgorithm;
+    bool stopsWhenEvaluationAsks() const override { return true; }
+    void beginRun() override;
+    const char* endingBeforeClock() const override { return "\nFinishing the run..."; }
+    const char* endingAfterClock() const override { return "done\n"; }
+    void endRun() override;
+};
+
+class QSARN final : public QNetworkEvolution {
 public:
     QSARN();
-    // Same parameters and factory; fresh summary; the log is not opened.
-    QSARN(const QSARN& other) = default;
-    ~QSARN() override;
-
-    int setParameters(QEAParameters* params) override;
     // Asexual reproduction: the offspring are the mating pool plus clones drawn from it.
     int recombine() override;
     int printName(std::ostream& out) const override;
-    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) override;
-    // One run, stopping at the first hit when asked; 0 when the number of generations is not positive.
-    int run() override;
-    std::unique_ptr<QEvolutionaryAlgorithm> clone() const override;
+
+protected:
+    const char* runErrorHeader() const override;
 };
 
-// The run loop of both network algorithms. errorHeader names the refusing operation;
-// clearCrossoverRate zeroes xRate in the algorithm's record before the generations.
-int runNetworkEvolution(QEvolutionaryAlgorithm& algorithm, std::string_view errorHeader, bool clearCrossoverRate);
-
-// The networks' report over runs (size, node degrees, mutation parameters, history counters),
-// written into the summary. Runs whose individual is not a network take no part in it.
+// The networks' report over runs, written into the summary. Runs whose individual is not a
+// network take no part in it.
 int reportNetworkStatistics(const std::vector<QRunSummary>& runs, std::ostream& out);
 
 }  // namespace Valdrin

@@ -6,10 +6,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "algorithms/factory.h"
 #include "algorithms/sarn.h"
 #include "core/random.h"
 #include "operators/initializers.h"
+#include "operators/niching.h"
 #include "problems/problem.h"
 #include "representation/real.h"
 #include "core/mean_variance.h"
@@ -17,22 +17,15 @@
 namespace Valdrin {
 
 QSARN2::QSARN2()
-    : templateNetwork(std::make_unique<QRNIndividual>()), networkMutation(std::make_unique<QRNMutationBasic>(this)) {
-    log.open("sarn2.log", std::ios::out | std::ios::trunc);
-}
+    : QNetworkEvolution("sarn2.log"),
+      templateNetwork_(std::make_unique<QRNIndividual>()),
+      networkMutation_(std::make_unique<QRNMutationBasic>()),
+      networks_(std::make_unique<QRNPopulation>()) {}
 
-QSARN2::QSARN2(const QSARN2& other)
-    : QEvolutionaryAlgorithm(other),
-      templateNetwork(std::make_unique<QRNIndividual>()),
-      networkMutation(std::make_unique<QRNMutationBasic>(this)),
-      networkParams(other.networkParams) {}
+QSARN2::~QSARN2() = default;
 
-QSARN2::~QSARN2() {
-    if (log.is_open()) log.close();
-}
-
-int QSARN2::setParameters(QEAParameters* params) {
-    QEAParameters vectors = *params;
+int QSARN2::setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem) {
+    QEAParameters vectors = params;
     // A task that asks for networks gets them from real-coded parameter vectors.
     if (vectors.encoding == kNetworkEncoding) vectors.encoding = kRealEncoding;
     if (vectors.encoding != kRealEncoding || vectors.chromosomeLength < kMutationKinds) {
@@ -43,31 +36,30 @@ int QSARN2::setParameters(QEAParameters* params) {
                 << ", chromosome length = " << vectors.chromosomeLength << ")\n\n";
         fail(message.str());
     }
-    networkParams = *params;
-    networkParams.encoding = kNetworkEncoding;
-    QEvolutionaryAlgorithm::setParameters(&vectors);
+    networkParams_ = params;
+    networkParams_.encoding = kNetworkEncoding;
+    QEvolutionaryAlgorithm::setUp(vectors, maker, problem);
 
-    networkMutation->setParameters(&networkParams);
-    templateNetwork->setParameters(&networkParams);
+    networkMutation_->setParameters(networkParams_);
+    templateNetwork_->setParameters(&networkParams_);
     // Every node starts connected to every external input and every external output.
-    for (QRNGene& node : templateNetwork->genes) {
-        QRNInitializer::connectFully(node, networkParams.inputsNumber, networkParams.outputsNumber);
+    for (QRNGene& node : templateNetwork_->genes) {
+        QRNInitializer::connectFully(node, networkParams_.inputsNumber, networkParams_.outputsNumber);
     }
     return 1;
 }
 
 QPopulation& QSARN2::buildNetworks(bool writeBack) {
-    QPopulation& networks = *factory->createPopulation(kNetworkEncoding);
-    std::vector<double>& parameters = templateNetwork->mutationParameters;
-    for (auto& member : currentPopulation->individuals) {
+    QPopulation& networks = *networks_;
+    std::vector<double>& parameters = templateNetwork_->mutationParameters;
+    for (auto& member : currentPopulation().individuals) {
         // set-up guarantees real-coded vectors
         auto& vector = static_cast<QRCIndividual&>(*member);
         const std::size_t count = std::min<std::size_t>(kMutationKinds, vector.genes.size());
         std::copy_n(vector.genes.begin(), count, parameters.begin());
-        networks.appendIndividual(*templateNetwork);
+        networks.appendIndividual(*templateNetwork_);
         auto& network = static_cast<QRNIndividual&>(*networks.individuals.back());
-        networkMutation->setIndividual(&network);
-        networkMutation->operate();
+        networkMutation_->mutate(network);
         if (writeBack) {
             std::copy_n(network.mutationParameters.begin(), count, vector.genes.begin());
         }
@@ -79,8 +71,8 @@ void QSARN2::evaluateNetworks(QPopulation& networks, int g) {
     fitnessValues_.resize(networks.individuals.size());
     for (std::size_t i = 0; i < networks.individuals.size(); ++i) {
         QIndividual& network = *networks.individuals[i];
-        QIndividual& vector = *currentPopulation->individuals[i];
-        _params.problem->evaluateIndividual(network);
+        QIndividual& vector = *currentPopulation().individuals[i];
+        problem_->evaluateIndividual(network);
         vector.fitness = network.fitness;
         vector.fitnessComponents = network.fitnessComponents;
         countEvaluation(network, g, true);
@@ -89,9 +81,9 @@ void QSARN2::evaluateNetworks(QPopulation& networks, int g) {
 }
 
 int QSARN2::evaluate() {
-    const bool crowding = _params.nichingType == Niching::DeterministicCrowding;
-    const int g = summary.generationsDone;
-    summary.reserveGeneration(g, _params.populationSize);
+    const bool crowding = breeding_->judgesAtBirth();
+    const int g = summary_.generationsDone;
+    summary_.reserveGeneration(g, params_.populationSize);
     QPopulation& networks = buildNetworks(true);
     const std::size_t n = networks.individuals.size();
 
@@ -103,7 +95,7 @@ int QSARN2::evaluate() {
         fitnessValues_.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
             QIndividual& network = *networks.individuals[i];
-            const QIndividual& vector = *currentPopulation->individuals[i];
+            const QIndividual& vector = *currentPopulation().individuals[i];
             network.fitness = vector.fitness;
             network.fitnessComponents = vector.fitnessComponents;
             countEvaluation(network, g, true);
@@ -117,13 +109,13 @@ int QSARN2::evaluate() {
         for (std::size_t i = 0; i < n; ++i) rouletteWeights_[i] = worst - fitnessValues_[i];
         // A draw that runs past the last network takes the last one.
         const int k = std::min(rouletteIndex(rouletteWeights_), static_cast<int>(n) - 1);
-        templateNetwork->copy(*networks.individuals[static_cast<std::size_t>(k)]);
+        templateNetwork_->copy(*networks.individuals[static_cast<std::size_t>(k)]);
     }
 
     recordGenerationStatistics(g);
 
     if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) {
-        summary.bestIndividual = bestNetwork->clone();
+        summary_.bestIndividual = bestNetwork->clone();
     } else {
         reportMissingBest();
     }
@@ -131,28 +123,28 @@ int QSARN2::evaluate() {
 
     int result = 1;
     if (!crowding) {
-        if (_params.nichingType == Niching::Sharing && niching != nullptr) niching->operate();
-        if (_params.untilFirstHit && summary.evaluationsToSolution != 0) result = 0;
+        if (sharing_ != nullptr) sharing_->share(currentPopulation());
+        if (params_.untilFirstHit && summary_.evaluationsToSolution != 0) result = 0;
     }
-    factory->destroyLastPopulation();
+    networks.clear();
     return result;
 }
 
 int QSARN2::finish() {
-    if (_params.nichingType == Niching::DeterministicCrowding) {
+    if (breeding_->judgesAtBirth()) {
         // The common crowding branch would keep a parameter vector as the run's best; the
         // network the last generation judged best stays instead.
-        std::unique_ptr<QIndividual> bestNetwork = std::move(summary.bestIndividual);
+        std::unique_ptr<QIndividual> bestNetwork = std::move(summary_.bestIndividual);
         QEvolutionaryAlgorithm::finish();
-        summary.bestIndividual = std::move(bestNetwork);
+        summary_.bestIndividual = std::move(bestNetwork);
         return 1;
     }
-    const int done = summary.generationsDone;
+    const int done = summary_.generationsDone;
     QPopulation& networks = buildNetworks(false);
     evaluateNetworks(networks, done);
     // With no best network the run keeps the one its last generation found.
-    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) summary.bestIndividual = bestNetwork->clone();
-    factory->destroyLastPopulation();
+    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) summary_.bestIndividual = bestNetwork->clone();
+    networks.clear();
 
     writeFinalLines();
     recordFinalConvergence();
@@ -164,12 +156,6 @@ int QSARN2::printName(std::ostream& out) const {
     return 1;
 }
 
-int QSARN2::reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) {
-    return reportNetworkStatistics(runs, out);
-}
-
-int QSARN2::run() { return runNetworkEvolution(*this, "\n\n[QSARN2::run] error:\n", false); }
-
-std::unique_ptr<QEvolutionaryAlgorithm> QSARN2::clone() const { return std::make_unique<QSARN2>(*this); }
+const char* QSARN2::runErrorHeader() const { return "\n\n[QSARN2::run] error:\n"; }
 
 }  // namespace Valdrin

@@ -11,9 +11,6 @@
 
 namespace Valdrin {
 
-class QProblem;
-class QEvolutionaryAlgorithm;
-
 // Encoding identifiers.
 constexpr int kStringEncoding = 1;
 constexpr int kIntegerEncoding = 2;
@@ -60,8 +57,6 @@ struct QEAParameters {
     double xAlpha = kDefaultXAlpha;
     bool removeClones = false;
     double errorLevel = 0.01;
-    QProblem* problem = nullptr;                 // not owned
-    QEvolutionaryAlgorithm* algorithm = nullptr; // not owned
     int inputsNumber = 0;
     int outputsNumber = 0;
     bool untilFirstHit = false;

@@ -11,6 +11,7 @@
 #include "core/failure.h"
 #include "core/parameters.h"
 #include "registry/parameter_reader.h"
+#include "registry/parts_maker.h"
 #include "statistics/summary_processor.h"
 
 namespace Valdrin {
@@ -70,15 +71,13 @@ int runExperiment(const std::vector<std::string>& arguments, std::span<const Alg
         const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
 
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
-        params->algorithm = algorithm.get();
         std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
         problem->printName(std::cout);
-        params->problem = problem.get();
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.
         problem->adjustParameters(params.get());
         problem->setParameters(params.get());
-        algorithm->setParameters(params.get());
+        algorithm->setUp(*params, RegistryPartsMaker{}, *problem);
         auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
         summaryProcessor->algorithmName = printedName(*algorithm);
         summaryProcessor->problemName = printedName(*problem);
@@ -89,7 +88,7 @@ int runExperiment(const std::vector<std::string>& arguments, std::span<const Alg
         for (int i = 0; i < runs; ++i) {
             std::printf("Run # %i\n", i);
             algorithm->run();
-            summaryProcessor->addSummary(*algorithm->runSummary());
+            summaryProcessor->addSummary(algorithm->runSummary());
         }
         summaryProcessor->operate();
 

@@ -8,76 +8,66 @@ namespace Valdrin {
 
 class QIntegerCrossover : public QCrossoverOperator {
 public:
-    using QCrossoverOperator::QCrossoverOperator;
     int getEncoding() const override { return kIntegerEncoding; }
 };
 
 class QIntegerCrossover1 final : public QIntegerCrossover {
 public:
-    using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
     // Refuses a record that leaves fewer than two cut positions.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
 };
 
 class QIntegerCrossover2 final : public QIntegerCrossover {
 public:
-    using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
     // Refuses a record that leaves fewer than two cut positions.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
 };
 
 class QIntegerCrossoverPGX1 final : public QIntegerCrossover {
 public:
-    using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 };
 
 class QIntegerCrossoverPGX2 final : public QIntegerCrossover {
 public:
-    using QIntegerCrossover::QIntegerCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
     // Refuses a record that leaves fewer than two cut positions.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
 };
 
 class QStringCrossover : public QCrossoverOperator {
 public:
-    using QCrossoverOperator::QCrossoverOperator;
     int getEncoding() const override { return kStringEncoding; }
 };
 
 class QStringCrossover1 final : public QStringCrossover {
 public:
-    using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 };
 
 class QStringCrossover2 final : public QStringCrossover {
 public:
-    using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
     // Refuses a record that leaves fewer than two cut positions.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
 };
 
 class QStringCrossoverUniform final : public QStringCrossover {
 public:
-    using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 };
 
 class QStringCrossoverOrder final : public QStringCrossover {
 public:
-    using QStringCrossover::QStringCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 
@@ -89,32 +79,28 @@ class QRCCrossover : public QCrossoverOperator {
 public:
     double alpha = 0.0;
 
-    using QCrossoverOperator::QCrossoverOperator;
     ~QRCCrossover() override { alpha = 0.0; }
     // Stores the record and copies xAlpha into alpha.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
     int getEncoding() const override { return kRealEncoding; }
 };
 
 class QRCCrossoverArithmetic final : public QRCCrossover {
 public:
-    using QRCCrossover::QRCCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 };
 
 class QRCCrossoverSBX final : public QRCCrossover {
 public:
-    using QRCCrossover::QRCCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
     // Refuses xAlpha = -1, whose exponent 1/(alpha + 1) does not exist.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
 };
 
 class QRCCrossoverBLX final : public QRCCrossover {
 public:
-    using QRCCrossover::QRCCrossover;
     int cross(const ParentPair& parents, const ChildPair& children) override;
     std::unique_ptr<QCrossoverOperator> clone() const override;
 };

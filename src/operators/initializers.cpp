@@ -36,13 +36,13 @@ void reportUnknownType(const char* header, Initialization type) {
 }
 
 // The value initializers accept the random type only.
-int dispatchRandomOnly(QInitializer& initializer, const char* header, Initialization type) {
+int dispatchRandomOnly(QInitializer& initializer, QPopulation& population, const char* header, Initialization type) {
     if (type == Initialization::Random) {
-        initializer.initRandom();
+        initializer.initRandom(population);
         return 1;
     }
     reportUnknownType(header, type);
-    initializer.initRandom();
+    initializer.initRandom(population);
     return 0;
 }
 
@@ -55,21 +55,21 @@ constexpr const char* kStringHeader = "\n\n[QStringInitializer::operate] error:\
 
 // --- bit strings ---
 
-int QIntegerInitializer::setParameters(QEAParameters* params) {
-    _params = params;
-    unitsRatio = params->unitsRatio;
+int QIntegerInitializer::setParameters(const QEAParameters& params) {
+    _params = &params;
+    unitsRatio = params.unitsRatio;
     return 1;
 }
 
-int QIntegerInitializer::operate() {
-    requireEncoding(kIntegerHeader, *population, kIntegerEncoding);
-    return dispatchRandomOnly(*this, kIntegerHeader, _params->initializationType);
+int QIntegerInitializer::initialize(QPopulation& population) {
+    requireEncoding(kIntegerHeader, population, kIntegerEncoding);
+    return dispatchRandomOnly(*this, population, kIntegerHeader, _params->initializationType);
 }
 
-int QIntegerInitializer::initRandom() {
+int QIntegerInitializer::initRandom(QPopulation& population) {
     const int G = _params->geneSize;
     const RateTest setsBit(unitsRatio);
-    for (auto& member : population->individuals) {
+    for (auto& member : population.individuals) {
         assert(member->getEncoding() == kIntegerEncoding);
         for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*member).genes) {
             std::uint32_t value = 0;
@@ -89,13 +89,13 @@ std::unique_ptr<QInitializer> QIntegerInitializer::clone() const {
 
 // --- real vectors ---
 
-int QRCInitializer::operate() {
-    requireEncoding(kRealHeader, *population, kRealEncoding);
-    return dispatchRandomOnly(*this, kRealHeader, _params->initializationType);
+int QRCInitializer::initialize(QPopulation& population) {
+    requireEncoding(kRealHeader, population, kRealEncoding);
+    return dispatchRandomOnly(*this, population, kRealHeader, _params->initializationType);
 }
 
-int QRCInitializer::initRandom() {
-    for (auto& member : population->individuals) {
+int QRCInitializer::initRandom(QPopulation& population) {
+    for (auto& member : population.individuals) {
         assert(member->getEncoding() == kRealEncoding);
         for (double& gene : static_cast<QRCIndividual&>(*member).genes) gene = 10.0 + gaussian();
     }
@@ -108,13 +108,13 @@ std::unique_ptr<QInitializer> QRCInitializer::clone() const {
 
 // --- regulatory networks ---
 
-int QRNInitializer::operate() {
-    requireEncoding(kNetworkHeader, *population, kNetworkEncoding);
+int QRNInitializer::initialize(QPopulation& population) {
+    requireEncoding(kNetworkHeader, population, kNetworkEncoding);
     if (_params->inputsNumber < 1 || _params->outputsNumber < 1) {
         // Reported on standard output; at least one input and one output are needed.
         failOnOutput("[QRNInitializer::operate] critical error:\n\tNumber of inputs and outputs should be >= 0!\n");
     }
-    return dispatchRandomOnly(*this, kNetworkHeader, _params->initializationType);
+    return dispatchRandomOnly(*this, population, kNetworkHeader, _params->initializationType);
 }
 
 void QRNInitializer::connectFully(QRNGene& node, int nIn, int nOut) {
@@ -132,10 +132,10 @@ void QRNInitializer::connectFully(QRNGene& node, int nIn, int nOut) {
     node.A = 10 * gaussian();
 }
 
-int QRNInitializer::initRandom() {
+int QRNInitializer::initRandom(QPopulation& population) {
     const int nIn = _params->inputsNumber;
     const int nOut = _params->outputsNumber;
-    for (auto& member : population->individuals) {
+    for (auto& member : population.individuals) {
         assert(member->getEncoding() == kNetworkEncoding);
         auto& network = static_cast<QRNIndividual&>(*member);
         for (QRNGene& node : network.genes) connectFully(node, nIn, nOut);
@@ -171,39 +171,39 @@ void requirePositiveArity(int arity) {
 
 }  // namespace
 
-int QStringInitializer::setParameters(QEAParameters* params) {
-    _params = params;
+int QStringInitializer::setParameters(const QEAParameters& params) {
+    _params = &params;
     // Unmixed strings hold one symbol only; every other type draws distinct symbols. A
     // non-positive arity is reported when the strings are made.
-    if (params->permutation && params->initializationType != Initialization::Unmixed && params->arity >= 1 &&
-        params->arity < params->chromosomeLength) {
-        tooFewSymbols("\n\n[QStringInitializer::setParameters] error:\n", params->arity, params->chromosomeLength);
+    if (params.permutation && params.initializationType != Initialization::Unmixed && params.arity >= 1 &&
+        params.arity < params.chromosomeLength) {
+        tooFewSymbols("\n\n[QStringInitializer::setParameters] error:\n", params.arity, params.chromosomeLength);
     }
     return 1;
 }
 
-int QStringInitializer::operate() {
-    requireEncoding(kStringHeader, *population, kStringEncoding);
+int QStringInitializer::initialize(QPopulation& population) {
+    requireEncoding(kStringHeader, population, kStringEncoding);
     const Initialization type = _params->initializationType;
     if (type == Initialization::Random) {
-        initRandom();
+        initRandom(population);
         return 1;
     }
     if (type == Initialization::Unmixed) {
-        initUnmixed();
+        initUnmixed(population);
         return 1;
     }
     reportUnknownType(kStringHeader, type);
-    initRandom();
+    initRandom(population);
     return 0;
 }
 
-int QStringInitializer::initRandom() {
+int QStringInitializer::initRandom(QPopulation& population) {
     const int arity = _params->arity;
     requirePositiveArity(arity);
     const bool permutation = _params->permutation;
     const EncodingOrder order = _params->encodingOrder;
-    for (auto& member : population->individuals) {
+    for (auto& member : population.individuals) {
         assert(member->getEncoding() == kStringEncoding);
         auto& genes = static_cast<QStringIndividual&>(*member).genes;
         if (!permutation) {
@@ -234,15 +234,15 @@ int QStringInitializer::initRandom() {
     return 1;
 }
 
-int QStringInitializer::initUnmixed() {
+int QStringInitializer::initUnmixed(QPopulation& population) {
     const int arity = _params->arity;
     requirePositiveArity(arity);
-    const int size = population->size();
+    const int size = population.size();
     const int block = size / arity;
     for (int index = 0; index < size; ++index) {
         // Blocks of `block` individuals per symbol; the last symbol takes the remainder too.
         const int symbol = block > 0 ? std::min(index / block, arity - 1) : arity - 1;
-        auto& individual = static_cast<QStringIndividual&>(*population->getIndividual(index));
+        auto& individual = static_cast<QStringIndividual&>(*population.getIndividual(index));
         std::fill(individual.genes.begin(), individual.genes.end(), symbol);
     }
     return 1;

@@ -9,21 +9,19 @@ class QIntegerInitializer final : public QInitializer {
 public:
     double unitsRatio = 0.5;  // probability that a bit is 1
 
-    using QInitializer::QInitializer;
-    int operate() override;
-    int setParameters(QEAParameters* params) override;  // also copies unitsRatio
-    int initRandom() override;
-    int initUnmixed() override { return initRandom(); }
+    int initialize(QPopulation& population) override;
+    int setParameters(const QEAParameters& params) override;  // also copies unitsRatio
+    int initRandom(QPopulation& population) override;
+    int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
     int getEncoding() const override { return kIntegerEncoding; }
 };
 
 class QRCInitializer final : public QInitializer {
 public:
-    using QInitializer::QInitializer;
-    int operate() override;
-    int initRandom() override;
-    int initUnmixed() override { return initRandom(); }
+    int initialize(QPopulation& population) override;
+    int initRandom(QPopulation& population) override;
+    int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
     int getEncoding() const override { return kRealEncoding; }
 };
@@ -32,25 +30,23 @@ class QRNGene;
 
 class QRNInitializer final : public QInitializer {
 public:
-    using QInitializer::QInitializer;
     // Every external input read with a weight U(-0.1, 0.1), every external output written with
     // offset 1.0, then bias U(-0.1, 0.1) and gain 10 * gaussian, drawn in that order.
     static void connectFully(QRNGene& node, int nIn, int nOut);
-    int operate() override;
-    int initRandom() override;
-    int initUnmixed() override { return initRandom(); }
+    int initialize(QPopulation& population) override;
+    int initRandom(QPopulation& population) override;
+    int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
     int getEncoding() const override { return kNetworkEncoding; }
 };
 
 class QStringInitializer final : public QInitializer {
 public:
-    using QInitializer::QInitializer;
-    int operate() override;
+    int initialize(QPopulation& population) override;
     // Refuses permutations over fewer symbols than the chromosome length.
-    int setParameters(QEAParameters* params) override;
-    int initRandom() override;
-    int initUnmixed() override;
+    int setParameters(const QEAParameters& params) override;
+    int initRandom(QPopulation& population) override;
+    int initUnmixed(QPopulation& population) override;
     std::unique_ptr<QInitializer> clone() const override;
     int getEncoding() const override { return kStringEncoding; }
 

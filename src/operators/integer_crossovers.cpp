@@ -79,9 +79,9 @@ long long positionBelow(long long n) {
 
 // --- 1-point ---
 
-int QIntegerCrossover1::setParameters(QEAParameters* params) {
+int QIntegerCrossover1::setParameters(const QEAParameters& params) {
     QIntegerCrossover::setParameters(params);
-    requireCuts("QIntegerCrossover1::setParameters", bitPositions(*params), "geneSize * chromosomeLength");
+    requireCuts("QIntegerCrossover1::setParameters", bitPositions(params), "geneSize * chromosomeLength");
     return 1;
 }
 
@@ -109,9 +109,9 @@ std::unique_ptr<QCrossoverOperator> QIntegerCrossover1::clone() const {
 
 // --- 2-point ---
 
-int QIntegerCrossover2::setParameters(QEAParameters* params) {
+int QIntegerCrossover2::setParameters(const QEAParameters& params) {
     QIntegerCrossover::setParameters(params);
-    requireCuts("QIntegerCrossover2::setParameters", bitPositions(*params), "geneSize * chromosomeLength");
+    requireCuts("QIntegerCrossover2::setParameters", bitPositions(params), "geneSize * chromosomeLength");
     return 1;
 }
 
@@ -175,9 +175,9 @@ std::unique_ptr<QCrossoverOperator> QIntegerCrossoverPGX1::clone() const {
 
 // --- 2-point inside every gene ---
 
-int QIntegerCrossoverPGX2::setParameters(QEAParameters* params) {
+int QIntegerCrossoverPGX2::setParameters(const QEAParameters& params) {
     QIntegerCrossover::setParameters(params);
-    requireCuts("QIntegerCrossoverPGX2::setParameters", params->geneSize, "geneSize");
+    requireCuts("QIntegerCrossoverPGX2::setParameters", params.geneSize, "geneSize");
     return 1;
 }
 

@@ -8,29 +8,25 @@ namespace Valdrin {
 
 class QIntegerMutation : public QMutationOperator {
 public:
-    using QMutationOperator::QMutationOperator;
     int getEncoding() const override { return kIntegerEncoding; }
 };
 
 class QIntegerMutationBitFlip final : public QIntegerMutation {
 public:
-    using QIntegerMutation::QIntegerMutation;
-    int operate() override;
+    int mutate(QIndividual& individual) override;
     std::unique_ptr<QMutationOperator> clone() const override;
 };
 
 class QStringMutation : public QMutationOperator {
 public:
-    using QMutationOperator::QMutationOperator;
     int getEncoding() const override { return kStringEncoding; }
 };
 
 class QStringMutationRandomFlip final : public QStringMutation {
 public:
-    using QStringMutation::QStringMutation;
-    int operate() override;
+    int mutate(QIndividual& individual) override;
     // Refuses a permutation that would leave no free symbol to mutate to.
-    int setParameters(QEAParameters* params) override;
+    int setParameters(const QEAParameters& params) override;
     std::unique_ptr<QMutationOperator> clone() const override;
 
 private:
@@ -39,21 +35,18 @@ private:
 
 class QRCMutation : public QMutationOperator {
 public:
-    using QMutationOperator::QMutationOperator;
     int getEncoding() const override { return kRealEncoding; }
 };
 
 // Gaussian perturbation of real-coded genes, and of integer genes read as reals.
 class QRCMutationGauss final : public QRCMutation {
 public:
-    using QRCMutation::QRCMutation;
-    int operate() override;
+    int mutate(QIndividual& individual) override;
     std::unique_ptr<QMutationOperator> clone() const override;
 };
 
 class QRNMutation : public QMutationOperator {
 public:
-    using QMutationOperator::QMutationOperator;
     int getEncoding() const override { return kNetworkEncoding; }
 };
 
@@ -63,8 +56,7 @@ class QRNIndividual;
 // individual's own mutation parameters, which are re-drawn from its history counters.
 class QRNMutationBasic final : public QRNMutation {
 public:
-    using QRNMutation::QRNMutation;
-    int operate() override;
+    int mutate(QIndividual& individual) override;
     std::unique_ptr<QMutationOperator> clone() const override;
 
     // Applies change kind (0..10) with the signed parameter r to the network (the kind picks

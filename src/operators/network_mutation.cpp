@@ -348,11 +348,11 @@ int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
     }
 }
 
-int QRNMutationBasic::operate() {
-    if (individual == nullptr || _params == nullptr || individual->getEncoding() != kNetworkEncoding) {
+int QRNMutationBasic::mutate(QIndividual& individual) {
+    if (_params == nullptr || individual.getEncoding() != kNetworkEncoding) {
         return 0;
     }
-    auto& net = static_cast<QRNIndividual&>(*individual);
+    auto& net = static_cast<QRNIndividual&>(individual);
     std::vector<double>& r = net.mutationParameters;
     std::vector<int>& c = net.historyCounters;
     if (r.size() < kMutationKinds) r.resize(kMutationKinds, 0.0);

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <sstream>
 
-#include "algorithms/algorithm.h"
 #include "core/failure.h"
 #include "problems/problem.h"
 #include "representation/distance.h"
@@ -37,8 +36,14 @@ QFitnessSharing::~QFitnessSharing() {
     alpha = 0.0;
 }
 
-int QFitnessSharing::operate() {
-    const int encoding = population->getEncoding();
+int QFitnessSharing::setParameters(const QEAParameters& params) {
+    _params = &params;
+    sigma = params.sharingSigma;
+    return 1;
+}
+
+int QFitnessSharing::share(QPopulation& population) {
+    const int encoding = population.getEncoding();
     if (encoding != kIntegerEncoding && encoding != kStringEncoding && encoding != kRealEncoding) {
         std::ostringstream message;
         message << "\n\n[QFitnessSharing::operate] error:\n"
@@ -46,7 +51,7 @@ int QFitnessSharing::operate() {
                 << encoding << ")\n\n";
         fail(message.str());
     }
-    const auto& members = population->individuals;
+    const auto& members = population.individuals;
     const std::size_t n = members.size();
     std::vector<double>& distances = distances_;
     distances.assign(n * n, 0.0);
@@ -101,14 +106,15 @@ std::unique_ptr<QNichingOperator> QFitnessSharing::clone() const {
 
 // Deterministic crowding.
 
-int QDeterministicCrowding::operate() {
-    QMutationOperator& mutation = *owner->mutation;
-    mutation.setIndividual(child0);
-    mutation.operate();
-    mutation.setIndividual(child1);
-    mutation.operate();
+int QDeterministicCrowding::compete(const ParentPair& parents, const ChildPair& children, QMutationOperator& mutation,
+                                    QProblem& problem) const {
+    QIndividual* parent0 = parents[0];
+    QIndividual* parent1 = parents[1];
+    QIndividual* child0 = children[0];
+    QIndividual* child1 = children[1];
+    mutation.mutate(*child0);
+    mutation.mutate(*child1);
 
-    QProblem& problem = *_params->problem;
     problem.evaluateIndividual(*child0);
     problem.evaluateIndividual(*child1);
 

@@ -10,9 +10,11 @@ public:
     double sigma = 1.0;
     double alpha = 1.0;
 
-    using QNichingOperator::QNichingOperator;
     ~QFitnessSharing() override;
-    int operate() override;
+    // Also takes the niche radius sigma from the record.
+    int setParameters(const QEAParameters& params) override;
+    // Divides every individual's fitness by its niche count.
+    int share(QPopulation& population);
     std::unique_ptr<QNichingOperator> clone() const override;
     int setAlpha(double value) { alpha = value; return 1; }
     double getAlpha() const { return alpha; }
@@ -24,17 +26,14 @@ private:
     std::vector<double> distances_;  // n x n, row i at i * n, reused between calls
 };
 
-// Each child competes with the more similar parent; the better of the two stays in the
-// child's place. The crossover pairing step fills the four pointers before operate().
+class QProblem;
+
+// Each child, mutated and evaluated, competes with the more similar parent; the better of the
+// two stays in the child's place.
 class QDeterministicCrowding final : public QNichingOperator {
 public:
-    QIndividual* parent0 = nullptr;
-    QIndividual* parent1 = nullptr;
-    QIndividual* child0 = nullptr;
-    QIndividual* child1 = nullptr;
-
-    using QNichingOperator::QNichingOperator;
-    int operate() override;
+    int compete(const ParentPair& parents, const ChildPair& children, QMutationOperator& mutation,
+                QProblem& problem) const;
     std::unique_ptr<QNichingOperator> clone() const override;
 };
 

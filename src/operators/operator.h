@@ -1,5 +1,7 @@
 // QOperator and the seven operator family bases: mutation, crossover, initializer, niching,
-// parent selector, population sizer and selection. Operators borrow everything they bind.
+// parent selector, population sizer and selection. An operator reads the parameter record it is
+// bound to and works on what it is handed: it keeps no pointer to populations, individuals or
+// the algorithm that uses it.
 #pragma once
 
 #include <array>
@@ -11,52 +13,39 @@
 
 namespace Valdrin {
 
-class QEvolutionaryAlgorithm;
 class QRunSummary;
 
 class QOperator {
 public:
-    QEAParameters* _params = nullptr;        // not owned
-    QEvolutionaryAlgorithm* owner = nullptr; // not owned
-
-    explicit QOperator(QEvolutionaryAlgorithm* ownerAlgorithm = nullptr) : owner(ownerAlgorithm) {}
     virtual ~QOperator() = default;
-    virtual int operate() = 0;
-    virtual int setParameters(QEAParameters* params) {
-        _params = params;
+    // Binds the record the operator reads (it must outlive the operator's work) and refuses
+    // records the operator cannot work with.
+    virtual int setParameters(const QEAParameters& params) {
+        _params = &params;
         return 1;
     }
+    const QEAParameters* parameters() const { return _params; }
 
 protected:
+    QOperator() = default;
     QOperator(const QOperator&) = default;
     QOperator& operator=(const QOperator&) = default;
+
+    const QEAParameters* _params = nullptr;  // not owned
 };
 
 class QMutationOperator : public QOperator {
 public:
-    QIndividual* individual = nullptr;  // the individual the next operate() mutates
-
-    using QOperator::QOperator;
-    virtual int setIndividual(QIndividual* target) {
-        individual = target;
-        return 1;
-    }
+    // Mutates the individual in place.
+    virtual int mutate(QIndividual& individual) = 0;
     virtual int getEncoding() const = 0;
     virtual std::unique_ptr<QMutationOperator> clone() const = 0;
 };
 
 class QParentSelector : public QOperator {
 public:
-    QPopulation* population = nullptr;  // the parent population
-
-    using QOperator::QOperator;
-    int operate() override { return 0; }
-    virtual int setPopulation(QPopulation* parents) {
-        population = parents;
-        return 1;
-    }
     // One individual of the parent population (not a copy).
-    virtual QIndividual* selectParent() = 0;
+    virtual QIndividual* selectParent(const QPopulation& parents) = 0;
     virtual std::unique_ptr<QParentSelector> clone() const = 0;
 };
 
@@ -65,21 +54,10 @@ using ChildPair = std::array<QIndividual*, 2>;
 
 class QCrossoverOperator : public QOperator {
 public:
-    QParentSelector* parentSelector = nullptr;
-    QPopulation* offspringPopulation = nullptr;
-
-    using QOperator::QOperator;
     // Also refuses a record with fewer than two children per pairing.
-    int setParameters(QEAParameters* params) override;
-    // The shared pairing step: one pair of children appended to the offspring population.
-    int operate() override;
+    int setParameters(const QEAParameters& params) override;
     // Writes the children's genes from the parents' genes.
     virtual int cross(const ParentPair& parents, const ChildPair& children) = 0;
-    virtual int setParentSelector(QParentSelector* selector) {
-        parentSelector = selector;
-        return 1;
-    }
-    virtual int setPopulations(QPopulation* parents, QPopulation* offspring);
     virtual int getEncoding() const = 0;
     virtual std::unique_ptr<QCrossoverOperator> clone() const = 0;
 
@@ -93,63 +71,41 @@ protected:
 
 class QInitializer : public QOperator {
 public:
-    QPopulation* population = nullptr;
-
-    using QOperator::QOperator;
-    virtual int initRandom() = 0;
-    virtual int initUnmixed() = 0;
+    // Gives every individual of the population its first genes, by the record's initialization
+    // type.
+    virtual int initialize(QPopulation& population) = 0;
+    virtual int initRandom(QPopulation& population) = 0;
+    virtual int initUnmixed(QPopulation& population) = 0;
     virtual std::unique_ptr<QInitializer> clone() const = 0;
     virtual int getEncoding() const = 0;
-    virtual int setPopulation(QPopulation* target) {
-        population = target;
-        return 1;
-    }
 };
 
 class QNichingOperator : public QOperator {
 public:
-    QPopulation* population = nullptr;
-
-    using QOperator::QOperator;
     // Numbers every individual whose nicheNumber is 0: 1, 2, 3, ... in population order.
-    virtual int assignNiches();
-    // n x n distances between the bound population's individuals (0.0 on the diagonal).
-    virtual int computeDistanceMatrix(std::vector<std::vector<double>>& matrix);
-    virtual int setPopulation(QPopulation* target) {
-        population = target;
-        return 1;
-    }
+    static int assignNiches(QPopulation& population);
+    // n x n distances between the population's individuals (0.0 on the diagonal).
+    static int computeDistanceMatrix(const QPopulation& population, std::vector<std::vector<double>>& matrix);
     virtual std::unique_ptr<QNichingOperator> clone() const = 0;
 };
 
 class QPopulationSizer : public QOperator {
 public:
-    QPopulation* population = nullptr;
-
-    using QOperator::QOperator;
-    virtual int setPopulation(QPopulation* target) {
-        population = target;
-        return 1;
-    }
+    // Whether the offspring population being filled has reached the generation's size.
+    virtual bool isPopulationFull(const QPopulation& offspring) const = 0;
+    // Brings the full offspring population to the generation's size and sets the next target.
+    virtual int resize(QPopulation& offspring) = 0;
     virtual std::unique_ptr<QPopulationSizer> clone() const = 0;
-    virtual bool isPopulationFull() const = 0;
-    // Used by the simple sizers only; the others accept and ignore them.
-    virtual int setRunStatistics(QRunSummary* /*runRecord*/) { return 1; }
+    // Used by the adaptive sizers only; the others accept and ignore them.
+    virtual int setRunStatistics(const QRunSummary* /*runRecord*/) { return 1; }
     virtual int reset() { return 1; }
 };
 
 class QSelection : public QOperator {
 public:
-    QPopulation* source = nullptr;
-    QPopulation* destination = nullptr;
-
-    using QOperator::QOperator;
+    // Fills the destination with copies of individuals chosen from the source.
+    virtual int select(const QPopulation& source, QPopulation& destination) = 0;
     virtual std::unique_ptr<QSelection> clone() const = 0;
-    virtual int setPopulations(QPopulation* from, QPopulation* to) {
-        source = from;
-        destination = to;
-        return 1;
-    }
 };
 
 }  // namespace Valdrin

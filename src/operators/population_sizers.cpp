@@ -63,8 +63,8 @@ int sizingLowerBound(long long x) {
 
 // Constant sizer.
 
-int QConstPopulationSizer::operate() {
-    truncateTo(*population, _params->populationSize);
+int QConstPopulationSizer::resize(QPopulation& offspring) {
+    truncateTo(offspring, _params->populationSize);
     return 1;
 }
 
@@ -72,21 +72,21 @@ std::unique_ptr<QPopulationSizer> QConstPopulationSizer::clone() const {
     return std::make_unique<QConstPopulationSizer>(*this);
 }
 
-bool QConstPopulationSizer::isPopulationFull() const { return population->size() >= _params->populationSize; }
+bool QConstPopulationSizer::isPopulationFull(const QPopulation& offspring) const { return offspring.size() >= _params->populationSize; }
 
 // Steady sizer.
 
-int QSteadyPopulationSizer::setParameters(QEAParameters* params) {
-    _params = params;
-    step = params->sizingStep;
-    direction = params->sizingDirection;
+int QSteadyPopulationSizer::setParameters(const QEAParameters& params) {
+    _params = &params;
+    step = params.sizingStep;
+    direction = params.sizingDirection;
     // Not bounded by the minimum and maximum sizes, only kept within the int range.
-    targetSize = boundedTarget(static_cast<long long>(direction) * step + params->populationSize, INT_MIN, INT_MAX);
+    targetSize = boundedTarget(static_cast<long long>(direction) * step + params.populationSize, INT_MIN, INT_MAX);
     return 1;
 }
 
-int QSteadyPopulationSizer::operate() {
-    truncateTo(*population, targetSize);
+int QSteadyPopulationSizer::resize(QPopulation& offspring) {
+    truncateTo(offspring, targetSize);
     targetSize = boundedTarget(targetSize + static_cast<long long>(direction) * step, _params->minPopulationSize,
                                _params->maxPopulationSize);
     return 1;
@@ -96,16 +96,16 @@ std::unique_ptr<QPopulationSizer> QSteadyPopulationSizer::clone() const {
     return std::make_unique<QSteadyPopulationSizer>(*this);
 }
 
-bool QSteadyPopulationSizer::isPopulationFull() const { return population->size() >= targetSize; }
+bool QSteadyPopulationSizer::isPopulationFull(const QPopulation& offspring) const { return offspring.size() >= targetSize; }
 
 // Simple sizer.
 
-int QSimplePopulationSizer::setParameters(QEAParameters* params) {
-    _params = params;
+int QSimplePopulationSizer::setParameters(const QEAParameters& params) {
+    _params = &params;
     return reset();
 }
 
-int QSimplePopulationSizer::setRunStatistics(QRunSummary* runRecord) {
+int QSimplePopulationSizer::setRunStatistics(const QRunSummary* runRecord) {
     runStatistics = runRecord;
     return 1;
 }
@@ -127,10 +127,10 @@ bool QSimplePopulationSizer::readGeneration(int& generation, double& best) const
     return true;
 }
 
-void QSimplePopulationSizer::truncate() { truncateTo(*population, targetSize); }
+void QSimplePopulationSizer::truncate(QPopulation& offspring) { truncateTo(offspring, targetSize); }
 
-int QSimplePopulationSizer::operate() {
-    truncate();
+int QSimplePopulationSizer::resize(QPopulation& offspring) {
+    truncate(offspring);
     int generation = 0;
     double best = 0.0;
     const bool known = readGeneration(generation, best);
@@ -148,7 +148,7 @@ std::unique_ptr<QPopulationSizer> QSimplePopulationSizer::clone() const {
     return std::make_unique<QSimplePopulationSizer>(*this);
 }
 
-bool QSimplePopulationSizer::isPopulationFull() const { return population->size() >= targetSize; }
+bool QSimplePopulationSizer::isPopulationFull(const QPopulation& offspring) const { return offspring.size() >= targetSize; }
 
 // Fibonacci sizer.
 
@@ -158,8 +158,8 @@ int QSimplePopulationSizerFibonacci::reset() {
     return 1;
 }
 
-int QSimplePopulationSizerFibonacci::operate() {
-    truncate();
+int QSimplePopulationSizerFibonacci::resize(QPopulation& offspring) {
+    truncate(offspring);
     int generation = 0;
     double best = 0.0;
     const bool known = readGeneration(generation, best);

@@ -26,10 +26,9 @@ int sizingLowerBound(long long x);
 
 class QConstPopulationSizer final : public QPopulationSizer {
 public:
-    using QPopulationSizer::QPopulationSizer;
-    int operate() override;
+    int resize(QPopulation& offspring) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
-    bool isPopulationFull() const override;
+    bool isPopulationFull(const QPopulation& offspring) const override;
 };
 
 // Moves the target by a fixed step every generation, within the configured bounds.
@@ -39,11 +38,10 @@ public:
     int direction = 0;
     int step = 1;
 
-    using QPopulationSizer::QPopulationSizer;
-    int operate() override;
-    int setParameters(QEAParameters* params) override;
+    int resize(QPopulation& offspring) override;
+    int setParameters(const QEAParameters& params) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
-    bool isPopulationFull() const override;
+    bool isPopulationFull(const QPopulation& offspring) const override;
 };
 
 // Grows by one while the search does not improve (and during the first generations of a run),
@@ -54,21 +52,20 @@ public:
     int direction = 0;
     int lowerBound = 10;
     double lastBest = 0.0;
-    QRunSummary* runStatistics = nullptr;  // not owned
+    const QRunSummary* runStatistics = nullptr;  // not owned
 
-    using QPopulationSizer::QPopulationSizer;
-    int operate() override;
-    int setParameters(QEAParameters* params) override;
+    int resize(QPopulation& offspring) override;
+    int setParameters(const QEAParameters& params) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
-    bool isPopulationFull() const override;
-    int setRunStatistics(QRunSummary* runRecord) override;
+    bool isPopulationFull(const QPopulation& offspring) const override;
+    int setRunStatistics(const QRunSummary* runRecord) override;
     int reset() override;
 
 protected:
     // The current generation and its best fitness from the run record; false when no record
     // is bound or it holds no value for the generation (the sizer then only grows).
     bool readGeneration(int& generation, double& best) const;
-    void truncate();
+    void truncate(QPopulation& offspring);
 };
 
 // As the simple sizer, with Fibonacci steps that restart on every change of direction.
@@ -76,8 +73,7 @@ class QSimplePopulationSizerFibonacci final : public QSimplePopulationSizer {
 public:
     QFibonacciSequence sequence;
 
-    using QSimplePopulationSizer::QSimplePopulationSizer;
-    int operate() override;
+    int resize(QPopulation& offspring) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
     int reset() override;
 };

@@ -32,9 +32,9 @@ Pair reach(const ParentPair& parents, const ChildPair& children) {
 
 }  // namespace
 
-int QRCCrossover::setParameters(QEAParameters* params) {
+int QRCCrossover::setParameters(const QEAParameters& params) {
     QCrossoverOperator::setParameters(params);
-    alpha = params->xAlpha;
+    alpha = params.xAlpha;
     return 1;
 }
 
@@ -60,7 +60,7 @@ std::unique_ptr<QCrossoverOperator> QRCCrossoverArithmetic::clone() const {
 
 // --- SBX ---
 
-int QRCCrossoverSBX::setParameters(QEAParameters* params) {
+int QRCCrossoverSBX::setParameters(const QEAParameters& params) {
     QRCCrossover::setParameters(params);
     if (alpha == -1.0) {
         fail("\n\n[QRCCrossoverSBX::setParameters] error:\n"

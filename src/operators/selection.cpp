@@ -30,12 +30,12 @@ void storeCopy(QPopulation& destination, int slot, const QIndividual& chosen) {
 
 }  // namespace
 
-int QNeutralSelection::operate() {
-    const int n = source->size();
-    prepareDestination(*destination, n);
+int QNeutralSelection::select(const QPopulation& source, QPopulation& destination) {
+    const int n = source.size();
+    prepareDestination(destination, n);
     for (int k = 0; k < n; ++k) {
         const int idx = uniformInt(n);
-        storeCopy(*destination, k, *source->individuals[static_cast<std::size_t>(idx)]);
+        storeCopy(destination, k, *source.individuals[static_cast<std::size_t>(idx)]);
     }
     return 1;
 }
@@ -44,22 +44,22 @@ std::unique_ptr<QSelection> QNeutralSelection::clone() const {
     return std::make_unique<QNeutralSelection>(*this);
 }
 
-int QTournamentSelection::operate() {
-    const int n = source->size();
+int QTournamentSelection::select(const QPopulation& source, QPopulation& destination) {
+    const int n = source.size();
     const int contestants = _params->tournamentSize;
-    prepareDestination(*destination, n);
+    prepareDestination(destination, n);
     for (int k = 0; k < n; ++k) {
-        const QIndividual* winner = source->individuals[static_cast<std::size_t>(uniformInt(n))].get();
+        const QIndividual* winner = source.individuals[static_cast<std::size_t>(uniformInt(n))].get();
         double best = winner->fitness;
         for (int c = 1; c < contestants; ++c) {
             const QIndividual* contestant =
-                source->individuals[static_cast<std::size_t>(uniformInt(n))].get();
+                source.individuals[static_cast<std::size_t>(uniformInt(n))].get();
             if (best > contestant->fitness) {
                 winner = contestant;
                 best = contestant->fitness;
             }
         }
-        storeCopy(*destination, k, *winner);
+        storeCopy(destination, k, *winner);
     }
     return 1;
 }
@@ -68,8 +68,8 @@ std::unique_ptr<QSelection> QTournamentSelection::clone() const {
     return std::make_unique<QTournamentSelection>(*this);
 }
 
-QIndividual* QRandomParentSelector::selectParent() {
-    return population->getIndividual(uniformInt(population->size()));
+QIndividual* QRandomParentSelector::selectParent(const QPopulation& parents) {
+    return parents.getIndividual(uniformInt(parents.size()));
 }
 
 std::unique_ptr<QParentSelector> QRandomParentSelector::clone() const {

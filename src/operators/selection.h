@@ -8,8 +8,7 @@ namespace Valdrin {
 // Fills the destination with one uniformly drawn copy per source individual.
 class QNeutralSelection final : public QSelection {
 public:
-    using QSelection::QSelection;
-    int operate() override;
+    int select(const QPopulation& source, QPopulation& destination) override;
     std::unique_ptr<QSelection> clone() const override;
 };
 
@@ -17,15 +16,13 @@ public:
 // are drawn with replacement and the earlier contestant wins on equal fitness.
 class QTournamentSelection final : public QSelection {
 public:
-    using QSelection::QSelection;
-    int operate() override;
+    int select(const QPopulation& source, QPopulation& destination) override;
     std::unique_ptr<QSelection> clone() const override;
 };
 
 class QRandomParentSelector final : public QParentSelector {
 public:
-    using QParentSelector::QParentSelector;
-    QIndividual* selectParent() override;
+    QIndividual* selectParent(const QPopulation& parents) override;
     std::unique_ptr<QParentSelector> clone() const override;
 };
 

@@ -64,9 +64,9 @@ std::unique_ptr<QCrossoverOperator> QStringCrossover1::clone() const {
 
 // --- 2-point ---
 
-int QStringCrossover2::setParameters(QEAParameters* params) {
+int QStringCrossover2::setParameters(const QEAParameters& params) {
     QStringCrossover::setParameters(params);
-    requireCuts("QStringCrossover2::setParameters", params->chromosomeLength, "chromosomeLength");
+    requireCuts("QStringCrossover2::setParameters", params.chromosomeLength, "chromosomeLength");
     return 1;
 }
 

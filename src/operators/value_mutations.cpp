@@ -29,9 +29,9 @@ int truncateToInt(double x) {
 
 // --- bit-flip ---
 
-int QIntegerMutationBitFlip::operate() {
-    assert(individual->getEncoding() == kIntegerEncoding);
-    auto& target = static_cast<QIntegerIndividual&>(*individual);
+int QIntegerMutationBitFlip::mutate(QIndividual& individual) {
+    assert(individual.getEncoding() == kIntegerEncoding);
+    auto& target = static_cast<QIntegerIndividual&>(individual);
     const int L = _params->chromosomeLength;
     const int G = _params->geneSize;
     const RateTest mutates(_params->mRate);
@@ -55,21 +55,21 @@ std::unique_ptr<QMutationOperator> QIntegerMutationBitFlip::clone() const {
 
 // --- random flip ---
 
-int QStringMutationRandomFlip::setParameters(QEAParameters* params) {
-    _params = params;
+int QStringMutationRandomFlip::setParameters(const QEAParameters& params) {
+    _params = &params;
     // Every symbol of a full permutation is taken, so the drawing of a new one could not end.
-    if (params->permutation && params->mRate > 0 && params->arity <= params->chromosomeLength) {
+    if (params.permutation && params.mRate > 0 && params.arity <= params.chromosomeLength) {
         fail("\n\n[QStringMutationRandomFlip::setParameters] error:\n"
               "\tA permutation mutation needs more symbols than genes (arity = " +
-              std::to_string(params->arity) + ", chromosomeLength = " + std::to_string(params->chromosomeLength) +
+              std::to_string(params.arity) + ", chromosomeLength = " + std::to_string(params.chromosomeLength) +
               ")\n\n");
     }
     return 1;
 }
 
-int QStringMutationRandomFlip::operate() {
-    assert(individual->getEncoding() == kStringEncoding);
-    auto& genes = static_cast<QStringIndividual&>(*individual).genes;
+int QStringMutationRandomFlip::mutate(QIndividual& individual) {
+    assert(individual.getEncoding() == kStringEncoding);
+    auto& genes = static_cast<QStringIndividual&>(individual).genes;
     const double rate = _params->mRate;
     const int arity = _params->arity;
 
@@ -119,18 +119,18 @@ std::unique_ptr<QMutationOperator> QStringMutationRandomFlip::clone() const {
 
 // --- gaussian ---
 
-int QRCMutationGauss::operate() {
+int QRCMutationGauss::mutate(QIndividual& individual) {
     const double rate = _params->mRate;
-    const int encoding = individual->getEncoding();
+    const int encoding = individual.getEncoding();
     if (encoding == kRealEncoding) {
-        for (double& gene : static_cast<QRCIndividual&>(*individual).genes) {
+        for (double& gene : static_cast<QRCIndividual&>(individual).genes) {
             if (rate > uniform()) gene = gene + gaussian();
         }
     } else if (encoding == kIntegerEncoding) {
         const double precision = _params->genePrecision;
         const double offset = _params->geneOffset;
         // The code may leave the geneSize-bit range; only the int range is enforced.
-        for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*individual).genes) {
+        for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(individual).genes) {
             if (rate > uniform()) {
                 const double x = static_cast<double>(gene) * precision + offset;
                 gene = truncateToInt((x + gaussian() - offset) / precision);

@@ -10,10 +10,10 @@ namespace Valdrin {
 
 class QProblem {
 public:
-    QEAParameters* _params = nullptr;  // not owned
+    const QEAParameters* _params = nullptr;  // not owned
 
     virtual ~QProblem() = default;
-    virtual int setParameters(QEAParameters* params) {
+    virtual int setParameters(const QEAParameters* params) {
         _params = params;
         return 1;
     }

@@ -3,7 +3,7 @@
 
 namespace Valdrin {
 
-int QIndividual::setParameters(QEAParameters* params) {
+int QIndividual::setParameters(const QEAParameters* params) {
     _params = params;
     return initialize(params->chromosomeLength);
 }

@@ -15,7 +15,7 @@ public:
     int nicheNumber = 0;
     double fitness = 0.0;
     std::vector<double> fitnessComponents;
-    QEAParameters* _params = nullptr;  // not owned
+    const QEAParameters* _params = nullptr;  // not owned
 
     virtual ~QIndividual() = default;
 
@@ -42,7 +42,7 @@ public:
     virtual int deleteGenes() = 0;
     virtual bool equalsTo(const QIndividual& other) const = 0;
     // Stores params, then initialize(params->chromosomeLength).
-    virtual int setParameters(QEAParameters* params);
+    virtual int setParameters(const QEAParameters* params);
 
 protected:
     QIndividual() = default;

@@ -32,7 +32,7 @@ int QPopulation::copy(const QPopulation& other) {
     return 1;
 }
 
-int QPopulation::setParameters(QEAParameters* params) {
+int QPopulation::setParameters(const QEAParameters* params) {
     _params = params;
     if (createIndividuals(params->populationSize) == 1) {
         for (auto& individual : individuals) individual->setParameters(params);

@@ -13,7 +13,7 @@ namespace Valdrin {
 class QPopulation {
 public:
     std::vector<std::unique_ptr<QIndividual>> individuals;  // owned
-    QEAParameters* _params = nullptr;                       // not owned
+    const QEAParameters* _params = nullptr;                       // not owned
 
     virtual ~QPopulation() = default;
 
@@ -28,7 +28,7 @@ public:
     // clones. _params is not copied. Returns 1.
     virtual int copy(const QPopulation& other);
     // Stores params, creates populationSize individuals and binds each of them. Returns 1.
-    virtual int setParameters(QEAParameters* params);
+    virtual int setParameters(const QEAParameters* params);
     // 2 when every individual equalsTo the first one, otherwise 1.
     virtual int checkUniformity() const;
     virtual int print(std::ostream& out) const;

@@ -1,0 +1,41 @@
+// Breeding: how one generation's offspring are bred from the current population (the mating
+// pool, the pairing step, the mutation of the offspring), chosen once at set-up. Selective
+// breeding selects a mating pool, pairs parents drawn from it and mutates the offspring;
+// deterministic crowding pairs the current population in order and lets every child compete
+// with the more similar parent as soon as it is made.
+#pragma once
+
+#include <memory>
+
+#include "algorithms/parts.h"
+#include "core/parameters.h"
+
+namespace Valdrin {
+
+class QProblem;
+
+class Breeding {
+public:
+    virtual ~Breeding() = default;
+
+    // Whether children are judged as they are made (mutated, evaluated and compared with their
+    // parents in the pairing step). The generations after the first then need no evaluation of
+    // their own; the run keeps no copy of a first solution, reports no missing best individual,
+    // and fitness sharing, the first-hit stop and the run's final lines do not apply.
+    virtual bool judgesAtBirth() const = 0;
+
+    // Fills the mating pool from the current population.
+    virtual void fillMatingPool(AlgorithmParts& parts) const = 0;
+
+    // One pairing step: children appended to the offspring population (clone removal may take
+    // them away again).
+    virtual void pair(AlgorithmParts& parts, QProblem& problem, const QEAParameters& params) const = 0;
+
+    // Mutates the offspring population.
+    virtual void mutateOffspring(AlgorithmParts& parts) const = 0;
+};
+
+// The breeding the niching type asks for.
+std::unique_ptr<Breeding> makeBreeding(Niching niching);
+
+}  // namespace Valdrin

@@ -1,0 +1,123 @@
+// Making an algorithm's parts from the registry's rows.
+#include "registry/parts_maker.h"
+
+#include <sstream>
+#include <string>
+
+#include "core/failure.h"
+#include "registry/registry.h"
+
+namespace Valdrin {
+
+namespace {
+
+[[noreturn]] void unknownIdentifier(const char* operation, const char* text) {
+    fail(std::string("\n\nQEAFactory::") + operation + " error:\n" + text);
+}
+
+[[noreturn]] void unknownType(const char* operation, const char* object, const char* argument, int type) {
+    std::ostringstream message;
+    message << "\n\nQEAFactory::" << operation << " error:\n"
+            << "\tA trial to create undefined (or unspecified) type of " << object << " object (" << argument
+            << " = " << type << ")\n\n";
+    fail(message.str());
+}
+
+const EncodingRow* encodingRow(int encoding) { return rowOf(encodingRows(), static_cast<Encoding>(encoding)); }
+
+// The object made by the row of a choice that applies to every encoding; null when the choice
+// has no row or the row makes nothing.
+template <class Product, class Row, class Identifier>
+std::unique_ptr<Product> makeChoice(std::span<const Row> rows, Identifier id) {
+    const Row* row = rowOf(rows, id);
+    return row != nullptr && row->make != nullptr ? row->make() : nullptr;
+}
+
+// The maker of the row for id that applies to the encoding; null when there is none.
+template <class Product, class Row, class Identifier>
+Maker<Product> makerFor(std::span<const Row> rows, Identifier id, Encoding encoding) {
+    const Row* row = rowOf(rows, id);
+    if (row == nullptr) return nullptr;
+    for (const ForEncoding<Product>& maker : row->makers) {
+        if (maker.encoding == encoding) return maker.make;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<QPopulation> makePopulation(int encoding) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createPopulation",
+                          "\tA trial to create QPopulation object for undefined (or unspecified) type of "
+                          "encoding\n\n");
+    }
+    return row->makePopulation();
+}
+
+std::unique_ptr<QInitializer> makeInitializer(int encoding) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createInitializer",
+                          "\tA trial to create QInitializer object for undefined (or unspecified) type of "
+                          "encoding\n\n");
+    }
+    return row->makeInitializer();
+}
+
+template <class Product, class Row, class Identifier>
+std::unique_ptr<Product> makeRequired(std::span<const Row> rows, Identifier id, const char* operation,
+                                      const char* object) {
+    auto made = makeChoice<Product>(rows, id);
+    if (made == nullptr) {
+        unknownIdentifier(operation, (std::string("\tA trial to create undefined (or unspecified) type of ") + object +
+                                      " object\n\n")
+                                         .c_str());
+    }
+    return made;
+}
+
+// Null where the encoding recombines without crossover.
+std::unique_ptr<QCrossoverOperator> makeCrossover(int encoding, Crossover xType) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createCrossover",
+                          "\tA trial to create undefined (or unspecified) type of QCrossoverOperator object\n\n");
+    }
+    if (row->crossoverTable == nullptr) return nullptr;
+    const auto make = makerFor<QCrossoverOperator>(crossoverRows(), xType, row->id);
+    if (make == nullptr) unknownType(row->crossoverTable, "QCrossoverOperator", "argXType", number(xType));
+    return make();
+}
+
+std::unique_ptr<QMutationOperator> makeMutation(int encoding, Mutation mutationType) {
+    const EncodingRow* row = encodingRow(encoding);
+    if (row == nullptr) {
+        unknownIdentifier("createMutation",
+                          "\tA trial to create undefined (or unspecified) type of QMutationOperator object\n\n");
+    }
+    const auto make = makerFor<QMutationOperator>(mutationRows(), mutationType, row->id);
+    if (make == nullptr) unknownType(row->mutationTable, "QMutationOperator", "argMType", number(mutationType));
+    return make();
+}
+
+}  // namespace
+
+AlgorithmParts RegistryPartsMaker::make(const QEAParameters& params) const {
+    AlgorithmParts parts;
+    parts.currentPopulation = makePopulation(params.encoding);
+    parts.matingPool = makePopulation(params.encoding);
+    parts.offspringPopulation = makePopulation(params.encoding);
+    parts.initializer = makeInitializer(params.encoding);
+    parts.niching = makeChoice<QNichingOperator>(nichingRows(), params.nichingType);
+    parts.selection = makeRequired<QSelection>(selectionRows(), params.selectionType, "createSelection", "QSelection");
+    parts.sizer = makeRequired<QPopulationSizer>(sizerRows(), params.populationSizerType, "createPopulationSizer",
+                                                 "QPopulationSizer");
+    parts.crossover = makeCrossover(params.encoding, params.xType);
+    parts.mutation = makeMutation(params.encoding, params.mutationType);
+    // Parents are always drawn at random; the record's choice of parent selection is only reported.
+    parts.parentSelector = makeRequired<QParentSelector>(parentSelectionRows(), ParentSelection::Random,
+                                                         "createParentSelector", "QParentSelector");
+    return parts;
+}
+
+}  // namespace Valdrin
