@@ -53,14 +53,14 @@ int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker&
         if (params_.parentsNumber != 2) {
             std::ostringstream message;
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
-                    << "\tCrossover needs exactly 2 parents (params_.parentsNumber = " << params_.parentsNumber
+                    << "\tCrossover needs exactly 2 parents (_params.parentsNumber = " << params_.parentsNumber
                     << ")\n\n";
             fail(message.str());
         }
         if (params_.childrenNumber < 2) {
             std::ostringstream message;
             message << "\n\n[QEvolutionaryAlgorithm::setParameters] error:\n"
-                    << "\tCrossover needs at least 2 children (params_.childrenNumber = " << params_.childrenNumber
+                    << "\tCrossover needs at least 2 children (_params.childrenNumber = " << params_.childrenNumber
                     << ")\n\n";
             fail(message.str());
         }
@@ -73,7 +73,7 @@ int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker&
 
 int QEvolutionaryAlgorithm::run() {
     if (params_.generationsNumber < 1) {
-        std::cerr << runErrorHeader() << "\tGenerations number is undefined! (params_.generationsNumber = "
+        std::cerr << runErrorHeader() << "\tGenerations number is undefined! (_params.generationsNumber = "
                   << params_.generationsNumber << ")\n\n";
         return 0;
     }

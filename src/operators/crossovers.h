@@ -1,5 +1,5 @@
-// The crossover family: integer (bit-string), string and real-coded crossovers. The pairing
-// step they share is QCrossoverOperator::operate (crossover_pairing.cpp).
+// The crossover family: integer (bit-string), string and real-coded crossovers. The pairing step
+// that chooses parents and children for them is the breeding strategy's (algorithms/breeding.h).
 #pragma once
 
 #include "operators/operator.h"

@@ -1,33 +1,19 @@
-// Tests of the genetic algorithm's run loop, progress output and log.
+// Tests of the genetic algorithm's run loop, progress output and refusal.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "algorithms/genetic_algorithm.h"
-#include "problems/problem.h"
-#include "representation/integer.h"
+#include "support/algorithm_fixture.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
 
-using testing::seedForTest;
-
-// Fitness = the number of ones of a one-bit-per-gene chromosome.
-class OnesProblem final : public QProblem {
-public:
-    int adjustParameters(QEAParameters*) override { return 1; }
-    int evaluateIndividual(QIndividual& individual) override {
-        double sum = 0.0;
-        for (const auto& gene : static_cast<QIntegerIndividual&>(individual).genes) sum += gene;
-        individual.fitness = sum;
-        return 1;
-    }
-    int printName(std::ostream& out) const override {
-        out << "ones\n";
-        return 1;
-    }
-};
+using testing::AlgorithmBench;
+using testing::FixedProblem;
+using testing::GeneSumProblem;
+using testing::smallRecord;
 
 std::string formatted(double value) {
     std::ostringstream out;
@@ -35,70 +21,63 @@ std::string formatted(double value) {
     return out.str();
 }
 
-struct GeneticAlgorithmFixture : ::testing::Test {
-    testing::ScratchDir scratch;
-    QEAParameters params;
-    OnesProblem problem;
-    std::unique_ptr<QGeneticAlgorithm> algorithm;
+struct GeneticAlgorithmTest : ::testing::Test {
+    QEAParameters params = smallRecord(kIntegerEncoding);
+    AlgorithmBench<QGeneticAlgorithm> bench;
+    GeneSumProblem& problem = bench.useProblem<GeneSumProblem>();  // the number of ones
 
-    GeneticAlgorithmFixture() {
+    GeneticAlgorithmTest() {
         params.rngSeed = 99;
-        params.encoding = kIntegerEncoding;
         params.chromosomeLength = 12;
-        params.geneSize = 1;
         params.populationSize = 8;
         params.generationsNumber = 10;
-        params.selectionType = Selection::Tournament;
         params.xType = Crossover::TwoPoint;
-        params.mutationType = Mutation::BitFlip;
         params.mRate = 0.05;
-        params.eliteCount = 1;
         params.errorLevel = 0.5;
-        params.problem = &problem;
-    }
-
-    QGeneticAlgorithm& build() {
-        seedForTest(params.rngSeed);
-        algorithm = std::make_unique<QGeneticAlgorithm>();
-        algorithm->setParameters(&params);
-        return *algorithm;
-    }
-
-    std::string runCapturingOutput() {
-        ::testing::internal::CaptureStdout();
-        algorithm->run();
-        return ::testing::internal::GetCapturedStdout();
     }
 };
 
-TEST_F(GeneticAlgorithmFixture, ARunWritesOneDotPerTenGenerationsAndTheFinalLines) {
+TEST_F(GeneticAlgorithmTest, ARunWritesOneDotPerTenGenerationsAndTheFinalLines) {
     for (int generations : {1, 10, 25}) {
         params.generationsNumber = generations;
-        build();
-        const std::string out = runCapturingOutput();
-        const QRunSummary& record = algorithm->summary;
+        const QGeneticAlgorithm& ga = bench.setUp(params);
+        const std::string out = bench.runCapturingOutput();
+        const QRunSummary& record = ga.runSummary();
         EXPECT_EQ(record.generationsDone, generations);
         EXPECT_EQ(record.evaluationsCount, 8 * (generations + 1));
         EXPECT_EQ(record.populationSizes, std::vector<double>(static_cast<std::size_t>(generations), 8.0));
-        const int last = generations - 1;
+        const auto last = static_cast<std::size_t>(generations - 1);
         EXPECT_EQ(out, std::string(static_cast<std::size_t>(generations / 10), '.') + "\nFinal best fitness = " +
-                           formatted(record.bestFitness[static_cast<std::size_t>(last)]) +
-                           "\nFinal worst fitness = " + formatted(record.worstFitness[static_cast<std::size_t>(last)]) +
-                           "\nConvergence generation = " + std::to_string(record.convergenceGeneration) + "\n")
+                           formatted(record.bestFitness[last]) + "\nFinal worst fitness = " +
+                           formatted(record.worstFitness[last]) + "\nConvergence generation = " +
+                           std::to_string(record.convergenceGeneration) + "\n")
             << generations << " generations";
         EXPECT_GT(record.bestFitness[0], 0.0);
         ASSERT_NE(record.bestIndividual, nullptr);
     }
 }
 
-TEST_F(GeneticAlgorithmFixture, ARunRepeatsExactlyFromTheSameSeed) {
+TEST_F(GeneticAlgorithmTest, ARunWritesItsLog) {
+    bench.setUp(params);
+    bench.runCapturingOutput();
+    const std::string log = bench.log("ga.log");
+    // The run's heading, the last population, then the run's duration.
+    EXPECT_EQ(log.rfind("\nStarting a new run:\n-------------------------------\n"
+                        "\nPrinting population (8 individuals):\n",
+                        0),
+              0u);
+    EXPECT_NE(log.find("\nRun duration: "), std::string::npos);
+    EXPECT_EQ(log.substr(log.size() - 9), " seconds\n");
+}
+
+TEST_F(GeneticAlgorithmTest, ARunRepeatsExactlyFromTheSameSeed) {
     params.generationsNumber = 30;
-    build();
-    runCapturingOutput();
-    const QRunSummary first = algorithm->summary;
-    build();
-    runCapturingOutput();
-    const QRunSummary& second = algorithm->summary;
+    bench.setUp(params);
+    bench.runCapturingOutput();
+    const QRunSummary first = bench.algorithm().runSummary();
+    bench.setUp(params);
+    bench.runCapturingOutput();
+    const QRunSummary& second = bench.algorithm().runSummary();
     EXPECT_EQ(first.meanFitness, second.meanFitness);
     EXPECT_EQ(first.bestFitness, second.bestFitness);
     EXPECT_EQ(first.worstFitness, second.worstFitness);
@@ -107,27 +86,52 @@ TEST_F(GeneticAlgorithmFixture, ARunRepeatsExactlyFromTheSameSeed) {
     EXPECT_LT(first.bestFitness[29], first.bestFitness[0]);
 }
 
-TEST_F(GeneticAlgorithmFixture, UntilFirstHitDoesNotShortenTheRun) {
+TEST_F(GeneticAlgorithmTest, UntilFirstHitDoesNotShortenTheRun) {
     params.untilFirstHit = true;
     params.unitsRatio = 0.0;  // all zeros: a hit in the first evaluation
     params.generationsNumber = 12;
-    build();
-    runCapturingOutput();
-    EXPECT_EQ(algorithm->summary.generationsDone, 12);
-    EXPECT_EQ(algorithm->summary.evaluationsToSolution, 1);
-    EXPECT_EQ(algorithm->summary.generationOfSolution, 0);
+    const QGeneticAlgorithm& ga = bench.setUp(params);
+    bench.runCapturingOutput();
+    EXPECT_EQ(ga.runSummary().generationsDone, 12);
+    EXPECT_EQ(ga.runSummary().evaluationsToSolution, 1);
+    EXPECT_EQ(ga.runSummary().generationOfSolution, 0);
 }
 
-TEST_F(GeneticAlgorithmFixture, ANonPositiveGenerationCountRefusesToRun) {
-    params.generationsNumber = 0;
-    build();
-    algorithm->summary.evaluationsCount = 77;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(algorithm->run(), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "\n\n[QGeneticAlgorithm::run] error:\n\tGenerations number is undefined! "
-              "(_params.generationsNumber = 0)\n\n");
-    EXPECT_EQ(algorithm->summary.evaluationsCount, 77);
+TEST_F(GeneticAlgorithmTest, ANonPositiveGenerationCountRefusesToRun) {
+    params.generationsNumber = 3;
+    QGeneticAlgorithm& ga = bench.setUp(params);
+    bench.runCapturingOutput();
+    for (int generations : {0, -2}) {
+        params.generationsNumber = generations;
+        bench.setUpAgain(params);
+        const int evaluations = ga.runSummary().evaluationsCount;
+        const int done = ga.runSummary().generationsDone;
+        EXPECT_EQ(bench.refusedRunMessage(),
+                  "\n\n[QGeneticAlgorithm::run] error:\n\tGenerations number is undefined! "
+                  "(_params.generationsNumber = " +
+                      std::to_string(generations) + ")\n\n");
+        // The run record is left as it was.
+        EXPECT_EQ(ga.runSummary().evaluationsCount, evaluations);
+        EXPECT_EQ(ga.runSummary().generationsDone, done);
+    }
+}
+
+TEST_F(GeneticAlgorithmTest, RunsOnTheSmallRecordOfEveryValueEncoding) {
+    FixedProblem& fixed = bench.useProblem<FixedProblem>();
+    for (int encoding : {kStringEncoding, kIntegerEncoding, kRealEncoding}) {
+        fixed.evaluations = 0;
+        const QGeneticAlgorithm& ga = bench.setUp(smallRecord(encoding));
+        EXPECT_EQ(ga.parts().currentPopulation->getEncoding(), encoding);
+        ASSERT_NE(ga.parts().crossover, nullptr) << "encoding " << encoding;
+        EXPECT_EQ(ga.parts().crossover->getEncoding(), encoding);
+        EXPECT_EQ(ga.parts().mutation->getEncoding(), encoding);
+        bench.runCapturingOutput();
+        EXPECT_EQ(ga.runSummary().generationsDone, 5) << "encoding " << encoding;
+        EXPECT_EQ(ga.runSummary().evaluationsCount, 6 * 6);
+        EXPECT_EQ(fixed.evaluations, 6 * 6);
+        ASSERT_NE(ga.runSummary().bestIndividual, nullptr);
+        EXPECT_EQ(ga.runSummary().bestIndividual->getEncoding(), encoding);
+    }
 }
 
 }  // namespace

@@ -10,87 +10,59 @@
 #include "core/random.h"
 #include "problems/network_problems.h"
 #include "representation/real.h"
+#include "support/algorithm_fixture.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
 
-using testing::readFile;
+using testing::AlgorithmBench;
+using testing::FixedProblem;
+using testing::RecordingPartsMaker;
 using testing::seedForTest;
-
-// Every individual gets the same fitness; remembers what the run's test was given.
-class FixedProblem final : public QProblem {
-public:
-    double value = 1.0;
-    int testedEncoding = 0;
-
-    int adjustParameters(QEAParameters*) override { return 1; }
-    int evaluateIndividual(QIndividual& individual) override {
-        individual.fitness = value;
-        individual.fitnessComponents.clear();
-        return 1;
-    }
-    int testIndividual(QIndividual& individual) override {
-        testedEncoding = individual.getEncoding();
-        return 1;
-    }
-    int printName(std::ostream& out) const override {
-        out << "fixed\n";
-        return 1;
-    }
-};
+using testing::smallRecord;
 
 struct Sarn2Test : ::testing::Test {
-    testing::ScratchDir scratch;
-    QEAParameters params;
-    QANNProblemXOR xorTask;
-    FixedProblem fixed;
-    std::unique_ptr<QSARN2> algorithm;
+    QEAParameters params = smallRecord(kRealEncoding);  // 13 genes per vector
+    AlgorithmBench<QSARN2> bench;
 
     Sarn2Test() {
         params.rngSeed = 11;
-        params.encoding = kRealEncoding;
-        params.chromosomeLength = 13;
         params.populationSize = 4;
-        params.generationsNumber = 5;
-        params.selectionType = Selection::Tournament;
-        params.parentSelectorType = ParentSelection::Random;
         params.xType = Crossover::BLX;
         params.xAlpha = 0.5;
-        params.mutationType = Mutation::Gaussian;
         params.mRate = 1.0;
-        params.eliteCount = 1;
-        xorTask.adjustParameters(&params);  // asks for encoding 5
-        xorTask.setParameters(&params);
-        params.problem = &xorTask;
+        // The XOR task asks for networks (encoding 5) of 2 inputs and 1 output.
+        useProblem<QANNProblemXOR>();
     }
 
-    QSARN2& build() {
-        seedForTest(params.rngSeed);
-        algorithm = std::make_unique<QSARN2>();
-        algorithm->setParameters(&params);
-        return *algorithm;
+    // The problem the next set-ups lend to the algorithm, bound to the record after adjusting it
+    // as the driver does.
+    template <class Problem>
+    Problem& useProblem() {
+        Problem& problem = bench.useProblem<Problem>();
+        problem.adjustParameters(&params);
+        problem.setParameters(&params);
+        return problem;
     }
+
+    QSARN2& setUp() { return bench.setUp(params); }
 
     QRCIndividual& vector(int i) {
-        return static_cast<QRCIndividual&>(*algorithm->currentPopulation->individuals[static_cast<std::size_t>(i)]);
-    }
-
-    std::string runCapturingOutput() {
-        ::testing::internal::CaptureStdout();
-        EXPECT_EQ(algorithm->run(), 1);
-        return ::testing::internal::GetCapturedStdout();
+        return static_cast<QRCIndividual&>(
+            *bench.algorithm().currentPopulation().individuals[static_cast<std::size_t>(i)]);
     }
 };
 
 TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
-    QSARN2& sarn2 = build();
-    EXPECT_EQ(sarn2._params.encoding, kRealEncoding);
-    EXPECT_EQ(sarn2.currentPopulation->getEncoding(), kRealEncoding);
+    ASSERT_EQ(params.encoding, kNetworkEncoding);
+    QSARN2& sarn2 = setUp();
+    EXPECT_EQ(sarn2.parameters().encoding, kRealEncoding);
+    EXPECT_EQ(sarn2.currentPopulation().getEncoding(), kRealEncoding);
     EXPECT_EQ(vector(3).getGenesNumber(), 13);
-    EXPECT_EQ(sarn2.networkParams.encoding, kNetworkEncoding);
-    EXPECT_EQ(sarn2.templateNetwork->_params, &sarn2.networkParams);
-    EXPECT_EQ(sarn2.networkMutation->_params, &sarn2.networkParams);
+    EXPECT_EQ(sarn2.networkParameters().encoding, kNetworkEncoding);
+    EXPECT_EQ(sarn2.networkParameters().chromosomeLength, 13);
+    EXPECT_EQ(sarn2.templateNetwork()._params, &sarn2.networkParameters());
 
     // The vectors of the three populations are drawn first, then the template node by node.
     seedForTest(params.rngSeed);
@@ -99,8 +71,8 @@ TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
     const double w2 = 0.2 * uniform() - 0.1;
     const double bias = 0.2 * uniform() - 0.1;
     const double gain = 10 * gaussian();
-    ASSERT_EQ(sarn2.templateNetwork->genes.size(), 1u);
-    const QRNGene& node = sarn2.templateNetwork->genes[0];
+    ASSERT_EQ(sarn2.templateNetwork().genes.size(), 1u);
+    const QRNGene& node = sarn2.templateNetwork().genes[0];
     ASSERT_EQ(node.inputs.size() + node.outputs.size(), 3u);
     EXPECT_EQ(node.inputs[0].ID, 1);
     EXPECT_EQ(node.inputs[1].ID, 2);
@@ -111,19 +83,41 @@ TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
     EXPECT_EQ(node.A, gain);
 }
 
+TEST_F(Sarn2Test, SetUpAsksTheMakerForRealCodedVectors) {
+    RecordingPartsMaker maker;
+    const QSARN2& sarn2 = bench.setUp(params, maker);
+    EXPECT_EQ(maker.calls, 1);
+    EXPECT_EQ(maker.lastRecord.encoding, kRealEncoding);
+    EXPECT_EQ(maker.lastRecord.chromosomeLength, 13);
+    EXPECT_EQ(sarn2.parts().mutation->getEncoding(), kRealEncoding);
+    ASSERT_NE(sarn2.parts().crossover, nullptr);  // the vectors are paired
+    EXPECT_EQ(sarn2.parts().crossover->getEncoding(), kRealEncoding);
+}
+
 TEST_F(Sarn2Test, VectorsThatCannotCarryTheParametersAreRefused) {
+    RecordingPartsMaker maker;
     params.encoding = kIntegerEncoding;
-    EXPECT_FAILURE(build(),
-                "^\n\n\\[QSARN2::setParameters\\] error:\n\tParameter vectors must be real-coded with at least 11 "
-                "genes \\(encoding ID = 2, chromosome length = 13\\)\n\n$");
+    EXPECT_FAILURE(bench.setUp(params, maker),
+                   "^\n\n\\[QSARN2::setParameters\\] error:\n\tParameter vectors must be real-coded with at "
+                   "least 11 genes \\(encoding ID = 2, chromosome length = 13\\)\n\n$");
+    // Refused before anything is made.
+    EXPECT_EQ(maker.calls, 0);
+    EXPECT_EQ(bench.algorithm().parts().currentPopulation, nullptr);
+
     params.encoding = kNetworkEncoding;
     params.chromosomeLength = 10;
-    EXPECT_FAILURE(build(), "\\(encoding ID = 3, chromosome length = 10\\)");
+    EXPECT_FAILURE(bench.setUp(params, maker), "\\(encoding ID = 3, chromosome length = 10\\)");
+    EXPECT_EQ(maker.calls, 0);
+
+    params.chromosomeLength = 11;  // just enough
+    bench.setUp(params, maker);
+    EXPECT_EQ(maker.calls, 1);
 }
 
 TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     params.populationSize = 1;
-    QSARN2& sarn2 = build();
+    QSARN2& sarn2 = setUp();
+    const QRunSummary& record = sarn2.runSummary();
     QRCIndividual& only = vector(0);
     // Only the bias change (kind 2) has weight: the one node is sure to get exactly that event,
     // which shows that the network mutated with the vector's parameters.
@@ -132,9 +126,10 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     only.genes[12] = 8.0;
     EXPECT_EQ(sarn2.evaluate(), 1);
 
-    ASSERT_TRUE(sarn2.summary.bestIndividual);
-    ASSERT_EQ(sarn2.summary.bestIndividual->getEncoding(), kNetworkEncoding);
-    const auto& network = static_cast<const QRNIndividual&>(*sarn2.summary.bestIndividual);
+    ASSERT_TRUE(record.bestIndividual);
+    ASSERT_EQ(record.bestIndividual->getEncoding(), kNetworkEncoding);
+    const auto& network = static_cast<const QRNIndividual&>(*record.bestIndividual);
+    EXPECT_EQ(network._params, &sarn2.networkParameters());
     EXPECT_EQ(network.historyCounters, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
     bool redrawn = false;
     for (std::size_t j = 0; j < 11; ++j) {
@@ -147,13 +142,14 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     EXPECT_EQ(only.fitness, network.fitness);
     EXPECT_EQ(only.fitnessComponents, network.fitnessComponents);
     EXPECT_EQ(only.fitnessComponents.size(), 3u);
-    EXPECT_EQ(sarn2.summary.evaluationsCount, 1);
-    EXPECT_EQ(sarn2.summary.meanFitness[0], network.fitness);
+    EXPECT_EQ(record.evaluationsCount, 1);
+    EXPECT_EQ(record.meanFitness[0], network.fitness);
 
     // With one vector the roulette has one network to take: the template took its mutation.
-    EXPECT_TRUE(sarn2.templateNetwork->equalsTo(network));
-    EXPECT_EQ(sarn2.templateNetwork->mutationParameters, network.mutationParameters);
-    EXPECT_EQ(sarn2.templateNetwork->historyCounters, network.historyCounters);
+    const QRNIndividual& templateNetwork = sarn2.templateNetwork();
+    EXPECT_TRUE(templateNetwork.equalsTo(network));
+    EXPECT_EQ(templateNetwork.mutationParameters, network.mutationParameters);
+    EXPECT_EQ(templateNetwork.historyCounters, network.historyCounters);
 }
 
 // Steps the generator back by one draw (the multiplier is odd, so it has an inverse modulo 2^64).
@@ -178,10 +174,11 @@ TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
             out << "rising\n";
             return 1;
         }
-    } rising;
-    params.problem = &rising;
-    QSARN2& sarn2 = build();
-    for (int g = 0; g < 5; ++g) {
+    };
+    useProblem<RisingProblem>();
+    QSARN2& sarn2 = setUp();
+    // Every evaluation in generation 0: the template is updated alike in every generation.
+    for (int round = 0; round < 5; ++round) {
         sarn2.evaluate();
         // The roulette's draw is the last one of an evaluation: replay it over the weights.
         std::vector<double> weights;
@@ -194,54 +191,65 @@ TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
         ASSERT_EQ(rng::state, after);
         std::vector<double> taken;
         for (std::size_t j = 0; j < 11; ++j) taken.push_back(vector(k).genes[j]);
-        EXPECT_EQ(sarn2.templateNetwork->mutationParameters, taken) << "generation " << g;
-        EXPECT_EQ(sarn2.templateNetwork->fitness, vector(k).fitness);
-        ++sarn2.summary.generationsDone;
+        EXPECT_EQ(sarn2.templateNetwork().mutationParameters, taken) << "evaluation " << round;
+        EXPECT_EQ(sarn2.templateNetwork().fitness, vector(k).fitness);
     }
 }
 
 TEST_F(Sarn2Test, RunStopsAtTheFirstHitWithANetwork) {
+    FixedProblem& fixed = useProblem<FixedProblem>();
     fixed.value = 0.0;
-    params.problem = &fixed;
     params.untilFirstHit = true;
-    QSARN2& sarn2 = build();
-    EXPECT_EQ(runCapturingOutput(),
+    QSARN2& sarn2 = setUp();
+    EXPECT_EQ(bench.runCapturingOutput(),
               "\nFinishing the run...done\n"
               "Final best fitness = 0\nFinal worst fitness = 0\nConvergence generation = 0\n");
-    EXPECT_EQ(sarn2.summary.generationsDone, 0);
-    EXPECT_EQ(sarn2.summary.evaluationsCount, 8);
-    ASSERT_TRUE(sarn2.summary.solutionIndividual);
-    EXPECT_EQ(sarn2.summary.solutionIndividual->getEncoding(), kNetworkEncoding);
+    const QRunSummary& record = sarn2.runSummary();
+    EXPECT_EQ(record.generationsDone, 0);
+    EXPECT_EQ(record.evaluationsCount, 8);
+    ASSERT_TRUE(record.solutionIndividual);
+    EXPECT_EQ(record.solutionIndividual->getEncoding(), kNetworkEncoding);
+    EXPECT_EQ(fixed.tests, 1);
+    EXPECT_EQ(fixed.tested, record.solutionIndividual.get());
     EXPECT_EQ(fixed.testedEncoding, kNetworkEncoding);
-    EXPECT_EQ(sarn2._params.xRate, params.xRate);
-    sarn2.log.flush();
-    EXPECT_EQ(readFile("sarn2.log").rfind("\nStarting a new run:\n-------------------------------\n", 0), 0u);
+    EXPECT_EQ(sarn2.parameters().xRate, params.xRate);
+    EXPECT_EQ(bench.log("sarn2.log").rfind("\nStarting a new run:\n-------------------------------\n", 0), 0u);
 
-    sarn2._params.generationsNumber = 0;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(sarn2.run(), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    params.generationsNumber = 0;
+    bench.setUpAgain(params);
+    EXPECT_EQ(bench.refusedRunMessage(),
               "\n\n[QSARN2::run] error:\n\tGenerations number is undefined! (_params.generationsNumber = 0)\n\n");
+    EXPECT_EQ(record.evaluationsCount, 8);  // the record is left as it was
 }
 
 TEST_F(Sarn2Test, CrowdingKeepsANetworkAsTheRunsBest) {
-    params.problem = &fixed;
+    FixedProblem& fixed = useProblem<FixedProblem>();
     params.nichingType = Niching::DeterministicCrowding;
     params.generationsNumber = 3;
-    QSARN2& sarn2 = build();
-    EXPECT_EQ(runCapturingOutput(), "\nFinishing the run...done\n");
-    EXPECT_EQ(sarn2.summary.generationsDone, 3);
-    ASSERT_TRUE(sarn2.summary.bestIndividual);
-    EXPECT_EQ(sarn2.summary.bestIndividual->getEncoding(), kNetworkEncoding);
+    QSARN2& sarn2 = setUp();
+    EXPECT_EQ(bench.runCapturingOutput(), "\nFinishing the run...done\n");
+    EXPECT_EQ(sarn2.runSummary().generationsDone, 3);
+    ASSERT_TRUE(sarn2.runSummary().bestIndividual);
+    EXPECT_EQ(sarn2.runSummary().bestIndividual->getEncoding(), kNetworkEncoding);
     EXPECT_EQ(fixed.testedEncoding, kNetworkEncoding);
 }
 
-TEST_F(Sarn2Test, CloneHasItsOwnTemplateAndMutation) {
-    auto copy = build().clone();
-    const auto& twin = static_cast<QSARN2&>(*copy);
-    EXPECT_FALSE(twin.log.is_open());
-    ASSERT_TRUE(twin.templateNetwork && twin.networkMutation);
-    EXPECT_EQ(twin.networkMutation->owner, &twin);
+TEST_F(Sarn2Test, RunsTheXorTaskEndToEndAndCleansUp) {
+    params.generationsNumber = 4;
+    QSARN2& sarn2 = setUp();
+    const std::string out = bench.runCapturingOutput();
+    EXPECT_EQ(out.rfind("\nFinishing the run...done\n", 0), 0u);
+    const QRunSummary& record = sarn2.runSummary();
+    EXPECT_EQ(record.generationsDone, 4);
+    EXPECT_EQ(record.evaluationsCount, 4 * 5);
+    ASSERT_TRUE(record.bestIndividual);
+    EXPECT_EQ(record.bestIndividual->getEncoding(), kNetworkEncoding);
+    EXPECT_EQ(record.bestIndividual->fitnessComponents.size(), 3u);
+
+    EXPECT_EQ(sarn2.cleanup(), 1);
+    EXPECT_EQ(sarn2.parts().currentPopulation, nullptr);
+    EXPECT_EQ(sarn2.parts().mutation, nullptr);
+    EXPECT_EQ(sarn2.runSummary().evaluationsCount, 0);
 }
 
 }  // namespace

@@ -6,85 +6,42 @@
 
 #include "algorithms/sarn.h"
 #include "core/random.h"
-#include "problems/problem.h"
 #include "representation/network.h"
 #include "representation/real.h"
+#include "support/algorithm_fixture.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
 
-using testing::readFile;
+using testing::AlgorithmBench;
+using testing::FixedProblem;
 using testing::seedForTest;
-
-// Every individual gets the same fitness; remembers what the run's test was given.
-class FixedProblem final : public QProblem {
-public:
-    double value = 1.0;
-    int tests = 0;
-    int testedEncoding = 0;
-    const QIndividual* tested = nullptr;
-
-    int adjustParameters(QEAParameters*) override { return 1; }
-    int evaluateIndividual(QIndividual& individual) override {
-        individual.fitness = value;
-        individual.fitnessComponents.clear();
-        return 1;
-    }
-    int testIndividual(QIndividual& individual) override {
-        ++tests;
-        testedEncoding = individual.getEncoding();
-        tested = &individual;
-        return 1;
-    }
-    int printName(std::ostream& out) const override {
-        out << "fixed\n";
-        return 1;
-    }
-};
+using testing::smallRecord;
 
 struct SarnTest : ::testing::Test {
-    testing::ScratchDir scratch;
-    QEAParameters params;
-    FixedProblem problem;
-    std::unique_ptr<QSARN> algorithm;
+    QEAParameters params = smallRecord(kNetworkEncoding);  // 6 networks of 2 inputs and 1 output
+    AlgorithmBench<QSARN> bench;
+    FixedProblem& problem = bench.useProblem<FixedProblem>();
 
     SarnTest() {
         params.rngSeed = 5;
-        params.encoding = kNetworkEncoding;
-        params.inputsNumber = 2;
-        params.outputsNumber = 1;
-        params.populationSize = 6;
         params.generationsNumber = 9;
-        params.selectionType = Selection::Tournament;
-        params.mutationType = Mutation::NetworkBasic;
         params.mRate = 5.0;
-        params.eliteCount = 1;
-        params.problem = &problem;
     }
 
-    QSARN& build() {
-        seedForTest(params.rngSeed);
-        algorithm = std::make_unique<QSARN>();
-        algorithm->setParameters(&params);
-        return *algorithm;
-    }
-
-    std::string runCapturingOutput() {
-        ::testing::internal::CaptureStdout();
-        EXPECT_EQ(algorithm->run(), 1);
-        return ::testing::internal::GetCapturedStdout();
-    }
+    QSARN& setUp() { return bench.setUp(params); }
 };
 
 TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
     problem.value = 0.0;
     params.untilFirstHit = true;
-    QSARN& sarn = build();
-    EXPECT_EQ(runCapturingOutput(),
+    QSARN& sarn = setUp();
+    EXPECT_EQ(sarn.parts().crossover, nullptr);  // networks reproduce without crossover
+    EXPECT_EQ(bench.runCapturingOutput(),
               "\nFinishing the run...done\n"
               "Final best fitness = 0\nFinal worst fitness = 0\nConvergence generation = 0\n");
-    const QRunSummary& record = sarn.summary;
+    const QRunSummary& record = sarn.runSummary();
     EXPECT_EQ(record.generationsDone, 0);
     EXPECT_EQ(record.evaluationsToSolution, 1);
     EXPECT_EQ(record.evaluationsCount, 12);  // the first generation and the final evaluation
@@ -94,33 +51,38 @@ TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
     EXPECT_EQ(problem.tests, 1);
     EXPECT_EQ(problem.tested, record.solutionIndividual.get());  // the solution, not the best
     EXPECT_EQ(problem.testedEncoding, kNetworkEncoding);
-    EXPECT_EQ(sarn._params.xRate, 0.0);
 
-    sarn.log.flush();
-    const std::string log = readFile("sarn.log");
-    EXPECT_EQ(log.rfind("\nStarting a new run:\n-------------------------------\n", 0), 0u);
+    // The population is written to the log before the first generation and after the last.
+    const std::string log = bench.log("sarn.log");
+    EXPECT_EQ(log.rfind("\nStarting a new run:\n-------------------------------\n"
+                        "\nPrinting population (6 individuals):\n",
+                        0),
+              0u);
+    const std::size_t first = log.find("Printing population");
+    EXPECT_NE(log.find("Printing population", first + 1), std::string::npos);
     EXPECT_NE(log.find("Run duration: "), std::string::npos);
     EXPECT_EQ(log.substr(log.size() - 9), " seconds\n");
 
-    sarn._params.generationsNumber = 0;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(sarn.run(), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    params.generationsNumber = 0;
+    bench.setUpAgain(params);
+    EXPECT_EQ(bench.refusedRunMessage(),
               "\n\n[QGeneticAlgorithm::run] error:\n\tGenerations number is undefined! "
               "(_params.generationsNumber = 0)\n\n");
-    EXPECT_EQ(sarn.summary.evaluationsCount, 12);  // the record is left as it was
+    EXPECT_EQ(sarn.runSummary().evaluationsCount, 12);  // the record is left as it was
+    EXPECT_EQ(problem.tests, 1);
 }
 
 TEST_F(SarnTest, ProgressMarksAndTheUnsolvedRunsTest) {
-    QSARN& sarn = build();
-    EXPECT_EQ(runCapturingOutput().rfind("\nFinishing the run...done\n", 0), 0u);  // 9 generations
-    EXPECT_EQ(sarn.summary.generationsDone, 9);
-    EXPECT_FALSE(sarn.summary.solutionIndividual);
-    EXPECT_EQ(problem.tested, sarn.summary.bestIndividual.get());
+    QSARN& sarn = setUp();
+    EXPECT_EQ(bench.runCapturingOutput().rfind("\nFinishing the run...done\n", 0), 0u);  // 9 generations
+    EXPECT_EQ(sarn.runSummary().generationsDone, 9);
+    EXPECT_FALSE(sarn.runSummary().solutionIndividual);
+    EXPECT_EQ(problem.tested, sarn.runSummary().bestIndividual.get());
 
-    sarn._params.generationsNumber = 10;
-    EXPECT_EQ(runCapturingOutput().rfind(".\nFinishing the run...done\n", 0), 0u);
-    EXPECT_EQ(sarn.summary.generationsDone, 10);
+    params.generationsNumber = 10;
+    QSARN& longer = setUp();
+    EXPECT_EQ(bench.runCapturingOutput().rfind(".\nFinishing the run...done\n", 0), 0u);
+    EXPECT_EQ(longer.runSummary().generationsDone, 10);
     EXPECT_EQ(problem.tests, 2);
 }
 
@@ -128,10 +90,19 @@ TEST_F(SarnTest, RunWithoutABestIndividualTestsNothing) {
     problem.value = 2e9;  // beyond the best-individual search
     params.eliteCount = 0;
     params.generationsNumber = 2;
-    QSARN& sarn = build();
-    EXPECT_EQ(runCapturingOutput().rfind("??\nFinishing the run...done\n", 0), 0u);
-    EXPECT_FALSE(sarn.summary.bestIndividual);
+    QSARN& sarn = setUp();
+    EXPECT_EQ(bench.runCapturingOutput().rfind("??\nFinishing the run...done\n", 0), 0u);
+    EXPECT_FALSE(sarn.runSummary().bestIndividual);
     EXPECT_EQ(problem.tests, 0);
+}
+
+TEST_F(SarnTest, ParentAndChildrenNumbersDoNotMatterWithoutCrossover) {
+    params.parentsNumber = 3;
+    params.childrenNumber = 1;
+    QSARN& sarn = setUp();
+    EXPECT_EQ(sarn.parameters().parentsNumber, 3);
+    bench.runCapturingOutput();
+    EXPECT_EQ(sarn.runSummary().generationsDone, 9);
 }
 
 QRNIndividual labelled(double fitness, int nodes) {
@@ -143,35 +114,38 @@ QRNIndividual labelled(double fitness, int nodes) {
 
 TEST_F(SarnTest, RecombineClonesFromTheMatingPool) {
     params.populationSize = 4;
-    QSARN& sarn = build();
-    sarn.matingPool->clear();
-    sarn.matingPool->appendIndividual(labelled(42.0, 3));
+    QSARN& sarn = setUp();
+    sarn.matingPool().clear();
+    sarn.matingPool().appendIndividual(labelled(42.0, 3));
     sarn.recombine();
-    ASSERT_EQ(sarn.offspringPopulation->size(), 4);
-    for (const auto& child : sarn.offspringPopulation->individuals) {
+    ASSERT_EQ(sarn.offspringPopulation().size(), 4);
+    for (const auto& child : sarn.offspringPopulation().individuals) {
         EXPECT_EQ(child->fitness, 42.0);
         EXPECT_EQ(child->getGenesNumber(), 3);
     }
 
     // The pool is copied, then clones are drawn with trunc(m u).
-    sarn._params.populationSize = 7;
-    sarn.matingPool->clear();
-    for (int i = 0; i < 3; ++i) sarn.matingPool->appendIndividual(labelled(i, 1));
+    params.populationSize = 7;
+    QSARN& larger = setUp();
+    QPopulation& pool = larger.matingPool();
+    QPopulation& offspring = larger.offspringPopulation();
+    pool.clear();
+    for (int i = 0; i < 3; ++i) pool.appendIndividual(labelled(i, 1));
     seedForTest(77);
     std::vector<double> drawn;
     for (int i = 0; i < 4; ++i) drawn.push_back(static_cast<int>(uniform() * 3));
     seedForTest(77);
-    sarn.recombine();
-    ASSERT_EQ(sarn.offspringPopulation->size(), 7);
+    larger.recombine();
+    ASSERT_EQ(offspring.size(), 7);
     for (int i = 0; i < 7; ++i) {
         const double expected = i < 3 ? i : drawn[static_cast<std::size_t>(i - 3)];
-        EXPECT_EQ(sarn.offspringPopulation->individuals[static_cast<std::size_t>(i)]->fitness, expected) << i;
+        EXPECT_EQ(offspring.individuals[static_cast<std::size_t>(i)]->fitness, expected) << i;
     }
 
     // An empty pool has nothing to clone from: the offspring stay empty.
-    sarn.matingPool->clear();
-    sarn.recombine();
-    EXPECT_EQ(sarn.offspringPopulation->size(), 0);
+    pool.clear();
+    larger.recombine();
+    EXPECT_EQ(offspring.size(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

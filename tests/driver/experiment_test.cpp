@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/parts_maker.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -55,9 +56,6 @@ QLightXMLIO treeOf(std::vector<XmlNode> children) {
     return tree;
 }
 
-// Death tests match standard error only; the process's own messages on standard output are
-// sent there too.
-
 TEST(ExperimentLookup, NamesMatchExactlyInTableOrder) {
     events.clear();
     ::testing::internal::CaptureStdout();
@@ -92,30 +90,35 @@ TEST(ExperimentLookup, UnknownNamesEndTheProcess) {
 
 TEST(ExperimentLookup, MissingChoiceIsReported) {
     EXPECT_FAILURE(createAlgorithmByName(treeOf({chosen("problem", "Sphere")}), kRecordedAlgorithms),
-                "^\n\n\\[createAlgorithmByName\\] error:\n\tThe configuration names no algorithm: .*\n\n$");
-    EXPECT_FAILURE(createAlgorithmByName(treeOf({XmlNode{"algorithm", "GA", {}}}), kRecordedAlgorithms), "\\[createAlgorithmByName\\] error:");
+                   "^\n\n\\[createAlgorithmByName\\] error:\n\tThe configuration names no algorithm: .*\n\n$");
+    EXPECT_FAILURE(createAlgorithmByName(treeOf({XmlNode{"algorithm", "GA", {}}}), kRecordedAlgorithms),
+                   "\\[createAlgorithmByName\\] error:");
     EXPECT_FAILURE(createProblemByName(QLightXMLIO{}, kRecordedProblems),
-                "^\n\n\\[createProblemByName\\] error:\n\tThe configuration names no problem: .*\n\n$");
+                   "^\n\n\\[createProblemByName\\] error:\n\tThe configuration names no problem: .*\n\n$");
 }
 
 // --- The run loop, with fake classes that record what the driver asks of them. ---
 
+const QProblem* lastFakeProblem = nullptr;
+
 class FakeAlgorithm final : public QEvolutionaryAlgorithm {
 public:
     FakeAlgorithm() { events.push_back("algorithm constructed"); }
-    FakeAlgorithm(const FakeAlgorithm&) = default;
     ~FakeAlgorithm() override { events.push_back("algorithm deleted"); }
 
-    int setParameters(QEAParameters* params) override {
-        _params = *params;
-        events.push_back("algorithm setParameters: problem " + std::to_string(params->problem != nullptr) +
-                         ", algorithm " + std::to_string(params->algorithm == this) + ", inputs " +
-                         std::to_string(params->inputsNumber));
+    // Makes nothing: records what it was handed.
+    int setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem) override {
+        params_ = params;
+        events.push_back("algorithm setUp: registry maker " +
+                         std::to_string(dynamic_cast<const RegistryPartsMaker*>(&maker) != nullptr) +
+                         ", the problem made " + std::to_string(&problem == lastFakeProblem) +
+                         ", record shared with the problem " + std::to_string(problem._params == &params) +
+                         ", inputs " + std::to_string(params.inputsNumber));
         return 1;
     }
     int run() override {
         ++runsMade;
-        summary.evaluationsCount = 10 * runsMade;
+        summary_.evaluationsCount = 10 * runsMade;
         std::cout << "running\n";
         return 0;
     }
@@ -123,7 +126,7 @@ public:
         out << "Fake algorithm\n";
         return 1;
     }
-    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream&) override {
+    int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream&) const override {
         std::string counts = "reportStatistics:";
         for (const QRunSummary& run : runs) {
             counts += ' ';
@@ -134,9 +137,11 @@ public:
     }
     int cleanup() override {
         events.push_back("algorithm cleanup");
-        return 1;
+        return QEvolutionaryAlgorithm::cleanup();
     }
-    std::unique_ptr<QEvolutionaryAlgorithm> clone() const override { return std::make_unique<FakeAlgorithm>(*this); }
+
+protected:
+    const char* runErrorHeader() const override { return "\n\n[FakeAlgorithm::run] error:\n"; }
 
 private:
     int runsMade = 0;
@@ -144,14 +149,17 @@ private:
 
 class FakeProblem final : public QProblem {
 public:
-    FakeProblem() { events.push_back("problem constructed"); }
+    FakeProblem() {
+        events.push_back("problem constructed");
+        lastFakeProblem = this;
+    }
     ~FakeProblem() override { events.push_back("problem deleted"); }
     int adjustParameters(QEAParameters* params) override {
         events.push_back("problem adjustParameters");
         params->inputsNumber = 7;
         return 1;
     }
-    int setParameters(QEAParameters* params) override {
+    int setParameters(const QEAParameters* params) override {
         events.push_back("problem setParameters");
         return QProblem::setParameters(params);
     }
@@ -169,7 +177,8 @@ std::unique_ptr<Base> createFake() {
 
 const std::vector<AlgorithmRow> kFakeAlgorithms = {
     {"Fake", AlgorithmKind::GA, "Creating the fake\n", &createFake<FakeAlgorithm, QEvolutionaryAlgorithm>, ""}};
-const std::vector<ProblemRow> kFakeProblems = {{"Fake", ProblemKind::Sphere, {}, &createFake<FakeProblem, QProblem>, ""}};
+const std::vector<ProblemRow> kFakeProblems = {
+    {"Fake", ProblemKind::Sphere, {}, &createFake<FakeProblem, QProblem>, ""}};
 
 const char* const kFakeConfiguration =
     "<?xml version=\"1.0\"?>\n"
@@ -189,7 +198,9 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
               "Creating the fake\nFake problem\nRun # 0\nrunning\nRun # 1\nrunning\nRun # 2\nrunning\n");
     EXPECT_EQ(events, (std::vector<std::string>{
                           "algorithm constructed", "problem constructed", "problem adjustParameters",
-                          "problem setParameters", "algorithm setParameters: problem 1, algorithm 1, inputs 7",
+                          "problem setParameters",
+                          "algorithm setUp: registry maker 1, the problem made 1, record shared with the problem 1, "
+                          "inputs 7",
                           "reportStatistics: 10 20 30", "algorithm cleanup", "problem deleted",
                           "algorithm deleted"}));
     const std::string summary = readFile("summary.log");

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iostream>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/initializers.h"
 #include "representation/integer.h"
@@ -29,29 +29,38 @@ TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
     QIntegerPopulation population;
     population.setParameters(&params);
     QIntegerInitializer initializer;
-    initializer.setPopulation(&population);
+    const auto bitsOf = [&population] {
+        std::vector<int> bits;
+        for (const auto& x : population.individuals)
+            for (const auto& gene : static_cast<const QIntegerIndividual&>(*x).genes) bits.push_back(gene);
+        return bits;
+    };
+    std::vector<int> expected(12, 0);
     for (double ratio : {0.0, 1.0, 0.4}) {
         params.unitsRatio = ratio;
-        initializer.setParameters(&params);
+        initializer.setParameters(params);
         testing::seedForTest(12);
-        std::vector<int> expected(12, 0);
+        std::fill(expected.begin(), expected.end(), 0);
         for (int& value : expected)
             for (int k = 0; k < 6; ++k)
                 if (ratio > uniform()) value |= 1 << k;
         testing::seedForTest(12);
-        EXPECT_EQ(initializer.operate(), 1);
-        std::vector<int> got;
-        for (const auto& x : population.individuals)
-            for (const auto& gene : static_cast<const QIntegerIndividual&>(*x).genes) got.push_back(gene);
-        EXPECT_EQ(got, expected) << "ratio " << ratio;
+        EXPECT_EQ(initializer.initialize(population), 1);
+        EXPECT_EQ(bitsOf(), expected) << "ratio " << ratio;
     }
     // The unmixed type is for strings only: reported, then random initialisation.
     params.initializationType = Initialization::Unmixed;
+    for (auto& x : population.individuals) {
+        auto& genes = static_cast<QIntegerIndividual&>(*x).genes;
+        std::fill(genes.begin(), genes.end(), 0);
+    }
+    testing::seedForTest(12);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(initializer.operate(), 0);
+    EXPECT_EQ(initializer.initialize(population), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "\n\n[QIntegerInitializer::operate] error:\n\tUnknown initialization type encountered! Using random "
               "initialization!\n(initialization type ID = 2)\n\n");
+    EXPECT_EQ(bitsOf(), expected);
 }
 
 TEST(Initializers, NetworksAreFullyConnectedInTheStatedDrawOrder) {
@@ -62,10 +71,9 @@ TEST(Initializers, NetworksAreFullyConnectedInTheStatedDrawOrder) {
     QRNPopulation population;
     population.setParameters(&params);
     QRNInitializer initializer;
-    initializer.setParameters(&params);
-    initializer.setPopulation(&population);
+    initializer.setParameters(params);
     testing::seedForTest(30);
-    initializer.operate();
+    initializer.initialize(population);
 
     testing::seedForTest(30);
     for (const auto& member : population.individuals) {
@@ -94,28 +102,27 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
     QStringPopulation population;
     population.setParameters(&params);
     QStringInitializer initializer;
-    initializer.setParameters(&params);
-    initializer.setPopulation(&population);
+    initializer.setParameters(params);
 
     testing::seedForTest(2);
     std::vector<int> expected;
     for (int g = 0; g < 4; ++g) expected.push_back(uniformInt(3));
     testing::seedForTest(2);
-    EXPECT_EQ(initializer.operate(), 1);
+    EXPECT_EQ(initializer.initialize(population), 1);
     EXPECT_EQ(symbolsOf(population, 0), expected);
 
     params.initializationType = Initialization::Unmixed;
-    EXPECT_EQ(initializer.operate(), 1);
+    EXPECT_EQ(initializer.initialize(population), 1);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(symbolsOf(population, i), std::vector<int>(4, i < 3 ? 0 : i < 6 ? 1 : 2));
     params.arity = 20;  // more symbols than individuals: all take the last one
-    initializer.operate();
+    initializer.initialize(population);
     EXPECT_EQ(symbolsOf(population, 0), std::vector<int>(4, 19));
 
     params.initializationType = Initialization::Random;
     params.permutation = true;
     params.encodingOrder = EncodingOrder::Ascending;
-    initializer.setParameters(&params);
-    initializer.operate();
+    initializer.setParameters(params);
+    initializer.initialize(population);
     for (int i = 0; i < 10; ++i) {
         const auto symbols = symbolsOf(population, i);
         EXPECT_TRUE(std::is_sorted(symbols.begin(), symbols.end()));
@@ -135,7 +142,7 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
             }
         }
         testing::seedForTest(4);
-        initializer.operate();
+        initializer.initialize(population);
         for (int i = 0; i < 10; ++i) EXPECT_EQ(symbolsOf(population, i), drawn[i]) << "arity " << arity;
     }
 }
@@ -147,10 +154,9 @@ TEST(Initializers, RealGenesStartAtTenPlusOneGaussianDraw) {
     QRCPopulation population;
     population.setParameters(&params);
     QRCInitializer initializer;
-    initializer.setParameters(&params);
-    initializer.setPopulation(&population);
+    initializer.setParameters(params);
     testing::seedForTest(8);
-    EXPECT_EQ(initializer.operate(), 1);
+    EXPECT_EQ(initializer.initialize(population), 1);
     testing::seedForTest(8);
     for (const auto& member : population.individuals)
         for (const auto& gene : static_cast<const QRCIndividual&>(*member).genes) EXPECT_EQ(gene, 10.0 + gaussian());
@@ -163,43 +169,42 @@ TEST(Initializers, ImpossiblePopulationsEndTheRun) {
     QStringPopulation strings;
     strings.setParameters(&params);
     QIntegerInitializer wrong;
-    wrong.setParameters(&params);
-    wrong.setPopulation(&strings);
-    EXPECT_FAILURE(wrong.operate(),
+    wrong.setParameters(params);
+    EXPECT_FAILURE(wrong.initialize(strings),
                 "^\n\n\\[QIntegerInitializer::operate\\] error:\n\tEncoding mismatch! "
                 "\\(population encoding ID = 1\\)\n\n$");
 
     QStringInitializer initializer;
-    initializer.setPopulation(&strings);
     params.arity = 0;
-    initializer.setParameters(&params);
-    EXPECT_FAILURE(initializer.operate(),
+    initializer.setParameters(params);
+    EXPECT_FAILURE(initializer.initialize(strings),
                 "\\[QStringInitializer::operate\\] error:\n\tCan't create strings with non-positive arity "
                 "\\(_params->arity = 0\\)\n\n$");
     params.arity = 3;
     params.permutation = true;
-    EXPECT_FAILURE(initializer.setParameters(&params),
+    EXPECT_FAILURE(initializer.setParameters(params),
                 "\\[QStringInitializer::setParameters\\] error:\n\tCan't create permutations of 4 genes from fewer "
                 "symbols \\(_params->arity = 3\\)");
     params.initializationType = Initialization::Unmixed;  // unmixed strings need no distinct symbols
-    EXPECT_EQ(initializer.setParameters(&params), 1);
+    EXPECT_EQ(initializer.setParameters(params), 1);
     params.initializationType = Initialization::Random;
     params.chromosomeLength = 3;
-    initializer.setParameters(&params);  // the record fits, the individuals do not
-    EXPECT_FAILURE(initializer.operate(), "Can't create permutations of 4 genes");
+    initializer.setParameters(params);  // the record fits, the individuals do not
+    EXPECT_FAILURE(initializer.initialize(strings), "Can't create permutations of 4 genes");
 
     QRNPopulation networks;
     params.outputsNumber = 1;
     networks.setParameters(&params);
     QRNInitializer network;
-    network.setParameters(&params);
-    network.setPopulation(&networks);
-    EXPECT_FAILURE(
-        {
-            std::cout.rdbuf(std::cerr.rdbuf());
-            network.operate();
-        },
-        "^\\[QRNInitializer::operate\\] critical error:\n\tNumber of inputs and outputs should be >= 0!\n$");
+    network.setParameters(params);
+    EXPECT_FAILURE(network.initialize(networks),
+                "^\\[QRNInitializer::operate\\] critical error:\n\tNumber of inputs and outputs should be >= 0!\n$");
+    try {
+        network.initialize(networks);
+        ADD_FAILURE() << "no failure the second time";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.stream(), MessageStream::Output) << "the report is meant for standard output";
+    }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ void expectReplayed(QCrossoverOperator& crossover, int G, int L, const std::func
     QEAParameters params;
     params.geneSize = G;
     params.chromosomeLength = L;
-    crossover.setParameters(&params);
+    crossover.setParameters(params);
     QIntegerIndividual p0, p1, c0, c1;
     for (QIntegerIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
     const int M = (1 << G) - 1;
@@ -124,8 +124,8 @@ TEST(IntegerCrossovers, CutsReachEveryGeneOfAVeryWideChromosome) {
     }
     QIntegerCrossover1 onePoint;
     QIntegerCrossover2 twoPoint;
-    onePoint.setParameters(&params);
-    twoPoint.setParameters(&params);
+    onePoint.setParameters(params);
+    twoPoint.setParameters(params);
     bool beyondInt = false;
     for (unsigned seed = 1; seed <= 6; ++seed) {
         testing::seedForTest(seed);
@@ -157,15 +157,15 @@ TEST(IntegerCrossovers, TooFewCutPositionsOrShortChromosomesEndTheRun) {
     QIntegerCrossover1 onePoint;
     QIntegerCrossover2 twoPoint;
     QIntegerCrossoverPGX2 perGene;
-    EXPECT_FAILURE(onePoint.setParameters(&params),
+    EXPECT_FAILURE(onePoint.setParameters(params),
                 "\\[QIntegerCrossover1::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(geneSize \\* chromosomeLength = 1\\)");
-    EXPECT_FAILURE(twoPoint.setParameters(&params), "QIntegerCrossover2::setParameters");
+    EXPECT_FAILURE(twoPoint.setParameters(params), "QIntegerCrossover2::setParameters");
     params.chromosomeLength = 6;
-    EXPECT_FAILURE(perGene.setParameters(&params), "\\(geneSize = 1\\)");
+    EXPECT_FAILURE(perGene.setParameters(params), "\\(geneSize = 1\\)");
 
     params.geneSize = 4;
-    twoPoint.setParameters(&params);
+    twoPoint.setParameters(params);
     QIntegerIndividual full, shorter;
     full.setParameters(&params);
     shorter.setParameters(&params);

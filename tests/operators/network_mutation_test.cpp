@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <iostream>
 #include <numeric>
 #include <vector>
 
+#include "core/failure.h"
 #include "core/random.h"
 #include "operators/mutations.h"
 #include "representation/network.h"
+#include "representation/real.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -58,7 +59,7 @@ struct SmallNetwork : ::testing::Test {
         net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{3, 0}}, {0.0}, 1));
         net.genes.push_back(makeNode({{3, 0}, {1, 0}, {0, 0}}, {-0.5, 0.25, 0.7}, {{2, 0}, {3, 0}}, {0.1, 0.2}, 2));
         net.genes.push_back(makeNode({{3, 0}, {4, 0}}, {1.0, 0.3}, {{4, 0}}, {0.0}, 3));
-        mutation.setParameters(&params);
+        mutation.setParameters(params);
     }
 };
 
@@ -67,8 +68,7 @@ TEST_F(SmallNetwork, ZeroParametersOnlyRedrawFromTheCounters) {
     const QRNIndividual before = net;
     params.mRate = 1.0;
     testing::seedForTest(7);
-    mutation.setIndividual(&net);
-    EXPECT_EQ(mutation.operate(), 1);
+    EXPECT_EQ(mutation.mutate(net), 1);
 
     testing::seedForTest(7);
     for (int i = 0; i < 3; ++i) uniform();  // one event test per node, none succeeds
@@ -83,8 +83,7 @@ TEST_F(SmallNetwork, ZeroParametersOnlyRedrawFromTheCounters) {
     QRNIndividual empty;
     empty.mutationParameters.assign(kMutationKinds, 1.0);
     testing::seedForTest(8);
-    mutation.setIndividual(&empty);
-    mutation.operate();
+    mutation.mutate(empty);
     testing::seedForTest(8);
     for (int k = 0; k < kMutationKinds; ++k) EXPECT_EQ(empty.mutationParameters[k], gaussian() * (1.0 / 11));
     EXPECT_TRUE(empty.genes.empty());
@@ -98,8 +97,7 @@ TEST_F(SmallNetwork, EventsPickKindsByRunningSumAndShrinkTheTotal) {
         QRNIndividual replayed = net;
         mutated.mutationParameters = r;
         testing::seedForTest(seed);
-        mutation.setIndividual(&mutated);
-        mutation.operate();
+        mutation.mutate(mutated);
 
         testing::seedForTest(seed);
         double total = 0;
@@ -136,12 +134,11 @@ TEST_F(SmallNetwork, EventsPickKindsByRunningSumAndShrinkTheTotal) {
 TEST_F(SmallNetwork, LastNodeIsNeverRemovedButTheEventIsCounted) {
     net.genes.resize(1);
     params.mRate = 11.0;  // p = 1: an event for every node
-    mutation.setIndividual(&net);
     testing::seedForTest(5);
     for (int round = 1; round <= 20; ++round) {
         net.mutationParameters.assign(kMutationKinds, 0.0);
         net.mutationParameters[10] = -1.0;
-        mutation.operate();
+        mutation.mutate(net);
         ASSERT_EQ(net.genes.size(), 1u);
         EXPECT_EQ(net.historyCounters[10], round);
     }
@@ -395,6 +392,30 @@ TEST_F(SmallNetwork, TypeAndEnabledChangesFavourLowDegreesWhenRIsNotPositive) {
     }
 }
 
+TEST(NetworkMutation, OnlyBoundMutationsTouchOnlyNetworks) {
+    QEAParameters params;
+    params.chromosomeLength = 2;
+    params.mRate = 11.0;
+    QRNMutationBasic mutation;
+    QRNIndividual net;
+    net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{2, 0}}, {0.0}, 1));
+    net.mutationParameters.assign(kMutationKinds, 1.0);
+    const QRNIndividual before = net;
+    QRCIndividual real;
+    real.setParameters(&params);
+    real.genes = {1.0, 2.0};
+    testing::seedForTest(6);
+    const auto state = rng::state;
+
+    EXPECT_EQ(mutation.mutate(net), 0);  // no record bound yet
+    mutation.setParameters(params);
+    EXPECT_EQ(mutation.mutate(real), 0);
+    EXPECT_EQ(real.genes, (std::vector<double>{1.0, 2.0}));
+    EXPECT_EQ(net.mutationParameters, before.mutationParameters);
+    EXPECT_TRUE(sameNode(net.node(0), before.node(0)));
+    EXPECT_EQ(rng::state, state);
+}
+
 TEST(NetworkMutationSplit, TheNewSignalLiesAboveTheExternalOnes) {
     // Two inputs, two outputs; the only node reads 1 and writes 3, so the largest signal is 3
     // and the fresh signal is raised to 5.
@@ -409,7 +430,7 @@ TEST(NetworkMutationSplit, TheNewSignalLiesAboveTheExternalOnes) {
     net.node(0).A = 2.0;
     net.node(0).enabled = false;
     QRNMutationBasic mutation;
-    mutation.setParameters(&params);
+    mutation.setParameters(params);
     testing::seedForTest(4);
     EXPECT_EQ(mutation.applyChange(net, 9, 1.0), 1);
     ASSERT_EQ(net.genes.size(), 2u);
@@ -482,7 +503,7 @@ TEST(NetworkMutationRewiring, OutputRewiringWithNoOtherSignalGivesUp) {
     net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{0, 0}}, {0.0}, 2));
     const QRNIndividual before = net;
     QRNMutationBasic mutation;
-    mutation.setParameters(&params);
+    mutation.setParameters(params);
 
     testing::seedForTest(9);
     EXPECT_EQ(mutation.applyChange(net, 5, 1.0), 0);
@@ -505,13 +526,16 @@ TEST(NetworkMutationRewiring, InputRewiringWithNoOtherSignalReportsAndEnds) {
     net.outputsNumber = 1;
     net.genes.push_back(makeNode({{0, 0}}, {0.5}, {}, {}, 2));
     QRNMutationBasic mutation;
-    mutation.setParameters(&params);
+    mutation.setParameters(params);
     testing::seedForTest(9);
-    EXPECT_FAILURE(
-        {
-            std::cout.rdbuf(std::cerr.rdbuf());  // the report goes to standard output
-            mutation.applyChange(net, 4, 1.0);
-        }, "^ -1 -1\n$");
+    EXPECT_FAILURE(mutation.applyChange(net, 4, 1.0), "^ -1 -1\n$");
+    testing::seedForTest(9);
+    try {
+        mutation.applyChange(net, 4, 1.0);
+        ADD_FAILURE() << "no failure the second time";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.stream(), MessageStream::Output) << "the report is meant for standard output";
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// Tests of fitness sharing and deterministic crowding.
+// Tests of fitness sharing, the niching helpers (niche numbers, distance matrix) and deterministic
+// crowding.
 #include <gtest/gtest.h>
 
-#include "algorithms/genetic_algorithm.h"
 #include "core/random.h"
 #include "operators/mutations.h"
 #include "operators/niching.h"
@@ -58,21 +58,21 @@ std::vector<double> fitnessOf(const QPopulation& population) {
     return values;
 }
 
-QFitnessSharing sharing(QEAParameters& params, QPopulation& population, double sigma, double alpha = 1.0) {
-    QFitnessSharing operatorUnderTest;
-    operatorUnderTest.setParameters(&params);
-    operatorUnderTest.setPopulation(&population);
-    operatorUnderTest.setSigma(sigma);
-    operatorUnderTest.setAlpha(alpha);
-    return operatorUnderTest;
+// Shares the population's fitness with the niche radius sigma (taken from the record) and the
+// shape alpha.
+void share(QEAParameters& params, QPopulation& population, double sigma, double alpha = 1.0) {
+    params.sharingSigma = sigma;
+    QFitnessSharing sharing;
+    sharing.setParameters(params);
+    sharing.setAlpha(alpha);
+    sharing.share(population);
 }
 
 TEST(FitnessSharing, SigmaAtMostEveryDistanceLeavesFitnessButEmptiesComponents) {
     QEAParameters params;
     params.geneSize = 1;
     auto population = bitStrings(params, {{0, 0, 0}, {1, 1, 0}, {0, 1, 1}}, {3.0, 5.0, 7.0});
-    auto shared = sharing(params, *population, 2.0);  // every distance is 2
-    shared.operate();
+    share(params, *population, 2.0);  // every distance is 2
     EXPECT_EQ(fitnessOf(*population), (std::vector<double>{3.0, 5.0, 7.0}));
     for (const auto& individual : population->individuals) EXPECT_TRUE(individual->fitnessComponents.empty());
 }
@@ -81,17 +81,17 @@ TEST(FitnessSharing, IdenticalIndividualsShareEquallyAndNearOnesPartly) {
     QEAParameters params;
     params.geneSize = 1;
     auto same = bitStrings(params, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}, {8.0, 4.0, 2.0, 1.0});
-    sharing(params, *same, 0.5).operate();
+    share(params, *same, 0.5);
     EXPECT_EQ(fitnessOf(*same), (std::vector<double>{2.0, 1.0, 0.5, 0.25}));
 
     // Distances a-b 1, a-c 2, b-c 1 with sigma 2: niche counts 1.5, 2, 1.5.
     auto near = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {3.0, 3.0, 3.0});
-    sharing(params, *near, 2.0).operate();
+    share(params, *near, 2.0);
     EXPECT_EQ(fitnessOf(*near), (std::vector<double>{2.0, 1.5, 2.0}));
 
     // alpha shapes the share: (1/2)^2 leaves 3/4 for each neighbour at distance 1.
     auto shaped = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {3.0, 3.0, 3.0});
-    sharing(params, *shaped, 2.0, 2.0).operate();
+    share(params, *shaped, 2.0, 2.0);
     EXPECT_DOUBLE_EQ(shaped->individuals[1]->fitness, 3.0 / 2.5);
 }
 
@@ -101,12 +101,12 @@ TEST(FitnessSharing, GeneValueSumsSeparatePairsBeforeTheyAreMeasured) {
     QEAParameters params;
     params.geneSize = 10;
     auto population = bitStrings(params, {{512, 7}, {0, 7}, {1023, 0}}, {6.0, 6.0, 6.0});
-    sharing(params, *population, 2.0).operate();
+    share(params, *population, 2.0);
     EXPECT_EQ(fitnessOf(*population), (std::vector<double>{6.0, 6.0, 6.0}));
 
     // Sums 8 and 7 lie within sigma: the pair is measured (Hamming distance 1) and shares.
     auto close = bitStrings(params, {{1, 7}, {0, 7}}, {6.0, 6.0});
-    sharing(params, *close, 2.0).operate();
+    share(params, *close, 2.0);
     EXPECT_EQ(fitnessOf(*close), (std::vector<double>{4.0, 4.0}));
 }
 
@@ -124,7 +124,7 @@ TEST(FitnessSharing, StringsUseSymbolSumsAndRealVectorsEuclideanDistance) {
         individual.genes[1] = symbols[i][1];
         individual.fitness = 6.0;
     }
-    sharing(params, strings, 2.0).operate();
+    share(params, strings, 2.0);
     EXPECT_EQ(fitnessOf(strings), (std::vector<double>{6.0, 4.0, 4.0}));
 
     QRCPopulation reals;
@@ -136,27 +136,67 @@ TEST(FitnessSharing, StringsUseSymbolSumsAndRealVectorsEuclideanDistance) {
         individual.genes[1] = points[i][1];
         individual.fitness = 3.0;
     }
-    sharing(params, reals, 10.0).operate();  // 5 apart: each counts the other as half
+    share(params, reals, 10.0);  // 5 apart: each counts the other as half
     EXPECT_EQ(fitnessOf(reals), (std::vector<double>{2.0, 2.0, 3.0}));
+}
+
+TEST(FitnessSharing, SigmaComesFromTheRecordAndOneOperatorServesSuccessivePopulations) {
+    QEAParameters params;
+    params.geneSize = 1;
+    params.sharingSigma = 2.0;
+    QFitnessSharing sharing;
+    sharing.setSigma(5.0);
+    sharing.setParameters(params);
+    EXPECT_EQ(sharing.getSigma(), 2.0);
+
+    // Populations of other sizes in between leave nothing behind for the next one.
+    auto near = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {3.0, 3.0, 3.0});
+    sharing.share(*near);
+    EXPECT_EQ(fitnessOf(*near), (std::vector<double>{2.0, 1.5, 2.0}));
+    auto apart = bitStrings(params, {{0, 0, 0}, {1, 1, 1}}, {4.0, 4.0});
+    sharing.share(*apart);
+    EXPECT_EQ(fitnessOf(*apart), (std::vector<double>{4.0, 4.0}));
+    auto again = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {1, 1, 1}}, {3.0, 3.0, 3.0, 3.0});
+    sharing.share(*again);
+    EXPECT_EQ(fitnessOf(*again), (std::vector<double>{2.0, 1.5, 1.5, 2.0}));
 }
 
 TEST(FitnessSharing, NetworksHaveNoChromosomeDistance) {
     QEAParameters params;
     QRNPopulation networks;
     networks.createIndividuals(2);
-    auto shared = sharing(params, networks, 1.0);
-    EXPECT_FAILURE(shared.operate(),
+    EXPECT_FAILURE(share(params, networks, 1.0),
                 "\\[QFitnessSharing::operate\\] error:\n\tFitness sharing needs integer, string or real-coded "
                 "chromosomes \\(encoding ID = 5\\)");
 }
 
+TEST(NichingHelpers, NicheNumbersGoToTheUnnumberedInPopulationOrder) {
+    QEAParameters params;
+    params.geneSize = 1;
+    auto population = bitStrings(params, {{0}, {1}, {0}, {1}, {1}}, {0.0, 0.0, 0.0, 0.0, 0.0});
+    const std::vector<int> before = {0, 5, 0, 1, 0};
+    for (std::size_t i = 0; i < before.size(); ++i) population->individuals[i]->nicheNumber = before[i];
+    QNichingOperator::assignNiches(*population);
+    std::vector<int> after;
+    for (const auto& individual : population->individuals) after.push_back(individual->nicheNumber);
+    // Numbers already given are kept, even where a new one repeats them.
+    EXPECT_EQ(after, (std::vector<int>{1, 5, 2, 1, 3}));
+}
+
+TEST(NichingHelpers, DistanceMatrixIsSymmetricWithAZeroDiagonal) {
+    QEAParameters params;
+    params.geneSize = 1;
+    auto population = bitStrings(params, {{0, 0, 0}, {0, 1, 1}, {1, 1, 1}}, {0.0, 0.0, 0.0});
+    std::vector<std::vector<double>> matrix(7, std::vector<double>(1, -1.0));  // stale contents
+    QNichingOperator::computeDistanceMatrix(*population, matrix);
+    EXPECT_EQ(matrix, (std::vector<std::vector<double>>{{0.0, 2.0, 3.0}, {2.0, 0.0, 1.0}, {3.0, 1.0, 0.0}}));
+}
+
 struct CrowdingFixture : ::testing::Test {
-    testing::ScratchDir scratch;  // the owner algorithm opens its log here
-    QGeneticAlgorithm owner;
     QEAParameters params;
     GeneSumProblem problem;
     QIntegerMutationBitFlip mutation;
-    QDeterministicCrowding crowding{&owner};
+    QDeterministicCrowding crowding;
     std::unique_ptr<QIntegerPopulation> parents;
     std::unique_ptr<QIntegerPopulation> children;
 
@@ -164,20 +204,19 @@ struct CrowdingFixture : ::testing::Test {
                  double mutationRate = 0.0) {
         params.geneSize = 1;
         params.mRate = mutationRate;
-        params.problem = &problem;
         testing::seedForTest(11);
-        mutation.setParameters(&params);
-        owner.mutation = &mutation;
+        mutation.setParameters(params);
         parents = bitStrings(params, parentGenes, {0.0, 0.0});
         for (auto& parent : parents->individuals) problem.evaluateIndividual(*parent);
         children = bitStrings(params, childGenes, {-1.0, -1.0});
         problem.evaluations = 0;
         problem.evaluated.clear();
-        crowding.setParameters(&params);
-        crowding.parent0 = parents->getIndividual(0);
-        crowding.parent1 = parents->getIndividual(1);
-        crowding.child0 = children->getIndividual(0);
-        crowding.child1 = children->getIndividual(1);
+        crowding.setParameters(params);
+    }
+
+    void compete() {
+        crowding.compete({parents->getIndividual(0), parents->getIndividual(1)},
+                         {children->getIndividual(0), children->getIndividual(1)}, mutation, problem);
     }
 
     std::vector<int> genesOf(int child) const {
@@ -191,32 +230,35 @@ struct CrowdingFixture : ::testing::Test {
 TEST_F(CrowdingFixture, EqualSumsUseTheCrossedPairing) {
     // S1 = d(p0,c0) + d(p1,c1) = 2 and S2 = d(p0,c1) + d(p1,c0) = 2: c0 meets p1, c1 meets p0.
     prepare({{0, 0, 0, 1}, {1, 0, 0, 0}}, {{1, 0, 0, 1}, {0, 0, 0, 0}});
-    crowding.operate();
+    compete();
     EXPECT_EQ(problem.evaluations, 2);
     EXPECT_EQ(genesOf(0), (std::vector<int>{1, 0, 0, 0}));  // worse than p1: replaced by it
     EXPECT_EQ(children->getIndividual(0)->fitness, 1.0);
     EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 0}));  // better than p0: kept
     EXPECT_EQ(children->getIndividual(1)->fitness, 0.0);
+    // The parents only lend their genes.
     EXPECT_EQ(parents->getIndividual(0)->fitness, 1.0);
+    EXPECT_EQ(static_cast<const QIntegerIndividual&>(*parents->getIndividual(0)).genes, (std::vector<int>{0, 0, 0, 1}));
+    EXPECT_EQ(static_cast<const QIntegerIndividual&>(*parents->getIndividual(1)).genes, (std::vector<int>{1, 0, 0, 0}));
 }
 
 TEST_F(CrowdingFixture, ALargerCrossedSumUsesTheStraightPairingAndTiesKeepTheChild) {
     // S1 = 2 < S2 = 6: c0 meets p0 and loses (3 > 2), c1 meets p1 and wins.
     prepare({{1, 1, 0, 0}, {0, 0, 1, 1}}, {{1, 1, 1, 0}, {0, 0, 0, 1}});
-    crowding.operate();
+    compete();
     EXPECT_EQ(genesOf(0), (std::vector<int>{1, 1, 0, 0}));
     EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 1}));
 
     // S1 = 3 < S2 = 5: c0 ties with p0 and stays.
     prepare({{1, 1, 0, 0}, {0, 0, 0, 1}}, {{1, 0, 1, 0}, {0, 0, 0, 0}});
-    crowding.operate();
+    compete();
     EXPECT_EQ(genesOf(0), (std::vector<int>{1, 0, 1, 0}));
     EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 0}));
 }
 
 TEST_F(CrowdingFixture, ChildrenAreMutatedBeforeTheyAreEvaluated) {
     prepare({{1, 1, 1, 1}, {1, 1, 1, 1}}, {{1, 1, 1, 1}, {1, 1, 1, 0}}, 1.0);  // every bit flips
-    crowding.operate();
+    compete();
     EXPECT_EQ(genesOf(0), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_EQ(genesOf(1), (std::vector<int>{0, 0, 0, 1}));
     EXPECT_EQ(children->getIndividual(1)->fitness, 1.0);
@@ -225,7 +267,7 @@ TEST_F(CrowdingFixture, ChildrenAreMutatedBeforeTheyAreEvaluated) {
 TEST_F(CrowdingFixture, ChildZeroIsMutatedAndEvaluatedFirst) {
     // Parents of all ones never beat a child, so the children show their mutations.
     prepare({{1, 1, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1}}, {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}}, 0.5);
-    crowding.operate();
+    compete();
 
     testing::seedForTest(11);
     std::vector<std::vector<int>> expected(2, std::vector<int>(6, 0));

@@ -26,19 +26,18 @@ TEST(ConstPopulationSizer, FullAtPopulationSizeAndTruncatesToIt) {
     params.populationSize = 4;
     QIntegerPopulation population;
     QConstPopulationSizer sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     fill(population, params, 3);
-    EXPECT_FALSE(sizer.isPopulationFull());
+    EXPECT_FALSE(sizer.isPopulationFull(population));
     fill(population, params, 6);
-    EXPECT_TRUE(sizer.isPopulationFull());
-    sizer.operate();
+    EXPECT_TRUE(sizer.isPopulationFull(population));
+    sizer.resize(population);
     ASSERT_EQ(population.size(), 4);
     EXPECT_EQ(population.getIndividual(3)->fitness, 3.0);  // the first four stay
 
     params.populationSize = 0;
     fill(population, params, 0);
-    EXPECT_TRUE(sizer.isPopulationFull());
+    EXPECT_TRUE(sizer.isPopulationFull(population));
 }
 
 TEST(SteadyPopulationSizer, StepsFromTheStartingTargetWithinTheBounds) {
@@ -49,29 +48,28 @@ TEST(SteadyPopulationSizer, StepsFromTheStartingTargetWithinTheBounds) {
     params.maxPopulationSize = 68;
     QIntegerPopulation population;
     QSteadyPopulationSizer sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     EXPECT_EQ(sizer.targetSize, 55);
     std::vector<int> targets;
     for (int g = 0; g < 5; ++g) {
         fill(population, params, 70);
-        sizer.operate();
+        sizer.resize(population);
         EXPECT_EQ(population.size(), targets.empty() ? 55 : targets.back());
         targets.push_back(sizer.targetSize);
     }
     EXPECT_EQ(targets, (std::vector<int>{60, 65, 68, 68, 68}));
 
     params.sizingDirection = 0;
-    sizer.setParameters(&params);
-    for (int g = 0; g < 3; ++g) sizer.operate();
+    sizer.setParameters(params);
+    for (int g = 0; g < 3; ++g) sizer.resize(population);
     EXPECT_EQ(sizer.targetSize, 50);
 
     params.sizingDirection = -1;
     params.sizingStep = 20;
     params.minPopulationSize = 12;
-    sizer.setParameters(&params);
+    sizer.setParameters(params);
     EXPECT_EQ(sizer.targetSize, 30);
-    sizer.operate();
+    sizer.resize(population);
     EXPECT_EQ(sizer.targetSize, 12);
 }
 
@@ -82,11 +80,10 @@ TEST(SteadyPopulationSizer, ANegativeStartingTargetEmptiesThePopulation) {
     params.sizingDirection = -1;
     QIntegerPopulation population;
     QSteadyPopulationSizer sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     fill(population, params, 3);
-    EXPECT_TRUE(sizer.isPopulationFull());
-    sizer.operate();
+    EXPECT_TRUE(sizer.isPopulationFull(population));
+    sizer.resize(population);
     EXPECT_EQ(population.size(), 0);
     EXPECT_EQ(sizer.targetSize, params.minPopulationSize);
 }
@@ -123,7 +120,7 @@ struct SimpleSizerFixture : ::testing::Test {
     int step(Sizer& sizer, int g, double best) {
         record.generationsDone = g;
         record.bestFitness[static_cast<std::size_t>(g)] = best;
-        sizer.operate();
+        sizer.resize(population);
         return sizer.targetSize;
     }
 };
@@ -133,7 +130,7 @@ TEST_F(SimpleSizerFixture, StartsAtTheLowerBoundAtLeast) {
     params.chromosomeLength = 2;
     params.geneSize = 2;
     QSimplePopulationSizer sizer;
-    sizer.setParameters(&params);
+    sizer.setParameters(params);
     EXPECT_EQ(sizer.targetSize, 10);
     EXPECT_EQ(sizer.lowerBound, 10);
     params.chromosomeLength = 10;
@@ -142,10 +139,27 @@ TEST_F(SimpleSizerFixture, StartsAtTheLowerBoundAtLeast) {
     EXPECT_EQ(sizer.targetSize, 16);
 }
 
+TEST_F(SimpleSizerFixture, BothAreFullAtTheTargetAndKeepTheFirstIndividuals) {
+    QSimplePopulationSizer simple;
+    QSimplePopulationSizerFibonacci fibonacci;
+    for (QSimplePopulationSizer* sizer : {&simple, static_cast<QSimplePopulationSizer*>(&fibonacci)}) {
+        sizer->setParameters(params);
+        sizer->setRunStatistics(&record);
+        ASSERT_EQ(sizer->targetSize, 40);
+        fill(population, params, 39);
+        EXPECT_FALSE(sizer->isPopulationFull(population));
+        fill(population, params, 44);
+        EXPECT_TRUE(sizer->isPopulationFull(population));
+        sizer->resize(population);
+        ASSERT_EQ(population.size(), 40);  // truncated to the target it had, not the next one
+        EXPECT_EQ(population.getIndividual(39)->fitness, 39.0);
+        EXPECT_GT(sizer->targetSize, 40);
+    }
+}
+
 TEST_F(SimpleSizerFixture, GrowsDuringTheHorizonThenFollowsImprovement) {
     QSimplePopulationSizer sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
     // Steadily improving from the start: growth regardless for generations 0..6.
@@ -165,9 +179,8 @@ TEST_F(SimpleSizerFixture, GrowsDuringTheHorizonThenFollowsImprovement) {
 
 TEST_F(SimpleSizerFixture, WithoutARunRecordItOnlyGrows) {
     QSimplePopulationSizer sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
-    for (int g = 0; g < 3; ++g) sizer.operate();
+    sizer.setParameters(params);
+    for (int g = 0; g < 3; ++g) sizer.resize(population);
     EXPECT_EQ(sizer.targetSize, 43);
     EXPECT_EQ(sizer.lastBest, 0.0);
 }
@@ -178,8 +191,7 @@ TEST_F(SimpleSizerFixture, FibonacciShrinksByGrowingStepsLimitedToAThird) {
     params.populationSize = 100;
     params.maxPopulationSize = 200;
     QSimplePopulationSizerFibonacci sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
     std::vector<int> targets;
@@ -195,8 +207,7 @@ TEST_F(SimpleSizerFixture, FibonacciShrinksByGrowingStepsLimitedToAThird) {
 TEST_F(SimpleSizerFixture, FibonacciGrowsDuringTheHorizonAndRestartsAtTheUpperBound) {
     params.maxPopulationSize = 50;
     QSimplePopulationSizerFibonacci sizer;
-    sizer.setParameters(&params);
-    sizer.setPopulation(&population);
+    sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
     std::vector<int> targets;
@@ -214,35 +225,32 @@ TEST(PopulationSizerLimits, TargetsNearTheIntLimitsStayInRange) {
     params.sizingStep = INT_MAX;
     params.sizingDirection = 1;
     QSteadyPopulationSizer steady;
-    steady.setParameters(&params);
-    steady.setPopulation(&population);
+    steady.setParameters(params);
     EXPECT_EQ(steady.targetSize, INT_MAX);
-    steady.operate();
+    steady.resize(population);
     EXPECT_EQ(steady.targetSize, params.maxPopulationSize);
     params.sizingDirection = -1;
-    steady.setParameters(&params);
+    steady.setParameters(params);
     EXPECT_EQ(steady.targetSize, 50 - INT_MAX);
-    steady.operate();
+    steady.resize(population);
     EXPECT_EQ(steady.targetSize, params.minPopulationSize);
 
     // Simple: growth at the largest allowed size stays there.
     params.populationSize = INT_MAX;
     params.maxPopulationSize = INT_MAX;
     QSimplePopulationSizer simple;
-    simple.setParameters(&params);
-    simple.setPopulation(&population);
-    simple.operate();
+    simple.setParameters(params);
+    simple.resize(population);
     EXPECT_EQ(simple.targetSize, INT_MAX);
 
     // Fibonacci: growing without a bound in sight, each step is at most a third of the target
     // and the target only rises until it rests at the largest allowed size.
     params.populationSize = 10;
     QSimplePopulationSizerFibonacci fibonacci;
-    fibonacci.setParameters(&params);
-    fibonacci.setPopulation(&population);
+    fibonacci.setParameters(params);
     int previous = fibonacci.targetSize;
     for (int g = 0; g < 120; ++g) {
-        fibonacci.operate();
+        fibonacci.resize(population);
         const int target = fibonacci.targetSize;
         if (previous < INT_MAX) {
             EXPECT_GT(target, previous) << "generation " << g;

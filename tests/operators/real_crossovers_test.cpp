@@ -29,7 +29,7 @@ struct Crossing {
             p0.genes[i] = kA[i];
             p1.genes[i] = kB[i];
         }
-        crossover.setParameters(&params);
+        crossover.setParameters(params);
     }
     void run(QCrossoverOperator& crossover) { crossover.cross({&p0, &p1}, {&c0, &c1}); }
 };

@@ -4,6 +4,7 @@
 #include "core/random.h"
 #include "operators/selection.h"
 #include "representation/integer.h"
+#include "representation/real.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -38,11 +39,10 @@ TEST(TournamentSelection, WinnerIsTheFittestContestantAndTheFirstDrawnOnTies) {
     auto source = tagged(params, {5.0, 1.0, 5.0, 1.0, 3.0, 1.0});
     QIntegerPopulation destination;
     QTournamentSelection selection;
-    selection.setParameters(&params);
-    selection.setPopulations(source.get(), &destination);
+    selection.setParameters(params);
 
     seedForTest(321);
-    selection.operate();
+    selection.select(*source, destination);
 
     seedForTest(321);
     ASSERT_EQ(destination.size(), source->size());
@@ -65,10 +65,9 @@ TEST(TournamentSelection, EqualFitnessAlwaysPicksTheFirstContestant) {
     auto source = tagged(params, {2.0, 2.0, 2.0, 2.0, 2.0});
     QIntegerPopulation destination;
     QTournamentSelection selection;
-    selection.setParameters(&params);
-    selection.setPopulations(source.get(), &destination);
+    selection.setParameters(params);
     seedForTest(77);
-    selection.operate();
+    selection.select(*source, destination);
     seedForTest(77);
     for (int k = 0; k < 5; ++k) {
         const int first = uniformInt(5);
@@ -84,10 +83,9 @@ TEST(TournamentSelection, SizeOneOrLessIsOneUniformDrawPerSlot) {
         auto source = tagged(params, {4.0, 3.0, 2.0, 1.0});
         QIntegerPopulation destination;
         QTournamentSelection selection;
-        selection.setParameters(&params);
-        selection.setPopulations(source.get(), &destination);
+        selection.setParameters(params);
         seedForTest(5);
-        selection.operate();
+        selection.select(*source, destination);
         seedForTest(5);
         for (int k = 0; k < 4; ++k) EXPECT_EQ(tagOf(destination, k), uniformInt(4));
         const double next = uniform();
@@ -97,11 +95,47 @@ TEST(TournamentSelection, SizeOneOrLessIsOneUniformDrawPerSlot) {
     }
 }
 
+TEST(TournamentSelection, AnyDestinationEndsAsAnEmptyOneWould) {
+    QEAParameters params;
+    params.tournamentSize = 2;
+    auto source = tagged(params, {6.0, 2.0, 4.0, 1.0, 3.0});
+    QTournamentSelection selection;
+    selection.setParameters(params);
+    QIntegerPopulation fresh;
+    seedForTest(42);
+    selection.select(*source, fresh);
+    ASSERT_EQ(fresh.size(), 5);
+
+    // A destination of another class, larger, and one of the same class, smaller, with longer
+    // chromosomes and stale fitness: the selected copies replace whatever was there.
+    QEAParameters other = params;
+    other.populationSize = 8;
+    other.chromosomeLength = 3;
+    QRCPopulation reals;
+    reals.setParameters(&other);
+    other.populationSize = 2;
+    QIntegerPopulation shorter;
+    shorter.setParameters(&other);
+    for (auto& individual : shorter.individuals) individual->fitness = -1.0;
+    for (QPopulation* destination : {static_cast<QPopulation*>(&reals), static_cast<QPopulation*>(&shorter)}) {
+        seedForTest(42);
+        selection.select(*source, *destination);
+        ASSERT_EQ(destination->size(), 5);
+        for (int k = 0; k < 5; ++k) {
+            const QIndividual& copy = *destination->getIndividual(k);
+            ASSERT_EQ(copy.getEncoding(), kIntegerEncoding) << "slot " << k;
+            EXPECT_TRUE(copy.equalsTo(*fresh.getIndividual(k))) << "slot " << k;
+            EXPECT_EQ(copy.fitness, fresh.getIndividual(k)->fitness) << "slot " << k;
+            EXPECT_EQ(copy._params, &params) << "slot " << k;
+        }
+    }
+}
+
 TEST(NeutralSelection, FillsTheDestinationWithUniformCopiesWhateverItHeldBefore) {
     QEAParameters params;
     auto source = tagged(params, {9.0, 8.0, 7.0, 6.0, 5.0});
     QNeutralSelection selection;
-    selection.setParameters(&params);
+    selection.setParameters(params);
     // Destinations that start empty, smaller or larger, with longer chromosomes, all end the same.
     for (int start : {0, 2, 5, 9}) {
         QEAParameters other = params;
@@ -109,9 +143,8 @@ TEST(NeutralSelection, FillsTheDestinationWithUniformCopiesWhateverItHeldBefore)
         other.chromosomeLength = 3;
         QIntegerPopulation destination;
         destination.setParameters(&other);
-        selection.setPopulations(source.get(), &destination);
         seedForTest(1234);
-        selection.operate();
+        selection.select(*source, destination);
         seedForTest(1234);
         ASSERT_EQ(destination.size(), 5);
         for (int k = 0; k < 5; ++k) {
@@ -130,12 +163,10 @@ TEST(RandomParentSelector, ReturnsTheDrawnIndividualItself) {
     QEAParameters params;
     auto parents = tagged(params, {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0});
     QRandomParentSelector selector;
-    selector.setParameters(&params);
-    selector.setPopulation(parents.get());
-    EXPECT_EQ(selector.operate(), 0);
+    selector.setParameters(params);
     seedForTest(99);
     std::vector<QIndividual*> chosen;
-    for (int k = 0; k < 20; ++k) chosen.push_back(selector.selectParent());
+    for (int k = 0; k < 20; ++k) chosen.push_back(selector.selectParent(*parents));
     seedForTest(99);
     for (QIndividual* parent : chosen) EXPECT_EQ(parent, parents->getIndividual(uniformInt(7)));
 }

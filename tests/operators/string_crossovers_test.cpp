@@ -2,8 +2,6 @@
 // the order crossover that keeps permutations whole.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -23,7 +21,7 @@ using FromOther = std::function<bool(int position)>;
 void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<FromOther()>& replay) {
     QEAParameters params;
     params.chromosomeLength = L;
-    crossover.setParameters(&params);
+    crossover.setParameters(params);
     QStringIndividual p0, p1, c0, c1;
     for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
     for (int j = 0; j < L; ++j) p1.genes[j] = 100 + (p0.genes[j] = j);
@@ -68,7 +66,7 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
     QEAParameters params;
     params.chromosomeLength = 5;
     QStringCrossoverOrder crossover;
-    crossover.setParameters(&params);
+    crossover.setParameters(params);
     QStringIndividual p0, p1, c0, c1;
     for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
     p0.genes = {0, 1, 2, 3, 4};
@@ -96,23 +94,20 @@ TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
     QEAParameters params;
     params.chromosomeLength = 1;
     QStringCrossover2 twoPoint;
-    EXPECT_FAILURE(twoPoint.setParameters(&params),
+    EXPECT_FAILURE(twoPoint.setParameters(params),
                 "\\[QStringCrossover2::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(chromosomeLength = 1\\)");
 
     // Parents that are no permutations of the same symbols leave the child's list short.
     params.chromosomeLength = 3;
     QStringCrossoverOrder order;
-    order.setParameters(&params);
+    order.setParameters(params);
     QStringIndividual same, c0, c1;
     for (QStringIndividual* x : {&same, &c0, &c1}) x->setParameters(&params);
     same.genes = {1, 1, 1};
-    EXPECT_FAILURE(
-        {
-            order.cross({&same, &same}, {&c0, &c1});
-        },
-        "^eh\\? [12]\n\n\n\\[QStringCrossoverOrder::cross\\] error:\n\tThe parents are not permutations of the "
-        "same symbols: the child got [12] of 3 symbols\n\n$");
+    EXPECT_FAILURE(order.cross({&same, &same}, {&c0, &c1}),
+                "^eh\\? [12]\n\n\n\\[QStringCrossoverOrder::cross\\] error:\n\tThe parents are not permutations of the "
+                "same symbols: the child got [12] of 3 symbols\n\n$");
 }
 
 }  // namespace

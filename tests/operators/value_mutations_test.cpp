@@ -37,9 +37,9 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
     QIntegerMutationBitFlip bitFlip;
     QStringMutationRandomFlip randomFlip;
     QRCMutationGauss gauss;
-    for (QMutationOperator* m : std::initializer_list<QMutationOperator*>{&bitFlip, &randomFlip, &gauss}) {
-        m->setParameters(&params);
-    }
+    bitFlip.setParameters(params);
+    randomFlip.setParameters(params);
+    gauss.setParameters(params);
 
     testing::seedForTest(17);
     std::vector<int> flipped = bits.genes, symbols = text.genes, codes = bits.genes;
@@ -56,11 +56,10 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
 
     QIntegerIndividual decoded = bits;
     testing::seedForTest(17);
-    for (auto [m, x] : {std::pair<QMutationOperator*, QIndividual*>{&bitFlip, &bits}, {&randomFlip, &text},
-                        {&gauss, &real}, {&gauss, &decoded}}) {
-        m->setIndividual(x);
-        m->operate();
-    }
+    EXPECT_EQ(bitFlip.mutate(bits), 1);
+    EXPECT_EQ(randomFlip.mutate(text), 1);
+    EXPECT_EQ(gauss.mutate(real), 1);
+    EXPECT_EQ(gauss.mutate(decoded), 1);
     EXPECT_EQ(bits.genes, flipped);
     EXPECT_EQ(text.genes, symbols);
     EXPECT_EQ(real.genes, moved);
@@ -68,11 +67,10 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
 
     params.mRate = 0.0;
     testing::seedForTest(17);
-    for (auto [m, x] : {std::pair<QMutationOperator*, QIndividual*>{&bitFlip, &bits}, {&randomFlip, &text},
-                        {&gauss, &real}, {&gauss, &text}}) {  // strings are not the gaussian's business
-        m->setIndividual(x);
-        m->operate();
-    }
+    bitFlip.mutate(bits);
+    randomFlip.mutate(text);
+    gauss.mutate(real);
+    gauss.mutate(text);  // strings are not the gaussian's business: no draw
     EXPECT_EQ(bits.genes, flipped);
     EXPECT_EQ(rng::state, stateAfter(17, 3 * 5 + 3 + 3));
 }
@@ -85,10 +83,9 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     params.encodingOrder = EncodingOrder::Ascending;
     params.mRate = 0.5;
     QStringMutationRandomFlip mutation;
-    mutation.setParameters(&params);
+    mutation.setParameters(params);
     QStringIndividual x;
     x.setParameters(&params);
-    mutation.setIndividual(&x);
 
     // A seed where only position 0 mutates: its symbol goes, and the only free symbol, 4, which
     // is larger than all others, ends up last.
@@ -102,13 +99,13 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     }
     x.genes = {0, 1, 2, 3};
     testing::seedForTest(seed);
-    mutation.operate();
+    mutation.mutate(x);
     EXPECT_EQ(x.genes, (std::vector<int>{1, 2, 3, 4}));
 
     params.arity = 9;
     params.encodingOrder = EncodingOrder::Descending;
     x.genes = {8, 5, 3, 0};
-    for (int round = 0; round < 50; ++round) mutation.operate();
+    for (int round = 0; round < 50; ++round) mutation.mutate(x);
     const std::vector<int> symbols = x.genes;
     EXPECT_TRUE(std::is_sorted(symbols.rbegin(), symbols.rend()));
     EXPECT_EQ(std::adjacent_find(symbols.begin(), symbols.end()), symbols.end());
@@ -139,10 +136,9 @@ TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
     params.permutation = true;
     params.mRate = 0.5;
     QStringMutationRandomFlip mutation;
-    mutation.setParameters(&params);
+    mutation.setParameters(params);
     QStringIndividual x;
     x.setParameters(&params);
-    mutation.setIndividual(&x);
     // A string that is neither sorted nor free of repeats tells the removal of the element at
     // the mutated position from the removal of a symbol equal to it.
     struct Case { int order; std::size_t position; int symbol; std::vector<int> after; };
@@ -151,7 +147,7 @@ TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
         params.encodingOrder = static_cast<EncodingOrder>(c.order);
         x.genes = {3, 1, 3};
         testing::seedForTest(seedMutatingOnly({3, 1, 3}, c.position, 6, c.symbol));
-        mutation.operate();
+        mutation.mutate(x);
         EXPECT_EQ(x.genes, c.after) << "order " << c.order << ", new symbol " << c.symbol;
     }
 }
@@ -163,21 +159,20 @@ TEST(ValueMutations, UnmutableChromosomesEndTheRun) {
     params.permutation = true;
     params.mRate = 0.1;
     QStringMutationRandomFlip flip;
-    EXPECT_FAILURE(flip.setParameters(&params),
+    EXPECT_FAILURE(flip.setParameters(params),
                 "\\[QStringMutationRandomFlip::setParameters\\] error:\n\tA permutation mutation needs more symbols "
                 "than genes \\(arity = 5, chromosomeLength = 5\\)");
     params.mRate = 0.0;
-    EXPECT_EQ(flip.setParameters(&params), 1);
+    EXPECT_EQ(flip.setParameters(params), 1);
 
     // A full permutation longer than the record fails once a mutation picks it.
     params.chromosomeLength = 3;
     params.mRate = 1.0;
-    flip.setParameters(&params);
+    flip.setParameters(params);
     QStringIndividual x;
     x.setParameters(&params);
     x.genes = {4, 3, 2, 1, 0};
-    flip.setIndividual(&x);
-    EXPECT_FAILURE(flip.operate(),
+    EXPECT_FAILURE(flip.mutate(x),
                 "\\[QStringMutationRandomFlip::operate\\] error:\n\tNo free symbol left for a permutation of 5 genes "
                 "\\(arity = 5\\)");
 
@@ -185,9 +180,8 @@ TEST(ValueMutations, UnmutableChromosomesEndTheRun) {
     shorter.setParameters(&params);
     shorter.initialize(2);
     QIntegerMutationBitFlip bitFlip;
-    bitFlip.setParameters(&params);
-    bitFlip.setIndividual(&shorter);
-    EXPECT_FAILURE(bitFlip.operate(), "QIntegerIndividual::setGeneValue error:");
+    bitFlip.setParameters(params);
+    EXPECT_FAILURE(bitFlip.mutate(shorter), "QIntegerIndividual::setGeneValue error:");
 }
 
 }  // namespace
