@@ -100,7 +100,7 @@ struct NetworkSums {
 const QRNIndividual* examinedNetwork(const QRunSummary& run) {
     const QIndividual* individual = run.bestIndividual.get();
     if (run.evaluationsToSolution != 0 && run.solutionIndividual) individual = run.solutionIndividual.get();
-    if (individual == nullptr || individual->getEncoding() != kNetworkEncoding) return nullptr;
+    if (individual == nullptr || individual->getEncoding() != Encoding::Network) return nullptr;
     return static_cast<const QRNIndividual*>(individual);
 }
 

@@ -27,17 +27,17 @@ QSARN2::~QSARN2() = default;
 int QSARN2::setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem) {
     QEAParameters vectors = params;
     // A task that asks for networks gets them from real-coded parameter vectors.
-    if (vectors.encoding == kNetworkEncoding) vectors.encoding = kRealEncoding;
-    if (vectors.encoding != kRealEncoding || vectors.chromosomeLength < kMutationKinds) {
+    if (vectors.encoding == Encoding::Network) vectors.encoding = Encoding::Real;
+    if (vectors.encoding != Encoding::Real || vectors.chromosomeLength < kMutationKinds) {
         std::ostringstream message;
         message << "\n\n[QSARN2::setParameters] error:\n"
                 << "\tParameter vectors must be real-coded with at least " << kMutationKinds
-                << " genes (encoding ID = " << vectors.encoding
+                << " genes (encoding ID = " << number(vectors.encoding)
                 << ", chromosome length = " << vectors.chromosomeLength << ")\n\n";
         fail(message.str());
     }
     networkParams_ = params;
-    networkParams_.encoding = kNetworkEncoding;
+    networkParams_.encoding = Encoding::Network;
     QEvolutionaryAlgorithm::setUp(vectors, maker, problem);
 
     networkMutation_->setParameters(networkParams_);

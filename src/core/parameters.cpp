@@ -87,7 +87,7 @@ int dumpParameters(const QEAParameters& params, std::string_view algorithmName, 
         << "xRate:\t" << params.xRate << "\n"
         << "mRate:\t" << params.mRate << "\n"
         << "errorLevel:\t" << params.errorLevel << "\n"
-        << "encoding ID:\t" << params.encoding << "\n"
+        << "encoding ID:\t" << number(params.encoding) << "\n"
         << "permutation:\t" << static_cast<int>(params.permutation) << "\n"
         << "encoding order ID:\t" << number(params.encodingOrder) << "\n"
         << "initializationType ID:\t" << number(params.initializationType) << "\n"

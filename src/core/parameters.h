@@ -11,12 +11,6 @@
 
 namespace Valdrin {
 
-// Encoding identifiers.
-constexpr int kStringEncoding = 1;
-constexpr int kIntegerEncoding = 2;
-constexpr int kRealEncoding = 3;
-constexpr int kNetworkEncoding = 5;
-
 // Seed and crossover parameter used when the configuration names none.
 constexpr std::uint32_t kDefaultSeed = 1;
 constexpr double kDefaultXAlpha = 0.5;
@@ -25,7 +19,7 @@ struct QEAParameters {
     std::uint32_t rngSeed = kDefaultSeed;
     int eaType = 1;
     int populationsNumber = 1;
-    int encoding = 0;
+    Encoding encoding = Encoding::Unspecified;
     bool permutation = false;
     EncodingOrder encodingOrder = EncodingOrder::None;
     int chromosomeLength = 10;

@@ -8,7 +8,7 @@ namespace Valdrin {
 
 class QIntegerCrossover : public QCrossoverOperator {
 public:
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
 };
 
 class QIntegerCrossover1 final : public QIntegerCrossover {
@@ -43,7 +43,7 @@ public:
 
 class QStringCrossover : public QCrossoverOperator {
 public:
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
 };
 
 class QStringCrossover1 final : public QStringCrossover {
@@ -82,7 +82,7 @@ public:
     ~QRCCrossover() override { alpha = 0.0; }
     // Stores the record and copies xAlpha into alpha.
     int setParameters(const QEAParameters& params) override;
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
 };
 
 class QRCCrossoverArithmetic final : public QRCCrossover {

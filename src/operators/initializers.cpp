@@ -21,11 +21,11 @@ namespace Valdrin {
 
 namespace {
 
-void requireEncoding(const char* header, const QPopulation& population, int expected) {
-    const int found = population.getEncoding();
+void requireEncoding(const char* header, const QPopulation& population, Encoding expected) {
+    const Encoding found = population.getEncoding();
     if (found != expected) {
         std::ostringstream message;
-        message << header << "\tEncoding mismatch! (population encoding ID = " << found << ")\n\n";
+        message << header << "\tEncoding mismatch! (population encoding ID = " << number(found) << ")\n\n";
         fail(message.str());
     }
 }
@@ -62,7 +62,7 @@ int QIntegerInitializer::setParameters(const QEAParameters& params) {
 }
 
 int QIntegerInitializer::initialize(QPopulation& population) {
-    requireEncoding(kIntegerHeader, population, kIntegerEncoding);
+    requireEncoding(kIntegerHeader, population, Encoding::Integer);
     return dispatchRandomOnly(*this, population, kIntegerHeader, _params->initializationType);
 }
 
@@ -70,7 +70,7 @@ int QIntegerInitializer::initRandom(QPopulation& population) {
     const int G = _params->geneSize;
     const RateTest setsBit(unitsRatio);
     for (auto& member : population.individuals) {
-        assert(member->getEncoding() == kIntegerEncoding);
+        assert(member->getEncoding() == Encoding::Integer);
         for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*member).genes) {
             std::uint32_t value = 0;
             for (int k = 0; k < G; ++k) {
@@ -90,13 +90,13 @@ std::unique_ptr<QInitializer> QIntegerInitializer::clone() const {
 // --- real vectors ---
 
 int QRCInitializer::initialize(QPopulation& population) {
-    requireEncoding(kRealHeader, population, kRealEncoding);
+    requireEncoding(kRealHeader, population, Encoding::Real);
     return dispatchRandomOnly(*this, population, kRealHeader, _params->initializationType);
 }
 
 int QRCInitializer::initRandom(QPopulation& population) {
     for (auto& member : population.individuals) {
-        assert(member->getEncoding() == kRealEncoding);
+        assert(member->getEncoding() == Encoding::Real);
         for (double& gene : static_cast<QRCIndividual&>(*member).genes) gene = 10.0 + gaussian();
     }
     return 1;
@@ -109,7 +109,7 @@ std::unique_ptr<QInitializer> QRCInitializer::clone() const {
 // --- regulatory networks ---
 
 int QRNInitializer::initialize(QPopulation& population) {
-    requireEncoding(kNetworkHeader, population, kNetworkEncoding);
+    requireEncoding(kNetworkHeader, population, Encoding::Network);
     if (_params->inputsNumber < 1 || _params->outputsNumber < 1) {
         // Reported on standard output; at least one input and one output are needed.
         failOnOutput("[QRNInitializer::operate] critical error:\n\tNumber of inputs and outputs should be >= 0!\n");
@@ -136,7 +136,7 @@ int QRNInitializer::initRandom(QPopulation& population) {
     const int nIn = _params->inputsNumber;
     const int nOut = _params->outputsNumber;
     for (auto& member : population.individuals) {
-        assert(member->getEncoding() == kNetworkEncoding);
+        assert(member->getEncoding() == Encoding::Network);
         auto& network = static_cast<QRNIndividual&>(*member);
         for (QRNGene& node : network.genes) connectFully(node, nIn, nOut);
         if (network.mutationParameters.size() < static_cast<std::size_t>(kMutationKinds)) {
@@ -183,7 +183,7 @@ int QStringInitializer::setParameters(const QEAParameters& params) {
 }
 
 int QStringInitializer::initialize(QPopulation& population) {
-    requireEncoding(kStringHeader, population, kStringEncoding);
+    requireEncoding(kStringHeader, population, Encoding::String);
     const Initialization type = _params->initializationType;
     if (type == Initialization::Random) {
         initRandom(population);
@@ -204,7 +204,7 @@ int QStringInitializer::initRandom(QPopulation& population) {
     const bool permutation = _params->permutation;
     const EncodingOrder order = _params->encodingOrder;
     for (auto& member : population.individuals) {
-        assert(member->getEncoding() == kStringEncoding);
+        assert(member->getEncoding() == Encoding::String);
         auto& genes = static_cast<QStringIndividual&>(*member).genes;
         if (!permutation) {
             for (QStringGene::Value& gene : genes) gene = uniformInt(arity);

@@ -14,7 +14,7 @@ public:
     int initRandom(QPopulation& population) override;
     int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
 };
 
 class QRCInitializer final : public QInitializer {
@@ -23,7 +23,7 @@ public:
     int initRandom(QPopulation& population) override;
     int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
 };
 
 class QRNGene;
@@ -37,7 +37,7 @@ public:
     int initRandom(QPopulation& population) override;
     int initUnmixed(QPopulation& population) override { return initRandom(population); }
     std::unique_ptr<QInitializer> clone() const override;
-    int getEncoding() const override { return kNetworkEncoding; }
+    Encoding getEncoding() const override { return Encoding::Network; }
 };
 
 class QStringInitializer final : public QInitializer {
@@ -48,7 +48,7 @@ public:
     int initRandom(QPopulation& population) override;
     int initUnmixed(QPopulation& population) override;
     std::unique_ptr<QInitializer> clone() const override;
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
 
 private:
     std::vector<int> symbols_;            // reused between individuals

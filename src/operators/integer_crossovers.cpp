@@ -57,7 +57,7 @@ struct Pair {
 // The parents and children of one call, reached once as bit-string individuals (the caller
 // has checked that each holds the genes the crossover visits).
 Pair reach(const ParentPair& parents, const ChildPair& children) {
-    assert(parents[0]->getEncoding() == kIntegerEncoding && children[0]->getEncoding() == kIntegerEncoding);
+    assert(parents[0]->getEncoding() == Encoding::Integer && children[0]->getEncoding() == Encoding::Integer);
     return Pair{static_cast<const QIntegerIndividual&>(*parents[0]), static_cast<const QIntegerIndividual&>(*parents[1]),
                 static_cast<QIntegerIndividual&>(*children[0]), static_cast<QIntegerIndividual&>(*children[1])};
 }

@@ -8,7 +8,7 @@ namespace Valdrin {
 
 class QIntegerMutation : public QMutationOperator {
 public:
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
 };
 
 class QIntegerMutationBitFlip final : public QIntegerMutation {
@@ -19,7 +19,7 @@ public:
 
 class QStringMutation : public QMutationOperator {
 public:
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
 };
 
 class QStringMutationRandomFlip final : public QStringMutation {
@@ -35,7 +35,7 @@ private:
 
 class QRCMutation : public QMutationOperator {
 public:
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
 };
 
 // Gaussian perturbation of real-coded genes, and of integer genes read as reals.
@@ -47,7 +47,7 @@ public:
 
 class QRNMutation : public QMutationOperator {
 public:
-    int getEncoding() const override { return kNetworkEncoding; }
+    Encoding getEncoding() const override { return Encoding::Network; }
 };
 
 class QRNIndividual;

@@ -349,7 +349,7 @@ int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
 }
 
 int QRNMutationBasic::mutate(QIndividual& individual) {
-    if (_params == nullptr || individual.getEncoding() != kNetworkEncoding) {
+    if (_params == nullptr || individual.getEncoding() != Encoding::Network) {
         return 0;
     }
     auto& net = static_cast<QRNIndividual&>(individual);

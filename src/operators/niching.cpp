@@ -43,12 +43,12 @@ int QFitnessSharing::setParameters(const QEAParameters& params) {
 }
 
 int QFitnessSharing::share(QPopulation& population) {
-    const int encoding = population.getEncoding();
-    if (encoding != kIntegerEncoding && encoding != kStringEncoding && encoding != kRealEncoding) {
+    const Encoding encoding = population.getEncoding();
+    if (encoding != Encoding::Integer && encoding != Encoding::String && encoding != Encoding::Real) {
         std::ostringstream message;
         message << "\n\n[QFitnessSharing::operate] error:\n"
                 << "\tFitness sharing needs integer, string or real-coded chromosomes (encoding ID = "
-                << encoding << ")\n\n";
+                << number(encoding) << ")\n\n";
         fail(message.str());
     }
     const auto& members = population.individuals;
@@ -61,11 +61,11 @@ int QFitnessSharing::share(QPopulation& population) {
     };
     const QDistance distance;
 
-    if (encoding == kIntegerEncoding || encoding == kStringEncoding) {
+    if (encoding == Encoding::Integer || encoding == Encoding::String) {
         // Pairs whose sums of gene values already differ by sigma or more are not measured.
         units_.assign(n, 0);
         for (std::size_t i = 0; i < n; ++i) {
-            if (encoding == kIntegerEncoding) {
+            if (encoding == Encoding::Integer) {
                 for (const QIntegerGene::Value gene : static_cast<const QIntegerIndividual&>(*members[i]).genes) units_[i] += gene;
             } else {
                 for (const QStringGene::Value gene : static_cast<const QStringIndividual&>(*members[i]).genes) units_[i] += gene;

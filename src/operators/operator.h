@@ -38,7 +38,7 @@ class QMutationOperator : public QOperator {
 public:
     // Mutates the individual in place.
     virtual int mutate(QIndividual& individual) = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
     virtual std::unique_ptr<QMutationOperator> clone() const = 0;
 };
 
@@ -58,7 +58,7 @@ public:
     int setParameters(const QEAParameters& params) override;
     // Writes the children's genes from the parents' genes.
     virtual int cross(const ParentPair& parents, const ChildPair& children) = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
     virtual std::unique_ptr<QCrossoverOperator> clone() const = 0;
 
 protected:
@@ -77,7 +77,7 @@ public:
     virtual int initRandom(QPopulation& population) = 0;
     virtual int initUnmixed(QPopulation& population) = 0;
     virtual std::unique_ptr<QInitializer> clone() const = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
 };
 
 class QNichingOperator : public QOperator {

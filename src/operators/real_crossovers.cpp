@@ -24,7 +24,7 @@ struct Pair {
 // The genes of one call's parents and children, reached once (the caller has checked that each
 // chromosome holds the genes the crossover visits).
 Pair reach(const ParentPair& parents, const ChildPair& children) {
-    assert(parents[0]->getEncoding() == kRealEncoding && children[0]->getEncoding() == kRealEncoding);
+    assert(parents[0]->getEncoding() == Encoding::Real && children[0]->getEncoding() == Encoding::Real);
     return Pair{static_cast<const QRCIndividual&>(*parents[0]).genes,
                 static_cast<const QRCIndividual&>(*parents[1]).genes,
                 static_cast<QRCIndividual&>(*children[0]).genes, static_cast<QRCIndividual&>(*children[1]).genes};

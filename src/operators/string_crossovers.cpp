@@ -37,7 +37,7 @@ struct Pair {
 // The parents and children of one call, reached once as string individuals (the caller has
 // checked that each holds the genes the crossover visits).
 Pair reach(const ParentPair& parents, const ChildPair& children) {
-    assert(parents[0]->getEncoding() == kStringEncoding && children[0]->getEncoding() == kStringEncoding);
+    assert(parents[0]->getEncoding() == Encoding::String && children[0]->getEncoding() == Encoding::String);
     return Pair{static_cast<const QStringIndividual&>(*parents[0]), static_cast<const QStringIndividual&>(*parents[1]),
                 static_cast<QStringIndividual&>(*children[0]), static_cast<QStringIndividual&>(*children[1])};
 }

@@ -30,7 +30,7 @@ int truncateToInt(double x) {
 // --- bit-flip ---
 
 int QIntegerMutationBitFlip::mutate(QIndividual& individual) {
-    assert(individual.getEncoding() == kIntegerEncoding);
+    assert(individual.getEncoding() == Encoding::Integer);
     auto& target = static_cast<QIntegerIndividual&>(individual);
     const int L = _params->chromosomeLength;
     const int G = _params->geneSize;
@@ -68,7 +68,7 @@ int QStringMutationRandomFlip::setParameters(const QEAParameters& params) {
 }
 
 int QStringMutationRandomFlip::mutate(QIndividual& individual) {
-    assert(individual.getEncoding() == kStringEncoding);
+    assert(individual.getEncoding() == Encoding::String);
     auto& genes = static_cast<QStringIndividual&>(individual).genes;
     const double rate = _params->mRate;
     const int arity = _params->arity;
@@ -121,12 +121,12 @@ std::unique_ptr<QMutationOperator> QStringMutationRandomFlip::clone() const {
 
 int QRCMutationGauss::mutate(QIndividual& individual) {
     const double rate = _params->mRate;
-    const int encoding = individual.getEncoding();
-    if (encoding == kRealEncoding) {
+    const Encoding encoding = individual.getEncoding();
+    if (encoding == Encoding::Real) {
         for (double& gene : static_cast<QRCIndividual&>(individual).genes) {
             if (rate > uniform()) gene = gene + gaussian();
         }
-    } else if (encoding == kIntegerEncoding) {
+    } else if (encoding == Encoding::Integer) {
         const double precision = _params->genePrecision;
         const double offset = _params->geneOffset;
         // The code may leave the geneSize-bit range; only the int range is enforced.

@@ -236,8 +236,8 @@ int QMixingTimeResearch::evaluateIndividual(QIndividual& individual) {
 }
 
 int QMixingTimeResearch::evaluatePopulation(QPopulation& population) {
-    const int encoding = population.getEncoding();
-    if (encoding != kStringEncoding) {
+    const Encoding encoding = population.getEncoding();
+    if (encoding != Encoding::String) {
         return reportWrongEncoding("\n\n[QMixingTimeResearch::evaluatePopulation] error:\n", encoding);
     }
     return QProblem::evaluatePopulation(population);

@@ -42,12 +42,12 @@ double readSignal(const std::vector<double>& signals, int index) {
 // QANNProblem
 
 int QANNProblem::evaluateIndividual(QIndividual& individual) {
-    if (individual.getEncoding() != kNetworkEncoding) return 0;
+    if (individual.getEncoding() != Encoding::Network) return 0;
     return evaluateNetwork(static_cast<QRNIndividual&>(individual));
 }
 
 int QANNProblem::evaluatePopulation(QPopulation& population) {
-    if (population.getEncoding() != kNetworkEncoding) {
+    if (population.getEncoding() != Encoding::Network) {
         return reportWrongEncoding("\n\n[QANNProblemXOR::evaluatePopulation] error:\n", population.getEncoding());
     }
     for (int i = 0; i < population.size(); ++i) evaluateIndividual(*population.getIndividual(i));
@@ -81,7 +81,7 @@ QANNProblemXOR::QANNProblemXOR() {
 int QANNProblemXOR::adjustParameters(QEAParameters* params) {
     params->inputsNumber = 2;
     params->outputsNumber = 1;
-    params->encoding = kNetworkEncoding;
+    params->encoding = Encoding::Network;
     return 1;
 }
 
@@ -151,7 +151,7 @@ int QANNProblemXOR::evaluateNetwork(QRNIndividual& network) {
 }
 
 int QANNProblemXOR::testIndividual(QIndividual& individual) {
-    if (individual.getEncoding() != kNetworkEncoding) {
+    if (individual.getEncoding() != Encoding::Network) {
         return reportWrongEncoding("\n\n[QANNProblemXOR::testIndividual] error:\n", individual.getEncoding());
     }
     auto& network = static_cast<QRNIndividual&>(individual);
@@ -261,7 +261,7 @@ int QANNProblemSinDouble::evaluateNetwork(QRNIndividual& network) {
 }
 
 int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
-    if (individual.getEncoding() != kNetworkEncoding) {
+    if (individual.getEncoding() != Encoding::Network) {
         return reportWrongEncoding("\n\n[QANNProblemSinDouble::testIndividual] error:\n",
                                    individual.getEncoding());
     }

@@ -7,12 +7,12 @@ namespace Valdrin {
 
 int QProblem::reportDecodingFailure(const char* header, const QIndividual& individual) {
     std::cerr << header << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
-              << individual.getEncoding() << ")\n\n";
+              << number(individual.getEncoding()) << ")\n\n";
     return 0;
 }
 
-int QProblem::reportWrongEncoding(const char* header, int encoding) {
-    std::cerr << header << "\tIncorrect encoding type! (encoding ID = " << encoding << ")\n\n";
+int QProblem::reportWrongEncoding(const char* header, Encoding encoding) {
+    std::cerr << header << "\tIncorrect encoding type! (encoding ID = " << number(encoding) << ")\n\n";
     return 0;
 }
 

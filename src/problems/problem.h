@@ -34,7 +34,7 @@ protected:
     static int reportDecodingFailure(const char* header, const QIndividual& individual);
     // The message of a population or individual of an encoding the problem does not take;
     // returns 0.
-    static int reportWrongEncoding(const char* header, int encoding);
+    static int reportWrongEncoding(const char* header, Encoding encoding);
 };
 
 }  // namespace Valdrin

@@ -23,7 +23,7 @@ namespace {
     fail(message.str());
 }
 
-const EncodingRow* encodingRow(int encoding) { return rowOf(encodingRows(), static_cast<Encoding>(encoding)); }
+const EncodingRow* encodingRow(Encoding encoding) { return rowOf(encodingRows(), encoding); }
 
 // The object made by the row of a choice that applies to every encoding; null when the choice
 // has no row or the row makes nothing.
@@ -44,7 +44,7 @@ Maker<Product> makerFor(std::span<const Row> rows, Identifier id, Encoding encod
     return nullptr;
 }
 
-std::unique_ptr<QPopulation> makePopulation(int encoding) {
+std::unique_ptr<QPopulation> makePopulation(Encoding encoding) {
     const EncodingRow* row = encodingRow(encoding);
     if (row == nullptr) {
         unknownIdentifier("createPopulation",
@@ -54,7 +54,7 @@ std::unique_ptr<QPopulation> makePopulation(int encoding) {
     return row->makePopulation();
 }
 
-std::unique_ptr<QInitializer> makeInitializer(int encoding) {
+std::unique_ptr<QInitializer> makeInitializer(Encoding encoding) {
     const EncodingRow* row = encodingRow(encoding);
     if (row == nullptr) {
         unknownIdentifier("createInitializer",
@@ -77,7 +77,7 @@ std::unique_ptr<Product> makeRequired(std::span<const Row> rows, Identifier id, 
 }
 
 // Null where the encoding recombines without crossover.
-std::unique_ptr<QCrossoverOperator> makeCrossover(int encoding, Crossover xType) {
+std::unique_ptr<QCrossoverOperator> makeCrossover(Encoding encoding, Crossover xType) {
     const EncodingRow* row = encodingRow(encoding);
     if (row == nullptr) {
         unknownIdentifier("createCrossover",
@@ -89,7 +89,7 @@ std::unique_ptr<QCrossoverOperator> makeCrossover(int encoding, Crossover xType)
     return make();
 }
 
-std::unique_ptr<QMutationOperator> makeMutation(int encoding, Mutation mutationType) {
+std::unique_ptr<QMutationOperator> makeMutation(Encoding encoding, Mutation mutationType) {
     const EncodingRow* row = encodingRow(encoding);
     if (row == nullptr) {
         unknownIdentifier("createMutation",

@@ -246,7 +246,7 @@ void applyWord(QEAParameters& params, const std::string& value) {
 void applyEncoding(QEAParameters& params, const std::string& value) {
     for (const EncodingRow& row : encodingRows()) {
         if (row.word != value) continue;
-        params.encoding = number(row.id);
+        params.encoding = row.id;
         if (row.permutation) params.permutation = true;
     }
 }
@@ -279,7 +279,7 @@ std::string showWord(const QEAParameters& params) {
 
 std::string showEncoding(const QEAParameters& params) {
     for (const EncodingRow& row : encodingRows()) {
-        if (number(row.id) == params.encoding && row.permutation == params.permutation) return std::string(row.word);
+        if (row.id == params.encoding && row.permutation == params.permutation) return std::string(row.word);
     }
     return "(none)";
 }

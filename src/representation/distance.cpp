@@ -15,10 +15,10 @@ namespace Valdrin {
 
 namespace {
 
-[[noreturn]] void encodingError(const char* operation, int encodingA, int encodingB) {
+[[noreturn]] void encodingError(const char* operation, Encoding encodingA, Encoding encodingB) {
     fail(std::string("\n\n[QDistance::") + operation + "] error:\n" +
-          "\tDifferent encodings for compared chromosomes! (" + std::to_string(encodingA) + " : " +
-          std::to_string(encodingB) + ")\n\n");
+          "\tDifferent encodings for compared chromosomes! (" + std::to_string(number(encodingA)) + " : " +
+          std::to_string(number(encodingB)) + ")\n\n");
 }
 
 // Bit positions at or above 32 read as copies of bit 31 (the XOR is sign-extended to 64 bits).
@@ -34,13 +34,13 @@ int differingBits(int x, int y, int bits) {
 QDistance::~QDistance() = default;
 
 double QDistance::measure(const QIndividual& a, const QIndividual& b) const {
-    const int encoding = a.getEncoding();
+    const Encoding encoding = a.getEncoding();
     if (encoding != b.getEncoding()) encodingError("measure", encoding, b.getEncoding());
     switch (encoding) {
-        case kStringEncoding:
-        case kIntegerEncoding:
+        case Encoding::String:
+        case Encoding::Integer:
             return measureHamming(a, b);
-        case kRealEncoding:
+        case Encoding::Real:
             return 0.0;
         default:
             return -1.0;
@@ -55,30 +55,30 @@ double QDistance::measureHamming(const QIndividual& a, const QIndividual& b) con
         fail("\n\n[QDistance::measureHamming] error:\n\tIncorrect chromosome size! (" + std::to_string(n) +
               " : " + std::to_string(countB) + ")\n\n");
     }
-    const int encoding = a.getEncoding();
+    const Encoding encoding = a.getEncoding();
     if (encoding != b.getEncoding()) encodingError("measureHamming", encoding, b.getEncoding());
 
     const auto genes = static_cast<std::size_t>(n);
     int count = 0;
-    if (encoding == kIntegerEncoding) {
+    if (encoding == Encoding::Integer) {
         const auto& x = static_cast<const QIntegerIndividual&>(a);
         const auto& y = static_cast<const QIntegerIndividual&>(b);
         const int bits = x.getGeneSize();
         for (std::size_t i = 0; i < genes; ++i) count += differingBits(x.genes[i], y.genes[i], bits);
-    } else if (encoding == kStringEncoding) {
+    } else if (encoding == Encoding::String) {
         const auto& x = static_cast<const QStringIndividual&>(a).genes;
         const auto& y = static_cast<const QStringIndividual&>(b).genes;
         for (std::size_t i = 0; i < genes; ++i) {
             if (x[i] != y[i]) ++count;
         }
-    } else if (encoding == kRealEncoding) {
+    } else if (encoding == Encoding::Real) {
         // Compared with == as the real genes compare: a not-a-number gene always differs.
         const auto& x = static_cast<const QRCIndividual&>(a).genes;
         const auto& y = static_cast<const QRCIndividual&>(b).genes;
         for (std::size_t i = 0; i < genes; ++i) {
             if (!(x[i] == y[i])) ++count;
         }
-    } else if (encoding == kNetworkEncoding) {
+    } else if (encoding == Encoding::Network) {
         const auto& x = static_cast<const QRNIndividual&>(a).genes;
         const auto& y = static_cast<const QRNIndividual&>(b).genes;
         for (std::size_t i = 0; i < genes; ++i) {

@@ -5,13 +5,15 @@
 
 #include <memory>
 
+#include "core/identifiers.h"
+
 namespace Valdrin {
 
 class QGene {
 public:
     virtual ~QGene() = default;
     virtual std::unique_ptr<QGene> clone() const = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
     virtual bool equalsTo(const QGene& other) const = 0;
     // Copies the other gene's contents when it has the same encoding: 1, else 0.
     virtual int assign(const QGene& other) = 0;

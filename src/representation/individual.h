@@ -24,7 +24,7 @@ public:
     // Copies everything from an individual of the same class; returns 1.
     virtual int copy(const QIndividual& other) = 0;
     virtual std::unique_ptr<QIndividual> clone() const = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
     // Phenotype as reals / as integers: 1, or 0 where the encoding has no such reading.
     virtual int decode(std::vector<double>& out) const = 0;
     virtual int decode(std::vector<int>& out) const = 0;

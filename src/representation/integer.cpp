@@ -18,11 +18,11 @@ namespace Valdrin {
 std::unique_ptr<QGene> QIntegerGene::clone() const { return std::make_unique<QIntegerGene>(*this); }
 
 bool QIntegerGene::equalsTo(const QGene& other) const {
-    return other.getEncoding() == kIntegerEncoding && static_cast<const QIntegerGene&>(other).value == value;
+    return other.getEncoding() == Encoding::Integer && static_cast<const QIntegerGene&>(other).value == value;
 }
 
 int QIntegerGene::assign(const QGene& other) {
-    if (other.getEncoding() != kIntegerEncoding) return 0;
+    if (other.getEncoding() != Encoding::Integer) return 0;
     value = static_cast<const QIntegerGene&>(other).value;
     return 1;
 }
@@ -35,7 +35,7 @@ int QIntegerIndividual::initialize(int genesNumber) {
 }
 
 int QIntegerIndividual::copy(const QIndividual& other) {
-    if (other.getEncoding() == kIntegerEncoding) {
+    if (other.getEncoding() == Encoding::Integer) {
         *this = static_cast<const QIntegerIndividual&>(other);
     } else {
         QIndividual::operator=(other);
@@ -107,7 +107,7 @@ int QIntegerIndividual::deleteGenes() {
 }
 
 bool QIntegerIndividual::equalsTo(const QIndividual& other) const {
-    if (other.getEncoding() != kIntegerEncoding) return false;
+    if (other.getEncoding() != Encoding::Integer) return false;
     return genes == static_cast<const QIntegerIndividual&>(other).genes;
 }
 

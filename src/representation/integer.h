@@ -17,7 +17,7 @@ public:
     QIntegerGene() = default;
     explicit QIntegerGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
     bool equalsTo(const QGene& other) const override;
     int assign(const QGene& other) override;
     Value getValue() const { return value; }
@@ -36,7 +36,7 @@ public:
     int initialize(int genesNumber) override;
     int copy(const QIndividual& other) override;
     std::unique_ptr<QIndividual> clone() const override;
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
     int decode(std::vector<double>& out) const override;
     int decode(std::vector<int>& out) const override;
     int print(std::ostream& out) const override;
@@ -56,7 +56,7 @@ public:
 class QIntegerPopulation final : public QPopulation {
 public:
     int createIndividuals(int count) override;
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
     std::unique_ptr<QPopulation> clone() const override;
     int addNewIndividual() override;
 };

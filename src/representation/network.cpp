@@ -42,7 +42,7 @@ int QRNIndividual::initialize(int /*genesNumber*/) {
 }
 
 int QRNIndividual::copy(const QIndividual& other) {
-    if (other.getEncoding() == kNetworkEncoding) {
+    if (other.getEncoding() == Encoding::Network) {
         *this = static_cast<const QRNIndividual&>(other);
     } else {
         QIndividual::operator=(other);
@@ -100,7 +100,7 @@ int QRNIndividual::print(std::ostream& out) const {
 
 // A gene of another encoding is not a node: the network stays as it is.
 int QRNIndividual::addGene(const QGene& gene) {
-    if (gene.getEncoding() == kNetworkEncoding) genes.push_back(static_cast<const QRNGene&>(gene));
+    if (gene.getEncoding() == Encoding::Network) genes.push_back(static_cast<const QRNGene&>(gene));
     return getGenesNumber();
 }
 
@@ -122,7 +122,7 @@ int QRNIndividual::deleteGenes() {
 }
 
 bool QRNIndividual::equalsTo(const QIndividual& other) const {
-    if (other.getEncoding() != kNetworkEncoding) return false;
+    if (other.getEncoding() != Encoding::Network) return false;
     const auto& network = static_cast<const QRNIndividual&>(other);
     if (genes.size() != network.genes.size()) return false;
     for (std::size_t k = 0; k < genes.size(); ++k) {
@@ -331,7 +331,7 @@ int QRNPopulation::print(std::ostream& out) const {
     std::vector<int> histogram;
     std::vector<int> degrees;
     for (const auto& individual : individuals) {
-        if (individual->getEncoding() != kNetworkEncoding) continue;
+        if (individual->getEncoding() != Encoding::Network) continue;
         static_cast<const QRNIndividual&>(*individual).getNodeDegrees(degrees);
         for (int degree : degrees) countAt(histogram, degree);
     }

@@ -26,7 +26,7 @@ public:
     int initialize(int genesNumber) override;
     int copy(const QIndividual& other) override;
     std::unique_ptr<QIndividual> clone() const override;
-    int getEncoding() const override { return kNetworkEncoding; }
+    Encoding getEncoding() const override { return Encoding::Network; }
     int decode(std::vector<double>& out) const override;  // not supported: 0
     int decode(std::vector<int>& out) const override;     // not supported: 0
     int print(std::ostream& out) const override;
@@ -58,7 +58,7 @@ public:
 class QRNPopulation final : public QPopulation {
 public:
     int createIndividuals(int count) override;
-    int getEncoding() const override { return kNetworkEncoding; }
+    Encoding getEncoding() const override { return Encoding::Network; }
     std::unique_ptr<QPopulation> clone() const override;
     int addNewIndividual() override;
     int print(std::ostream& out) const override;

@@ -51,7 +51,7 @@ std::size_t linkCount(int n) { return n > 0 ? static_cast<std::size_t>(n) : 0; }
 std::unique_ptr<QGene> QRNGene::clone() const { return std::make_unique<QRNGene>(*this); }
 
 bool QRNGene::equalsTo(const QGene& other) const {
-    if (other.getEncoding() != kNetworkEncoding) return false;
+    if (other.getEncoding() != Encoding::Network) return false;
     const auto& gene = static_cast<const QRNGene&>(other);
     if (inputs.size() != gene.inputs.size() || outputs.size() != gene.outputs.size() ||
         inputWeights.size() != gene.inputWeights.size() ||
@@ -74,7 +74,7 @@ bool QRNGene::equalsTo(const QGene& other) const {
 }
 
 int QRNGene::assign(const QGene& other) {
-    if (other.getEncoding() != kNetworkEncoding) return 0;
+    if (other.getEncoding() != Encoding::Network) return 0;
     *this = static_cast<const QRNGene&>(other);
     return 1;
 }

@@ -32,7 +32,7 @@ public:
     QRNGene& operator=(const QRNGene&) = default;
 
     std::unique_ptr<QGene> clone() const override;
-    int getEncoding() const override { return kNetworkEncoding; }
+    Encoding getEncoding() const override { return Encoding::Network; }
     bool equalsTo(const QGene& other) const override;
     int assign(const QGene& other) override;
 

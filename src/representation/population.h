@@ -19,7 +19,7 @@ public:
 
     // Deletes all individuals, then creates count empty individuals of the population's class.
     virtual int createIndividuals(int count) = 0;
-    virtual int getEncoding() const = 0;
+    virtual Encoding getEncoding() const = 0;
     // New population of the same class with clones of all individuals; no parameter record.
     virtual std::unique_ptr<QPopulation> clone() const = 0;
     // Appends an individual bound to _params with chromosomeLength default genes; new size.

@@ -14,11 +14,11 @@ namespace Valdrin {
 std::unique_ptr<QGene> QRCGene::clone() const { return std::make_unique<QRCGene>(*this); }
 
 bool QRCGene::equalsTo(const QGene& other) const {
-    return other.getEncoding() == kRealEncoding && static_cast<const QRCGene&>(other).value == value;
+    return other.getEncoding() == Encoding::Real && static_cast<const QRCGene&>(other).value == value;
 }
 
 int QRCGene::assign(const QGene& other) {
-    if (other.getEncoding() != kRealEncoding) return 0;
+    if (other.getEncoding() != Encoding::Real) return 0;
     value = static_cast<const QRCGene&>(other).value;
     return 1;
 }
@@ -31,7 +31,7 @@ int QRCIndividual::initialize(int genesNumber) {
 }
 
 int QRCIndividual::copy(const QIndividual& other) {
-    if (other.getEncoding() == kRealEncoding) {
+    if (other.getEncoding() == Encoding::Real) {
         *this = static_cast<const QRCIndividual&>(other);
     } else {
         QIndividual::operator=(other);
@@ -76,7 +76,7 @@ int QRCIndividual::deleteGenes() {
 // Exact comparison with ==, element by element: a not-a-number gene equals nothing, not even
 // itself.
 bool QRCIndividual::equalsTo(const QIndividual& other) const {
-    if (other.getEncoding() != kRealEncoding) return false;
+    if (other.getEncoding() != Encoding::Real) return false;
     return genes == static_cast<const QRCIndividual&>(other).genes;
 }
 

@@ -14,7 +14,7 @@ public:
     QRCGene() = default;
     explicit QRCGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
     bool equalsTo(const QGene& other) const override;
     int assign(const QGene& other) override;
     Value getValue() const { return value; }
@@ -33,7 +33,7 @@ public:
     int initialize(int genesNumber) override;
     int copy(const QIndividual& other) override;
     std::unique_ptr<QIndividual> clone() const override;
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
     int decode(std::vector<double>& out) const override;
     int decode(std::vector<int>& out) const override;  // not supported: returns 0
     int print(std::ostream& out) const override;
@@ -52,7 +52,7 @@ public:
 class QRCPopulation final : public QPopulation {
 public:
     int createIndividuals(int count) override;
-    int getEncoding() const override { return kRealEncoding; }
+    Encoding getEncoding() const override { return Encoding::Real; }
     std::unique_ptr<QPopulation> clone() const override;
     int addNewIndividual() override;
 };

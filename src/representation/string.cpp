@@ -15,7 +15,7 @@ namespace Valdrin {
 std::unique_ptr<QGene> QStringGene::clone() const { return std::make_unique<QStringGene>(*this); }
 
 bool QStringGene::equalsTo(const QGene& other) const {
-    if (other.getEncoding() != kStringEncoding) {
+    if (other.getEncoding() != Encoding::String) {
         std::cerr << "\n\n[QStringGene::equalsTo] error:\n"
                   << "\tCan't compare genes with different encodings\n\n";
         return false;
@@ -24,10 +24,10 @@ bool QStringGene::equalsTo(const QGene& other) const {
 }
 
 int QStringGene::assign(const QGene& other) {
-    const int encoding = other.getEncoding();
-    if (encoding != kStringEncoding) {
+    const Encoding encoding = other.getEncoding();
+    if (encoding != Encoding::String) {
         std::cerr << "\n\n[QStringGene::assign] error:\n"
-                  << "\tEncoding mismatch! (encoding ID: " << encoding << ")\n\n";
+                  << "\tEncoding mismatch! (encoding ID: " << number(encoding) << ")\n\n";
         return 0;
     }
     value = static_cast<const QStringGene&>(other).value;
@@ -42,7 +42,7 @@ int QStringIndividual::initialize(int genesNumber) {
 }
 
 int QStringIndividual::copy(const QIndividual& other) {
-    if (other.getEncoding() == kStringEncoding) {
+    if (other.getEncoding() == Encoding::String) {
         *this = static_cast<const QStringIndividual&>(other);
     } else {
         QIndividual::operator=(other);
@@ -99,7 +99,7 @@ int QStringIndividual::deleteGenes() {
 }
 
 bool QStringIndividual::equalsTo(const QIndividual& other) const {
-    if (other.getEncoding() != kStringEncoding) return false;
+    if (other.getEncoding() != Encoding::String) return false;
     return genes == static_cast<const QStringIndividual&>(other).genes;
 }
 

@@ -16,7 +16,7 @@ public:
     QStringGene() = default;
     explicit QStringGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
     bool equalsTo(const QGene& other) const override;  // reports an encoding mismatch
     int assign(const QGene& other) override;           // reports an encoding mismatch
     Value getValue() const { return value; }
@@ -35,7 +35,7 @@ public:
     int initialize(int genesNumber) override;
     int copy(const QIndividual& other) override;
     std::unique_ptr<QIndividual> clone() const override;
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
     int decode(std::vector<double>& out) const override;
     int decode(std::vector<int>& out) const override;
     int print(std::ostream& out) const override;
@@ -54,7 +54,7 @@ public:
 class QStringPopulation final : public QPopulation {
 public:
     int createIndividuals(int count) override;
-    int getEncoding() const override { return kStringEncoding; }
+    Encoding getEncoding() const override { return Encoding::String; }
     std::unique_ptr<QPopulation> clone() const override;
     int addNewIndividual() override;
 };

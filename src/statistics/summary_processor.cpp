@@ -203,10 +203,10 @@ void printIndividual(const QIndividual* individual, std::ostream& out) {
 int QSummaryProcessor::printParameters(std::ostream& out) const {
     out << "EA parameters:\n" << "------------------------------\n" << "Encoding type:\t";
     switch (params->encoding) {
-        case kStringEncoding:
+        case Encoding::String:
             out << "[string]\n" << "Arity:\t" << params->arity << "\n";
             break;
-        case kIntegerEncoding:
+        case Encoding::Integer:
             out << "[integer]\n"
                 << "Gene size (bits):\t" << params->geneSize << "\n"
                 << "Gene offset:\t" << params->geneOffset << "\n"

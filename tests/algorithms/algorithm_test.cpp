@@ -76,7 +76,7 @@ std::vector<double> fitnessOf(const QPopulation& population) {
 }
 
 struct AlgorithmTest : ::testing::Test {
-    QEAParameters params = smallRecord(kIntegerEncoding);  // 6 individuals of 4 one-bit genes, 5 generations
+    QEAParameters params = smallRecord(Encoding::Integer);  // 6 individuals of 4 one-bit genes, 5 generations
     AlgorithmBench<OpenAlgorithm> bench;
     GeneSumProblem& problem = bench.useProblem<GeneSumProblem>();
 
@@ -143,13 +143,13 @@ TEST_F(AlgorithmTest, SetUpMakesThePartsThroughTheGivenMakerFromItsOwnCopy) {
     OpenAlgorithm& a = bench.setUp(params, maker);
     EXPECT_EQ(maker.calls, 1);
     EXPECT_EQ(maker.lastRecord.rngSeed, 4242u);
-    EXPECT_EQ(maker.lastRecord.encoding, kIntegerEncoding);
+    EXPECT_EQ(maker.lastRecord.encoding, Encoding::Integer);
 
     // Changing the caller's record afterwards changes nothing the algorithm works with.
     params.populationSize = 99;
     params.mRate = 0.75;
     EXPECT_EQ(a.parameters().populationSize, 6);
-    EXPECT_EQ(a.parameters().mRate, smallRecord(kIntegerEncoding).mRate);
+    EXPECT_EQ(a.parameters().mRate, smallRecord(Encoding::Integer).mRate);
 
     // Populations, individuals and operators are all bound to the algorithm's own copy.
     const QEAParameters* own = &a.parameters();

@@ -41,7 +41,7 @@ public:
         for (auto& gene : static_cast<QIntegerIndividual&>(*children[1]).genes) gene = mark1;
         return 1;
     }
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
     std::unique_ptr<QCrossoverOperator> clone() const override { return std::make_unique<MarkingCrossover>(*this); }
 };
 
@@ -269,7 +269,7 @@ TEST_F(CrowdingPairs, ClonesAreRecognisedAfterTheChildrenCompeted) {
 TEST(CrowdingWithRegistryParts, NoChildEndsWorseThanItsParents) {
     // One-bit genes: the gene sum counts the ones. Two-point crossover, bit-flip mutation.
     QEAParameters params;
-    params.encoding = kIntegerEncoding;
+    params.encoding = Encoding::Integer;
     params.geneSize = 1;
     params.chromosomeLength = 8;
     params.populationSize = 10;

@@ -22,7 +22,7 @@ std::string formatted(double value) {
 }
 
 struct GeneticAlgorithmTest : ::testing::Test {
-    QEAParameters params = smallRecord(kIntegerEncoding);
+    QEAParameters params = smallRecord(Encoding::Integer);
     AlgorithmBench<QGeneticAlgorithm> bench;
     GeneSumProblem& problem = bench.useProblem<GeneSumProblem>();  // the number of ones
 
@@ -118,11 +118,11 @@ TEST_F(GeneticAlgorithmTest, ANonPositiveGenerationCountRefusesToRun) {
 
 TEST_F(GeneticAlgorithmTest, RunsOnTheSmallRecordOfEveryValueEncoding) {
     FixedProblem& fixed = bench.useProblem<FixedProblem>();
-    for (int encoding : {kStringEncoding, kIntegerEncoding, kRealEncoding}) {
+    for (Encoding encoding : {Encoding::String, Encoding::Integer, Encoding::Real}) {
         fixed.evaluations = 0;
         const QGeneticAlgorithm& ga = bench.setUp(smallRecord(encoding));
         EXPECT_EQ(ga.parts().currentPopulation->getEncoding(), encoding);
-        ASSERT_NE(ga.parts().crossover, nullptr) << "encoding " << encoding;
+        ASSERT_NE(ga.parts().crossover, nullptr) << "encoding " << number(encoding);
         EXPECT_EQ(ga.parts().crossover->getEncoding(), encoding);
         EXPECT_EQ(ga.parts().mutation->getEncoding(), encoding);
         bench.runCapturingOutput();

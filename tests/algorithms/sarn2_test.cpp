@@ -23,7 +23,7 @@ using testing::seedForTest;
 using testing::smallRecord;
 
 struct Sarn2Test : ::testing::Test {
-    QEAParameters params = smallRecord(kRealEncoding);  // 13 genes per vector
+    QEAParameters params = smallRecord(Encoding::Real);  // 13 genes per vector
     AlgorithmBench<QSARN2> bench;
 
     Sarn2Test() {
@@ -55,12 +55,12 @@ struct Sarn2Test : ::testing::Test {
 };
 
 TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
-    ASSERT_EQ(params.encoding, kNetworkEncoding);
+    ASSERT_EQ(params.encoding, Encoding::Network);
     QSARN2& sarn2 = setUp();
-    EXPECT_EQ(sarn2.parameters().encoding, kRealEncoding);
-    EXPECT_EQ(sarn2.currentPopulation().getEncoding(), kRealEncoding);
+    EXPECT_EQ(sarn2.parameters().encoding, Encoding::Real);
+    EXPECT_EQ(sarn2.currentPopulation().getEncoding(), Encoding::Real);
     EXPECT_EQ(vector(3).getGenesNumber(), 13);
-    EXPECT_EQ(sarn2.networkParameters().encoding, kNetworkEncoding);
+    EXPECT_EQ(sarn2.networkParameters().encoding, Encoding::Network);
     EXPECT_EQ(sarn2.networkParameters().chromosomeLength, 13);
     EXPECT_EQ(sarn2.templateNetwork()._params, &sarn2.networkParameters());
 
@@ -87,16 +87,16 @@ TEST_F(Sarn2Test, SetUpAsksTheMakerForRealCodedVectors) {
     RecordingPartsMaker maker;
     const QSARN2& sarn2 = bench.setUp(params, maker);
     EXPECT_EQ(maker.calls, 1);
-    EXPECT_EQ(maker.lastRecord.encoding, kRealEncoding);
+    EXPECT_EQ(maker.lastRecord.encoding, Encoding::Real);
     EXPECT_EQ(maker.lastRecord.chromosomeLength, 13);
-    EXPECT_EQ(sarn2.parts().mutation->getEncoding(), kRealEncoding);
+    EXPECT_EQ(sarn2.parts().mutation->getEncoding(), Encoding::Real);
     ASSERT_NE(sarn2.parts().crossover, nullptr);  // the vectors are paired
-    EXPECT_EQ(sarn2.parts().crossover->getEncoding(), kRealEncoding);
+    EXPECT_EQ(sarn2.parts().crossover->getEncoding(), Encoding::Real);
 }
 
 TEST_F(Sarn2Test, VectorsThatCannotCarryTheParametersAreRefused) {
     RecordingPartsMaker maker;
-    params.encoding = kIntegerEncoding;
+    params.encoding = Encoding::Integer;
     EXPECT_FAILURE(bench.setUp(params, maker),
                    "^\n\n\\[QSARN2::setParameters\\] error:\n\tParameter vectors must be real-coded with at "
                    "least 11 genes \\(encoding ID = 2, chromosome length = 13\\)\n\n$");
@@ -104,7 +104,7 @@ TEST_F(Sarn2Test, VectorsThatCannotCarryTheParametersAreRefused) {
     EXPECT_EQ(maker.calls, 0);
     EXPECT_EQ(bench.algorithm().parts().currentPopulation, nullptr);
 
-    params.encoding = kNetworkEncoding;
+    params.encoding = Encoding::Network;
     params.chromosomeLength = 10;
     EXPECT_FAILURE(bench.setUp(params, maker), "\\(encoding ID = 3, chromosome length = 10\\)");
     EXPECT_EQ(maker.calls, 0);
@@ -127,7 +127,7 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
     EXPECT_EQ(sarn2.evaluate(), 1);
 
     ASSERT_TRUE(record.bestIndividual);
-    ASSERT_EQ(record.bestIndividual->getEncoding(), kNetworkEncoding);
+    ASSERT_EQ(record.bestIndividual->getEncoding(), Encoding::Network);
     const auto& network = static_cast<const QRNIndividual&>(*record.bestIndividual);
     EXPECT_EQ(network._params, &sarn2.networkParameters());
     EXPECT_EQ(network.historyCounters, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -208,10 +208,10 @@ TEST_F(Sarn2Test, RunStopsAtTheFirstHitWithANetwork) {
     EXPECT_EQ(record.generationsDone, 0);
     EXPECT_EQ(record.evaluationsCount, 8);
     ASSERT_TRUE(record.solutionIndividual);
-    EXPECT_EQ(record.solutionIndividual->getEncoding(), kNetworkEncoding);
+    EXPECT_EQ(record.solutionIndividual->getEncoding(), Encoding::Network);
     EXPECT_EQ(fixed.tests, 1);
     EXPECT_EQ(fixed.tested, record.solutionIndividual.get());
-    EXPECT_EQ(fixed.testedEncoding, kNetworkEncoding);
+    EXPECT_EQ(fixed.testedEncoding, Encoding::Network);
     EXPECT_EQ(sarn2.parameters().xRate, params.xRate);
     EXPECT_EQ(bench.log("sarn2.log").rfind("\nStarting a new run:\n-------------------------------\n", 0), 0u);
 
@@ -230,8 +230,8 @@ TEST_F(Sarn2Test, CrowdingKeepsANetworkAsTheRunsBest) {
     EXPECT_EQ(bench.runCapturingOutput(), "\nFinishing the run...done\n");
     EXPECT_EQ(sarn2.runSummary().generationsDone, 3);
     ASSERT_TRUE(sarn2.runSummary().bestIndividual);
-    EXPECT_EQ(sarn2.runSummary().bestIndividual->getEncoding(), kNetworkEncoding);
-    EXPECT_EQ(fixed.testedEncoding, kNetworkEncoding);
+    EXPECT_EQ(sarn2.runSummary().bestIndividual->getEncoding(), Encoding::Network);
+    EXPECT_EQ(fixed.testedEncoding, Encoding::Network);
 }
 
 TEST_F(Sarn2Test, RunsTheXorTaskEndToEndAndCleansUp) {
@@ -243,7 +243,7 @@ TEST_F(Sarn2Test, RunsTheXorTaskEndToEndAndCleansUp) {
     EXPECT_EQ(record.generationsDone, 4);
     EXPECT_EQ(record.evaluationsCount, 4 * 5);
     ASSERT_TRUE(record.bestIndividual);
-    EXPECT_EQ(record.bestIndividual->getEncoding(), kNetworkEncoding);
+    EXPECT_EQ(record.bestIndividual->getEncoding(), Encoding::Network);
     EXPECT_EQ(record.bestIndividual->fitnessComponents.size(), 3u);
 
     EXPECT_EQ(sarn2.cleanup(), 1);

@@ -20,7 +20,7 @@ using testing::seedForTest;
 using testing::smallRecord;
 
 struct SarnTest : ::testing::Test {
-    QEAParameters params = smallRecord(kNetworkEncoding);  // 6 networks of 2 inputs and 1 output
+    QEAParameters params = smallRecord(Encoding::Network);  // 6 networks of 2 inputs and 1 output
     AlgorithmBench<QSARN> bench;
     FixedProblem& problem = bench.useProblem<FixedProblem>();
 
@@ -50,7 +50,7 @@ TEST_F(SarnTest, RunStopsAtTheFirstHitWhenAsked) {
     ASSERT_TRUE(record.solutionIndividual);
     EXPECT_EQ(problem.tests, 1);
     EXPECT_EQ(problem.tested, record.solutionIndividual.get());  // the solution, not the best
-    EXPECT_EQ(problem.testedEncoding, kNetworkEncoding);
+    EXPECT_EQ(problem.testedEncoding, Encoding::Network);
 
     // The population is written to the log before the first generation and after the last.
     const std::string log = bench.log("sarn.log");

@@ -48,7 +48,7 @@ TEST(ParameterConversions, RealsReadTheLeadingDecimalNumber) {
 
 TEST(ParameterDump, WritesEveryPrintedFieldInOrder) {
     QEAParameters params;
-    params.encoding = 1;
+    params.encoding = Encoding::String;
     params.permutation = true;
     params.geneOffset = -5.123456789;
     params.rngSeed = 4000000000U;

@@ -123,7 +123,7 @@ TEST(TournamentSelection, AnyDestinationEndsAsAnEmptyOneWould) {
         ASSERT_EQ(destination->size(), 5);
         for (int k = 0; k < 5; ++k) {
             const QIndividual& copy = *destination->getIndividual(k);
-            ASSERT_EQ(copy.getEncoding(), kIntegerEncoding) << "slot " << k;
+            ASSERT_EQ(copy.getEncoding(), Encoding::Integer) << "slot " << k;
             EXPECT_TRUE(copy.equalsTo(*fresh.getIndividual(k))) << "slot " << k;
             EXPECT_EQ(copy.fitness, fresh.getIndividual(k)->fitness) << "slot " << k;
             EXPECT_EQ(copy._params, &params) << "slot " << k;

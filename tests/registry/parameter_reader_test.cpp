@@ -69,7 +69,7 @@ TEST(ParameterReading, WordKeysFollowTheirTables) {
         {"string", 1}, {"integer", 2}, {"real", 3}, {"permutation", 1}, {"regulatory network", 5}};
     for (const auto& [word, id] : encodings) {
         const QEAParameters p = read({{"Encoding", word}});
-        EXPECT_EQ(p.encoding, id) << word;
+        EXPECT_EQ(number(p.encoding), id) << word;
         EXPECT_EQ(p.permutation, word == "permutation" || word == "regulatory network") << word;
     }
     const std::vector<std::string> crossovers = {"1-point", "2-point", "uniform", "1-point PGX", "2-point PGX",
@@ -122,7 +122,7 @@ TEST(ParameterReading, UnknownKeysAndWordsChangeNothing) {
     const QEAParameters q = read({{"Population size", "10"}, {"Population size", "20"},
                                   {"Encoding", "permutation"}, {"Encoding", "string"}});
     EXPECT_EQ(q.populationSize, 20);
-    EXPECT_EQ(q.encoding, 1);
+    EXPECT_EQ(q.encoding, Encoding::String);
     EXPECT_TRUE(q.permutation);
 }
 

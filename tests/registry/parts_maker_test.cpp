@@ -26,7 +26,7 @@ bool is(const std::unique_ptr<Base>& object) {
     return dynamic_cast<const Expected*>(object.get()) != nullptr;
 }
 
-QEAParameters record(int encoding, Crossover crossover, Mutation mutation) {
+QEAParameters record(Encoding encoding, Crossover crossover, Mutation mutation) {
     QEAParameters params;
     params.encoding = encoding;
     params.selectionType = Selection::Tournament;
@@ -38,7 +38,7 @@ QEAParameters record(int encoding, Crossover crossover, Mutation mutation) {
 AlgorithmParts partsFor(const QEAParameters& params) { return RegistryPartsMaker{}.make(params); }
 
 TEST(PartsMaker, MakesTheClassesEachEncodingAndChoiceName) {
-    const AlgorithmParts strings = partsFor(record(kStringEncoding, Crossover::Order, Mutation::RandomFlip));
+    const AlgorithmParts strings = partsFor(record(Encoding::String, Crossover::Order, Mutation::RandomFlip));
     EXPECT_TRUE(is<QStringPopulation>(strings.currentPopulation) && is<QStringPopulation>(strings.matingPool) &&
                 is<QStringPopulation>(strings.offspringPopulation));
     EXPECT_TRUE(is<QStringInitializer>(strings.initializer));
@@ -50,7 +50,7 @@ TEST(PartsMaker, MakesTheClassesEachEncodingAndChoiceName) {
     EXPECT_EQ(strings.niching, nullptr);
 
     // Bit strings have no uniform crossover of their own, and take the gaussian mutation as reals.
-    QEAParameters bits = record(kIntegerEncoding, Crossover::Uniform, Mutation::Gaussian);
+    QEAParameters bits = record(Encoding::Integer, Crossover::Uniform, Mutation::Gaussian);
     bits.nichingType = Niching::DeterministicCrowding;
     bits.populationSizerType = Sizer::SimpleFibonacci;
     bits.selectionType = Selection::Neutral;
@@ -62,7 +62,7 @@ TEST(PartsMaker, MakesTheClassesEachEncodingAndChoiceName) {
     EXPECT_TRUE(is<QSimplePopulationSizerFibonacci>(integers.sizer));
     EXPECT_TRUE(is<QNeutralSelection>(integers.selection));
 
-    QEAParameters reals = record(kRealEncoding, Crossover::SBX, Mutation::Gaussian);
+    QEAParameters reals = record(Encoding::Real, Crossover::SBX, Mutation::Gaussian);
     reals.nichingType = Niching::Sharing;
     reals.populationSizerType = Sizer::Steady;
     const AlgorithmParts realParts = partsFor(reals);
@@ -73,7 +73,7 @@ TEST(PartsMaker, MakesTheClassesEachEncodingAndChoiceName) {
     EXPECT_TRUE(is<QSteadyPopulationSizer>(realParts.sizer));
 
     // Networks recombine without crossover, whatever crossover the record names.
-    const AlgorithmParts networks = partsFor(record(kNetworkEncoding, Crossover::BLX, Mutation::NetworkBasic));
+    const AlgorithmParts networks = partsFor(record(Encoding::Network, Crossover::BLX, Mutation::NetworkBasic));
     EXPECT_TRUE(is<QRNPopulation>(networks.currentPopulation));
     EXPECT_TRUE(is<QRNInitializer>(networks.initializer));
     EXPECT_EQ(networks.crossover, nullptr);
@@ -88,40 +88,40 @@ std::string typeMessage(const char* operation, const char* object, const char* a
 }
 
 TEST(PartsMaker, RefusesWhatCannotBeMadeWithTheFactoryMessages) {
-    EXPECT_FAILURE(partsFor(record(0, Crossover::TwoPoint, Mutation::BitFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Unspecified, Crossover::TwoPoint, Mutation::BitFlip)),
                    "^\n\nQEAFactory::createPopulation error:\n\tA trial to create QPopulation object for undefined "
                    "\\(or unspecified\\) type of encoding\n\n$");
-    EXPECT_FAILURE(partsFor(record(4, Crossover::TwoPoint, Mutation::BitFlip)), "createPopulation error");
-    QEAParameters unselected = record(kIntegerEncoding, Crossover::TwoPoint, Mutation::BitFlip);
+    EXPECT_FAILURE(partsFor(record(static_cast<Encoding>(4), Crossover::TwoPoint, Mutation::BitFlip)), "createPopulation error");
+    QEAParameters unselected = record(Encoding::Integer, Crossover::TwoPoint, Mutation::BitFlip);
     unselected.selectionType = Selection::Unspecified;
     EXPECT_FAILURE(partsFor(unselected),
                    "^\n\nQEAFactory::createSelection error:\n\tA trial to create undefined \\(or unspecified\\) type "
                    "of QSelection object\n\n$");
-    QEAParameters badSizer = record(kIntegerEncoding, Crossover::TwoPoint, Mutation::BitFlip);
+    QEAParameters badSizer = record(Encoding::Integer, Crossover::TwoPoint, Mutation::BitFlip);
     badSizer.populationSizerType = static_cast<Sizer>(5);  // no word makes it; a record built in code can
     EXPECT_FAILURE(partsFor(badSizer),
                    "^\n\nQEAFactory::createPopulationSizer error:\n\tA trial to create undefined \\(or "
                    "unspecified\\) type of QPopulationSizer object\n\n$");
 
-    EXPECT_FAILURE(partsFor(record(kRealEncoding, Crossover::OnePoint, Mutation::Gaussian)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Real, Crossover::OnePoint, Mutation::Gaussian)),
                    typeMessage("createRCCrossover", "QCrossoverOperator", "argXType", 1));
-    EXPECT_FAILURE(partsFor(record(kIntegerEncoding, Crossover::Order, Mutation::BitFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Integer, Crossover::Order, Mutation::BitFlip)),
                    typeMessage("createIntegerCrossover", "QCrossoverOperator", "argXType", 9));
-    EXPECT_FAILURE(partsFor(record(kStringEncoding, Crossover::OnePointPGX, Mutation::RandomFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::String, Crossover::OnePointPGX, Mutation::RandomFlip)),
                    typeMessage("createStringCrossover", "QCrossoverOperator", "argXType", 4));
-    EXPECT_FAILURE(partsFor(record(kIntegerEncoding, Crossover::TwoPoint, Mutation::RandomFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Integer, Crossover::TwoPoint, Mutation::RandomFlip)),
                    typeMessage("createIntegerMutation", "QMutationOperator", "argMType", 2));
-    EXPECT_FAILURE(partsFor(record(kStringEncoding, Crossover::TwoPoint, Mutation::BitFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::String, Crossover::TwoPoint, Mutation::BitFlip)),
                    typeMessage("createStringMutation", "QMutationOperator", "argMType", 1));
-    EXPECT_FAILURE(partsFor(record(kRealEncoding, Crossover::SBX, Mutation::BitFlip)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Real, Crossover::SBX, Mutation::BitFlip)),
                    typeMessage("createRCMutation", "QMutationOperator", "argMType", 1));
-    EXPECT_FAILURE(partsFor(record(kNetworkEncoding, Crossover::SBX, Mutation::Gaussian)),
+    EXPECT_FAILURE(partsFor(record(Encoding::Network, Crossover::SBX, Mutation::Gaussian)),
                    typeMessage("createRNMutation", "QMutationOperator", "argMType", 3));
 }
 
 TEST(PartsMaker, RefusesInTheOrderThePartsAreMade) {
     // Selection before the sizer, the sizer before crossover, crossover before mutation.
-    QEAParameters params = record(kRealEncoding, Crossover::OnePoint, Mutation::BitFlip);
+    QEAParameters params = record(Encoding::Real, Crossover::OnePoint, Mutation::BitFlip);
     params.selectionType = Selection::Unspecified;
     params.populationSizerType = static_cast<Sizer>(9);
     EXPECT_FAILURE(partsFor(params), "createSelection error");

@@ -53,21 +53,21 @@ TEST(Registry, MakersBuildObjectsOfTheEncodingTheyClaim) {
     testing::ScratchDir scratch;
     testing::writeFile("matrix.txt", testing::readFile(VALDRIN_SOURCE_DIR "/examples/submatrix-mask/matrix.txt"));
     for (const EncodingRow& row : encodingRows()) {
-        EXPECT_EQ(row.makePopulation()->getEncoding(), number(row.id)) << row.word;
-        EXPECT_EQ(row.makeInitializer()->getEncoding(), number(row.id)) << row.word;
+        EXPECT_EQ(row.makePopulation()->getEncoding(), row.id) << row.word;
+        EXPECT_EQ(row.makeInitializer()->getEncoding(), row.id) << row.word;
         // Only networks recombine without crossover.
         EXPECT_EQ(row.crossoverTable == nullptr, row.id == Encoding::Network) << row.word;
     }
     for (const CrossoverRow& row : crossoverRows()) {
         ASSERT_FALSE(row.makers.empty()) << row.word;
-        for (const auto& maker : row.makers) EXPECT_EQ(maker.make()->getEncoding(), number(maker.encoding)) << row.word;
+        for (const auto& maker : row.makers) EXPECT_EQ(maker.make()->getEncoding(), maker.encoding) << row.word;
     }
     for (const MutationRow& row : mutationRows()) {
         ASSERT_FALSE(row.makers.empty()) << row.word;
         for (const auto& maker : row.makers) {
             // Integer genes are perturbed by the real-coded gaussian mutation, which says so.
-            const int made = maker.make()->getEncoding();
-            EXPECT_TRUE(made == number(maker.encoding) || row.id == Mutation::Gaussian) << row.word;
+            const Encoding made = maker.make()->getEncoding();
+            EXPECT_TRUE(made == maker.encoding || row.id == Mutation::Gaussian) << row.word;
         }
     }
     for (const AlgorithmRow& row : algorithmRows()) EXPECT_NE(row.make(), nullptr) << row.word;

@@ -17,7 +17,7 @@ namespace Valdrin {
 namespace {
 
 template <class IndividualClass, class GeneClass>
-struct Encoding final {
+struct ValueEncoding final {
     using Individual = IndividualClass;
     using Gene = GeneClass;
     using Value = typename GeneClass::Value;
@@ -57,8 +57,8 @@ protected:
     void SetUp() override { individual.genes = {sample(0), sample(1), sample(2)}; }
 };
 
-using ValueEncodings = ::testing::Types<Encoding<QIntegerIndividual, QIntegerGene>,
-                                        Encoding<QStringIndividual, QStringGene>, Encoding<QRCIndividual, QRCGene>>;
+using ValueEncodings = ::testing::Types<ValueEncoding<QIntegerIndividual, QIntegerGene>,
+                                        ValueEncoding<QStringIndividual, QStringGene>, ValueEncoding<QRCIndividual, QRCGene>>;
 TYPED_TEST_SUITE(ValueGeneAccess, ValueEncodings);
 
 TYPED_TEST(ValueGeneAccess, GetGeneHandsOutAnIndependentCopy) {
@@ -133,7 +133,7 @@ TEST(NetworkGeneAccess, GetGeneCopiesTheWholeNode) {
     network.genes[1].addInput({1, 0.0}, 0.5);
     network.genes[1].bias = -0.25;
     std::unique_ptr<QGene> copy = network.getGene(1);
-    ASSERT_EQ(copy->getEncoding(), kNetworkEncoding);
+    ASSERT_EQ(copy->getEncoding(), Encoding::Network);
     EXPECT_TRUE(copy->equalsTo(network.genes[1]));
     network.genes[1].inputWeights[0] = 2.0;
     network.deleteGenes();

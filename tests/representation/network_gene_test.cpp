@@ -30,7 +30,7 @@ double activation(int type, double weight, double bias) {
 class ForeignGene final : public QGene {
 public:
     std::unique_ptr<QGene> clone() const override { return std::make_unique<ForeignGene>(*this); }
-    int getEncoding() const override { return kIntegerEncoding; }
+    Encoding getEncoding() const override { return Encoding::Integer; }
     bool equalsTo(const QGene&) const override { return false; }
     int assign(const QGene&) override { return 0; }
 };

@@ -267,7 +267,7 @@ TEST(SummaryProcessorParameters, NamesEveryEncodingAndOperator) {
         params.tournamentSize = 4;
         params.sizingStep = 5;
         params.sizingDirection = -1;
-        params.encoding = c.types[0];
+        params.encoding = static_cast<Encoding>(c.types[0]);
         // Numbers outside the registry's identifiers stand for records no word can make.
         params.selectionType = static_cast<Selection>(c.types[1]);
         params.xType = static_cast<Crossover>(c.types[2]);

@@ -5,7 +5,7 @@
 
 namespace Valdrin::testing {
 
-QEAParameters smallRecord(int encoding) {
+QEAParameters smallRecord(Encoding encoding) {
     QEAParameters params;
     params.encoding = encoding;
     params.populationSize = 6;
@@ -14,30 +14,30 @@ QEAParameters smallRecord(int encoding) {
     params.parentSelectorType = ParentSelection::Random;
     params.eliteCount = 1;
     switch (encoding) {
-        case kStringEncoding:
+        case Encoding::String:
             params.chromosomeLength = 6;
             params.arity = 3;
             params.xType = Crossover::OnePoint;
             params.mutationType = Mutation::RandomFlip;
             break;
-        case kIntegerEncoding:
+        case Encoding::Integer:
             params.chromosomeLength = 4;
             params.geneSize = 1;
             params.xType = Crossover::OnePoint;
             params.mutationType = Mutation::BitFlip;
             break;
-        case kRealEncoding:
+        case Encoding::Real:
             params.chromosomeLength = 13;
             params.xType = Crossover::BLX;
             params.mutationType = Mutation::Gaussian;
             break;
-        case kNetworkEncoding:
+        case Encoding::Network:
             params.inputsNumber = 2;
             params.outputsNumber = 1;
             params.mutationType = Mutation::NetworkBasic;
             break;
         default:
-            throw std::invalid_argument("smallRecord: no small record for encoding " + std::to_string(encoding));
+            throw std::invalid_argument("smallRecord: no small record for encoding " + std::to_string(number(encoding)));
     }
     return params;
 }

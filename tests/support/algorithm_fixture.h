@@ -26,7 +26,7 @@ namespace Valdrin::testing {
 // elsewhere. Bit strings have 4 one-bit genes, symbol strings 6 genes over 3 symbols, real
 // vectors 13 genes (enough to carry the network mutation's parameters), networks 2 inputs and
 // 1 output. Any other encoding is a mistake of the test.
-QEAParameters smallRecord(int encoding);
+QEAParameters smallRecord(Encoding encoding);
 
 // Every individual gets the same fitness; counts the evaluations and remembers what the run's
 // final test was given.
@@ -35,7 +35,7 @@ public:
     double value = 1.0;
     int evaluations = 0;
     int tests = 0;
-    int testedEncoding = 0;
+    Encoding testedEncoding = Encoding::Unspecified;
     const QIndividual* tested = nullptr;
 
     int adjustParameters(QEAParameters*) override { return 1; }

@@ -7,6 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+#include "core/identifiers.h"
+
+namespace Valdrin {
+
+// Identifiers print as their report numbers in test messages.
+template <class Identifier>
+    requires std::is_enum_v<Identifier>
+std::ostream& operator<<(std::ostream& out, Identifier id) {
+    return out << number(id);
+}
+
+}  // namespace Valdrin
+
 namespace Valdrin::testing {
 
 // Creates a fresh temporary folder and makes it the working directory for the object's
