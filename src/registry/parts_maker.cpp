@@ -23,8 +23,6 @@ namespace {
     fail(message.str());
 }
 
-const EncodingRow* encodingRow(Encoding encoding) { return rowOf(encodingRows(), encoding); }
-
 // The object made by the row of a choice that applies to every encoding; null when the choice
 // has no row or the row makes nothing.
 template <class Product, class Row, class Identifier>
@@ -44,59 +42,42 @@ Maker<Product> makerFor(std::span<const Row> rows, Identifier id, Encoding encod
     return nullptr;
 }
 
-std::unique_ptr<QPopulation> makePopulation(Encoding encoding) {
-    const EncodingRow* row = encodingRow(encoding);
-    if (row == nullptr) {
-        unknownIdentifier("createPopulation",
-                          "\tA trial to create QPopulation object for undefined (or unspecified) type of "
-                          "encoding\n\n");
-    }
-    return row->makePopulation();
+// The encoding's row; without one, what operation was to make cannot be made.
+const EncodingRow& requireEncodingRow(Encoding encoding, const char* operation, const std::string& text) {
+    const EncodingRow* row = rowOf(encodingRows(), encoding);
+    if (row == nullptr) unknownIdentifier(operation, text.c_str());
+    return *row;
 }
 
-std::unique_ptr<QInitializer> makeInitializer(Encoding encoding) {
-    const EncodingRow* row = encodingRow(encoding);
-    if (row == nullptr) {
-        unknownIdentifier("createInitializer",
-                          "\tA trial to create QInitializer object for undefined (or unspecified) type of "
-                          "encoding\n\n");
-    }
-    return row->makeInitializer();
+std::string undefinedEncoding(const char* object) {
+    return std::string("\tA trial to create ") + object + " object for undefined (or unspecified) type of encoding\n\n";
+}
+
+std::string undefinedType(const char* object) {
+    return std::string("\tA trial to create undefined (or unspecified) type of ") + object + " object\n\n";
 }
 
 template <class Product, class Row, class Identifier>
 std::unique_ptr<Product> makeRequired(std::span<const Row> rows, Identifier id, const char* operation,
                                       const char* object) {
     auto made = makeChoice<Product>(rows, id);
-    if (made == nullptr) {
-        unknownIdentifier(operation, (std::string("\tA trial to create undefined (or unspecified) type of ") + object +
-                                      " object\n\n")
-                                         .c_str());
-    }
+    if (made == nullptr) unknownIdentifier(operation, undefinedType(object).c_str());
     return made;
 }
 
 // Null where the encoding recombines without crossover.
 std::unique_ptr<QCrossoverOperator> makeCrossover(Encoding encoding, Crossover xType) {
-    const EncodingRow* row = encodingRow(encoding);
-    if (row == nullptr) {
-        unknownIdentifier("createCrossover",
-                          "\tA trial to create undefined (or unspecified) type of QCrossoverOperator object\n\n");
-    }
-    if (row->crossoverTable == nullptr) return nullptr;
-    const auto make = makerFor<QCrossoverOperator>(crossoverRows(), xType, row->id);
-    if (make == nullptr) unknownType(row->crossoverTable, "QCrossoverOperator", "argXType", number(xType));
+    const EncodingRow& row = requireEncodingRow(encoding, "createCrossover", undefinedType("QCrossoverOperator"));
+    if (row.crossoverTable == nullptr) return nullptr;
+    const auto make = makerFor<QCrossoverOperator>(crossoverRows(), xType, row.id);
+    if (make == nullptr) unknownType(row.crossoverTable, "QCrossoverOperator", "argXType", number(xType));
     return make();
 }
 
 std::unique_ptr<QMutationOperator> makeMutation(Encoding encoding, Mutation mutationType) {
-    const EncodingRow* row = encodingRow(encoding);
-    if (row == nullptr) {
-        unknownIdentifier("createMutation",
-                          "\tA trial to create undefined (or unspecified) type of QMutationOperator object\n\n");
-    }
-    const auto make = makerFor<QMutationOperator>(mutationRows(), mutationType, row->id);
-    if (make == nullptr) unknownType(row->mutationTable, "QMutationOperator", "argMType", number(mutationType));
+    const EncodingRow& row = requireEncodingRow(encoding, "createMutation", undefinedType("QMutationOperator"));
+    const auto make = makerFor<QMutationOperator>(mutationRows(), mutationType, row.id);
+    if (make == nullptr) unknownType(row.mutationTable, "QMutationOperator", "argMType", number(mutationType));
     return make();
 }
 
@@ -104,10 +85,12 @@ std::unique_ptr<QMutationOperator> makeMutation(Encoding encoding, Mutation muta
 
 AlgorithmParts RegistryPartsMaker::make(const QEAParameters& params) const {
     AlgorithmParts parts;
-    parts.currentPopulation = makePopulation(params.encoding);
-    parts.matingPool = makePopulation(params.encoding);
-    parts.offspringPopulation = makePopulation(params.encoding);
-    parts.initializer = makeInitializer(params.encoding);
+    for (auto* population : {&parts.currentPopulation, &parts.matingPool, &parts.offspringPopulation}) {
+        *population = requireEncodingRow(params.encoding, "createPopulation", undefinedEncoding("QPopulation"))
+                          .makePopulation();
+    }
+    parts.initializer = requireEncodingRow(params.encoding, "createInitializer", undefinedEncoding("QInitializer"))
+                            .makeInitializer();
     parts.niching = makeChoice<QNichingOperator>(nichingRows(), params.nichingType);
     parts.selection = makeRequired<QSelection>(selectionRows(), params.selectionType, "createSelection", "QSelection");
     parts.sizer = makeRequired<QPopulationSizer>(sizerRows(), params.populationSizerType, "createPopulationSizer",
