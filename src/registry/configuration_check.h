@@ -1,0 +1,39 @@
+// The configuration check: examines a configuration before anything runs and reports every
+// problem it finds, each with its line, as a warning (the program would still run as it does
+// today, only not as written) or an error (the run would fail or mean nothing).
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/configuration_scan.h"
+#include "core/parameters.h"
+
+namespace Valdrin {
+
+// Every finding for the scanned configuration: the scan's own findings (text that is not
+// well-formed, names and values that do not pair) and those about its content (keys, words,
+// numbers, the algorithm and the problem, and values that cannot make a meaningful run).
+// Findings come in line order; those about the file as a whole (line 0) come last.
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan);
+
+// Scans the file and checks it.
+std::vector<Finding> checkConfigurationFile(const std::string& path);
+
+// The findings with every warning made an error, for a check that accepts no warning.
+std::vector<Finding> warningsAsErrors(std::vector<Finding> findings);
+
+bool hasErrors(std::span<const Finding> findings);
+
+// The record a run of the configuration would use: defaults, then every parameter read as the
+// parameter reader reads it, then the fields the chosen problem sets for itself (those the
+// submatrix task reads from its data file stay as given). A seed of 0 stays 0 here; the run
+// takes the calendar time for it.
+QEAParameters effectiveParameters(const ConfigurationScan& scan);
+
+// One line "key = value" per configuration key, in the registry's order, the values as the
+// configuration would write them; seed 0 shows as "0 (the calendar time)".
+std::string parametersText(const QEAParameters& params);
+
+}  // namespace Valdrin
