@@ -166,7 +166,7 @@ void adjustAsTheProblemDoes(ProblemKind problem, QEAParameters& params) {
         case ProblemKind::XOR:
             params.inputsNumber = 2;
             params.outputsNumber = 1;
-            params.encoding = kNetworkEncoding;
+            params.encoding = Encoding::Network;
             break;
         case ProblemKind::DoubleSine:
             params.inputsNumber = 1;
@@ -399,7 +399,7 @@ private:
 
     // Checks that need neither the algorithm nor, beyond its own settings, the problem.
     void checkAlone() {
-        if (params_.encoding == 0 && !(problem_ != nullptr && problem_->id == ProblemKind::XOR)) {
+        if (params_.encoding == Encoding::Unspecified && !(problem_ != nullptr && problem_->id == ProblemKind::XOR)) {
             unusable("Encoding", 0,
                      "no \"Encoding\" is given; accepted: " + joinWords(wordsOf(encodingRows())));
         }
@@ -424,8 +424,8 @@ private:
 
     // Checks of the algorithm, the problem, the encoding and the operators together.
     void checkTogether() {
-        if (params_.encoding == 0) return;  // reported above
-        const auto given = static_cast<Encoding>(params_.encoding);
+        if (params_.encoding == Encoding::Unspecified) return;  // reported above
+        const Encoding given = params_.encoding;
         const EncodingRow* givenRow = encodingRowOf(given, params_.permutation);
         if (givenRow == nullptr) return;  // every word the reader takes has a row
         const bool problemSetsEncoding = problem_->id == ProblemKind::XOR;
