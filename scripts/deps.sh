@@ -10,6 +10,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     packages=(
         cmake make g++          # the build
         libgtest-dev            # the test suite
+        libcli11-dev            # the command line
     )
 fi
 
