@@ -95,6 +95,7 @@ int QEvolutionaryAlgorithm::run() {
         replace();
         ++summary_.generationsDone;
         if (summary_.generationsDone % 10 == 0) std::cout << "." << std::flush;
+        if (observer_) observer_(summary_);
     }
 
     std::cout << endingBeforeClock();
@@ -134,12 +135,12 @@ int QEvolutionaryAlgorithm::reset() {
     }
     offspringPopulation().clear();
 
-    const auto generations = static_cast<std::size_t>(params_.generationsNumber > 0 ? params_.generationsNumber : 0);
-    summary_.meanFitness.assign(generations, 0.0);
-    summary_.fitnessVariance.assign(generations, 0.0);
-    summary_.bestFitness.assign(generations, 0.0);
-    summary_.worstFitness.assign(generations, 0.0);
-    summary_.populationSizes.assign(generations, static_cast<double>(params_.populationSize));
+    // The per-generation series start empty and grow as generations are recorded (evaluate).
+    summary_.meanFitness.clear();
+    summary_.fitnessVariance.clear();
+    summary_.bestFitness.clear();
+    summary_.worstFitness.clear();
+    summary_.populationSizes.clear();
     summary_.bestIndividual.reset();
     return 1;
 }

@@ -3,6 +3,7 @@
 // The algorithms differ in the steps they override and in the hooks of the run loop.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "algorithms/breeding.h"
 #include "algorithms/parts.h"
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "core/parameters.h"
 #include "statistics/run_summary.h"
 
@@ -42,6 +44,14 @@ public:
     virtual int reportStatistics(const std::vector<QRunSummary>& runs, std::ostream& out) const;
     // Lets go of the populations and operators and forgets the current run's record.
     virtual int cleanup();
+
+    // Called after every completed generation with the run's record (its generationsDone
+    // already counts the generation). It may throw to end the run.
+    void setGenerationObserver(std::function<void(const QRunSummary&)> observer) { observer_ = std::move(observer); }
+    // The run log's path ("" without one).
+    const std::string& logPath() const { return log_.path(); }
+    // Ends the experiment with a plain account when the run log could not be written in full.
+    void verifyLog() { log_.verify(); }
 
     // The generation steps, in the order the run loop takes them.
     virtual int reset();
@@ -109,6 +119,7 @@ protected:
 private:
     AlgorithmParts parts_;
     OutputFile log_;
+    std::function<void(const QRunSummary&)> observer_;
 };
 
 }  // namespace Valdrin

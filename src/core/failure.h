@@ -1,10 +1,9 @@
 // Failure: the one exception that ends an experiment which cannot go on, carrying the exact
-// message text and the standard stream it is written to; and OutputFile, the program's output
-// files, each flushed and closed by its owner.
+// message text, the standard stream it is written to, and the plain one-line account of it that
+// follows on standard error as "valdrin: error: ...".
 #pragma once
 
 #include <exception>
-#include <fstream>
 #include <string>
 
 namespace Valdrin {
@@ -13,15 +12,19 @@ enum class MessageStream { Output, Error };
 
 class Failure final : public std::exception {
 public:
-    Failure(MessageStream stream, std::string message) : stream_(stream), message_(std::move(message)) {}
+    // plain: the one-line account; empty to derive it from the message.
+    Failure(MessageStream stream, std::string message, std::string plain = {});
     MessageStream stream() const { return stream_; }
-    // The text exactly as it is written, line breaks included.
+    // The text exactly as it is written, line breaks included (may be empty).
     const std::string& message() const { return message_; }
-    const char* what() const noexcept override { return message_.c_str(); }
+    // The plain account, without the "valdrin: error: " prefix and without a line break.
+    const std::string& plain() const { return plain_; }
+    const char* what() const noexcept override { return plain_.c_str(); }
 
 private:
     MessageStream stream_;
     std::string message_;
+    std::string plain_;
 };
 
 // Ends the experiment with a message for standard error.
@@ -30,16 +33,15 @@ private:
 // Ends the experiment with a message for standard output.
 [[noreturn]] void failOnOutput(std::string message);
 
-// Writes the failure's message to its stream and flushes both standard streams.
-void writeFailure(const Failure& failure);
+// Ends the experiment with only the plain account (no message in the older style).
+[[noreturn]] void failPlainly(std::string plain);
 
-// An output file of the program, opened for writing from its start (truncated).
-class OutputFile : public std::ofstream {
-public:
-    OutputFile() = default;
-    explicit OutputFile(const std::string& path) : std::ofstream(path, std::ios::out | std::ios::trunc) {}
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-};
+// The plain account of a message: its first line that says what went wrong (not the header
+// naming the operation), without the indentation.
+std::string plainAccount(const std::string& message);
+
+// Writes the failure's message to its stream, then "valdrin: error: " and the plain account on
+// standard error, and flushes both standard streams.
+void writeFailure(const Failure& failure);
 
 }  // namespace Valdrin

@@ -7,7 +7,7 @@ namespace Valdrin {
 
 namespace {
 template <typename Value>
-std::pair<double, double> meanAndVarianceOf(const std::vector<Value>& values) {
+std::pair<double, double> meanAndVarianceOf(const std::vector<Value>& values, std::size_t count) {
     double sum = 0.0;
     double sumOfSquares = 0.0;
     for (Value x : values) {
@@ -15,7 +15,7 @@ std::pair<double, double> meanAndVarianceOf(const std::vector<Value>& values) {
         sum += v;
         sumOfSquares += v * v;
     }
-    const double n = static_cast<double>(values.size());
+    const double n = static_cast<double>(count);
     const double mean = sum / n;
     const double variance = ((sumOfSquares / n - mean * mean) * n) / (n - 1);
     return {mean, variance};
@@ -23,11 +23,15 @@ std::pair<double, double> meanAndVarianceOf(const std::vector<Value>& values) {
 }  // namespace
 
 std::pair<double, double> meanAndVariance(const std::vector<double>& values) {
-    return meanAndVarianceOf(values);
+    return meanAndVarianceOf(values, values.size());
 }
 
 std::pair<double, double> meanAndVariance(const std::vector<int>& values) {
-    return meanAndVarianceOf(values);
+    return meanAndVarianceOf(values, values.size());
+}
+
+std::pair<double, double> meanAndVariance(const std::vector<double>& values, std::size_t count) {
+    return meanAndVarianceOf(values, count);
 }
 
 }  // namespace Valdrin

@@ -1,6 +1,7 @@
 // Mean and unbiased variance (no square root) of a list of numbers.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -10,5 +11,7 @@ namespace Valdrin {
 // One value gives 0 / 0, a NaN; no values give NaN for both.
 std::pair<double, double> meanAndVariance(const std::vector<double>& values);
 std::pair<double, double> meanAndVariance(const std::vector<int>& values);
+// The same over count values: the given ones followed by zeros (count >= values.size()).
+std::pair<double, double> meanAndVariance(const std::vector<double>& values, std::size_t count);
 
 }  // namespace Valdrin

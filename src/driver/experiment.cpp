@@ -2,14 +2,27 @@
 // by the names in the configuration.
 #include "driver/experiment.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string_view>
 
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "core/parameters.h"
+#include "driver/command_line.h"
+#include "driver/interruption.h"
+#include "driver/progress.h"
+#include "registry/configuration_check.h"
+#include "registry/memory_estimate.h"
 #include "registry/parameter_reader.h"
 #include "registry/parts_maker.h"
 #include "statistics/summary_processor.h"
@@ -61,35 +74,180 @@ std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span
     failOnOutput("\nOopsie, no problem!\n");
 }
 
-int runExperiment(const std::vector<std::string>& arguments, std::span<const AlgorithmRow> algorithms,
-                  std::span<const ProblemRow> problems) {
+namespace {
+
+// Standard output sent nowhere for the object's lifetime (--quiet).
+class SilencedOutput {
+public:
+    explicit SilencedOutput(bool silence) : saved_(silence ? std::cout.rdbuf(nullptr) : nullptr), silenced_(silence) {}
+    ~SilencedOutput() {
+        if (silenced_) {
+            std::cout.rdbuf(saved_);
+            std::cout.clear();
+        }
+    }
+    SilencedOutput(const SilencedOutput&) = delete;
+    SilencedOutput& operator=(const SilencedOutput&) = delete;
+
+private:
+    std::streambuf* saved_;
+    bool silenced_;
+};
+
+// Whether the progress line is shown: when asked for, or by default when standard error is a
+// terminal of its own (where standard output shares it, its dots already show the progress).
+bool progressWanted(const CommandLine& line) {
+    if (line.quiet) return false;
+    if (line.progress) return true;
+    if (isatty(STDERR_FILENO) == 0) return false;
+    if (isatty(STDOUT_FILENO) == 0) return true;
+    struct stat out {};
+    struct stat err {};
+    if (fstat(STDOUT_FILENO, &out) != 0 || fstat(STDERR_FILENO, &err) != 0) return false;
+    return out.st_dev != err.st_dev || out.st_ino != err.st_ino || out.st_rdev != err.st_rdev;
+}
+
+// "valdrin: error: config.xml:7: ..." for a finding of the configuration check.
+void writeFinding(const std::string& file, const Finding& finding) {
+    std::cerr << "valdrin: " << (finding.severity == Severity::Error ? "error" : "warning") << ": " << file;
+    if (finding.line > 0) std::cerr << ":" << finding.line;
+    std::cerr << ": " << finding.message << "\n";
+}
+
+// Creates the output folder when it is missing and makes sure files can be made in it.
+void prepareOutputFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!folder.empty()) {
+        fs::create_directories(folder, error);
+        if (error) failPlainly("cannot create the output folder " + folder + ": " + error.message());
+        if (!fs::is_directory(folder)) failPlainly("cannot use " + folder + " as the output folder: it is not a folder");
+    }
+    std::string probe = OutputFile::placed(".valdrin-write-test-XXXXXX");
+    std::vector<char> name(probe.begin(), probe.end());
+    name.push_back('\0');
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) {
+        failPlainly("cannot write in the folder " + (folder.empty() ? std::string("(the working folder)") : folder) +
+                    ": " + std::strerror(errno));
+    }
+    close(descriptor);
+    std::remove(name.data());
+}
+
+// Every file the experiment will write can be written: its name is not taken by a folder, and the
+// files already opened are open.
+void checkOutputFiles(QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
+    std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
+    for (const std::string& name : problem.outputFiles()) names.push_back(name);
+    for (const std::string& name : names) {
+        const std::string path = OutputFile::placed(name);
+        if (std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is a folder");
+    }
+    algorithm.verifyLog();
+    problem.verifyOutputs();
+}
+
+// Refuses, before anything is allocated, an experiment whose populations and records do not fit
+// in the memory the system has.
+void checkMemory(const QEAParameters& params, int runs) {
+    const std::uint64_t needed = estimateMemory(params, runs);
+    const std::optional<std::uint64_t> available = availableMemory();
+    if (available && needed > *available) {
+        failPlainly("the experiment needs about " + formatBytes(needed) + " of memory for its populations and records (" +
+                    std::to_string(params.populationSize) + " individuals of " + std::to_string(params.chromosomeLength) +
+                    " genes), but only " + formatBytes(*available) + " is available");
+    }
+}
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& arguments) {
+    const ParsedCommandLine parsed = parseCommandLine(arguments, std::cout, std::cerr);
+    if (!parsed.commandLine) return parsed.exitStatus;
+    const CommandLine& line = *parsed.commandLine;
+    const SilencedOutput silence(line.quiet);
     try {
+        const ConfigurationScan scan = scanConfigurationFile(line.configuration);
+        std::vector<Finding> findings = checkConfiguration(scan);
+        if (line.strict) findings = warningsAsErrors(std::move(findings));
+        if (line.check) {
+            std::cout << parametersText(effectiveParameters(scan));
+            for (const Finding& finding : findings) writeFinding(line.configuration, finding);
+            return hasErrors(findings) ? kExitFailed : kExitRan;
+        }
+        for (const Finding& finding : findings) writeFinding(line.configuration, finding);
+        if (hasErrors(findings)) return kExitFailed;
+    } catch (const Failure& failure) {
+        writeFailure(failure);
+        return kExitFailed;
+    }
+    return runExperiment(line);
+}
+
+int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorithms,
+                  std::span<const ProblemRow> problems) {
+    const InterruptionGuard interruption;
+    std::unique_ptr<QSummaryProcessor> summaryProcessor;
+    try {
+        OutputFile::setFolder(line.outputFolder);
+        prepareOutputFolder(line.outputFolder);
+
         auto tree = std::make_unique<QLightXMLIO>();
         auto params = std::make_unique<QEAParameters>();
-        tree->readFromFile(arguments.empty() ? std::string("config.xml") : arguments[0]);
+        tree->readFromFile(line.configuration);
         readParameters(*tree, *params);
-        const int runs = arguments.size() < 2 ? 1 : std::atoi(arguments[1].c_str());
+        const int runs = line.runs;
 
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
         std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
         problem->printName(std::cout);
+        checkOutputFiles(*algorithm, *problem);
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.
         problem->adjustParameters(params.get());
         problem->setParameters(params.get());
+        checkMemory(*params, runs);
         algorithm->setUp(*params, RegistryPartsMaker{}, *problem);
-        auto summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
+        summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
         summaryProcessor->algorithmName = printedName(*algorithm);
         summaryProcessor->problemName = printedName(*problem);
         summaryProcessor->algorithmReport = [&algorithm](const std::vector<QRunSummary>& runs, std::ostream& out) {
             algorithm->reportStatistics(runs, out);
         };
 
-        for (int i = 0; i < runs; ++i) {
-            std::printf("Run # %i\n", i);
-            algorithm->run();
-            summaryProcessor->addSummary(algorithm->runSummary());
+        ProgressLine progress(std::cerr, progressWanted(line), runs, params->generationsNumber);
+        algorithm->setGenerationObserver([&progress](const QRunSummary& summary) {
+            progress.generationDone(summary);
+            if (const int signal = pendingInterruption()) throw Interrupted{signal};
+        });
+        try {
+            for (int i = 0; i < runs; ++i) {
+                if (const int signal = pendingInterruption()) throw Interrupted{signal};
+                progress.startRun(i);
+                std::cout << "Run # " << i << "\n";
+                algorithm->run();
+                algorithm->verifyLog();
+                problem->verifyOutputs();
+                summaryProcessor->addSummary(algorithm->runSummary());
+            }
+        } catch (const Interrupted& stop) {
+            progress.clear();
+            // The interrupted run's dots and log lines end where they stopped.
+            std::cout << "\n" << std::flush;
+            algorithm->log().flush();
+            const int finished = summaryProcessor->summariesCount();
+            if (finished > 0) {
+                summaryProcessor->operate();
+                std::cerr << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
+                          << " of " << runs << " runs\n";
+            } else {
+                std::cerr << "valdrin: interrupted by " << signalName(stop.signal)
+                          << " before the first run finished: no report was written\n";
+            }
+            return exitStatusFor(stop.signal);
         }
+        progress.clear();
         summaryProcessor->operate();
 
         algorithm->cleanup();
@@ -100,8 +258,13 @@ int runExperiment(const std::vector<std::string>& arguments, std::span<const Alg
         tree.reset();
     } catch (const Failure& failure) {
         writeFailure(failure);
+        return kExitFailed;
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "valdrin: error: out of memory: the experiment needs more memory than the system could give\n";
+        return kExitFailed;
     }
-    return 0;
+    return kExitRan;
 }
 
 }  // namespace Valdrin

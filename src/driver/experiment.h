@@ -10,6 +10,7 @@
 
 #include "algorithms/algorithm.h"
 #include "config/light_xml.h"
+#include "driver/command_line.h"
 #include "problems/problem.h"
 #include "registry/registry.h"
 
@@ -24,11 +25,16 @@ std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO&
 // name, or no such element, ends the process.
 std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table);
 
-// Runs the experiment. arguments are the command-line words after the program's name: the
-// configuration file (default "config.xml") and the number of runs (default 1). Returns the
-// exit status, 0.
-int runExperiment(const std::vector<std::string>& arguments,
-                  std::span<const AlgorithmRow> algorithms = algorithmRows(),
+// The whole program: reads the command line (the words after the program's name), checks the
+// configuration (its findings on standard error; errors end the program before anything runs),
+// then runs the experiment. Returns the exit status.
+int runProgram(const std::vector<std::string>& arguments);
+
+// Runs the experiment of a configuration, choosing the algorithm and the problem from the given
+// tables: writes every file into the command line's output folder, refuses outputs that cannot
+// be written and experiments that cannot fit in memory, and ends in order when interrupted.
+// Returns the exit status: 0 when it ran, 1 when it failed, 128 + the signal when interrupted.
+int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorithms = algorithmRows(),
                   std::span<const ProblemRow> problems = problemRows());
 
 }  // namespace Valdrin

@@ -6,5 +6,5 @@
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return Valdrin::runExperiment(arguments);
+    return Valdrin::runProgram(arguments);
 }

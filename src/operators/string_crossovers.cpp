@@ -2,7 +2,7 @@
 // permutations whole.
 #include <algorithm>
 #include <cassert>
-#include <cstdio>
+#include <iostream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -131,8 +131,8 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
         if (_params->encodingOrder == EncodingOrder::Ascending) std::sort(list_.begin(), list_.end());
         else if (_params->encodingOrder == EncodingOrder::Descending) std::sort(list_.begin(), list_.end(), std::greater<int>());
         if (list_.size() != wanted) {
-            std::printf("eh? %i\n", static_cast<int>(list_.size()));
-            std::fflush(stdout);
+            std::cout << "eh? " << list_.size() << "\n";
+            std::cout.flush();
             fail("\n\n[QStringCrossoverOrder::cross] error:\n"
                   "\tThe parents are not permutations of the same symbols: the child got " +
                   std::to_string(list_.size()) + " of " + std::to_string(L) + " symbols\n\n");

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "representation/network.h"
 
 namespace Valdrin {
@@ -294,6 +295,7 @@ int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
                   << "Mean energy = " << energySum / kSineTests << "\n";
     }
     report << "\nError:\t" << meanError << "\n";
+    report.verify();
     report.close();
     return 1;
 }

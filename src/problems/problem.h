@@ -2,6 +2,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "core/parameters.h"
 #include "representation/population.h"
@@ -25,6 +27,11 @@ public:
     virtual int evaluatePopulation(QPopulation& population);
     // Report on a run's final individual; the default does nothing.
     virtual int testIndividual(QIndividual& /*individual*/) { return 1; }
+    // The names of the files the problem writes, beside the algorithm's log and the reports.
+    virtual std::vector<std::string> outputFiles() const { return {}; }
+    // Ends the experiment with a plain account when a file the problem keeps open could not be
+    // written in full.
+    virtual void verifyOutputs() {}
     virtual int printName(std::ostream& out) const = 0;
 
 protected:

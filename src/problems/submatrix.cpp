@@ -1,15 +1,19 @@
 // The submatrix formation task: loading its data, the fitness of a row selection and its report.
 #include "problems/submatrix.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace Valdrin {
 
@@ -64,11 +68,75 @@ int countSet(const std::vector<int>& flags) {
     return count;
 }
 
+// The largest sum, counted without signs, that the row weights, costs or harms may reach: the
+// fitness subtracts such sums from each other and scales them by up to 20, so this leaves it
+// room to stay a finite number.
+constexpr double kLargestSum = std::numeric_limits<double>::max() / 64;
+
+std::string numberText(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// One kind of column value as the messages name it.
+struct ValueKind {
+    const char* singular;
+    const char* plural;
+};
+constexpr ValueKind kWeights{"weight", "weights"};
+constexpr ValueKind kCosts{"cost", "costs"};
+constexpr ValueKind kHarms{"harm", "harms"};
+
+// Why the values of one kind cannot give a finite fitness, or an empty text when they can: a
+// value that is not a finite number, or a row, or all rows together, whose products of matrix
+// cell and column value add up (without their signs) beyond kLargestSum. Rows are read up to
+// the given number of columns; source names where the data came from (" of matrix.txt").
+std::string unusableValues(const std::vector<std::vector<int>>& rows, const std::vector<double>& values,
+                           std::size_t columns, ValueKind kind, const std::string& source) {
+    for (std::size_t j = 0; j < columns; ++j) {
+        if (!std::isfinite(values[j])) {
+            return std::string("The ") + kind.singular + " of column " + std::to_string(j + 1) + source +
+                   " is not a finite number (" + numberText(values[j]) + ")";
+        }
+    }
+    const std::string tooLarge = " add up to more than " + numberText(kLargestSum) +
+                                 " (counted without signs): the fitness would not stay a number";
+    double total = 0.0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        double row = 0.0;
+        for (std::size_t j = 0; j < columns && j < rows[i].size(); ++j) row += std::fabs(rows[i][j] * values[j]);
+        if (!(row <= kLargestSum)) {
+            return std::string("The ") + kind.plural + " in row " + std::to_string(i + 1) + source + tooLarge;
+        }
+        total += row;
+    }
+    if (!(total <= kLargestSum)) return std::string("The ") + kind.plural + " of all rows" + source + tooLarge;
+    return {};
+}
+
+// The first of the three kinds that cannot give a finite fitness, as unusableValues words it.
+std::string unusableData(const std::vector<std::vector<int>>& rows, const std::vector<double>& weights,
+                         const std::vector<double>& costs, const std::vector<double>& harms, std::size_t columns,
+                         const std::string& source) {
+    std::string problem = unusableValues(rows, weights, columns, kWeights, source);
+    if (problem.empty()) problem = unusableValues(rows, costs, columns, kCosts, source);
+    if (problem.empty()) problem = unusableValues(rows, harms, columns, kHarms, source);
+    return problem;
+}
+
+// The largest row sum of one kind, without its sign.
+double largestMagnitude(const std::vector<double>& rowSums) {
+    double largest = 0.0;
+    for (double sum : rowSums) largest = std::max(largest, std::fabs(sum));
+    return largest;
+}
+
 }  // namespace
 
 QSubmatrixTask::QSubmatrixTask() {
     readDataFromFile("matrix.txt");
-    log_.open("submatrix.log", std::ios::out | std::ios::trunc);
+    log_.openFile("submatrix.log");
 }
 
 int QSubmatrixTask::adjustParameters(QEAParameters* params) {
@@ -79,6 +147,19 @@ int QSubmatrixTask::adjustParameters(QEAParameters* params) {
         if (targetRows < 1) {
             fail(std::string(kAdjustHeader) + "\tA list of rows needs a target of at least one row (target = " +
                   std::to_string(targetRows) + ")\n\n");
+        }
+        // A list may name its heaviest row at every position.
+        const std::array<std::pair<const std::vector<double>*, ValueKind>, 3> kinds = {
+            {{&rowWeights, kWeights}, {&rowCosts, kCosts}, {&rowHarms, kHarms}}};
+        for (const auto& [sums, kind] : kinds) {
+            const double largest = largestMagnitude(*sums);
+            if (!(static_cast<double>(targetRows) * largest <= kLargestSum)) {
+                const std::string count = std::to_string(targetRows);
+                fail(std::string(kAdjustHeader) + "\tThe " + kind.plural + " of a list of " + count +
+                     " rows could add up to more than " + numberText(kLargestSum) + " (" + count +
+                     " times the largest row sum, " + numberText(largest) +
+                     "): the fitness would not stay a number\n\n");
+            }
         }
         params->arity = rowsNumber;
         params->chromosomeLength = targetRows;
@@ -131,6 +212,9 @@ int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
     // Any target is kept here: the mask form copes with every value, and the list form, which
     // needs at least one row, checks it when it sizes the chromosome.
     const int target = reader.read<int>("the target number of rows");
+    const std::string unusable =
+        unusableData(cells, weights, costs, harms, static_cast<std::size_t>(columns), " of " + fileName);
+    if (!unusable.empty()) fail(std::string(kReadHeader) + "\t" + unusable + "\n\n");
 
     rowsNumber = rows;
     columnsNumber = columns;
@@ -164,6 +248,8 @@ int QSubmatrixTask::setData(const std::vector<std::vector<int>>& rows,
         text << "The target number of rows (" << target << ") lies outside the integer range";
         return reject(text.str());
     }
+    const std::string unusable = unusableData(rows, data[0], data[1], data[2], columns, "");
+    if (!unusable.empty()) return reject(unusable);
 
     rowsNumber = static_cast<int>(rows.size());
     columnsNumber = static_cast<int>(columns);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "problems/problem.h"
 
 namespace Valdrin {
@@ -35,6 +36,8 @@ public:
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
+    std::vector<std::string> outputFiles() const override { return {"submatrix.log"}; }
+    void verifyOutputs() override { log_.verify(); }
 
     // Loads the task from a whitespace-separated text file; a missing file, a value that cannot
     // be read or an impossible size ends the process with a message naming what is wrong.

@@ -48,7 +48,9 @@ public:
     // Zeroes counters and scalars, empties the vectors, destroys both individuals.
     int clear();
     // Grows the per-generation series so that generation g has an entry (new entries 0, and
-    // populationSize for the population sizes); the algorithm sizes them for a whole run.
+    // populationSize for the population sizes). The series are grown generation by generation
+    // as a run reaches them, never sized for the configured count up front: a run that stops
+    // early holds no storage for the generations it did not reach.
     void reserveGeneration(int g, int populationSize);
 };
 

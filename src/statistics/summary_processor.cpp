@@ -2,12 +2,14 @@
 // written to "summary.log", with the solving and the best individuals in their own files.
 #include "statistics/summary_processor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
 
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "representation/individual.h"
 #include "core/mean_variance.h"
 
@@ -54,16 +56,24 @@ constexpr int kSeriesNumber = 4;
 constexpr int kColumnsNumber = 2 * kSeriesNumber;
 constexpr int kBestColumn = 2;
 
+// The averages over runs for the generations some run reached (a prefix of the configured ones);
+// every later generation holds 0 in every column, as the report writes it.
 struct GenerationTable {
     std::array<std::vector<double>, kColumnsNumber> columns;
     std::vector<double> populationSizes;
+
+    double value(int column, int g) const { return recordedValue(columns[static_cast<std::size_t>(column)], g); }
+    double populationSize(int g) const { return recordedValue(populationSizes, g); }
 };
 
 GenerationTable averageOverRuns(const std::vector<QRunSummary>& runs, int generations) {
+    int reachedByAny = 0;
+    for (const QRunSummary& run : runs) reachedByAny = std::max(reachedByAny, run.generationsDone);
+    const int stored = std::min(generations, reachedByAny);
     GenerationTable table;
-    for (auto& column : table.columns) column.assign(static_cast<std::size_t>(generations), 0.0);
-    table.populationSizes.assign(static_cast<std::size_t>(generations), 0.0);
-    for (int g = 0; g < generations; ++g) {
+    for (auto& column : table.columns) column.assign(static_cast<std::size_t>(stored), 0.0);
+    table.populationSizes.assign(static_cast<std::size_t>(stored), 0.0);
+    for (int g = 0; g < stored; ++g) {
         std::array<double, kSeriesNumber> sums{};
         std::array<double, kSeriesNumber> sumsOfSquares{};
         double sizesSum = 0.0;
@@ -96,7 +106,7 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
     out << "\n#\tMeans\tDeviations\tBests\tWorsts\tDevMean\tDevDev\tDevBests\tDevWorsts:\n" << kLongRule;
     for (int g = 0; g < generations; ++g) {
         out << g + 1 << ":";
-        for (const auto& column : table.columns) out << "\t" << column[static_cast<std::size_t>(g)];
+        for (int k = 0; k < kColumnsNumber; ++k) out << "\t" << table.value(k, g);
         out << "\n";
     }
 
@@ -106,6 +116,7 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
     for (double best : bests) {
         if (best < minimum) minimum = best;
     }
+    if (static_cast<int>(bests.size()) < generations && 0.0 < minimum) minimum = 0.0;
     out << "Min averaged best:\t" << minimum << "\n";
 
     if (generations > kLastGenerationsSpan) {
@@ -115,7 +126,7 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
         for (int k = 0; k < kColumnsNumber; ++k) {
             double sum = 0.0;
             for (int g = generations - kLastGenerationsSpan; g < generations; ++g) {
-                sum += table.columns[k][static_cast<std::size_t>(g)];
+                sum += table.value(k, g);
             }
             out << (k == 0 ? "" : "\t") << sum / 100.0;
         }
@@ -123,10 +134,10 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
     }
 
     out << "\n#\tPopulation size:\n" << kLongRule;
-    for (int g = 0; g < generations; ++g) {
-        out << g + 1 << ":\t" << table.populationSizes[static_cast<std::size_t>(g)] << "\n";
-    }
-    const auto [sizeMean, sizeVariance] = meanAndVariance(table.populationSizes);
+    for (int g = 0; g < generations; ++g) out << g + 1 << ":\t" << table.populationSize(g) << "\n";
+    // The unreached generations' zeros add nothing to the sums; they count in n.
+    const auto [sizeMean, sizeVariance] =
+        meanAndVariance(table.populationSizes, static_cast<std::size_t>(std::max(generations, 0)));
     out << "\nMean:\t" << sizeMean << "\n" << "Deviation:\t" << sizeVariance << "\n";
 }
 
@@ -278,17 +289,18 @@ int QSummaryProcessor::operate() {
     const int total = summariesCount();
 
     {
-        OutputFile summary("summary.log");
+        AtomicOutputFile summary("summary.log");
         dumpParameters(*params, algorithmName, problemName, summary);
         writeGenerationTable(table, generations, summary);
         writeTimes(runs, summary);
         writeConvergence(runs, summary);
         writeSolutions(runs, summary);
         if (algorithmReport) algorithmReport(runs, summary);
+        summary.commit();
     }
 
     if (solved > 0) {
-        OutputFile solutions("solution.log");
+        AtomicOutputFile solutions("solution.log");
         dumpParameters(*params, algorithmName, problemName, solutions);
         solutions << "\nSolutions found:\t" << solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -298,10 +310,11 @@ int QSummaryProcessor::operate() {
             printIndividual(run.solutionIndividual ? run.solutionIndividual.get() : run.bestIndividual.get(),
                             solutions);
         }
+        solutions.commit();
     }
 
     if (solved < total) {
-        OutputFile candidates("candidate.log");
+        AtomicOutputFile candidates("candidate.log");
         dumpParameters(*params, algorithmName, problemName, candidates);
         candidates << "\nCandidate-solutions found:\t" << total - solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -310,6 +323,7 @@ int QSummaryProcessor::operate() {
             candidates << "\n> Run #" << i + 1 << " candidate-solution:\n";
             printIndividual(run.bestIndividual.get(), candidates);
         }
+        candidates.commit();
     }
     return 1;
 }

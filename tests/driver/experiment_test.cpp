@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/output_file.h"
 #include "registry/parts_maker.h"
 #include "support/test_support.h"
 
@@ -44,6 +45,13 @@ const std::vector<ProblemRow> kRecordedProblems = {
     {"Sphere", ProblemKind::Sphere, {}, &recordProblem<0>, ""},
     {"Double sin", ProblemKind::DoubleSine, {}, &recordProblem<1>, ""},
 };
+
+CommandLine commandLine(const std::string& configuration, int runs) {
+    CommandLine line;
+    line.configuration = configuration;
+    line.runs = runs;
+    return line;
+}
 
 XmlNode chosen(const std::string& element, const std::string& name) {
     return XmlNode{element, "", {XmlNode{"type", name, {}}}};
@@ -193,7 +201,7 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
     writeFile("fake.xml", kFakeConfiguration);
     events.clear();
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(runExperiment({"fake.xml", "3", "ignored"}, kFakeAlgorithms, kFakeProblems), 0);
+    EXPECT_EQ(runExperiment(commandLine("fake.xml", 3), kFakeAlgorithms, kFakeProblems), 0);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Creating the fake\nFake problem\nRun # 0\nrunning\nRun # 1\nrunning\nRun # 2\nrunning\n");
     EXPECT_EQ(events, (std::vector<std::string>{
@@ -210,95 +218,27 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
     EXPECT_NE(summary.find("generationsNumber:\t4\n"), std::string::npos);
 }
 
-TEST(ExperimentRunLoop, RunCountComesFromTheCommandLine) {
-    ScratchDir dir;
-    writeFile("config.xml", kFakeConfiguration);
-    ::testing::internal::CaptureStdout();
-    runExperiment({}, kFakeAlgorithms, kFakeProblems);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Creating the fake\nFake problem\nRun # 0\nrunning\n");
-
-    for (const std::string count : {"0", "abc", "-2"}) {
-        events.clear();
-        ::testing::internal::CaptureStdout();
-        ::testing::internal::CaptureStderr();
-        runExperiment({"config.xml", count}, kFakeAlgorithms, kFakeProblems);
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Creating the fake\nFake problem\n") << count;
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find("No data to process! (summaries number = 0)"),
-                  std::string::npos);
-        EXPECT_EQ(events.back(), "algorithm deleted");
-        EXPECT_EQ(events[events.size() - 3], "algorithm cleanup");
-    }
-}
-
-TEST(ExperimentRunLoop, UnreadableConfigurationStopsAtTheLookUp) {
+TEST(ExperimentRunLoop, UnreadableConfigurationStopsAtTheLookUpWithStatusOne) {
     ScratchDir dir;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(runExperiment({"absent.xml"}, kFakeAlgorithms, kFakeProblems), 0);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find(
-                  "Can't read file (absent.xml)\n\n\n[createAlgorithmByName] error:"),
-              std::string::npos);
+    EXPECT_EQ(runExperiment(commandLine("absent.xml", 1), kFakeAlgorithms, kFakeProblems), 1);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Can't read file (absent.xml)\n\n\n[createAlgorithmByName] error:"), std::string::npos);
+    EXPECT_NE(err.find("\nvaldrin: error: The configuration names no algorithm"), std::string::npos) << err;
 }
 
-// --- The whole program, once it is built. ---
-
-#ifdef VALDRIN_EXECUTABLE
-
-std::string configuration(const std::string& algorithm, const std::string& problem) {
-    return "<?xml version=\"1.0\"?>\n"
-           "<experiment>\n"
-           "  <algorithm>\n    <type>\n      " + algorithm + "\n    </type>\n  </algorithm>\n"
-           "  <problem><type>" + problem + "</type></problem>\n"
-           "  <parameter><name>Encoding</name><value>integer</value></parameter>\n"
-           "  <parameter><name>Selection type</name><value>tournament</value></parameter>\n"
-           "  <parameter><name>Parents selection type</name><value>random</value></parameter>\n"
-           "  <parameter><name>Population size</name><value>10</value></parameter>\n"
-           "  <parameter><name>Generations number</name><value>3</value></parameter>\n"
-           "  <parameter><name>Chromosome length</name><value>4</value></parameter>\n"
-           "</experiment>\n";
-}
-
-TEST(ExperimentProgram, ChoosesByExactNames) {
+TEST(ExperimentRunLoop, WritesEveryFileIntoTheOutputFolder) {
     ScratchDir dir;
-    writeFile("config.xml", configuration("ga", "Sphere"));
-    testing::ProgramResult result = testing::runProgram({});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "\nIs it true? No algorithm?!\n");
-
-    writeFile("config.xml", configuration("GA", "sphere"));
-    result = testing::runProgram({});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "Creating GA\n\nOopsie, no problem!\n");
-    EXPECT_TRUE(fileExists("ga.log"));
-
-    writeFile("other.xml", configuration("G A", "Sphere"));
-    EXPECT_EQ(testing::runProgram({"other.xml"}).out, "\nIs it true? No algorithm?!\n");
+    writeFile("fake.xml", kFakeConfiguration);
+    CommandLine line = commandLine("fake.xml", 2);
+    line.outputFolder = "results/first";
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(runExperiment(line, kFakeAlgorithms, kFakeProblems), 0);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(testing::fileExists("results/first/summary.log"));
+    EXPECT_FALSE(testing::fileExists("summary.log"));
+    OutputFile::setFolder("");
 }
-
-TEST(ExperimentProgram, AnnouncesEveryRun) {
-    ScratchDir dir;
-    writeFile("config.xml", configuration("GA", "Sphere"));
-    testing::ProgramResult result = testing::runProgram({});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out.find("Creating GA\nSphere function\nInitialization of random numbers generator\nRun # 0\n"),
-              0U);
-    EXPECT_EQ(result.out.find("Run # 1"), std::string::npos);
-    EXPECT_TRUE(fileExists("summary.log"));
-
-    result = testing::runProgram({"config.xml", "3"});
-    const std::size_t run1 = result.out.find("Run # 1\n");
-    EXPECT_NE(run1, std::string::npos);
-    EXPECT_LT(result.out.find("Run # 0\n"), run1);
-    EXPECT_LT(run1, result.out.find("Run # 2\n"));
-
-    for (const std::string count : {"0", "abc"}) {
-        result = testing::runProgram({"config.xml", count});
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.out.find("Run #"), std::string::npos) << count;
-        EXPECT_NE(result.err.find("No data to process! (summaries number = 0)"), std::string::npos) << count;
-    }
-}
-
-#endif
 
 }  // namespace
 }  // namespace Valdrin

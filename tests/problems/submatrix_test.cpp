@@ -2,9 +2,13 @@
 // the reactions to faulty data.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <limits>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "problems/submatrix.h"
 #include "representation/integer.h"
@@ -270,6 +274,64 @@ TEST_F(SubmatrixTest, FaultyDataFilesStop) {
     writeFile("matrix.txt", "+2 2\n1 0\n0 1\n1 +2.5\n1 1\n0 0\n1\nnotes that are never read\n");
     QSubmatrixTask accepted;
     EXPECT_EQ(accepted.totalWeight, 3.5);
+}
+
+// Weights, costs and harms whose sums, counted without signs, leave the fitness no room to stay a
+// number end the experiment, naming the first row at fault or all rows.
+TEST_F(SubmatrixTest, SumsBeyondTheFitnessRangeStop) {
+    const std::string tooLarge = " add up to more than 2.8089e\\+306 \\(counted without signs\\): the fitness "
+                                 "would not stay a number\n\n$";
+    const std::pair<const char*, std::string> faulty[] = {
+        {"2 2\n1 0\n0 1\n1e308 1\n1 1\n1 1\n1\n", "The weights in row 1 of matrix.txt"},
+        {"2 2\n0 1\n1 1\n1 1\n1.5e306 1.5e306\n1 1\n1\n", "The costs in row 2 of matrix.txt"},
+        {"1 1\n3\n1\n1\n1e306\n1\n", "The harms in row 1 of matrix.txt"},  // scaled by the cell
+        {"3 1\n1\n1\n1\n1e306\n1\n1\n1\n", "The weights of all rows of matrix.txt"},
+        {"2 2\n1 0\n0 1\n1 1\n-2e306 2e306\n1 1\n1\n", "The costs of all rows of matrix.txt"},  // no cancelling
+    };
+    for (const auto& [text, message] : faulty) {
+        writeFile("matrix.txt", text);
+        EXPECT_FAILURE(QSubmatrixTask(), "^\n\n\\[QSubmatrixTask::readDataFromFile\\] error:\n\t" + message + tooLarge)
+            << text;
+    }
+
+    // Just inside the limit every selection has a finite fitness, whatever the signs.
+    writeFile("matrix.txt", "2 2\n1 0\n0 1\n1.4e306 -1.3e306\n-1e306 1.7e306\n2e306 -5e305\n2\n");
+    QSubmatrixTask large;
+    large.setParameters(&mask);
+    for (const auto& genes : {std::vector<int>{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
+        QIntegerIndividual individual = maskOf(mask, {});
+        individual.genes = genes;
+        large.evaluateIndividual(individual);
+        EXPECT_TRUE(std::isfinite(individual.fitness)) << genes[0] << genes[1];
+    }
+
+    // A list may name its largest row at every position, so its target multiplies that row.
+    writeFile("matrix.txt", "2 1\n1\n1\n1e306\n1\n1\n3\n");
+    QSubmatrixTask heavy;
+    EXPECT_EQ(heavy.adjustParameters(&mask), 1);
+    EXPECT_FAILURE(heavy.adjustParameters(&list),
+                   "^\n\n\\[QSubmatrixTask::adjustParameters\\] error:\n\tThe weights of a list of 3 rows could add "
+                   "up to more than 2.8089e\\+306 \\(3 times the largest row sum, 1e\\+306\\): the fitness would not "
+                   "stay a number\n\n$");
+    EXPECT_EQ(list.chromosomeLength, QEAParameters{}.chromosomeLength);
+    heavy.targetRows = 2;
+    EXPECT_EQ(heavy.adjustParameters(&list), 1);
+}
+
+TEST_F(SubmatrixTest, SetDataRejectsValuesThatAreNotFinite) {
+    const std::vector<std::vector<int>> rows = {{1, 1}, {0, 1}};
+    const double infinity = std::numeric_limits<double>::infinity();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(task.setData(rows, {{1, infinity}, {1, 1}, {1, 1}, {1}}), 0);
+    EXPECT_EQ(task.setData(rows, {{1, 1}, {1e308, 1e308}, {1, 1}, {1}}), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "\n\n[QSubmatrixTask::setData] error:\n\tThe weight of column 2 is not a finite number (inf)\n\n"
+              "\n\n[QSubmatrixTask::setData] error:\n\tThe costs in row 1 add up to more than 2.8089e+306 (counted "
+              "without signs): the fitness would not stay a number\n\n");
+    EXPECT_EQ(task.totalWeight, 15.0);  // as the file left it
+    EXPECT_EQ(readFile("submatrix.log"), "");
+    // Values past the columns the rows use are cut off first.
+    EXPECT_EQ(task.setData(rows, {{1, 1, std::nan("")}, {1, 1}, {1, 1}, {1}}), 1);
 }
 
 }  // namespace

@@ -89,6 +89,29 @@ TEST(RunSummary, ClearResetsEverythingAndDestroysTheIndividuals) {
     EXPECT_FALSE(record.bestIndividual || record.solutionIndividual);
 }
 
+// A run reserves one generation at a time, as evaluate does: the series hold the generations
+// recorded and nothing for those to come.
+TEST(RunSummary, SeriesGrowWithTheGenerationsReserved) {
+    QRunSummary record;
+    for (int g = 0; g < 1000; ++g) {
+        record.reserveGeneration(g, 7);
+        record.bestFitness[static_cast<std::size_t>(g)] = g;
+        for (const auto* series : {&record.meanFitness, &record.fitnessVariance, &record.bestFitness,
+                                   &record.worstFitness, &record.populationSizes}) {
+            ASSERT_EQ(series->size(), static_cast<std::size_t>(g) + 1);
+            ASSERT_LE(series->capacity(), 2 * series->size());
+        }
+    }
+    EXPECT_EQ(recordedValue(record.bestFitness, 999), 999.0);
+    EXPECT_EQ(recordedValue(record.bestFitness, 1000), 0.0);  // past the end
+    // An earlier generation changes nothing; skipping ahead fills the gap.
+    record.reserveGeneration(3, 50);
+    record.reserveGeneration(1001, 50);
+    EXPECT_EQ(record.worstFitness, std::vector<double>(1002, 0.0));
+    EXPECT_EQ(record.populationSizes[999], 7.0);
+    EXPECT_EQ(record.populationSizes[1000], 50.0);
+}
+
 TEST(RunSummary, ProcessorClockIsInMilliseconds) {
     const auto milliseconds = [](std::clock_t ticks) {
         return static_cast<long>(static_cast<long long>(ticks) * 1000 / CLOCKS_PER_SEC);

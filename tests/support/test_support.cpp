@@ -57,24 +57,39 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-ProgramResult runProgram(const std::vector<std::string>& arguments) {
-#ifdef VALDRIN_EXECUTABLE
-    std::string command = std::string("'") + VALDRIN_EXECUTABLE + "'";
-#else
-    std::string command = "valdrin";
-#endif
-    for (const auto& argument : arguments) command += " '" + argument + "'";
+namespace {
+
+std::string quoted(const std::string& word) {
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+}  // namespace
+
+ProgramResult runCommand(const std::string& command, const std::vector<std::string>& arguments) {
+    std::string line = quoted(command);
+    for (const auto& argument : arguments) line += " " + quoted(argument);
     const std::string outPath = "valdrin-test-stdout.txt";
     const std::string errPath = "valdrin-test-stderr.txt";
-    command += " >" + outPath + " 2>" + errPath + " </dev/null";
+    line += " >" + outPath + " 2>" + errPath + " </dev/null";
     ProgramResult result;
-    const int raw = std::system(command.c_str());
-    result.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    const int raw = std::system(line.c_str());
+    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+    if (raw != -1 && WIFSIGNALED(raw)) result.status = 128 + WTERMSIG(raw);
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& arguments) {
+#ifdef VALDRIN_EXECUTABLE
+    return runCommand(VALDRIN_EXECUTABLE, arguments);
+#else
+    return runCommand("valdrin", arguments);
+#endif
 }
 
 std::string maskClock(const std::string& text) {

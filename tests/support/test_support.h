@@ -50,6 +50,11 @@ struct ProgramResult {
     int status = -1;
 };
 
+// Runs a command (found on the PATH) with the given arguments in the current working directory
+// and captures its standard output, standard error and exit status (128 + the signal when a
+// signal ended it).
+ProgramResult runCommand(const std::string& command, const std::vector<std::string>& arguments);
+
 // Runs the built valdrin executable with the given arguments in the current working
 // directory and captures its standard output, standard error and exit status.
 ProgramResult runProgram(const std::vector<std::string>& arguments);

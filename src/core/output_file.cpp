@@ -1,0 +1,87 @@
+// Output files: placement in the output folder, write checks and atomic reports.
+#include "core/output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "core/failure.h"
+
+namespace Valdrin {
+
+namespace {
+
+std::string& outputFolder() {
+    static std::string folder;
+    return folder;
+}
+
+}  // namespace
+
+std::string cannotWrite(const std::string& path, int error) {
+    return "cannot write " + path + ": " + (error != 0 ? std::strerror(error) : "the data could not be stored");
+}
+
+void OutputFile::setFolder(const std::string& folder) { outputFolder() = folder; }
+
+const std::string& OutputFile::folder() { return outputFolder(); }
+
+std::string OutputFile::placed(const std::string& name) {
+    if (outputFolder().empty() || std::filesystem::path(name).is_absolute()) return name;
+    return (std::filesystem::path(outputFolder()) / name).string();
+}
+
+OutputFile::OutputFile(const std::string& name) { openFile(name); }
+
+void OutputFile::openFile(const std::string& name) {
+    if (is_open()) close();
+    clear();
+    path_ = placed(name);
+    errno = 0;
+    open(path_, std::ios::out | std::ios::trunc);
+    openError_ = is_open() ? 0 : (errno != 0 ? errno : EIO);
+}
+
+void OutputFile::verify() {
+    if (path_.empty()) return;
+    if (!is_open()) failPlainly(cannotWrite(path_, openError_));
+    errno = 0;
+    flush();
+    if (fail()) failPlainly(cannotWrite(path_, errno));
+}
+
+AtomicOutputFile::AtomicOutputFile(const std::string& name)
+    : final_(OutputFile::placed(name)), temporary_(final_ + ".part") {
+    // A name that is a link or a device is written where it leads, as it would be without the
+    // temporary file: renaming over it would replace the link instead.
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(final_, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) temporary_ = final_;
+    errno = 0;
+    open(temporary_, std::ios::out | std::ios::trunc);
+    openError_ = is_open() ? 0 : (errno != 0 ? errno : EIO);
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+    if (committed_ || temporary_ == final_) return;
+    if (is_open()) close();
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+}
+
+void AtomicOutputFile::commit() {
+    if (!is_open()) failPlainly(cannotWrite(final_, openError_));
+    errno = 0;
+    flush();
+    const int writeError = errno;
+    const bool written = !fail();
+    close();
+    if (!written || fail()) failPlainly(cannotWrite(final_, writeError != 0 ? writeError : errno));
+    if (temporary_ != final_ && std::rename(temporary_.c_str(), final_.c_str()) != 0) {
+        failPlainly(cannotWrite(final_, errno));
+    }
+    committed_ = true;
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,61 @@
+// OutputFile: a file the program writes, placed in the output folder, flushed and closed by its
+// owner; and AtomicOutputFile, a report that appears under its name only once it is complete.
+#pragma once
+
+#include <fstream>
+#include <string>
+
+namespace Valdrin {
+
+class OutputFile : public std::ofstream {
+public:
+    OutputFile() = default;
+    // Opens the named file in the output folder, emptied.
+    explicit OutputFile(const std::string& name);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Opens the named file in the output folder, emptied (a file already open is closed first).
+    void openFile(const std::string& name);
+    // The path the file was opened at ("" before any).
+    const std::string& path() const { return path_; }
+    // Flushes, then ends the experiment with a message naming the file and the system's reason
+    // when the file could not be opened or anything written to it could not be stored.
+    void verify();
+
+    // The folder every relative file name is placed in; "" (the default) is the working folder.
+    static void setFolder(const std::string& folder);
+    static const std::string& folder();
+    // The path a file of that name is written at.
+    static std::string placed(const std::string& name);
+
+private:
+    std::string path_;
+    int openError_ = 0;
+};
+
+// A report written under a temporary name beside its final one and renamed when it is complete,
+// so that a cut file never passes for a whole one. Without commit() the temporary file is
+// removed.
+class AtomicOutputFile : public std::ofstream {
+public:
+    explicit AtomicOutputFile(const std::string& name);
+    ~AtomicOutputFile() override;
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+    // Flushes and closes the file, then gives it its final name; ends the experiment with a
+    // message naming the file and the system's reason when it could not be written in full.
+    void commit();
+
+private:
+    std::string final_;
+    std::string temporary_;
+    int openError_ = 0;
+    bool committed_ = false;
+};
+
+// "cannot write FILE: REASON", the plain text of a failed output file.
+std::string cannotWrite(const std::string& path, int error);
+
+}  // namespace Valdrin

@@ -1,0 +1,133 @@
+// Reading the command line with CLI11, and the help text.
+#include "driver/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <climits>
+#include <ostream>
+#include <sstream>
+
+#include "core/parameters.h"
+#include "registry/registry.h"
+
+namespace Valdrin {
+
+namespace {
+
+constexpr const char* kDescription =
+    "Runs an evolutionary-computation experiment described in CONFIG, RUNS times, and writes the "
+    "per-run logs and the report over the runs (summary.log, solution.log, candidate.log).";
+
+// RUNS as a whole number from 1 to the int limit; "" when the text is one.
+std::string runsProblem(const std::string& text) {
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) return "RUNS must be a whole number of runs, such as 10 (got \"" + text + "\")";
+    const std::string trimmed = text.substr(std::min(text.find_first_not_of('0'), text.size()));
+    const std::string limit = std::to_string(INT_MAX);
+    if (trimmed.empty()) return "RUNS must be at least 1 (got \"" + text + "\")";
+    if (trimmed.size() > limit.size() || (trimmed.size() == limit.size() && trimmed > limit)) {
+        return "RUNS must be at most " + limit + " (got \"" + text + "\")";
+    }
+    return {};
+}
+
+template <class Row>
+void listRows(std::ostringstream& out, const char* title, std::span<const Row> rows) {
+    out << title << ":\n";
+    for (const Row& row : rows) out << "  " << row.word << "\n      " << row.description << "\n";
+}
+
+// The words a key accepts with the description of each, when the registry has one.
+std::string wordDescription(const KeyRow& key, std::string_view word) {
+    auto find = [&](auto rows) -> std::string {
+        for (const auto& row : rows) {
+            if (row.word == word) return std::string(row.description);
+        }
+        return {};
+    };
+    if (key.key == "Encoding") return find(encodingRows());
+    if (key.key == "Encoding order") return find(encodingOrderRows());
+    if (key.key == "Initialization type") return find(initializationRows());
+    if (key.key == "Niching type") return find(nichingRows());
+    if (key.key == "Selection type") return find(selectionRows());
+    if (key.key == "Parents selection type") return find(parentSelectionRows());
+    if (key.key == "Population sizer type") return find(sizerRows());
+    if (key.key == "Sizing direction") return find(sizingDirectionRows());
+    if (key.key == "Crossover type") return find(crossoverRows());
+    if (key.key == "Mutation type") return find(mutationRows());
+    return {};
+}
+
+}  // namespace
+
+const char* programVersion() { return VALDRIN_VERSION; }
+
+std::string vocabularyHelp() {
+    std::ostringstream out;
+    out << "\nThe configuration names one algorithm (<algorithm><type>WORD</type></algorithm>), one problem\n"
+           "(<problem><type>WORD</type></problem>) and parameters\n"
+           "(<parameter><name>KEY</name><value>VALUE</value></parameter>).\n\n";
+    listRows(out, "Algorithms", algorithmRows());
+    out << "\n";
+    listRows(out, "Problems", problemRows());
+    out << "\nKeys (default in brackets):\n";
+    const QEAParameters defaults;
+    for (const KeyRow& key : keyRows()) {
+        out << "  " << key.key << " [" << key.shown(defaults) << "]\n      " << key.description << "\n";
+        for (std::string_view word : key.words()) {
+            const std::string description = wordDescription(key, word);
+            out << "        " << word << (description.empty() ? "" : ": " + description) << "\n";
+        }
+    }
+    out << "\nExit status: 0 when the experiment ran, 1 when it could not be run or failed, 2 for a misused\n"
+           "command line, 130 and 143 when interrupted (SIGINT, SIGTERM) after writing the report over\n"
+           "the runs that had finished.\n";
+    return out.str();
+}
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    CommandLine line;
+    std::string runsText;
+    CLI::App app(kDescription, "valdrin");
+    app.add_option("CONFIG", line.configuration, "the experiment's configuration file (default config.xml)");
+    CLI::Option* runsOption =
+        app.add_option("RUNS", runsText, "the number of independent runs, a whole number (default 1)");
+    app.add_flag("--check", line.check,
+                 "check the configuration, print the effective parameters and the findings, run nothing; "
+                 "exit 0 when it has no error, else 1");
+    app.add_flag("--strict", line.strict, "treat every warning about the configuration as an error");
+    app.add_option("--out", line.outputFolder, "write every file into DIR (created if missing)")->option_text("DIR");
+    app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
+    app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
+    app.set_version_flag("--version", std::string("valdrin ") + programVersion());
+    app.footer(vocabularyHelp());
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return {std::nullopt, kExitRan};
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
+        return {std::nullopt, kExitRan};
+    } catch (const CLI::ParseError& error) {
+        err << "valdrin: error: " << error.what() << "\nRun 'valdrin --help' for the command line.\n";
+        return {std::nullopt, kExitMisused};
+    }
+    if (runsOption->count() > 0) {
+        if (const std::string problem = runsProblem(runsText); !problem.empty()) {
+            err << "valdrin: error: " << problem << "\nRun 'valdrin --help' for the command line.\n";
+            return {std::nullopt, kExitMisused};
+        }
+        line.runs = std::stoi(runsText);
+    }
+    if (line.quiet && line.progress) {
+        err << "valdrin: error: --quiet and --progress cannot be used together\n";
+        return {std::nullopt, kExitMisused};
+    }
+    return {line, kExitRan};
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,44 @@
+// The command line: the configuration file, the number of runs and the options, read with CLI11;
+// and the help text generated from the registry.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Valdrin {
+
+struct CommandLine {
+    std::string configuration = "config.xml";
+    int runs = 1;
+    bool check = false;     // check the configuration and run nothing
+    bool strict = false;    // warnings are errors
+    bool quiet = false;     // nothing on standard output, no progress line
+    bool progress = false;  // the progress line even when standard error is not a terminal
+    std::string outputFolder;  // where every file is written; "" for the working folder
+};
+
+// The exit statuses of the program.
+constexpr int kExitRan = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitMisused = 2;
+
+struct ParsedCommandLine {
+    std::optional<CommandLine> commandLine;  // absent when the program has nothing to run
+    int exitStatus = kExitRan;               // the status to end with when it is absent
+};
+
+// Reads the words after the program's name. --help and --version write their text to out and
+// end with status 0; a misused command line is reported on err ("valdrin: error: ...") and ends
+// with status 2.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// The help text's second half: every algorithm, problem, key and word, with defaults, from the
+// registry.
+std::string vocabularyHelp();
+
+// The program's version.
+const char* programVersion();
+
+}  // namespace Valdrin
