@@ -29,15 +29,6 @@ const Parameters kOneMax = {{"Encoding", "integer"},      {"Chromosome length", 
                             {"Generations number", "20"}, {"Selection type", "tournament"},
                             {"Crossover type", "2-point"}, {"Mutation type", "bit-flip"}, {"RNG seed", "3"}};
 
-std::string configuration(const std::string& problem, const Parameters& parameters) {
-    std::string text = "<?xml version=\"1.0\"?>\n<experiment>\n  <algorithm><type>GA</type></algorithm>\n";
-    text += "  <problem><type>" + problem + "</type></problem>\n";
-    for (const auto& [name, value] : parameters) {
-        text += "  <parameter><name>" + name + "</name><value>" + value + "</value></parameter>\n";
-    }
-    return text + "</experiment>\n";
-}
-
 Parameters with(Parameters parameters, const std::string& key, const std::string& value) {
     for (auto& entry : parameters) {
         if (entry.first == key) {
@@ -54,7 +45,8 @@ bool mentions(const std::string& text, const std::string& part) { return text.fi
 // Runs the program under `timeout`, which sends the signal after the given seconds; the program's
 // own status is kept.
 ProgramResult runInterrupted(const std::string& signal, const std::string& seconds, const std::vector<std::string>& args) {
-    std::vector<std::string> wrapped = {"--preserve-status", "-s", signal, seconds};
+    // --foreground: the signal goes to the program alone, once (not also to the process group).
+    std::vector<std::string> wrapped = {"--foreground", "--preserve-status", "-s", signal, seconds};
 #ifdef VALDRIN_EXECUTABLE
     wrapped.push_back(VALDRIN_EXECUTABLE);
 #endif
@@ -65,7 +57,7 @@ ProgramResult runInterrupted(const std::string& signal, const std::string& secon
 TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
     ScratchDir dir;
     // A misspelt key and a mis-cased word still run as before, with a warning each.
-    writeFile("config.xml", configuration("Onemax", with(with(kOneMax, "Population Size", "30"), "Niching type",
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Population Size", "30"), "Niching type",
                                                          "Sharing")));
     const ProgramResult warned = runProgram({"config.xml"});
     EXPECT_EQ(warned.status, 0) << warned.err;
@@ -85,7 +77,7 @@ TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
     EXPECT_FALSE(fileExists("summary.log"));
 
     // A missing <value> would shift every later value onto the wrong key.
-    std::string shifted = configuration("Onemax", kOneMax);
+    std::string shifted = testing::gaConfiguration("Onemax", kOneMax);
     shifted.replace(shifted.find("<value>20</value>"), 17, "");
     writeFile("config.xml", shifted);
     const ProgramResult unpaired = runProgram({"config.xml"});
@@ -95,7 +87,7 @@ TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
     EXPECT_FALSE(fileExists("ga.log"));
 
     // An unclosed and a mismatched tag.
-    std::string broken = configuration("Onemax", kOneMax);
+    std::string broken = testing::gaConfiguration("Onemax", kOneMax);
     broken.replace(broken.find("</problem>"), 10, "</problme>");
     writeFile("config.xml", broken);
     const ProgramResult mismatched = runProgram({"config.xml"});
@@ -108,7 +100,7 @@ TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
                                                {"Chromosome length", "99999999999"},
                                                {"Children number", "99999999999"},
                                                {"Mutation rate", "..1"}}) {
-        writeFile("config.xml", configuration("Onemax", with(kOneMax, key, value)));
+        writeFile("config.xml", testing::gaConfiguration("Onemax", with(kOneMax, key, value)));
         const ProgramResult refused = runProgram({"config.xml"});
         EXPECT_EQ(refused.status, 1) << key << " = " << value;
         EXPECT_TRUE(mentions(refused.err, "valdrin: error: config.xml:")) << refused.err;
@@ -117,7 +109,7 @@ TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
     }
 
     // --check runs nothing: the effective parameters, the findings, and the status.
-    writeFile("config.xml", configuration("Onemax", with(kOneMax, "RNG seed", "40000")));
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(kOneMax, "RNG seed", "40000")));
     const ProgramResult checked = runProgram({"--check", "config.xml"});
     EXPECT_EQ(checked.status, 0);
     EXPECT_TRUE(mentions(checked.out, "Population size = 10\n")) << checked.out;
@@ -128,7 +120,7 @@ TEST(FailuresEndToEnd, MistakesInTheConfigurationAreNamedWithTheirLines) {
 
 TEST(FailuresEndToEnd, TheCommandLineIsReadAsACommandLine) {
     ScratchDir dir;
-    writeFile("config.xml", configuration("Onemax", kOneMax));
+    writeFile("config.xml", testing::gaConfiguration("Onemax", kOneMax));
     for (const std::string runs : {"ten", "3x", "99999999999", "0"}) {
         const ProgramResult misused = runProgram({"config.xml", runs});
         EXPECT_EQ(misused.status, 2) << runs;
@@ -157,7 +149,7 @@ TEST(FailuresEndToEnd, TheCommandLineIsReadAsACommandLine) {
 
 TEST(FailuresEndToEnd, OutputsThatCannotBeWrittenAreReported) {
     ScratchDir dir;
-    writeFile("config.xml", configuration("Onemax", kOneMax));
+    writeFile("config.xml", testing::gaConfiguration("Onemax", kOneMax));
 
     // --out into a path under a regular file.
     writeFile("plain-file", "x");
@@ -203,7 +195,7 @@ TEST(FailuresEndToEnd, OutputsThatCannotBeWrittenAreReported) {
 
 TEST(FailuresEndToEnd, ExperimentsThatCannotFitAreRefusedBeforeTheyStart) {
     ScratchDir dir;
-    writeFile("config.xml", configuration("Onemax", with(with(kOneMax, "Population size", "10000000"),
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Population size", "10000000"),
                                                          "Chromosome length", "1000")));
     const ProgramResult refused = runProgram({"config.xml"});
     EXPECT_EQ(refused.status, 1);
@@ -216,7 +208,7 @@ TEST(FailuresEndToEnd, ExperimentsThatCannotFitAreRefusedBeforeTheyStart) {
 TEST(FailuresEndToEnd, AnInterruptedExperimentKeepsTheRunsThatFinished) {
     ScratchDir dir;
     // Runs of a fraction of a second each: several finish before the signal.
-    writeFile("config.xml", configuration("Onemax", with(with(with(kOneMax, "Chromosome length", "100"),
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(with(kOneMax, "Chromosome length", "100"),
                                                               "Population size", "20"),
                                                          "Generations number", "50")));
     for (const auto& [signal, status] : std::vector<std::pair<std::string, int>>{{"TERM", 143}, {"INT", 130}}) {
@@ -242,7 +234,7 @@ TEST(FailuresEndToEnd, AnInterruptedExperimentKeepsTheRunsThatFinished) {
     // A run that cannot end soon (2147483647 generations of 4 individuals) starts at once and
     // stops in order, with no report since no run finished.
     fs::remove("summary.log");
-    writeFile("config.xml", configuration("Onemax", with(with(kOneMax, "Generations number", "2147483647"),
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Generations number", "2147483647"),
                                                          "Population size", "4")));
     const ProgramResult endless = runInterrupted("TERM", "1", {"config.xml"});
     EXPECT_EQ(endless.status, 143) << endless.err;

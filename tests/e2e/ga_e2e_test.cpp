@@ -28,15 +28,6 @@ using testing::writeFile;
 
 using Parameters = std::vector<std::pair<std::string, std::string>>;
 
-std::string configuration(const std::string& problem, const Parameters& parameters) {
-    std::string text = "<?xml version=\"1.0\"?>\n<experiment>\n  <algorithm><type>GA</type></algorithm>\n";
-    text += "  <problem><type>" + problem + "</type></problem>\n";
-    for (const auto& [name, value] : parameters) {
-        text += "  <parameter><name>" + name + "</name><value>" + value + "</value></parameter>\n";
-    }
-    return text + "</experiment>\n";
-}
-
 std::string formatted(double value) {
     std::ostringstream out;
     out << value;
@@ -57,7 +48,7 @@ std::vector<std::string> sectionAfter(const std::vector<std::string>& lines, con
 }
 
 ProgramResult runIn(const std::string& problem, const Parameters& parameters, const std::string& runs = "1") {
-    writeFile("config.xml", configuration(problem, parameters));
+    writeFile("config.xml", testing::gaConfiguration(problem, parameters));
     return runProgram({"config.xml", runs});
 }
 

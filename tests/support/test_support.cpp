@@ -124,6 +124,15 @@ std::string maskClock(const std::string& text) {
     return masked;
 }
 
+std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters) {
+    std::string text = "<?xml version=\"1.0\"?>\n<experiment>\n  <algorithm><type>GA</type></algorithm>\n";
+    text += "  <problem><type>" + problem + "</type></problem>\n";
+    for (const auto& [name, value] : parameters) {
+        text += "  <parameter><name>" + name + "</name><value>" + value + "</value></parameter>\n";
+    }
+    return text + "</experiment>\n";
+}
+
 ::testing::AssertionResult endsWithFailure(const std::function<void()>& statement, const std::string& pattern) {
     std::string shown;
     bool failed = false;

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,6 +72,10 @@ std::string maskClock(const std::string& text);
 
 #define EXPECT_FAILURE(statement, pattern) \
     EXPECT_TRUE(::Valdrin::testing::endsWithFailure([&] { statement; }, pattern))
+
+// A GA configuration for the problem with the given (key, value) parameters, one per line from
+// line 5 on (after the declaration, the root, the algorithm and the problem).
+std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters);
 
 // Resets the process-wide generator to its unseeded state, then seeds it (quietly).
 void seedForTest(unsigned seed);
