@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO ?= sphere-real
 
-.PHONY: all deps configure program build demo test sanitize clean
+.PHONY: all deps configure program build demo test sanitize clean fuzz fuzz-smoke
 
 all: build
 
@@ -44,3 +44,18 @@ sanitize: deps
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) demo-run
+
+# Coverage-guided fuzzing (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) of the
+# configuration reader and check and of the submatrix task's data reader; the rules are in
+# fuzz/Makefile. `make fuzz` runs each target FUZZ_SECONDS seconds, `make fuzz-smoke` (for CI)
+# FUZZ_SMOKE_SECONDS. Crash inputs go to build-fuzz/crashes/TARGET/.
+FUZZ_SECONDS ?= 300
+FUZZ_SMOKE_SECONDS ?= 30
+
+fuzz: deps
+	$(MAKE) -f fuzz/Makefile -j $(JOBS) targets
+	$(MAKE) -f fuzz/Makefile run FUZZ_SECONDS=$(FUZZ_SECONDS)
+
+fuzz-smoke: deps
+	$(MAKE) -f fuzz/Makefile -j $(JOBS) targets
+	$(MAKE) -f fuzz/Makefile run FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)

@@ -11,6 +11,10 @@ if [ ${#packages[@]} -eq 0 ]; then
         cmake make g++          # the build
         libgtest-dev            # the test suite
         libcli11-dev            # the command line
+        # make fuzz / make fuzz-smoke: clang and its runtime libraries (libFuzzer, the sanitizers)
+        clang libclang-rt-dev
+        libplplot-dev pkgconf   # the report's plots (PLplot's SVG device, found through pkg-config)
+        chromium                # the report page's test in a real browser
     )
 fi
 

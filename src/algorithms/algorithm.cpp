@@ -148,6 +148,7 @@ int QEvolutionaryAlgorithm::reset() {
 // One evaluation counted in generation g, with the first-hit bookkeeping.
 void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int g, bool keepSolution) {
     ++summary_.evaluationsCount;
+    summary_.noteEvaluatedFitness(individual.fitness);
     if (individual.fitness < params_.errorLevel && summary_.evaluationsToSolution == 0) {
         summary_.hitClock = processorClock();
         summary_.evaluationsToSolution = summary_.evaluationsCount;
@@ -171,6 +172,7 @@ int QEvolutionaryAlgorithm::evaluate() {
         countEvaluation(individual, g, !judgedAtBirth);
         fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
     }
+    summary_.evaluationsByGeneration[static_cast<std::size_t>(g)] = summary_.evaluationsCount;
 
     recordGenerationStatistics(g);
 

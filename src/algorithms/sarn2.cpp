@@ -102,6 +102,7 @@ int QSARN2::evaluate() {
             fitnessValues_[i] = vector.fitness;
         }
     }
+    summary_.evaluationsByGeneration[static_cast<std::size_t>(g)] = summary_.evaluationsCount;
 
     if (!crowding && n > 0) {
         const double worst = *std::max_element(fitnessValues_.begin(), fitnessValues_.end());

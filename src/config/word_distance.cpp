@@ -38,6 +38,11 @@ std::vector<std::string_view> nearWords(std::string_view written, std::span<cons
     std::size_t best = 0;
     for (std::string_view candidate : candidates) {
         const std::size_t allowed = std::clamp<std::size_t>(candidate.size() / 3, 1, 3);
+        // Words whose lengths differ by more than the allowed edits cannot be near; skipping them
+        // keeps a huge written word from costing a distance computation per candidate.
+        const std::size_t gap = written.size() > candidate.size() ? written.size() - candidate.size()
+                                                                   : candidate.size() - written.size();
+        if (gap > allowed) continue;
         const std::size_t distance = editDistance(written, candidate);
         if (distance > allowed) continue;
         if (nearest.empty() || distance < best) {

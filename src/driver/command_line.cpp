@@ -98,6 +98,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
                  "exit 0 when it has no error, else 1");
     app.add_flag("--strict", line.strict, "treat every warning about the configuration as an error");
     app.add_option("--out", line.outputFolder, "write every file into DIR (created if missing)")->option_text("DIR");
+    app.add_flag("--csv", line.csv,
+                 "also write generations.csv (one row per run and generation) and runs.csv (one row per run)");
+    app.add_option("--ioh", line.iohFolder, "also write the runs in the IOHprofiler format into DIR")
+        ->option_text("DIR");
+    app.add_flag("--report", line.report,
+                 "also write report.html: what was run, the outcome, the convergence plot and the runs");
+    app.add_flag("--plot", line.plot, "also write the convergence plot alone, as convergence.svg");
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());

@@ -17,6 +17,10 @@ struct CommandLine {
     bool quiet = false;     // nothing on standard output, no progress line
     bool progress = false;  // the progress line even when standard error is not a terminal
     std::string outputFolder;  // where every file is written; "" for the working folder
+    bool csv = false;          // also write generations.csv and runs.csv
+    std::string iohFolder;     // also write the runs in the IOHprofiler format there ("" for none)
+    bool report = false;       // also write report.html
+    bool plot = false;         // also write convergence.svg
 };
 
 // The exit statuses of the program.

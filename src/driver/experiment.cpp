@@ -3,8 +3,10 @@
 #include "driver/experiment.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@
 #include "driver/interruption.h"
 #include "driver/progress.h"
 #include "registry/configuration_check.h"
+#include "report/report_page.h"
 #include "registry/memory_estimate.h"
 #include "registry/parameter_reader.h"
 #include "registry/parts_maker.h"
@@ -160,6 +163,39 @@ void checkMemory(const QEAParameters& params, int runs) {
     }
 }
 
+// The results files the command line asks for, beside the reports over the runs.
+void writeResults(const CommandLine& line, const QSummaryProcessor& processor, const QEAParameters& params) {
+    const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName};
+    if (line.report) writeReport(inputs, "report.html");
+    if (line.plot) writeConvergencePlot(inputs, "convergence.svg");
+}
+
+// The least summary.log can take: two rows per configured generation (the averages over runs and
+// the population size), each at least its number and its zeros.
+std::uint64_t leastReportBytes(int generations) {
+    std::uint64_t bytes = 0;
+    std::uint64_t digits = 1;
+    for (std::uint64_t first = 1; first <= static_cast<std::uint64_t>(std::max(generations, 0)); first *= 10, ++digits) {
+        const std::uint64_t last = std::min<std::uint64_t>(first * 10 - 1, static_cast<std::uint64_t>(generations));
+        const std::uint64_t rows = last - first + 1;
+        bytes += rows * (2 * digits + 18 + 4);  // "g:" + 8 x "\t0" + "\n", then "g:\t0\n"
+    }
+    return bytes;
+}
+
+// Refuses an experiment whose report over runs cannot fit on the disk of the output folder.
+void checkDiskSpace(const QEAParameters& params, const std::string& folder) {
+    struct statvfs disk {};
+    if (statvfs(folder.empty() ? "." : folder.c_str(), &disk) != 0) return;
+    const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
+    const std::uint64_t needed = leastReportBytes(params.generationsNumber);
+    if (needed > free) {
+        failPlainly("summary.log would hold two rows for each of the " + std::to_string(params.generationsNumber) +
+                    " generations, at least " + formatBytes(needed) + ", but only " + formatBytes(free) +
+                    " is free where it is written");
+    }
+}
+
 }  // namespace
 
 int runProgram(const std::vector<std::string>& arguments) {
@@ -208,6 +244,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         problem->adjustParameters(params.get());
         problem->setParameters(params.get());
         checkMemory(*params, runs);
+        checkDiskSpace(*params, line.outputFolder);
         algorithm->setUp(*params, RegistryPartsMaker{}, *problem);
         summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
         summaryProcessor->algorithmName = printedName(*algorithm);
@@ -239,6 +276,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             const int finished = summaryProcessor->summariesCount();
             if (finished > 0) {
                 summaryProcessor->operate();
+                writeResults(line, *summaryProcessor, *params);
                 std::cerr << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
                           << " of " << runs << " runs\n";
             } else {
@@ -249,6 +287,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         }
         progress.clear();
         summaryProcessor->operate();
+        writeResults(line, *summaryProcessor, *params);
 
         algorithm->cleanup();
         problem.reset();

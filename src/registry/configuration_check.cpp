@@ -18,6 +18,11 @@ namespace Valdrin {
 
 namespace {
 
+// The most draws a single operator may ask for per generation or per chromosome: beyond it a
+// run cannot end in any useful time (and counts would leave the int range).
+constexpr long long kMostWorkPerGeneration = 2147483647;
+
+
 std::string quoted(std::string_view text) {
     std::string result(1, '"');
     result.append(text).push_back('"');
@@ -419,6 +424,15 @@ private:
         } else if (params_.selectionType == Selection::Tournament) {
             // Fewer than one contestant would silently make every draw a plain random one.
             atLeast("Tournament size", params_.tournamentSize, 1, "a tournament needs at least 1 contestant");
+            // Contestants are drawn one by one for every place of the mating pool.
+            const long long draws = static_cast<long long>(params_.tournamentSize) * std::max(params_.populationSize, 1);
+            if (judged("Tournament size") && draws > kMostWorkPerGeneration) {
+                error(lineOf("Tournament size"),
+                      "\"Tournament size\" (" + std::to_string(params_.tournamentSize) + ") times " + populationText() +
+                          " asks for " + std::to_string(draws) + " contestant draws per generation, more than " +
+                          std::to_string(kMostWorkPerGeneration) + "; a tournament larger than the population adds draws, "
+                          "not selection pressure");
+            }
         }
     }
 
@@ -550,6 +564,15 @@ private:
         }
         if (evolved == Encoding::Integer && !setsGeneSize(problem)) {
             atLeast("Gene size", params_.geneSize, 1, "a bit-string gene needs at least 1 bit");
+            // Every bit takes a draw when a chromosome is made and when it is mutated.
+            const long long bits = static_cast<long long>(params_.geneSize) * std::max(params_.chromosomeLength, 1);
+            if (judged("Gene size") && bits > kMostWorkPerGeneration) {
+                error(lineOf("Gene size"), "\"Gene size\" (" + std::to_string(params_.geneSize) +
+                                               ") times the chromosome length gives " + std::to_string(bits) +
+                                               " bits per chromosome, more than " +
+                                               std::to_string(kMostWorkPerGeneration) +
+                                               "; a gene's value holds 32 bits");
+            }
         }
         if (problem == ProblemKind::MixingTime) {
             atLeast("Arity", params_.arity, 1,

@@ -1,6 +1,7 @@
 // QRunSummary: copying with owned individuals, clearing between runs, and the processor clock.
 #include "statistics/run_summary.h"
 
+#include <cmath>
 #include <ctime>
 
 namespace Valdrin {
@@ -25,6 +26,8 @@ QRunSummary::QRunSummary(const QRunSummary& other)
       bestFitness(other.bestFitness),
       worstFitness(other.worstFitness),
       populationSizes(other.populationSizes),
+      evaluationsByGeneration(other.evaluationsByGeneration),
+      improvements(other.improvements),
       startClock(other.startClock),
       endClock(other.endClock),
       hitClock(other.hitClock),
@@ -48,6 +51,8 @@ QRunSummary& QRunSummary::operator=(const QRunSummary& other) {
     bestFitness = other.bestFitness;
     worstFitness = other.worstFitness;
     populationSizes = other.populationSizes;
+    evaluationsByGeneration = other.evaluationsByGeneration;
+    improvements = other.improvements;
     startClock = other.startClock;
     endClock = other.endClock;
     hitClock = other.hitClock;
@@ -77,9 +82,18 @@ int QRunSummary::clear() {
     bestFitness.clear();
     worstFitness.clear();
     populationSizes.clear();
+    evaluationsByGeneration.clear();
+    improvements.clear();
     bestIndividual.reset();
     solutionIndividual.reset();
     return 1;
+}
+
+void QRunSummary::noteEvaluatedFitness(double fitness) {
+    if (std::isnan(fitness)) return;
+    if (improvements.empty() || fitness < improvements.back().fitness) {
+        improvements.push_back({evaluationsCount, fitness});
+    }
 }
 
 void QRunSummary::reserveGeneration(int g, int populationSize) {
@@ -88,6 +102,7 @@ void QRunSummary::reserveGeneration(int g, int populationSize) {
         if (values->size() < needed) values->resize(needed, 0.0);
     }
     if (populationSizes.size() < needed) populationSizes.resize(needed, populationSize);
+    if (evaluationsByGeneration.size() < needed) evaluationsByGeneration.resize(needed, 0);
 }
 
 }  // namespace Valdrin

@@ -18,6 +18,15 @@ inline double recordedValue(const std::vector<double>& values, int g) {
     return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
 }
 
+// One lowering of a run's best-so-far fitness: the evaluation that reached it (counted from 1 in
+// the run, as evaluationsCount counts) and the fitness reached.
+struct FitnessImprovement {
+    int evaluation = 0;
+    double fitness = 0.0;
+
+    bool operator==(const FitnessImprovement&) const = default;
+};
+
 class QRunSummary {
 public:
     int generationsDone = 0;
@@ -27,6 +36,12 @@ public:
     std::vector<double> bestFitness;
     std::vector<double> worstFitness;
     std::vector<double> populationSizes;
+    // Evaluations counted in the run up to the end of each generation's evaluation step.
+    std::vector<int> evaluationsByGeneration;
+    // Every evaluation that lowered the run's best-so-far fitness, in evaluation order: the
+    // evaluations strictly increase and the fitness values strictly decrease. Grows only on an
+    // improvement.
+    std::vector<FitnessImprovement> improvements;
     long startClock = 0;
     long endClock = 0;
     long hitClock = 0;
@@ -47,6 +62,10 @@ public:
 
     // Zeroes counters and scalars, empties the vectors, destroys both individuals.
     int clear();
+    // Notes the fitness of the evaluation just counted in evaluationsCount: an improvement when it
+    // is strictly below the best so far, or the run's first fitness. A NaN is no fitness to
+    // compare and never counts.
+    void noteEvaluatedFitness(double fitness);
     // Grows the per-generation series so that generation g has an entry (new entries 0, and
     // populationSize for the population sizes). The series are grown generation by generation
     // as a run reaches them, never sized for the configured count up front: a run that stops

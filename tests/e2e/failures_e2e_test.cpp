@@ -231,10 +231,10 @@ TEST(FailuresEndToEnd, AnInterruptedExperimentKeepsTheRunsThatFinished) {
         EXPECT_EQ(stopped.out.back(), '\n');
     }
 
-    // A run that cannot end soon (2147483647 generations of 4 individuals) starts at once and
-    // stops in order, with no report since no run finished.
+    // A run that cannot end soon (10^8 generations of 4 individuals) starts at once and stops in
+    // order, with no report since no run finished.
     fs::remove("summary.log");
-    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Generations number", "2147483647"),
+    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Generations number", "100000000"),
                                                          "Population size", "4")));
     const ProgramResult endless = runInterrupted("TERM", "1", {"config.xml"});
     EXPECT_EQ(endless.status, 143) << endless.err;

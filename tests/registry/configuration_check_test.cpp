@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/light_xml.h"
+#include "config/word_distance.h"
 #include "core/random.h"
 #include "problems/problem.h"
 #include "registry/parameter_reader.h"
@@ -487,6 +488,39 @@ TEST(EffectiveParameters, ShowAsOneLinePerKey) {
     QEAParameters seeded;
     seeded.rngSeed = 7;
     EXPECT_TRUE(parametersText(seeded).starts_with("RNG seed = 7\n"));
+}
+
+}  // namespace
+}  // namespace Valdrin
+
+namespace Valdrin {
+namespace {
+
+// Sizes each within range whose product no run can get through.
+TEST(ConfigurationCheck, WorkPerGenerationBeyondTheIntRangeIsAnError) {
+    const Lines tournament = checkSphere({{"Population size", "50"}, {"Tournament size", "2147483647"}});
+    ASSERT_EQ(tournament.size(), 1u);
+    EXPECT_NE(tournament[0].find("line 10: error: \"Tournament size\" (2147483647) times"), std::string::npos)
+        << tournament[0];
+    EXPECT_TRUE(checkSphere({{"Population size", "50"}, {"Tournament size", "60"}}).empty());
+
+    const Lines bits = check("GA", "Sphere", {{"Encoding", "integer"}, {"Selection type", "tournament"},
+                                              {"Chromosome length", "30"}, {"Gene size", "2147483647"}});
+    ASSERT_EQ(bits.size(), 1u);
+    EXPECT_NE(bits[0].find("line 8: error: \"Gene size\" (2147483647) times the chromosome length gives 64424509410 "
+                           "bits per chromosome"),
+              std::string::npos)
+        << bits[0];
+    EXPECT_TRUE(check("GA", "Sphere", {{"Encoding", "integer"}, {"Selection type", "tournament"},
+                                       {"Chromosome length", "30"}, {"Gene size", "40"}})
+                    .empty());
+}
+
+TEST(WordDistance, AHugeWordIsComparedOnlyWithWordsOfNearLength) {
+    const std::string huge(1 << 22, 'x');
+    const std::vector<std::string_view> keys = {"Population size", "Arity"};
+    EXPECT_TRUE(nearWords(huge, keys).empty());
+    EXPECT_EQ(nearWords("Aritty", keys), std::vector<std::string_view>{"Arity"});
 }
 
 }  // namespace

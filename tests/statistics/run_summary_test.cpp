@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <limits>
 #include <tuple>
 
 #include "representation/integer.h"
@@ -26,6 +27,8 @@ QRunSummary filledRecord() {
     record.bestFitness = {1.0, 0.5, 0.001};
     record.worstFitness = {9.0, 8.0, 7.0};
     record.populationSizes = {50.0, 50.0, 60.0};
+    record.evaluationsByGeneration = {50, 100, 160};
+    record.improvements = {{1, 9.0}, {12, 2.5}, {140, 0.001}};
     record.startClock = 1000;
     record.endClock = 4500;
     record.hitClock = 4000;
@@ -41,7 +44,8 @@ QRunSummary filledRecord() {
 
 auto valuesOf(const QRunSummary& r) {
     return std::tie(r.generationsDone, r.evaluationsCount, r.meanFitness, r.fitnessVariance,
-                    r.bestFitness, r.worstFitness, r.populationSizes, r.startClock, r.endClock, r.hitClock,
+                    r.bestFitness, r.worstFitness, r.populationSizes, r.evaluationsByGeneration, r.improvements,
+                    r.startClock, r.endClock, r.hitClock,
                     r.duration, r.timeToSolution, r.evaluationsToSolution, r.generationOfSolution,
                     r.convergenceGeneration);
 }
@@ -101,6 +105,8 @@ TEST(RunSummary, SeriesGrowWithTheGenerationsReserved) {
             ASSERT_EQ(series->size(), static_cast<std::size_t>(g) + 1);
             ASSERT_LE(series->capacity(), 2 * series->size());
         }
+        ASSERT_EQ(record.evaluationsByGeneration.size(), static_cast<std::size_t>(g) + 1);
+        ASSERT_EQ(record.evaluationsByGeneration.back(), 0);
     }
     EXPECT_EQ(recordedValue(record.bestFitness, 999), 999.0);
     EXPECT_EQ(recordedValue(record.bestFitness, 1000), 0.0);  // past the end
@@ -110,6 +116,29 @@ TEST(RunSummary, SeriesGrowWithTheGenerationsReserved) {
     EXPECT_EQ(record.worstFitness, std::vector<double>(1002, 0.0));
     EXPECT_EQ(record.populationSizes[999], 7.0);
     EXPECT_EQ(record.populationSizes[1000], 50.0);
+}
+
+// Fitness values noted after each counted evaluation, as the algorithm notes them.
+std::vector<FitnessImprovement> improvementsOf(const std::vector<double>& fitnessValues) {
+    QRunSummary record;
+    for (double fitness : fitnessValues) {
+        ++record.evaluationsCount;
+        record.noteEvaluatedFitness(fitness);
+    }
+    return record.improvements;
+}
+
+TEST(RunSummary, OnlyStrictImprovementsOfTheBestSoFarAreNoted) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    // The first evaluation counts whatever its value; ties and worse values do not.
+    EXPECT_EQ(improvementsOf({5.0, 5.0, 7.0, 4.0, 4.5, 4.0, -1.0}),
+              (std::vector<FitnessImprovement>{{1, 5.0}, {4, 4.0}, {7, -1.0}}));
+    EXPECT_EQ(improvementsOf({inf, 3.0, -inf, -inf}),
+              (std::vector<FitnessImprovement>{{1, inf}, {2, 3.0}, {3, -inf}}));
+    // A NaN is neither a first value nor an improvement: the first number after it starts the list.
+    EXPECT_EQ(improvementsOf({nan, nan, 8.0, nan, 2.0}), (std::vector<FitnessImprovement>{{3, 8.0}, {5, 2.0}}));
+    EXPECT_TRUE(improvementsOf({nan}).empty());
 }
 
 TEST(RunSummary, ProcessorClockIsInMilliseconds) {

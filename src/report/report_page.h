@@ -1,0 +1,55 @@
+// The report page: one self-contained HTML file (inline style and plots, no script, nothing
+// fetched) that shows what an experiment ran, how it went, its plots and every run.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/parameters.h"
+#include "statistics/run_summary.h"
+
+namespace Valdrin {
+
+// What the page is made from. The runs and the record are borrowed: they must outlive it.
+struct ReportInputs {
+    const std::vector<QRunSummary>& runs;  // in run order
+    const QEAParameters& record;
+    std::string algorithmName;  // as printed (a trailing line break is dropped)
+    std::string problemName;
+};
+
+// The outcome over runs. A run is solved when it met a fitness below the error level.
+struct ReportOutcome {
+    int runs = 0;
+    int solved = 0;
+    // Expected running time to the error level: the evaluations of all runs (up to the solution
+    // for a solved run, all of them for an unsolved one) divided by the solved runs; infinite
+    // when none solved.
+    long long totalEvaluations = 0;
+    double expectedRunningTime = 0.0;
+    double meanFinalBest = 0.0;
+    double medianFinalBest = 0.0;
+};
+
+ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs);
+
+// The best (worst) fitness of the last generation a run recorded; 0 when it recorded none.
+double finalBest(const QRunSummary& run);
+double finalWorst(const QRunSummary& run);
+
+// The experiment's key parameters as (label, value) pairs, choices named by their
+// configuration words: encoding, chromosome length, population size, generations, selection,
+// crossover and mutation with their rates, elite count, error level and seed.
+std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParameters& record);
+
+// The whole page.
+std::string reportPage(const ReportInputs& inputs);
+
+// Write the page, and the convergence plot alone as an SVG file, at the path (placed in the
+// output folder); each file appears only once complete. A plot with nothing to draw writes an
+// SVG that says so.
+void writeReport(const ReportInputs& inputs, const std::string& path);
+void writeConvergencePlot(const ReportInputs& inputs, const std::string& path);
+
+}  // namespace Valdrin

@@ -1,0 +1,138 @@
+// The run records as two comma-separated tables: numbers only, so no field ever needs quoting;
+// lines end with a line feed.
+#include "statistics/csv_export.h"
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+#include "core/failure.h"
+#include "core/output_file.h"
+#include "representation/individual.h"
+
+namespace Valdrin {
+
+namespace {
+
+bool isSolved(const QRunSummary& run) { return run.evaluationsToSolution != 0; }
+
+// The individual a run is judged by: its first solution when it was solved and one was kept,
+// else its best; null when that is not a network.
+const QIndividual* examinedNetwork(const QRunSummary& run) {
+    const QIndividual* individual = run.bestIndividual.get();
+    if (isSolved(run) && run.solutionIndividual) individual = run.solutionIndividual.get();
+    if (individual == nullptr || individual->getEncoding() != Encoding::Network) return nullptr;
+    return individual;
+}
+
+bool holdsNetworks(const std::vector<QRunSummary>& runs, const QEAParameters& params) {
+    if (params.encoding == Encoding::Network) return true;
+    for (const QRunSummary& run : runs) {
+        if (examinedNetwork(run) != nullptr) return true;
+    }
+    return false;
+}
+
+// The generations of a run that have a row: those it completed, and the one whose evaluation
+// ended it early (a network algorithm stopping at its first solution), which was evaluated and
+// recorded but not completed.
+int generationsReached(const QRunSummary& run) {
+    const int done = run.generationsDone > 0 ? run.generationsDone : 0;
+    return static_cast<std::size_t>(done) < run.evaluationsByGeneration.size() ? done + 1 : done;
+}
+
+void writeGenerations(const std::vector<QRunSummary>& runs, std::ostream& out) {
+    out << "run,generation,evaluations,best_fitness,mean_fitness,worst_fitness,fitness_variance,population_size,"
+           "solved\n";
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const QRunSummary& run = runs[r];
+        const int reached = generationsReached(run);
+        for (int g = 0; g < reached; ++g) {
+            const auto at = static_cast<std::size_t>(g);
+            out << r + 1 << ',' << g + 1 << ',';
+            if (at < run.evaluationsByGeneration.size()) out << run.evaluationsByGeneration[at];
+            for (const std::vector<double>* series :
+                 {&run.bestFitness, &run.meanFitness, &run.worstFitness, &run.fitnessVariance, &run.populationSizes}) {
+                out << ',';
+                writeShortestNumber(out, recordedValue(*series, g));
+            }
+            out << ',' << (isSolved(run) && run.generationOfSolution <= g ? 1 : 0) << '\n';
+        }
+    }
+}
+
+void writeRuns(const std::vector<QRunSummary>& runs, bool networks, std::ostream& out) {
+    out << "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
+           "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness"
+        << (networks ? ",network_nodes\n" : "\n");
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const QRunSummary& run = runs[r];
+        const bool solved = isSolved(run);
+        out << r + 1 << ',' << run.generationsDone << ',' << run.evaluationsCount << ',';
+        writeShortestNumber(out, run.duration);
+        out << ',' << (solved ? 1 : 0) << ',';
+        if (solved) {
+            writeShortestNumber(out, run.timeToSolution);
+            out << ',' << run.generationOfSolution << ',' << run.evaluationsToSolution;
+        } else {
+            out << ",,";
+        }
+        out << ',';
+        if (run.convergenceGeneration != 0) out << run.convergenceGeneration;
+        // The generation the run's final lines report: the last one completed (the first when
+        // none was).
+        const int last = run.generationsDone > 0 ? run.generationsDone - 1 : 0;
+        out << ',';
+        writeShortestNumber(out, recordedValue(run.bestFitness, last));
+        out << ',';
+        writeShortestNumber(out, recordedValue(run.worstFitness, last));
+        if (networks) {
+            out << ',';
+            if (const QIndividual* network = examinedNetwork(run)) out << network->getGenesNumber();
+        }
+        out << '\n';
+    }
+}
+
+}  // namespace
+
+void writeShortestNumber(std::ostream& out, double value) {
+    if (std::isnan(value)) {
+        out << "nan";
+    } else if (std::isinf(value)) {
+        out << (value < 0 ? "-inf" : "inf");
+    } else {
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, value);
+        out.write(text, written.ptr - text);
+    }
+}
+
+std::string resultsFile(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+}
+
+void makeResultsFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    const std::string path = OutputFile::placed(folder);
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) failPlainly(cannotWrite(path, error.value()));
+    if (!std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is not a folder");
+}
+
+void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, const std::string& folder) {
+    makeResultsFolder(folder);
+    {
+        AtomicOutputFile generations(resultsFile(folder, "generations.csv"));
+        writeGenerations(runs, generations);
+        generations.commit();
+    }
+    AtomicOutputFile perRun(resultsFile(folder, "runs.csv"));
+    writeRuns(runs, holdsNetworks(runs, params), perRun);
+    perRun.commit();
+}
+
+}  // namespace Valdrin

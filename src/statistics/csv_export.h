@@ -1,0 +1,37 @@
+// Comma-separated tables of an experiment's runs, for analysis in other tools:
+// "generations.csv" (one row per run and generation reached) and "runs.csv" (one row per run).
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "core/parameters.h"
+#include "statistics/run_summary.h"
+
+namespace Valdrin {
+
+// Writes the shortest text that reads back to the same double ("nan", "inf" and "-inf" for the
+// values that are not finite).
+void writeShortestNumber(std::ostream& out, double value);
+
+// The name of a results file in folder, relative to the output folder as output files take it.
+std::string resultsFile(const std::string& folder, const std::string& name);
+// Creates folder (placed in the output folder) with its parents when it is missing; ends the
+// experiment when it cannot be made or is not a folder. "" is the output folder itself.
+void makeResultsFolder(const std::string& folder);
+
+// Writes "generations.csv" and "runs.csv" in folder ("" for the output folder itself; a relative
+// folder is placed in the output folder and created when missing), each with a header row, one
+// record per line ended by a line feed. Columns, in order:
+//   generations.csv: run, generation, evaluations, best_fitness, mean_fitness, worst_fitness,
+//     fitness_variance, population_size, solved
+//   runs.csv: run, generations, evaluations, duration_s, solved, time_to_solution_s,
+//     generations_to_solution, evaluations_to_solution, convergence_generation,
+//     final_best_fitness, final_worst_fitness, and network_nodes when the runs hold networks
+// Runs are numbered from 1 in the order given, generations from 1 as "summary.log" numbers them.
+// Each file appears under its name only once it is complete; one that cannot be written ends
+// the experiment.
+void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, const std::string& folder = "");
+
+}  // namespace Valdrin
