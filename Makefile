@@ -25,14 +25,16 @@ build: configure
 demo: deps program
 	@rm -rf demo-run && mkdir -p demo-run
 	@cp examples/$(DEMO)/* demo-run/
-	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (2 runs) =="
-	@cd demo-run && ../$(BUILD)/valdrin config.xml 2
+	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (5 runs, with --report --csv) =="
+	@cd demo-run && ../$(BUILD)/valdrin config.xml 5 --report --csv
 	@echo
 	@echo "== files written in demo-run/ =="
 	@ls -l demo-run
 	@echo
-	@echo "== head of demo-run/summary.log =="
-	@head -n 50 demo-run/summary.log
+	@echo "== head of demo-run/runs.csv =="
+	@head -n 6 demo-run/runs.csv
+	@echo
+	@echo "== the report page: $(CURDIR)/demo-run/report.html =="
 
 test: deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

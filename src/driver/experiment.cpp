@@ -25,6 +25,8 @@
 #include "driver/progress.h"
 #include "registry/configuration_check.h"
 #include "report/report_page.h"
+#include "statistics/csv_export.h"
+#include "statistics/ioh_export.h"
 #include "registry/memory_estimate.h"
 #include "registry/parameter_reader.h"
 #include "registry/parts_maker.h"
@@ -163,8 +165,22 @@ void checkMemory(const QEAParameters& params, int runs) {
     }
 }
 
+// What the results files call the experiment: the configuration's words for the algorithm and
+// the problem, and the problem's number (its place in the problem table, from 1).
+struct ExperimentNames {
+    std::string algorithm;
+    std::string problem;
+    int problemNumber = 0;
+};
+
 // The results files the command line asks for, beside the reports over the runs.
-void writeResults(const CommandLine& line, const QSummaryProcessor& processor, const QEAParameters& params) {
+void writeResults(const CommandLine& line, const QSummaryProcessor& processor, const QEAParameters& params,
+                  const ExperimentNames& names) {
+    if (line.csv) writeCsvFiles(processor.runs, params);
+    if (!line.iohFolder.empty()) {
+        writeIohProfilerData(processor.runs, params, names.problemNumber, names.algorithm, names.problem,
+                             line.iohFolder);
+    }
     const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName};
     if (line.report) writeReport(inputs, "report.html");
     if (line.plot) writeConvergencePlot(inputs, "convergence.svg");
@@ -238,6 +254,11 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
         std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
         problem->printName(std::cout);
+        ExperimentNames names{chosenName(*tree, "algorithm", "createAlgorithmByName"),
+                              chosenName(*tree, "problem", "createProblemByName"), 0};
+        for (std::size_t i = 0; i < problems.size(); ++i) {
+            if (problems[i].word == names.problem) names.problemNumber = static_cast<int>(i) + 1;
+        }
         checkOutputFiles(*algorithm, *problem);
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.
@@ -276,7 +297,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             const int finished = summaryProcessor->summariesCount();
             if (finished > 0) {
                 summaryProcessor->operate();
-                writeResults(line, *summaryProcessor, *params);
+                writeResults(line, *summaryProcessor, *params, names);
                 std::cerr << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
                           << " of " << runs << " runs\n";
             } else {
@@ -287,7 +308,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         }
         progress.clear();
         summaryProcessor->operate();
-        writeResults(line, *summaryProcessor, *params);
+        writeResults(line, *summaryProcessor, *params, names);
 
         algorithm->cleanup();
         problem.reset();

@@ -29,7 +29,9 @@ void makeResultsFolder(const std::string& folder);
 //   runs.csv: run, generations, evaluations, duration_s, solved, time_to_solution_s,
 //     generations_to_solution, evaluations_to_solution, convergence_generation,
 //     final_best_fitness, final_worst_fitness, and network_nodes when the runs hold networks
-// Runs are numbered from 1 in the order given, generations from 1 as "summary.log" numbers them.
+// Runs are numbered from 1 in the order given, generations from 1 as "summary.log" numbers them;
+// generations_to_solution is the number "summary.log" prints for the run (the generations
+// completed before the one that met the solution), so solved is 1 from the row after it on.
 // Each file appears under its name only once it is complete; one that cannot be written ends
 // the experiment.
 void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, const std::string& folder = "");

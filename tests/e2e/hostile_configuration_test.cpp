@@ -575,7 +575,7 @@ std::vector<Case> valueCases() {
             const std::string value = hostileValue(key, dice);
             const std::string name = dice.percent(15) ? misspelled(std::string(key.key), dice) : std::string(key.key);
             experiment.set(name, value);
-            description += " " + shown(name) + " = " + shown(value) + ";";
+            description.append(" ").append(shown(name)).append(" = ").append(shown(value)).append(";");
         }
         Case made = caseOf(experiment, rendered(experiment));
         made.description = description;
@@ -630,7 +630,7 @@ std::vector<Case> vocabularyCases() {
                 value = dice.percent(60) ? std::to_string(dice.below(9)) : dice.pick(known.words);
             }
             experiment.set(name, value);
-            description += " " + shown(name) + " = " + shown(value) + ";";
+            description.append(" ").append(shown(name)).append(" = ").append(shown(value)).append(";");
         }
         Case made = caseOf(experiment, rendered(experiment));
         made.description = description;
@@ -739,7 +739,7 @@ std::vector<Case> markupCases() {
         std::string text = rendered(experiment);
         std::string description = experiment.name + ":";
         const std::size_t count = 1 + dice.below(3);
-        for (std::size_t i = 0; i < count; ++i) description += " " + mangle(text, dice) + ";";
+        for (std::size_t i = 0; i < count; ++i) description.append(" ").append(mangle(text, dice)).append(";");
         Case made = caseOf(experiment, std::move(text));
         made.description = description;
         cases.push_back(std::move(made));

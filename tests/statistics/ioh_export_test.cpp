@@ -1,4 +1,4 @@
-// Tests of the IOHprofiler files against the rules IOHanalyzer reads them by: the file names, the
+// Tests of the IOHprofiler files against the rules IOHanalyzer reads them by: file names, the
 // three meta-data lines, one block per run opened by the separation line, improvements only,
 // and the closing line that gives an unsolved run's budget.
 #include "statistics/ioh_export.h"
@@ -7,34 +7,19 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "algorithms/genetic_algorithm.h"
 #include "core/output_file.h"
 #include "problems/benchmarks.h"
-#include "statistics/csv_export.h"
 #include "support/algorithm_fixture.h"
-#include "support/test_support.h"
 
 namespace Valdrin {
 namespace {
 
-using testing::fileExists;
 using testing::readFile;
 using testing::splitLines;
 
 const std::string kSeparator = "\"function evaluation\" \"best-so-far f(x)\"";
-
-double numberText(const std::string& text) {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    EXPECT_TRUE(!text.empty() && *end == '\0') << "not a number: \"" << text << "\"";
-    return value;
-}
 
 std::vector<std::string> split(const std::string& text, const std::string& separator) {
     std::vector<std::string> parts;
@@ -46,111 +31,58 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
     return parts;
 }
 
-// --- The meta-data file. ---
-struct RunEntry {
-    int run = 0;
-    long long evaluations = 0;
-    double best = 0.0;
-};
-
-struct MetaData {
-    std::vector<std::pair<std::string, std::string>> keys;  // in the order written
-    std::string comment;
-    std::string dataPath;
-    std::vector<RunEntry> runs;
-
-    std::string value(const std::string& key) const {
-        for (const auto& [name, value] : keys) {
-            if (name == key) return value;
-        }
-        ADD_FAILURE() << "no key " << key;
-        return {};
-    }
-};
-
-MetaData readMetaData(const std::string& text) {
-    MetaData meta;
-    const std::vector<std::string> lines = splitLines(text);
-    EXPECT_EQ(lines.size(), 3u) << text;
-    if (lines.size() != 3) return meta;
-    for (const std::string& pair : split(lines[0], ", ")) {
-        const std::vector<std::string> sides = split(pair, " = ");
-        EXPECT_EQ(sides.size(), 2u) << "not a key-value pair: " << pair;
-        if (sides.size() == 2) meta.keys.emplace_back(sides[0], sides[1]);
-    }
-    meta.comment = lines[1];
-    const std::vector<std::string> parts = split(lines[2], ", ");
-    meta.dataPath = parts[0];
-    for (std::size_t k = 1; k < parts.size(); ++k) {
-        const std::size_t colon = parts[k].find(':');
-        const std::size_t bar = parts[k].find('|');
-        EXPECT_TRUE(colon != std::string::npos && bar != std::string::npos && colon < bar) << parts[k];
-        if (colon == std::string::npos || bar == std::string::npos) continue;
-        meta.runs.push_back({std::stoi(parts[k].substr(0, colon)), std::stoll(parts[k].substr(colon + 1, bar - colon - 1)),
-                             numberText(parts[k].substr(bar + 1))});
-    }
-    return meta;
-}
-
-// --- The data file. ---
 struct Record {
-    long long evaluation = 0;
-    double fitness = 0.0;
-    bool operator==(const Record&) const = default;
+    long long evaluation;
+    double fitness;
 };
-using Block = std::vector<Record>;
 
-// The blocks of the data file, each opened by the separation line; every other line holds an
-// evaluation count and a value separated by one space.
-std::vector<Block> readBlocks(const std::string& text) {
-    std::vector<Block> blocks;
-    const std::vector<std::string> lines = splitLines(text);
-    EXPECT_TRUE(!lines.empty() && lines.front() == kSeparator) << "the data must open with the separation line";
-    for (const std::string& line : lines) {
+// Checks the meta-data file and the data file it names (in folder) and returns the data file's
+// blocks. The meta-data: a line of key-value pairs with the mandatory keys, a comment line, the
+// data file's path with "run:evaluations|best-so-far" per run. The data: one block per run
+// opened by the separation line, the evaluations strictly increasing and the best-so-far values
+// strictly decreasing, except in the closing line of a run that did not reach the error level,
+// which repeats its last value at its last evaluation; a solved run has no closing line.
+std::vector<std::vector<Record>> checkedBlocks(const std::string& folder, const std::string& infoName, double errorLevel) {
+    const std::vector<std::string> meta = splitLines(readFile(folder + infoName));
+    EXPECT_EQ(meta.size(), 3u);
+    if (meta.size() != 3) return {};
+    std::vector<std::string> keys;
+    for (const std::string& pair : split(meta[0], ", ")) keys.push_back(split(pair, " = ").front());
+    for (const char* key : {"funcId", "DIM", "algId"}) EXPECT_NE(std::count(keys.begin(), keys.end(), key), 0) << key;
+    EXPECT_EQ(meta[1].front(), '%');
+    const std::vector<std::string> entries = split(meta[2], ", ");
+
+    std::vector<std::vector<Record>> blocks;
+    for (const std::string& line : splitLines(readFile(folder + entries.front()))) {
         if (line == kSeparator) {
             blocks.emplace_back();
             continue;
         }
         const std::vector<std::string> fields = split(line, " ");
-        EXPECT_EQ(fields.size(), 2u) << "not a record: " << line;
-        if (fields.size() != 2 || blocks.empty()) continue;
-        EXPECT_EQ(fields[0].find_first_not_of("0123456789"), std::string::npos) << "not an evaluation count: " << line;
-        blocks.back().push_back({std::stoll(fields[0]), numberText(fields[1])});
+        EXPECT_TRUE(fields.size() == 2 && !blocks.empty()) << line;
+        blocks.back().push_back({std::stoll(fields.at(0)), std::strtod(fields.at(1).c_str(), nullptr)});
     }
-    return blocks;
-}
-
-// The rules every run's block must follow. Evaluations strictly increase; values strictly
-// decrease, except in the closing line of a run that did not reach the error level, which
-// repeats the best-so-far value at the run's last evaluation. A solved run's block ends with
-// the improvement that was last, an unsolved one's with its budget. The meta-data line gives
-// each run's budget and final best-so-far value.
-void expectFollowsTheRules(const std::vector<Block>& blocks, const MetaData& meta, double errorLevel) {
-    ASSERT_EQ(blocks.size(), meta.runs.size());
-    for (std::size_t r = 0; r < blocks.size(); ++r) {
+    EXPECT_EQ(blocks.size() + 1, entries.size());
+    for (std::size_t r = 0; r < blocks.size() && r + 1 < entries.size(); ++r) {
         SCOPED_TRACE("run " + std::to_string(r + 1));
-        const Block& block = blocks[r];
-        const RunEntry& entry = meta.runs[r];
-        EXPECT_EQ(entry.run, static_cast<int>(r) + 1);
-        ASSERT_FALSE(block.empty());
+        const std::vector<Record>& block = blocks[r];
+        EXPECT_FALSE(block.empty());
+        if (block.empty()) continue;
+        const std::vector<std::string> entry = split(entries[r + 1], ":");
+        EXPECT_EQ(entry.front(), std::to_string(r + 1));
+        const long long budget = std::stoll(split(entry.back(), "|").front());
+        EXPECT_EQ(std::strtod(split(entry.back(), "|").back().c_str(), nullptr), block.back().fitness);
         const bool solved = block.back().fitness < errorLevel;
         const bool closed = block.size() > 1 && block.back().fitness == block[block.size() - 2].fitness;
-        const std::size_t improvements = closed ? block.size() - 1 : block.size();
+        EXPECT_FALSE(solved && closed) << "a solved run has no closing line";
+        EXPECT_TRUE(solved || block.back().evaluation == budget) << "an unsolved run ends with its budget";
+        EXPECT_LE(block.back().evaluation, budget);
         for (std::size_t k = 1; k < block.size(); ++k) {
-            EXPECT_LT(block[k - 1].evaluation, block[k].evaluation) << "line " << k + 1;
-            if (k < improvements) {
-                EXPECT_GT(block[k - 1].fitness, block[k].fitness) << "line " << k + 1;
-            }
-        }
-        EXPECT_GE(block.front().evaluation, 1);
-        EXPECT_EQ(block.back().fitness, entry.best);
-        if (solved) {
-            EXPECT_FALSE(closed) << "a solved run has no closing line";
-            EXPECT_LE(block.back().evaluation, entry.evaluations);
-        } else {
-            EXPECT_EQ(block.back().evaluation, entry.evaluations) << "an unsolved run ends with its budget";
+            EXPECT_LT(block[k - 1].evaluation, block[k].evaluation);
+            EXPECT_TRUE(block[k - 1].fitness > block[k].fitness || (closed && k + 1 == block.size())) << k;
         }
     }
+    return blocks;
 }
 
 QRunSummary handMadeRun(int evaluations, std::vector<FitnessImprovement> improvements, int evaluationsToSolution) {
@@ -161,77 +93,42 @@ QRunSummary handMadeRun(int evaluations, std::vector<FitnessImprovement> improve
     return run;
 }
 
-class IohExportTest : public ::testing::Test {
-protected:
+TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
     testing::ScratchDir scratch;
+    OutputFile::setFolder("");
     QEAParameters params;
-
-    IohExportTest() {
-        OutputFile::setFolder("");
-        params.chromosomeLength = 10;
-        params.errorLevel = 0.01;
-    }
-};
-
-TEST_F(IohExportTest, RunsBecomeOneMetaDataLineAndOneBlockEach) {
+    params.chromosomeLength = 10;
+    params.errorLevel = 0.01;
     const std::vector<QRunSummary> runs = {
-        // Solved at its 30th evaluation and improved once more; it spent 60.
-        handMadeRun(60, {{1, 9.0}, {4, 3.0}, {30, 0.005}, {41, 0.0025}}, 30),
-        // Not solved: its block closes with its budget.
-        handMadeRun(60, {{1, 7.0}, {12, 2.0}}, 0),
-        // Not solved, and its last evaluation was its last improvement: nothing to close.
-        handMadeRun(60, {{1, 5.0}, {60, 1.0}}, 0),
+        handMadeRun(60, {{1, 9.0}, {4, 3.0}, {30, 0.005}, {41, 0.0025}}, 30),  // solved, improved again
+        handMadeRun(60, {{1, 7.0}, {12, 2.0}}, 0),                              // unsolved: closed by its budget
+        handMadeRun(60, {{1, 5.0}, {60, 1.0}}, 0),                              // its last evaluation improved
     };
     writeIohProfilerData(runs, params, 3, "GA", "Sphere", "");
+    const std::vector<std::string> meta = splitLines(readFile("IOHprofiler_f3_Sphere.info"));
+    ASSERT_EQ(meta.size(), 3u);
+    EXPECT_EQ(meta[0], "suite = \"valdrin\", funcId = 3, DIM = 10, algId = \"GA\", funcName = \"Sphere\", maximization = F");
+    EXPECT_NE(meta[1].find("errorLevel = 0.01"), std::string::npos) << meta[1];
+    EXPECT_EQ(meta[2], "data_f3_Sphere/IOHprofiler_f3_DIM10.dat, 1:60|0.0025, 2:60|2, 3:60|1");
+    EXPECT_EQ(readFile("data_f3_Sphere/IOHprofiler_f3_DIM10.dat"),
+              kSeparator + "\n1 9\n4 3\n30 0.005\n41 0.0025\n" + kSeparator + "\n1 7\n12 2\n60 2\n" + kSeparator +
+                  "\n1 5\n60 1\n");
+    EXPECT_EQ(checkedBlocks("", "IOHprofiler_f3_Sphere.info", params.errorLevel).size(), 3u);
 
-    ASSERT_TRUE(fileExists("IOHprofiler_f3_Sphere.info"));
-    const MetaData meta = readMetaData(readFile("IOHprofiler_f3_Sphere.info"));
-    EXPECT_EQ(meta.keys, (std::vector<std::pair<std::string, std::string>>{{"suite", "\"valdrin\""},
-                                                                          {"funcId", "3"},
-                                                                          {"DIM", "10"},
-                                                                          {"algId", "\"GA\""},
-                                                                          {"funcName", "\"Sphere\""},
-                                                                          {"maximization", "F"}}));
-    EXPECT_EQ(meta.comment.rfind("% ", 0), 0u) << meta.comment;
-    EXPECT_NE(meta.comment.find("errorLevel = 0.01"), std::string::npos) << meta.comment;
-    EXPECT_EQ(meta.dataPath, "data_f3_Sphere/IOHprofiler_f3_DIM10.dat");
-    ASSERT_TRUE(fileExists(meta.dataPath));  // relative to the meta-data's folder
-    EXPECT_EQ(splitLines(readFile("IOHprofiler_f3_Sphere.info"))[2],
-              "data_f3_Sphere/IOHprofiler_f3_DIM10.dat, 1:60|0.0025, 2:60|2, 3:60|1");
-
-    const std::string data = readFile(meta.dataPath);
-    EXPECT_EQ(data, kSeparator + "\n1 9\n4 3\n30 0.005\n41 0.0025\n" +  //
-                        kSeparator + "\n1 7\n12 2\n60 2\n" +               //
-                        kSeparator + "\n1 5\n60 1\n");
-    expectFollowsTheRules(readBlocks(data), meta, params.errorLevel);
+    // Names are made fit for file names and for quoted values.
+    writeIohProfilerData(runs, params, 11, "Self-adaptive \"net\",  v2\n", " Double sin\n", "more");
+    EXPECT_EQ(splitLines(readFile("more/IOHprofiler_f11_Double-sin.info"))[0],
+              "suite = \"valdrin\", funcId = 11, DIM = 10, algId = \"Self-adaptive net v2\", funcName = \"Double sin\", "
+              "maximization = F");
+    EXPECT_TRUE(testing::fileExists("more/data_f11_Double-sin/IOHprofiler_f11_DIM10.dat"));
+    writeIohProfilerData(runs, params, 2, "GA", "/", "more");
+    EXPECT_TRUE(testing::fileExists("more/IOHprofiler_f2.info"));
+    EXPECT_TRUE(testing::fileExists("more/data_f2/IOHprofiler_f2_DIM10.dat"));
 }
 
-TEST_F(IohExportTest, NamesAreMadeSafeForFileNamesAndQuotedValues) {
-    params.chromosomeLength = 13;
-    const std::vector<QRunSummary> runs = {handMadeRun(5, {{1, 0.5}}, 0)};
-    writeIohProfilerData(runs, params, 11, "Self-adaptive \"net\",  v2\n", " Double sin\n", "results");
-    const MetaData meta = readMetaData(readFile("results/IOHprofiler_f11_Double-sin.info"));
-    EXPECT_EQ(meta.value("algId"), "\"Self-adaptive net v2\"");
-    EXPECT_EQ(meta.value("funcName"), "\"Double sin\"");
-    EXPECT_EQ(meta.keys.size(), 6u);
-    EXPECT_EQ(meta.dataPath, "data_f11_Double-sin/IOHprofiler_f11_DIM13.dat");
-    EXPECT_TRUE(fileExists("results/" + meta.dataPath));
-
-    // Without a usable problem name the files carry the function's number alone.
-    writeIohProfilerData(runs, params, 2, "GA", " /", "");
-    EXPECT_EQ(readMetaData(readFile("IOHprofiler_f2.info")).dataPath, "data_f2/IOHprofiler_f2_DIM13.dat");
-    EXPECT_TRUE(fileExists("data_f2/IOHprofiler_f2_DIM13.dat"));
-}
-
-// --- Runs of a small GA on the sphere function: the best-so-far values of the data file must be
-// those of the generation table of the same runs. ---
-std::vector<std::vector<std::string>> readTable(const std::string& path) {
-    std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : splitLines(readFile(path))) rows.push_back(split(line, ","));  // numbers only
-    return rows;
-}
-
-TEST(IohGaRuns, BestSoFarValuesMatchTheGenerationTable) {
+// Six runs of a small GA on the sphere function: at the end of each generation's evaluation the
+// best so far in the data file is the least of the generation bests so far.
+TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
     testing::AlgorithmBench<QGeneticAlgorithm> bench;
     OutputFile::setFolder("");
     QEAParameters params = testing::smallRecord(Encoding::Real);
@@ -248,53 +145,35 @@ TEST(IohGaRuns, BestSoFarValuesMatchTheGenerationTable) {
     bench.useProblem<QSphereFunction>().setParameters(&params);
     QGeneticAlgorithm& ga = bench.setUp(params);
     std::vector<QRunSummary> runs;
+    int solved = 0;
     for (int i = 0; i < 6; ++i) {
         bench.runCapturingOutput();
         runs.push_back(ga.runSummary());
+        solved += runs.back().evaluationsToSolution != 0 ? 1 : 0;
     }
+    ASSERT_TRUE(solved > 0 && solved < 6) << solved;
     writeIohProfilerData(runs, params, 1, "GA", "Sphere", "ioh");
-    writeCsvFiles(runs, params, "ioh");
-
-    const MetaData meta = readMetaData(readFile("ioh/IOHprofiler_f1_Sphere.info"));
-    const std::vector<Block> blocks = readBlocks(readFile("ioh/" + meta.dataPath));
-    expectFollowsTheRules(blocks, meta, params.errorLevel);
-    ASSERT_EQ(blocks.size(), 6u);
-
-    // runs.csv: run, generations, evaluations, duration, solved, time, generations and
-    // evaluations to the solution, ...; generations.csv: run, generation, evaluations, best, ...
-    const auto perRun = readTable("ioh/runs.csv");
-    const auto generations = readTable("ioh/generations.csv");
-    int solved = 0;
-    for (std::size_t r = 0; r < blocks.size(); ++r) {
-        SCOPED_TRACE("run " + std::to_string(r + 1));
-        const Block& block = blocks[r];
-        EXPECT_EQ(block.front().evaluation, 1);  // the first evaluation is the first best so far
-        EXPECT_EQ(meta.runs[r].evaluations, std::stoll(perRun[r + 1][2]));
-        if (perRun[r + 1][4] == "1") {
-            ++solved;
-            // The first value below the error level is met at the run's first solution.
-            std::size_t k = 0;
-            while (k < block.size() && !(block[k].fitness < params.errorLevel)) ++k;
-            ASSERT_LT(k, block.size());
-            EXPECT_EQ(block[k].evaluation, std::stoll(perRun[r + 1][7]));
-        }
-        // At the end of each generation's evaluation, the best so far is the least of the
-        // generation bests so far.
-        double leastBest = 0.0;
-        for (std::size_t row = 1; row < generations.size(); ++row) {
-            if (std::stoul(generations[row][0]) != r + 1) continue;
-            const long long evaluated = std::stoll(generations[row][2]);
-            const double best = numberText(generations[row][3]);
-            leastBest = generations[row][1] == "1" ? best : std::min(leastBest, best);
+    const auto blocks = checkedBlocks("ioh/", "IOHprofiler_f1_Sphere.info", params.errorLevel);
+    ASSERT_EQ(blocks.size(), runs.size());
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const QRunSummary& run = runs[r];
+        EXPECT_EQ(blocks[r].front().evaluation, 1);
+        double least = run.bestFitness.at(0);
+        for (int g = 0; g < run.generationsDone; ++g) {
+            least = std::min(least, run.bestFitness[static_cast<std::size_t>(g)]);
             double bestSoFar = 0.0;
-            for (const Record& record : block) {
-                if (record.evaluation <= evaluated) bestSoFar = record.fitness;
+            for (const Record& record : blocks[r]) {
+                if (record.evaluation <= run.evaluationsByGeneration.at(static_cast<std::size_t>(g))) bestSoFar = record.fitness;
             }
-            EXPECT_EQ(bestSoFar, leastBest) << "generation " << generations[row][1];
+            EXPECT_EQ(bestSoFar, least) << "run " << r + 1 << ", generation " << g + 1;
         }
+        if (run.evaluationsToSolution == 0) continue;
+        // The first value below the error level is met at the run's first solution.
+        const auto hit = std::find_if(blocks[r].begin(), blocks[r].end(),
+                                      [&](const Record& record) { return record.fitness < params.errorLevel; });
+        ASSERT_NE(hit, blocks[r].end());
+        EXPECT_EQ(hit->evaluation, run.evaluationsToSolution);
     }
-    EXPECT_GT(solved, 0);
-    EXPECT_LT(solved, 6);
 }
 
 }  // namespace
