@@ -222,19 +222,6 @@ std::string insertedAfter(const std::string& text, const std::string& marker, co
     return out;
 }
 
-std::string xmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 // The device's output made fit to stand inline in a page: no declaration or document type, a
 // size in pixels, the given attributes and title on the root, identifiers prefixed so that two
@@ -253,7 +240,7 @@ std::string inlineSvg(const std::string& drawn, const std::string& prefix, const
         if (unit != std::string::npos && unit < root.find('"', at + std::strlen(size) + 1)) root.erase(unit, 2);
     }
     while (!root.empty() && std::isspace(static_cast<unsigned char>(root.back()))) root.pop_back();
-    const std::string label = xmlEscaped(title);
+    const std::string label = escapedMarkup(title);
     return root + "\n  " + attributes + " role=\"img\" aria-label=\"" + label + "\">\n  <title>" + label +
            "</title>" + svg.substr(rootEnd + 1) + "\n";
 }
@@ -475,6 +462,22 @@ std::string solutionEcdfSvg(const std::vector<QRunSummary>& runs) {
     return inlineSvg(page.finish(), "ecdf",
                      std::string("class=\"plot ecdf-plot\" data-x-scale=\"") + (logX ? "log" : "linear") + "\"",
                      "Evaluations to solution");
+}
+
+std::string escapedMarkup(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace Valdrin

@@ -41,4 +41,7 @@ std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double erro
 // data-x-scale="log" or "linear". Empty when no run solved the problem.
 std::string solutionEcdfSvg(const std::vector<QRunSummary>& runs);
 
+// The text with the characters that markup (SVG, HTML) gives a meaning escaped.
+std::string escapedMarkup(const std::string& text);
+
 }  // namespace Valdrin

@@ -101,17 +101,7 @@ TEST(CsvExport, ReaderAndNumbersFollowTheRules) {
 TEST(CsvExport, TablesOfGaRunsGiveBackTheSummaryOverRuns) {
     testing::AlgorithmBench<QGeneticAlgorithm> bench;  // works in a scratch folder
     OutputFile::setFolder("");
-    QEAParameters params = testing::smallRecord(Encoding::Real);
-    params.chromosomeLength = 3;
-    params.populationSize = 12;
-    params.generationsNumber = 30;
-    params.tournamentSize = 3;
-    params.xType = Crossover::SBX;
-    params.xAlpha = 1.0;
-    params.xRate = 0.9;
-    params.mRate = 0.3;
-    params.errorLevel = 130.0;  // reached by some runs of this length, not by all
-    params.rngSeed = 5;
+    QEAParameters params = testing::sphereRecord();
     bench.useProblem<QSphereFunction>().setParameters(&params);
     QGeneticAlgorithm& ga = bench.setUp(params);
     QSummaryProcessor processor(&params);

@@ -131,17 +131,7 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
 TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
     testing::AlgorithmBench<QGeneticAlgorithm> bench;
     OutputFile::setFolder("");
-    QEAParameters params = testing::smallRecord(Encoding::Real);
-    params.chromosomeLength = 3;
-    params.populationSize = 12;
-    params.generationsNumber = 30;
-    params.tournamentSize = 3;
-    params.xType = Crossover::SBX;
-    params.xAlpha = 1.0;
-    params.xRate = 0.9;
-    params.mRate = 0.3;
-    params.errorLevel = 130.0;  // reached by some runs of this length, not by all
-    params.rngSeed = 5;
+    QEAParameters params = testing::sphereRecord();
     bench.useProblem<QSphereFunction>().setParameters(&params);
     QGeneticAlgorithm& ga = bench.setUp(params);
     std::vector<QRunSummary> runs;

@@ -42,4 +42,19 @@ QEAParameters smallRecord(Encoding encoding) {
     return params;
 }
 
+QEAParameters sphereRecord() {
+    QEAParameters params = smallRecord(Encoding::Real);
+    params.chromosomeLength = 3;
+    params.populationSize = 12;
+    params.generationsNumber = 30;
+    params.tournamentSize = 3;
+    params.xType = Crossover::SBX;
+    params.xAlpha = 1.0;
+    params.xRate = 0.9;
+    params.mRate = 0.3;
+    params.errorLevel = 130.0;
+    params.rngSeed = 5;
+    return params;
+}
+
 }  // namespace Valdrin::testing

@@ -28,6 +28,10 @@ namespace Valdrin::testing {
 // 1 output. Any other encoding is a mistake of the test.
 QEAParameters smallRecord(Encoding encoding);
 
+// A GA on real vectors of 3 genes (SBX, gaussian mutation), 12 individuals, 30 generations, whose
+// error level 130 on the sphere function some runs reach and some do not.
+QEAParameters sphereRecord();
+
 // Every individual gets the same fitness; counts the evaluations and remembers what the run's
 // final test was given.
 class FixedProblem final : public QProblem {
