@@ -2,7 +2,7 @@
 // read back and adjusted to stand inline in an HTML page.
 #include "report/convergence_plot.h"
 
-#include <plplot.h>
+#include "report/plplot_library.h"
 #include <unistd.h>
 
 #include <algorithm>
