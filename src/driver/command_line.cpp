@@ -38,26 +38,6 @@ void listRows(std::ostringstream& out, const char* title, std::span<const Row> r
     for (const Row& row : rows) out << "  " << row.word << "\n      " << row.description << "\n";
 }
 
-// The words a key accepts with the description of each, when the registry has one.
-std::string wordDescription(const KeyRow& key, std::string_view word) {
-    auto find = [&](auto rows) -> std::string {
-        for (const auto& row : rows) {
-            if (row.word == word) return std::string(row.description);
-        }
-        return {};
-    };
-    if (key.key == "Encoding") return find(encodingRows());
-    if (key.key == "Encoding order") return find(encodingOrderRows());
-    if (key.key == "Initialization type") return find(initializationRows());
-    if (key.key == "Niching type") return find(nichingRows());
-    if (key.key == "Selection type") return find(selectionRows());
-    if (key.key == "Parents selection type") return find(parentSelectionRows());
-    if (key.key == "Population sizer type") return find(sizerRows());
-    if (key.key == "Sizing direction") return find(sizingDirectionRows());
-    if (key.key == "Crossover type") return find(crossoverRows());
-    if (key.key == "Mutation type") return find(mutationRows());
-    return {};
-}
 
 }  // namespace
 
@@ -76,8 +56,10 @@ std::string vocabularyHelp() {
     for (const KeyRow& key : keyRows()) {
         out << "  " << key.key << " [" << key.shown(defaults) << "]\n      " << key.description << "\n";
         for (std::string_view word : key.words()) {
-            const std::string description = wordDescription(key, word);
-            out << "        " << word << (description.empty() ? "" : ": " + description) << "\n";
+            const std::string_view description = key.describe(word);
+            out << "        " << word;
+            if (!description.empty()) out << ": " << description;
+            out << "\n";
         }
     }
     out << "\nExit status: 0 when the experiment ran, 1 when it could not be run or failed, 2 for a misused\n"

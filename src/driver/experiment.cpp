@@ -61,22 +61,16 @@ std::string printedName(const Named& object) {
 
 std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO& tree,
                                                               std::span<const AlgorithmRow> table) {
-    const std::string name = chosenName(tree, "algorithm", "createAlgorithmByName");
-    for (const AlgorithmRow& row : table) {
-        if (name == row.word) {
-            std::cout << row.announcement;
-            return row.make();
-        }
-    }
-    failOnOutput("\nIs it true? No algorithm?!\n");
+    const AlgorithmRow* row = rowNamed(table, chosenName(tree, "algorithm", "createAlgorithmByName"));
+    if (row == nullptr) failOnOutput("\nIs it true? No algorithm?!\n");
+    std::cout << row->announcement;
+    return row->make();
 }
 
 std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table) {
-    const std::string name = chosenName(tree, "problem", "createProblemByName");
-    for (const ProblemRow& row : table) {
-        if (name == row.word) return row.make();
-    }
-    failOnOutput("\nOopsie, no problem!\n");
+    const ProblemRow* row = rowNamed(table, chosenName(tree, "problem", "createProblemByName"));
+    if (row == nullptr) failOnOutput("\nOopsie, no problem!\n");
+    return row->make();
 }
 
 namespace {
@@ -256,9 +250,8 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         problem->printName(std::cout);
         ExperimentNames names{chosenName(*tree, "algorithm", "createAlgorithmByName"),
                               chosenName(*tree, "problem", "createProblemByName"), 0};
-        for (std::size_t i = 0; i < problems.size(); ++i) {
-            if (problems[i].word == names.problem) names.problemNumber = static_cast<int>(i) + 1;
-        }
+        // The problem was made from its row, so the row is there.
+        names.problemNumber = static_cast<int>(rowNamed(problems, names.problem) - problems.data()) + 1;
         checkOutputFiles(*algorithm, *problem);
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.

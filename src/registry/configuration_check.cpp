@@ -71,13 +71,6 @@ std::string shownReal(double value) {
     return text.str();
 }
 
-template <class Rows>
-std::vector<std::string_view> wordsOf(const Rows& rows) {
-    std::vector<std::string_view> words;
-    for (const auto& row : rows) words.push_back(row.word);
-    return words;
-}
-
 std::vector<std::string_view> keyNames() {
     std::vector<std::string_view> names;
     for (const KeyRow& row : keyRows()) names.push_back(row.key);
@@ -106,7 +99,7 @@ std::vector<std::string_view> encodingWordsOf(Encodings encodings) {
 
 template <class Row>
 bool appliesTo(const Row& row, Encoding encoding) {
-    return std::any_of(row.makers.begin(), row.makers.end(), [&](const auto& maker) { return maker.encoding == encoding; });
+    return makerFor(row, encoding) != nullptr;
 }
 
 template <class Row>
@@ -135,14 +128,6 @@ Choice chosen(const ConfigurationScan& scan, std::string_view name) {
         choice.word = &choice.elements.front()->children.front();
     }
     return choice;
-}
-
-template <class Row>
-const Row* rowNamed(std::span<const Row> rows, std::string_view word) {
-    for (const Row& row : rows) {
-        if (row.word == word) return &row;
-    }
-    return nullptr;
 }
 
 const ProblemRow* chosenProblem(const ConfigurationScan& scan) {

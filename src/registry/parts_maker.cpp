@@ -31,16 +31,6 @@ std::unique_ptr<Product> makeChoice(std::span<const Row> rows, Identifier id) {
     return row != nullptr && row->make != nullptr ? row->make() : nullptr;
 }
 
-// The maker of the row for id that applies to the encoding; null when there is none.
-template <class Product, class Row, class Identifier>
-Maker<Product> makerFor(std::span<const Row> rows, Identifier id, Encoding encoding) {
-    const Row* row = rowOf(rows, id);
-    if (row == nullptr) return nullptr;
-    for (const ForEncoding<Product>& maker : row->makers) {
-        if (maker.encoding == encoding) return maker.make;
-    }
-    return nullptr;
-}
 
 // The encoding's row; without one, what operation was to make cannot be made.
 const EncodingRow& requireEncodingRow(Encoding encoding, const char* operation, const std::string& text) {
@@ -69,14 +59,16 @@ std::unique_ptr<Product> makeRequired(std::span<const Row> rows, Identifier id, 
 std::unique_ptr<QCrossoverOperator> makeCrossover(Encoding encoding, Crossover xType) {
     const EncodingRow& row = requireEncodingRow(encoding, "createCrossover", undefinedType("QCrossoverOperator"));
     if (row.crossoverTable == nullptr) return nullptr;
-    const auto make = makerFor<QCrossoverOperator>(crossoverRows(), xType, row.id);
+    const CrossoverRow* crossover = rowOf(crossoverRows(), xType);
+    const auto make = crossover != nullptr ? makerFor(*crossover, row.id) : nullptr;
     if (make == nullptr) unknownType(row.crossoverTable, "QCrossoverOperator", "argXType", number(xType));
     return make();
 }
 
 std::unique_ptr<QMutationOperator> makeMutation(Encoding encoding, Mutation mutationType) {
     const EncodingRow& row = requireEncodingRow(encoding, "createMutation", undefinedType("QMutationOperator"));
-    const auto make = makerFor<QMutationOperator>(mutationRows(), mutationType, row.id);
+    const MutationRow* mutation = rowOf(mutationRows(), mutationType);
+    const auto make = mutation != nullptr ? makerFor(*mutation, row.id) : nullptr;
     if (make == nullptr) unknownType(row.mutationTable, "QMutationOperator", "argMType", number(mutationType));
     return make();
 }

@@ -288,39 +288,47 @@ std::vector<std::string_view> noWords() { return {}; }
 
 std::vector<std::string_view> flagWords() { return {"yes", "no"}; }
 
+std::string_view noDescription(std::string_view /*word*/) { return {}; }
+
 template <auto Table>
-std::vector<std::string_view> wordsOf() {
-    std::vector<std::string_view> words;
-    for (const auto& row : Table()) words.push_back(row.word);
-    return words;
+std::vector<std::string_view> tableWords() {
+    return wordsOf(Table());
+}
+
+template <auto Table>
+std::string_view describeWord(std::string_view word) {
+    const auto* row = rowNamed(Table(), word);
+    return row != nullptr ? row->description : std::string_view{};
 }
 
 template <auto Field>
 constexpr KeyRow integerKey(std::string_view key, std::string_view description) {
-    return {key, KeyKind::Integer, description, &applyInteger<Field>, &showNumber<Field>, &noWords};
+    return {key, KeyKind::Integer, description, &applyInteger<Field>, &showNumber<Field>, &noWords, &noDescription};
 }
 
 template <auto Field>
 constexpr KeyRow realKey(std::string_view key, std::string_view description) {
-    return {key, KeyKind::Real, description, &applyReal<Field>, &showNumber<Field>, &noWords};
+    return {key, KeyKind::Real, description, &applyReal<Field>, &showNumber<Field>, &noWords, &noDescription};
 }
 
 template <auto Field>
 constexpr KeyRow flagKey(std::string_view key, std::string_view description) {
-    return {key, KeyKind::Flag, description, &applyFlag<Field>, &showFlag<Field>, &flagWords};
+    return {key, KeyKind::Flag, description, &applyFlag<Field>, &showFlag<Field>, &flagWords, &noDescription};
 }
 
 template <auto Field, auto Table>
 constexpr KeyRow wordKey(std::string_view key, std::string_view description) {
-    return {key, KeyKind::Word, description, &applyWord<Field, Table>, &showWord<Field, Table>, &wordsOf<Table>};
+    return {key,          KeyKind::Word,           description,           &applyWord<Field, Table>,
+            &showWord<Field, Table>, &tableWords<Table>, &describeWord<Table>};
 }
 
 using P = QEAParameters;
 
 const KeyRow kKeys[] = {
     {"RNG seed", KeyKind::Seed, "seed of the random number generator (0: the calendar time)", &applySeed,
-     &showNumber<&P::rngSeed>, &noWords},
-    {"Encoding", KeyKind::Word, "how chromosomes are encoded", &applyEncoding, &showEncoding, &wordsOf<&encodingRows>},
+     &showNumber<&P::rngSeed>, &noWords, &noDescription},
+    {"Encoding", KeyKind::Word, "how chromosomes are encoded", &applyEncoding, &showEncoding,
+     &tableWords<&encodingRows>, &describeWord<&encodingRows>},
     wordKey<&P::encodingOrder, &encodingOrderRows>("Encoding order", "order kept by permutations"),
     integerKey<&P::chromosomeLength>("Chromosome length", "genes per chromosome"),
     integerKey<&P::arity>("Arity", "symbols of the string encoding's alphabet"),

@@ -126,6 +126,32 @@ const Row* rowOf(std::span<const Row> rows, Identifier id) {
     return nullptr;
 }
 
+// The row of a table whose word is exactly word; null when there is none.
+template <class Row>
+const Row* rowNamed(std::span<const Row> rows, std::string_view word) {
+    for (const Row& row : rows) {
+        if (row.word == word) return &row;
+    }
+    return nullptr;
+}
+
+// The words of a table, in its order.
+template <class Row>
+std::vector<std::string_view> wordsOf(std::span<const Row> rows) {
+    std::vector<std::string_view> words;
+    for (const Row& row : rows) words.push_back(row.word);
+    return words;
+}
+
+// What an operator row makes for the encoding; null when it does not apply to it.
+template <class Row>
+auto makerFor(const Row& row, Encoding encoding) -> decltype(row.makers.front().make) {
+    for (const auto& maker : row.makers) {
+        if (maker.encoding == encoding) return maker.make;
+    }
+    return nullptr;
+}
+
 // One configuration key: how its value is read into the record and shown from it.
 enum class KeyKind { Integer, Real, Word, Flag, Seed };
 
@@ -140,6 +166,8 @@ struct KeyRow {
     std::string (*shown)(const QEAParameters& params);
     // The words the key accepts (empty for numbers).
     std::vector<std::string_view> (*words)();
+    // The description of one of those words ("" for none).
+    std::string_view (*describe)(std::string_view word);
 };
 
 std::span<const KeyRow> keyRows();
