@@ -118,15 +118,12 @@ TEST(ConfigurationScan, ReadsWellFormedFilesAsTheReaderDoes) {
         crlf += c;
     }
     expectAgreesWithTheReader(crlf);
-#ifdef VALDRIN_SOURCE_DIR
-    int examples = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VALDRIN_SOURCE_DIR) / "examples")) {
-        SCOPED_TRACE(entry.path().string());
-        expectAgreesWithTheReader(testing::readFile((entry.path() / "config.xml").string()));
-        ++examples;
+    const auto examples = testing::exampleFolders();
+    EXPECT_FALSE(examples.empty());
+    for (const auto& folder : examples) {
+        SCOPED_TRACE(folder.string());
+        expectAgreesWithTheReader(testing::readFile((folder / "config.xml").string()));
     }
-    EXPECT_GT(examples, 0);
-#endif
 }
 
 TEST(ConfigurationScan, DemandsTheDeclarationOnTheFirstLine) {

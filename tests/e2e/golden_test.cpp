@@ -25,22 +25,13 @@ using testing::runProgram;
 using testing::ScratchDir;
 using testing::writeFile;
 
-#ifdef VALDRIN_SOURCE_DIR
-const fs::path kSourceDir = VALDRIN_SOURCE_DIR;
-#else
-const fs::path kSourceDir = ".";
-#endif
+const fs::path kSourceDir = testing::sourceFolder();
 
 const char* const kRuns = "2";
 
 std::vector<std::string> exampleNames() {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(kSourceDir / "examples")) {
-        if (entry.is_directory() && fs::exists(entry.path() / "config.xml")) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
+    for (const fs::path& folder : testing::exampleFolders()) names.push_back(folder.filename().string());
     return names;
 }
 

@@ -49,11 +49,7 @@ const std::string kProgram = VALDRIN_EXECUTABLE;
 #else
 const std::string kProgram = "valdrin";
 #endif
-#ifdef VALDRIN_SOURCE_DIR
-const fs::path kSourceDir = VALDRIN_SOURCE_DIR;
-#else
-const fs::path kSourceDir = ".";
-#endif
+const fs::path kSourceDir = testing::sourceFolder();
 
 constexpr std::uint32_t kSeed = 20240611;
 constexpr auto kTimeLimit = std::chrono::seconds(20);

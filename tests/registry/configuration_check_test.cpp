@@ -60,17 +60,14 @@ Lines checkSphere(const Parameters& extra) {
 
 TEST(ConfigurationCheck, EveryExampleChecksClean) {
     EXPECT_EQ(checkSphere({}), Lines{});
-#ifdef VALDRIN_SOURCE_DIR
-    int examples = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VALDRIN_SOURCE_DIR) / "examples")) {
-        const std::string path = (entry.path() / "config.xml").string();
+    const auto examples = testing::exampleFolders();
+    EXPECT_FALSE(examples.empty());
+    for (const auto& folder : examples) {
+        const std::string path = (folder / "config.xml").string();
         Lines lines;
         for (const Finding& finding : checkConfigurationFile(path)) lines.push_back(formatFinding(finding));
         EXPECT_EQ(lines, Lines{}) << path;
-        ++examples;
     }
-    EXPECT_GT(examples, 0);
-#endif
 }
 
 TEST(ConfigurationCheck, UnknownKeysAreWarningsThatNameTheLikelyKey) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -122,6 +123,23 @@ std::string maskClock(const std::string& text) {
         if (broken) masked += '\n';
     }
     return masked;
+}
+
+fs::path sourceFolder() {
+#ifdef VALDRIN_SOURCE_DIR
+    return VALDRIN_SOURCE_DIR;
+#else
+    return ".";
+#endif
+}
+
+std::vector<fs::path> exampleFolders() {
+    std::vector<fs::path> folders;
+    for (const auto& entry : fs::directory_iterator(sourceFolder() / "examples")) {
+        if (entry.is_directory() && fs::exists(entry.path() / "config.xml")) folders.push_back(entry.path());
+    }
+    std::sort(folders.begin(), folders.end());
+    return folders;
 }
 
 std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters) {

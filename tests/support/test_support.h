@@ -1,6 +1,7 @@
 // Helpers shared by the test suite: scratch folders, file reading, running the program.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -76,6 +77,10 @@ std::string maskClock(const std::string& text);
 // A GA configuration for the problem with the given (key, value) parameters, one per line from
 // line 5 on (after the declaration, the root, the algorithm and the problem).
 std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters);
+
+// The project's source folder, and the folders of examples/ that hold a config.xml (name order).
+std::filesystem::path sourceFolder();
+std::vector<std::filesystem::path> exampleFolders();
 
 // Resets the process-wide generator to its unseeded state, then seeds it (quietly).
 void seedForTest(unsigned seed);
