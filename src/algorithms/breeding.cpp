@@ -25,9 +25,11 @@ void pairWith(AlgorithmParts& parts, const QEAParameters& params, ChooseParents 
     QPopulation& offspring = *parts.offspringPopulation;
     const ParentPair parents = chooseParents();
 
+    // The first two children are written in full by the crossing (a crossover or a copy of
+    // each parent); the others stay new individuals.
     ChildPair children{};
     for (int k = 0; k < params.childrenNumber; ++k) {
-        const int size = offspring.addNewIndividual();
+        const int size = k < 2 ? offspring.addIndividualToOverwrite() : offspring.addNewIndividual();
         if (k < 2) children[static_cast<std::size_t>(k)] = offspring.getIndividual(size - 1);
     }
     crossing(parents, children);

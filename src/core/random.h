@@ -50,7 +50,7 @@ inline double smallUniform() { return uniform() * 0.2 - 0.1; }
 // found once per rate.
 class RateTest {
 public:
-    explicit RateTest(double rate) {
+    explicit RateTest(double rate) : rate_(rate) {
         // Least |v| in [0, 2^31] whose draw fails the test (2^31 + 1 when every draw passes).
         std::int64_t passing = 0;
         std::int64_t failing = (std::int64_t{1} << 31) + 1;
@@ -60,18 +60,47 @@ public:
             if (rate > static_cast<double>(middle) * rng::scale) passing = middle;
             else failing = middle;
         }
-        limit_ = failing;
+        setLimit(failing);
     }
-    // Draws once; true when rate > uniform() for that draw.
+    // Draws once; true when rate > uniform() for that draw. |v| < limit is tested as one
+    // unsigned range check on v + (limit - 1); v is the draw's signed 32-bit word, bits 22..53
+    // of the state, taken sign-extended in two shifts.
     bool operator()() const {
         const std::uint64_t x = rng::step();
-        const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
-        const std::int64_t magnitude = v < 0 ? -static_cast<std::int64_t>(v) : v;
-        return magnitude < limit_;
+        const std::int64_t v = static_cast<std::int64_t>(x << 10) >> 32;
+        return static_cast<std::uint64_t>(v + offset_) <= span_;
+    }
+    double rate() const { return rate_; }
+
+private:
+    void setLimit(std::int64_t limit) {
+        if (limit > 0) {
+            offset_ = limit - 1;
+            span_ = static_cast<std::uint64_t>(2 * (limit - 1));
+        } else {
+            // Never passes: v + 2^40 lies far above a span of 0.
+            offset_ = std::int64_t{1} << 40;
+            span_ = 0;
+        }
+    }
+
+    double rate_ = 0.0;
+    std::int64_t offset_ = 0;
+    std::uint64_t span_ = 0;
+};
+
+// A RateTest kept by an operator across calls and made again only when the rate changes, so
+// that a per-individual call does not repeat the search for the limit.
+class CachedRateTest {
+public:
+    const RateTest& operator()(double rate) {
+        // A rate that is not a number never equals the cached one, and its test never passes.
+        if (!(rate == test_.rate())) test_ = RateTest(rate);
+        return test_;
     }
 
 private:
-    std::int64_t limit_ = 0;
+    RateTest test_{0.0};
 };
 
 inline bool coinFlip() { return ((rng::step() >> 53) & 1U) != 0; }

@@ -2,6 +2,7 @@
 // regulatory-network mutation (network_mutation.cpp).
 #pragma once
 
+#include "core/random.h"
 #include "operators/operator.h"
 
 namespace Valdrin {
@@ -15,6 +16,9 @@ class QIntegerMutationBitFlip final : public QIntegerMutation {
 public:
     int mutate(QIndividual& individual) override;
     std::unique_ptr<QMutationOperator> clone() const override;
+
+private:
+    CachedRateTest rateTest_;
 };
 
 class QStringMutation : public QMutationOperator {
@@ -31,6 +35,7 @@ public:
 
 private:
     std::vector<int> symbols_;  // working list, reused between calls
+    CachedRateTest rateTest_;
 };
 
 class QRCMutation : public QMutationOperator {
@@ -43,6 +48,9 @@ class QRCMutationGauss final : public QRCMutation {
 public:
     int mutate(QIndividual& individual) override;
     std::unique_ptr<QMutationOperator> clone() const override;
+
+private:
+    CachedRateTest rateTest_;
 };
 
 class QRNMutation : public QMutationOperator {

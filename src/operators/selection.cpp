@@ -7,8 +7,9 @@ namespace Valdrin {
 
 namespace {
 
-// Makes the destination hold exactly count individuals. Individuals already there are kept so
-// that storing a selected copy reuses their gene storage instead of allocating a new clone.
+// Makes the destination hold exactly count individuals. Individuals already there are kept (and
+// those beyond count become its spares) so that storing a selected copy reuses gene storage
+// instead of allocating a new clone.
 void prepareDestination(QPopulation& destination, int count) {
     if (destination.size() > count) destination.deleteIndividuals(count, destination.size() - count);
 }
@@ -25,7 +26,7 @@ void storeCopy(QPopulation& destination, int slot, const QIndividual& chosen) {
         destination.individuals[static_cast<std::size_t>(slot)] = chosen.clone();
         return;
     }
-    destination.individuals.push_back(chosen.clone());
+    destination.appendIndividual(chosen);
 }
 
 }  // namespace

@@ -34,15 +34,25 @@ int QIntegerMutationBitFlip::mutate(QIndividual& individual) {
     auto& target = static_cast<QIntegerIndividual&>(individual);
     const int L = _params->chromosomeLength;
     const int G = _params->geneSize;
-    const RateTest mutates(_params->mRate);
+    const RateTest& mutates = rateTest_(_params->mRate);
     const int genes = std::min(L, target.getGenesNumber());
-    for (int i = 0; i < genes; ++i) {
-        auto v = static_cast<std::uint32_t>(target.genes[static_cast<std::size_t>(i)]);
-        for (int k = 0; k < G; ++k) {
-            // Bits beyond the 32-bit code still take their draw.
-            if (mutates() && k < 32) v ^= std::uint32_t{1} << k;
+    QIntegerGene::Value* const code = target.genes.data();
+    if (G == 1) {
+        // One bit per gene: one draw each.
+        for (int i = 0; i < genes; ++i) {
+            if (mutates()) code[i] ^= 1;
         }
-        target.genes[static_cast<std::size_t>(i)] = static_cast<QIntegerGene::Value>(v);
+    } else {
+        const int coded = std::min(G, 32);
+        for (int i = 0; i < genes; ++i) {
+            auto v = static_cast<std::uint32_t>(code[i]);
+            for (int k = 0; k < coded; ++k) {
+                if (mutates()) v ^= std::uint32_t{1} << k;
+            }
+            // Bits beyond the 32-bit code still take their draw.
+            for (int k = coded; k < G; ++k) mutates();
+            code[i] = static_cast<QIntegerGene::Value>(v);
+        }
     }
     // A chromosome shorter than the record ends the run with the individual's index message.
     if (L > genes) target.setGeneValue(genes, 0);
@@ -72,10 +82,11 @@ int QStringMutationRandomFlip::mutate(QIndividual& individual) {
     auto& genes = static_cast<QStringIndividual&>(individual).genes;
     const double rate = _params->mRate;
     const int arity = _params->arity;
+    const RateTest& mutates = rateTest_(rate);
 
     if (!_params->permutation) {
         for (QStringGene::Value& gene : genes) {
-            if (rate > uniform()) gene = uniformInt(arity);
+            if (mutates()) gene = uniformInt(arity);
         }
         return 1;
     }
@@ -85,7 +96,7 @@ int QStringMutationRandomFlip::mutate(QIndividual& individual) {
     const auto taken = [this](int s) { return std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end(); };
     const std::size_t n = symbols_.size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (!(rate > uniform())) continue;
+        if (!mutates()) continue;
         // Fewer genes than symbols always leave one free; otherwise make sure before drawing.
         if (static_cast<long long>(n) >= arity) {
             int free = 0;
@@ -122,16 +133,17 @@ std::unique_ptr<QMutationOperator> QStringMutationRandomFlip::clone() const {
 int QRCMutationGauss::mutate(QIndividual& individual) {
     const double rate = _params->mRate;
     const Encoding encoding = individual.getEncoding();
+    const RateTest& mutates = rateTest_(rate);
     if (encoding == Encoding::Real) {
         for (double& gene : static_cast<QRCIndividual&>(individual).genes) {
-            if (rate > uniform()) gene = gene + gaussian();
+            if (mutates()) gene = gene + gaussian();
         }
     } else if (encoding == Encoding::Integer) {
         const double precision = _params->genePrecision;
         const double offset = _params->geneOffset;
         // The code may leave the geneSize-bit range; only the int range is enforced.
         for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(individual).genes) {
-            if (rate > uniform()) {
+            if (mutates()) {
                 const double x = static_cast<double>(gene) * precision + offset;
                 gene = truncateToInt((x + gaussian() - offset) / precision);
             }

@@ -53,29 +53,12 @@ int appendAssigned(std::vector<typename Gene::Value>& genes, const QGene& gene) 
     return static_cast<int>(genes.size());
 }
 
-template <class Individual>
-int createIndividuals(QPopulation& population, int count) {
-    population.individuals.clear();
-    for (int i = 0; i < count; ++i) population.individuals.push_back(std::make_unique<Individual>());
-    return 1;
-}
-
 template <class Population>
 std::unique_ptr<QPopulation> clonePopulation(const QPopulation& population) {
     auto copy = std::make_unique<Population>();
     copy->individuals.reserve(population.individuals.size());
     for (const auto& individual : population.individuals) copy->individuals.push_back(individual->clone());
     return copy;
-}
-
-// Appends an individual bound to the population's record, with that record's default genes.
-template <class Individual>
-int appendNewIndividual(QPopulation& population) {
-    auto individual = std::make_unique<Individual>();
-    individual->_params = population._params;
-    individual->initialize(population._params != nullptr ? population._params->chromosomeLength : 0);
-    population.individuals.push_back(std::move(individual));
-    return population.size();
 }
 
 }  // namespace Valdrin::geneVector

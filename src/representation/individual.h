@@ -43,6 +43,11 @@ public:
     virtual bool equalsTo(const QIndividual& other) const = 0;
     // Stores params, then initialize(params->chromosomeLength).
     virtual int setParameters(const QEAParameters* params);
+    // Makes an individual let go by a population equal to a new one bound to params: base fields
+    // as new, then (unless keepValues) deleteGenes, then initialize(chromosomeLength). With
+    // keepValues the value encodings keep the gene values they hold, for a caller that
+    // overwrites them all.
+    void renew(const QEAParameters* params, bool keepValues);
 
 protected:
     QIndividual() = default;

@@ -119,10 +119,8 @@ int QIntegerIndividual::setGeneValue(int index, QIntegerGene::Value value) {
 
 // --- population ---
 
-int QIntegerPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QIntegerIndividual>(*this, count); }
-
 std::unique_ptr<QPopulation> QIntegerPopulation::clone() const { return geneVector::clonePopulation<QIntegerPopulation>(*this); }
 
-int QIntegerPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QIntegerIndividual>(*this); }
+std::unique_ptr<QIndividual> QIntegerPopulation::makeIndividual() const { return std::make_unique<QIntegerIndividual>(); }
 
 }  // namespace Valdrin

@@ -55,10 +55,11 @@ public:
 
 class QIntegerPopulation final : public QPopulation {
 public:
-    int createIndividuals(int count) override;
     Encoding getEncoding() const override { return Encoding::Integer; }
     std::unique_ptr<QPopulation> clone() const override;
-    int addNewIndividual() override;
+
+protected:
+    std::unique_ptr<QIndividual> makeIndividual() const override;
 };
 
 }  // namespace Valdrin

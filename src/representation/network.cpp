@@ -312,11 +312,9 @@ int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingStep
     }
 }
 
-int QRNPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QRNIndividual>(*this, count); }
-
 std::unique_ptr<QPopulation> QRNPopulation::clone() const { return geneVector::clonePopulation<QRNPopulation>(*this); }
 
-int QRNPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QRNIndividual>(*this); }
+std::unique_ptr<QIndividual> QRNPopulation::makeIndividual() const { return std::make_unique<QRNIndividual>(); }
 
 int QRNPopulation::print(std::ostream& out) const {
     QPopulation::print(out);

@@ -57,11 +57,14 @@ public:
 
 class QRNPopulation final : public QPopulation {
 public:
-    int createIndividuals(int count) override;
     Encoding getEncoding() const override { return Encoding::Network; }
     std::unique_ptr<QPopulation> clone() const override;
-    int addNewIndividual() override;
     int print(std::ostream& out) const override;
+
+protected:
+    std::unique_ptr<QIndividual> makeIndividual() const override;
+    // A network keeps its mutation parameters through initialize, so none is renewed in place.
+    bool renewsIndividuals() const override { return false; }
 };
 
 }  // namespace Valdrin

@@ -20,6 +20,54 @@ namespace {
 
 }  // namespace
 
+int QPopulation::createIndividuals(int count) {
+    individuals.clear();
+    for (int i = 0; i < count; ++i) individuals.push_back(makeIndividual());
+    return 1;
+}
+
+int QPopulation::addNewIndividual() {
+    individuals.push_back(freshIndividual(false));
+    return size();
+}
+
+int QPopulation::addIndividualToOverwrite() {
+    individuals.push_back(freshIndividual(true));
+    return size();
+}
+
+std::unique_ptr<QIndividual> QPopulation::freshIndividual(bool keepValues) {
+    if (renewsIndividuals()) {
+        if (auto spare = takeSpare(getEncoding())) {
+            spare->renew(_params, keepValues);
+            return spare;
+        }
+    }
+    auto individual = makeIndividual();
+    individual->_params = _params;
+    individual->initialize(_params != nullptr ? _params->chromosomeLength : 0);
+    return individual;
+}
+
+void QPopulation::letGo(std::unique_ptr<QIndividual> individual) {
+    if (individual != nullptr) spares_.push_back(std::move(individual));
+}
+
+std::unique_ptr<QIndividual> QPopulation::takeSpare(Encoding encoding) {
+    if (spares_.empty() || spares_.back()->getEncoding() != encoding) return nullptr;
+    std::unique_ptr<QIndividual> spare = std::move(spares_.back());
+    spares_.pop_back();
+    return spare;
+}
+
+std::unique_ptr<QIndividual> QPopulation::copyOf(const QIndividual& individual) {
+    if (auto spare = takeSpare(individual.getEncoding())) {
+        spare->copy(individual);
+        return spare;
+    }
+    return individual.clone();
+}
+
 int QPopulation::copy(const QPopulation& other) {
     if (this == &other) return 1;
     if (individuals.size() == other.individuals.size()) {
@@ -75,6 +123,7 @@ int QPopulation::deleteIndividual(int index) {
         populationIndexError("deleteIndividual",
                              "Index (" + std::to_string(index) + ") is out of population bounds");
     }
+    letGo(std::move(individuals[static_cast<std::size_t>(index)]));
     individuals.erase(individuals.begin() + index);
     return size();
 }
@@ -87,21 +136,23 @@ int QPopulation::deleteIndividuals(int start, int count) {
     // 64-bit end so that a huge count cannot wrap around; a negative count deletes nothing.
     std::int64_t end = static_cast<std::int64_t>(start) + (count > 0 ? count : 0);
     if (end > size()) end = size();
+    for (auto k = static_cast<std::size_t>(start); k < static_cast<std::size_t>(end); ++k) letGo(std::move(individuals[k]));
     individuals.erase(individuals.begin() + start, individuals.begin() + static_cast<std::ptrdiff_t>(end));
     return size();
 }
 
 int QPopulation::insertIndividual(const QIndividual& individual) {
-    individuals.insert(individuals.begin(), individual.clone());
+    individuals.insert(individuals.begin(), copyOf(individual));
     return size();
 }
 
 int QPopulation::appendIndividual(const QIndividual& individual) {
-    individuals.push_back(individual.clone());
+    individuals.push_back(copyOf(individual));
     return size();
 }
 
 int QPopulation::clear() {
+    for (auto& individual : individuals) letGo(std::move(individual));
     individuals.clear();
     return 1;
 }

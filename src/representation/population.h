@@ -18,12 +18,12 @@ public:
     virtual ~QPopulation() = default;
 
     // Deletes all individuals, then creates count empty individuals of the population's class.
-    virtual int createIndividuals(int count) = 0;
+    int createIndividuals(int count);
     virtual Encoding getEncoding() const = 0;
     // New population of the same class with clones of all individuals; no parameter record.
     virtual std::unique_ptr<QPopulation> clone() const = 0;
     // Appends an individual bound to _params with chromosomeLength default genes; new size.
-    virtual int addNewIndividual() = 0;
+    int addNewIndividual();
     // Same size: each own individual copies the one at the same index; otherwise rebuilt from
     // clones. _params is not copied. Returns 1.
     virtual int copy(const QPopulation& other);
@@ -37,19 +37,48 @@ public:
     QIndividual* getIndividual(int index) const;
     int deleteIndividual(int index);
     int deleteIndividuals(int start, int count);
-    // Inserts a clone at the front; returns the new size.
+    // Inserts a copy at the front; returns the new size.
     int insertIndividual(const QIndividual& individual);
-    // Appends a clone at the back; returns the new size.
+    // Appends a copy at the back; returns the new size.
     int appendIndividual(const QIndividual& individual);
+    // Appends an individual bound to _params with chromosomeLength genes whose values the caller
+    // overwrites in full before anything reads them (a crossover's child); its other fields are
+    // those of a new individual. Returns the new size.
+    int addIndividualToOverwrite();
     int clear();
+
+    // Individuals let go by clear and the deletions are kept as spares, and individuals added
+    // later take a spare's storage instead of allocating: a population refilled every generation
+    // allocates nothing once it has reached its size. A taken spare is made equal to what it
+    // stands for (a copy, or a new individual), so reuse changes no result.
+    int sparesCount() const { return static_cast<int>(spares_.size()); }
     // Least fitness by the running-minimum rule (starts at 1e9); null / -1 when none.
     QIndividual* getBestIndividual(double threshold) const;
     int getBestIndex(double threshold) const;
 
 protected:
     QPopulation() = default;
+    // A new, empty individual of the population's class.
+    virtual std::unique_ptr<QIndividual> makeIndividual() const = 0;
+    // Whether a let-go individual becomes equal to a new one through QIndividual::renew (true for
+    // the value encodings; a network keeps its mutation parameters through initialize).
+    virtual bool renewsIndividuals() const { return true; }
+
     QPopulation(const QPopulation&) = delete;
     QPopulation& operator=(const QPopulation&) = delete;
+
+private:
+    // Moves an individual to the spares (drops it when it is null).
+    void letGo(std::unique_ptr<QIndividual> individual);
+    // The last spare when it is of the given encoding, else null.
+    std::unique_ptr<QIndividual> takeSpare(Encoding encoding);
+    // A copy of individual, in a spare's storage when there is one.
+    std::unique_ptr<QIndividual> copyOf(const QIndividual& individual);
+    // An individual bound to _params with chromosomeLength genes: a renewed spare (its gene values
+    // kept when keepValues) or a new one.
+    std::unique_ptr<QIndividual> freshIndividual(bool keepValues);
+
+    std::vector<std::unique_ptr<QIndividual>> spares_;
 };
 
 }  // namespace Valdrin

@@ -88,10 +88,8 @@ int QRCIndividual::setGeneValue(int index, QRCGene::Value value) {
 
 // --- population ---
 
-int QRCPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QRCIndividual>(*this, count); }
-
 std::unique_ptr<QPopulation> QRCPopulation::clone() const { return geneVector::clonePopulation<QRCPopulation>(*this); }
 
-int QRCPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QRCIndividual>(*this); }
+std::unique_ptr<QIndividual> QRCPopulation::makeIndividual() const { return std::make_unique<QRCIndividual>(); }
 
 }  // namespace Valdrin

@@ -51,10 +51,11 @@ public:
 
 class QRCPopulation final : public QPopulation {
 public:
-    int createIndividuals(int count) override;
     Encoding getEncoding() const override { return Encoding::Real; }
     std::unique_ptr<QPopulation> clone() const override;
-    int addNewIndividual() override;
+
+protected:
+    std::unique_ptr<QIndividual> makeIndividual() const override;
 };
 
 }  // namespace Valdrin

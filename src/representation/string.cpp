@@ -111,10 +111,8 @@ int QStringIndividual::setGeneValue(int index, QStringGene::Value value) {
 
 // --- population ---
 
-int QStringPopulation::createIndividuals(int count) { return geneVector::createIndividuals<QStringIndividual>(*this, count); }
-
 std::unique_ptr<QPopulation> QStringPopulation::clone() const { return geneVector::clonePopulation<QStringPopulation>(*this); }
 
-int QStringPopulation::addNewIndividual() { return geneVector::appendNewIndividual<QStringIndividual>(*this); }
+std::unique_ptr<QIndividual> QStringPopulation::makeIndividual() const { return std::make_unique<QStringIndividual>(); }
 
 }  // namespace Valdrin

@@ -53,10 +53,11 @@ public:
 
 class QStringPopulation final : public QPopulation {
 public:
-    int createIndividuals(int count) override;
     Encoding getEncoding() const override { return Encoding::String; }
     std::unique_ptr<QPopulation> clone() const override;
-    int addNewIndividual() override;
+
+protected:
+    std::unique_ptr<QIndividual> makeIndividual() const override;
 };
 
 }  // namespace Valdrin
