@@ -62,17 +62,48 @@ public:
         }
         setLimit(failing);
     }
-    // Draws once; true when rate > uniform() for that draw. |v| < limit is tested as one
-    // unsigned range check on v + (limit - 1); v is the draw's signed 32-bit word, bits 22..53
-    // of the state, taken sign-extended in two shifts.
-    bool operator()() const {
-        const std::uint64_t x = rng::step();
-        const std::int64_t v = static_cast<std::int64_t>(x << 10) >> 32;
-        return static_cast<std::uint64_t>(v + offset_) <= span_;
+    // Draws once; true when rate > uniform() for that draw.
+    bool operator()() const { return passes(rng::step()); }
+
+    // Makes count draws in a row, exactly those count calls of operator() would make, and calls
+    // onPass(j) for each draw j (0-based) that passes. The draws come from four multiplication
+    // chains that advance the state by a^4 each (a state times a, a^2, a^3, a^4 gives the next
+    // four states), so the multiplications of one round do not wait for each other.
+    template <class OnPass>
+    void drawMany(std::int64_t count, OnPass&& onPass) const {
+        constexpr std::uint64_t a1 = rng::multiplier;
+        constexpr std::uint64_t a2 = a1 * a1;
+        constexpr std::uint64_t a3 = a2 * a1;
+        constexpr std::uint64_t a4 = a3 * a1;
+        std::uint64_t state = rng::state;
+        std::int64_t j = 0;
+        for (; j + 4 <= count; j += 4) {
+            const std::uint64_t x1 = state * a1;
+            const std::uint64_t x2 = state * a2;
+            const std::uint64_t x3 = state * a3;
+            const std::uint64_t x4 = state * a4;
+            state = x4;
+            if (passes(x1)) onPass(j);
+            if (passes(x2)) onPass(j + 1);
+            if (passes(x3)) onPass(j + 2);
+            if (passes(x4)) onPass(j + 3);
+        }
+        for (; j < count; ++j) {
+            state *= a1;
+            if (passes(state)) onPass(j);
+        }
+        rng::state = state;
     }
     double rate() const { return rate_; }
 
 private:
+    // The draw's signed 32-bit word is bits 22..53 of the state, taken sign-extended in two
+    // shifts; |v| < limit is one unsigned range check on v + (limit - 1).
+    bool passes(std::uint64_t x) const {
+        const std::int64_t v = static_cast<std::int64_t>(x << 10) >> 32;
+        return static_cast<std::uint64_t>(v + offset_) <= span_;
+    }
+
     void setLimit(std::int64_t limit) {
         if (limit > 0) {
             offset_ = limit - 1;

@@ -38,21 +38,13 @@ int QIntegerMutationBitFlip::mutate(QIndividual& individual) {
     const int genes = std::min(L, target.getGenesNumber());
     QIntegerGene::Value* const code = target.genes.data();
     if (G == 1) {
-        // One bit per gene: one draw each.
-        for (int i = 0; i < genes; ++i) {
-            if (mutates()) code[i] ^= 1;
-        }
-    } else {
-        const int coded = std::min(G, 32);
-        for (int i = 0; i < genes; ++i) {
-            auto v = static_cast<std::uint32_t>(code[i]);
-            for (int k = 0; k < coded; ++k) {
-                if (mutates()) v ^= std::uint32_t{1} << k;
-            }
-            // Bits beyond the 32-bit code still take their draw.
-            for (int k = coded; k < G; ++k) mutates();
-            code[i] = static_cast<QIntegerGene::Value>(v);
-        }
+        mutates.drawMany(genes, [code](std::int64_t i) { code[i] ^= 1; });
+    } else if (G > 0) {
+        // Bit k of gene i takes draw i * G + k; bits beyond the 32-bit code still take their draw.
+        mutates.drawMany(static_cast<std::int64_t>(genes) * G, [code, G](std::int64_t j) {
+            const std::int64_t k = j % G;
+            if (k < 32) code[j / G] ^= static_cast<QIntegerGene::Value>(std::uint32_t{1} << k);
+        });
     }
     // A chromosome shorter than the record ends the run with the individual's index message.
     if (L > genes) target.setGeneValue(genes, 0);

@@ -173,5 +173,34 @@ TEST(RateTestMatchesTheDoubleComparison, ForEveryKindOfRate) {
     }
 }
 
+// Batched draws: the same outcomes, in the same order, and the same final state as one call per
+// draw, for counts that fill whole rounds of four, leave a remainder, or are empty.
+TEST(RateTestMatchesTheDoubleComparison, InBatchesAndThroughTheCache) {
+    for (double rate : {0.0, 0.001, 0.3, 1.0, 2.0}) {
+        for (std::int64_t count : {0, 1, 3, 4, 5, 1000, 1003}) {
+            testing::seedForTest(777);
+            const RateTest test(rate);
+            std::vector<std::int64_t> expected;
+            for (std::int64_t j = 0; j < count; ++j) {
+                if (test()) expected.push_back(j);
+            }
+            const std::uint64_t endState = rng::state;
+            testing::seedForTest(777);
+            std::vector<std::int64_t> passed;
+            test.drawMany(count, [&passed](std::int64_t j) { passed.push_back(j); });
+            EXPECT_EQ(passed, expected) << "rate " << rate << ", " << count << " draws";
+            EXPECT_EQ(rng::state, endState) << "rate " << rate << ", " << count << " draws";
+        }
+    }
+    // The cache makes the test again when the rate changes, and a rate that is not a number never
+    // passes.
+    CachedRateTest cached;
+    testing::seedForTest(5);
+    EXPECT_TRUE(cached(2.0)());
+    EXPECT_FALSE(cached(0.0)());
+    EXPECT_FALSE(cached(std::nan(""))());
+    EXPECT_TRUE(cached(1.5)());
+}
+
 }  // namespace
 }  // namespace Valdrin
