@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/number_text.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {
@@ -68,6 +69,11 @@ int QIntegerIndividual::decode(std::vector<int>& out) const {
     // value + offset is exact in double and, the offset being whole, equals this integer sum;
     // truncation then only clamps to the int range.
     const auto shift = static_cast<long long>(offset);
+    if (shift == 0) {
+        // The codes themselves, which are ints already.
+        out.assign(genes.begin(), genes.end());
+        return 1;
+    }
     out.resize(genes.size());
     for (std::size_t i = 0; i < genes.size(); ++i) {
         out[i] = static_cast<int>(std::clamp<long long>(genes[i] + shift, INT_MIN, INT_MAX));
@@ -77,12 +83,12 @@ int QIntegerIndividual::decode(std::vector<int>& out) const {
 
 int QIntegerIndividual::print(std::ostream& out) const {
     out << "(" << fitness << ")\t";
-    const std::ios_base::fmtflags saved = out.flags();
-    out << std::hex;
     // Negative values show their 32-bit two's-complement form.
-    for (const QIntegerGene::Value gene : genes) out << static_cast<std::uint32_t>(gene) << " ";
+    for (const QIntegerGene::Value gene : genes) {
+        writeHex(out, static_cast<std::uint32_t>(gene));
+        out << ' ';
+    }
     // Integers are written in decimal afterwards, whatever base the stream had before.
-    out.flags(saved);
     out << std::dec;
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/number_text.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {
@@ -50,7 +51,10 @@ int QRCIndividual::decode(std::vector<int>& /*out*/) const { return 0; }
 
 int QRCIndividual::print(std::ostream& out) const {
     out << "(" << fitness << ")\t";
-    for (const double gene : genes) out << gene << " ";
+    for (const double gene : genes) {
+        writeNumber(out, gene);
+        out << ' ';
+    }
     return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "core/failure.h"
+#include "core/number_text.h"
 #include "core/output_file.h"
 #include "representation/individual.h"
 #include "core/mean_variance.h"
@@ -106,7 +107,10 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
     out << "\n#\tMeans\tDeviations\tBests\tWorsts\tDevMean\tDevDev\tDevBests\tDevWorsts:\n" << kLongRule;
     for (int g = 0; g < generations; ++g) {
         out << g + 1 << ":";
-        for (int k = 0; k < kColumnsNumber; ++k) out << "\t" << table.value(k, g);
+        for (int k = 0; k < kColumnsNumber; ++k) {
+            out << "\t";
+            writeNumber(out, table.value(k, g));
+        }
         out << "\n";
     }
 
@@ -134,7 +138,11 @@ void writeGenerationTable(const GenerationTable& table, int generations, std::os
     }
 
     out << "\n#\tPopulation size:\n" << kLongRule;
-    for (int g = 0; g < generations; ++g) out << g + 1 << ":\t" << table.populationSize(g) << "\n";
+    for (int g = 0; g < generations; ++g) {
+        out << g + 1 << ":\t";
+        writeNumber(out, table.populationSize(g));
+        out << "\n";
+    }
     // The unreached generations' zeros add nothing to the sums; they count in n.
     const auto [sizeMean, sizeVariance] =
         meanAndVariance(table.populationSizes, static_cast<std::size_t>(std::max(generations, 0)));
