@@ -82,7 +82,9 @@ int QIntegerIndividual::decode(std::vector<int>& out) const {
 }
 
 int QIntegerIndividual::print(std::ostream& out) const {
-    out << "(" << fitness << ")\t";
+    out << "(";
+    writeNumber(out, fitness);
+    out << ")\t";
     // Negative values show their 32-bit two's-complement form.
     for (const QIntegerGene::Value gene : genes) {
         writeHex(out, static_cast<std::uint32_t>(gene));

@@ -50,7 +50,9 @@ int QRCIndividual::decode(std::vector<double>& out) const {
 int QRCIndividual::decode(std::vector<int>& /*out*/) const { return 0; }
 
 int QRCIndividual::print(std::ostream& out) const {
-    out << "(" << fitness << ")\t";
+    out << "(";
+    writeNumber(out, fitness);
+    out << ")\t";
     for (const double gene : genes) {
         writeNumber(out, gene);
         out << ' ';

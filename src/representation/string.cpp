@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/failure.h"
+#include "core/number_text.h"
 #include "representation/gene_vector.h"
 
 namespace Valdrin {
@@ -68,7 +69,9 @@ int QStringIndividual::decode(std::vector<int>& out) const {
 }
 
 int QStringIndividual::print(std::ostream& out) const {
-    out << "(" << fitness << ")\t";
+    out << "(";
+    writeNumber(out, fitness);
+    out << ")\t";
     const std::ios_base::fmtflags saved = out.flags();
     out << std::dec;
     for (const QStringGene::Value gene : genes) out << static_cast<std::uint32_t>(gene) << " ";
