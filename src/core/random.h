@@ -97,27 +97,29 @@ public:
     double rate() const { return rate_; }
 
 private:
-    // The draw's signed 32-bit word is bits 22..53 of the state, taken sign-extended in two
-    // shifts; |v| < limit is one unsigned range check on v + (limit - 1).
-    bool passes(std::uint64_t x) const {
-        const std::int64_t v = static_cast<std::int64_t>(x << 10) >> 32;
-        return static_cast<std::uint64_t>(v + offset_) <= span_;
-    }
+    // The draw's signed 32-bit word v is bits 22..53 of the state x. With w = x << 10 read as a
+    // signed number, v = floor(w / 2^32), so -(limit - 1) <= v <= limit - 1 is the one unsigned
+    // check w + (limit - 1) * 2^32 <= (2 * limit - 1) * 2^32 - 1, made modulo 2^64 (the values of
+    // w below -(limit - 1) * 2^32 wrap to above the bound, for every limit up to 2^31).
+    bool passes(std::uint64_t x) const { return (x << 10) + offset_ <= bound_; }
 
     void setLimit(std::int64_t limit) {
-        if (limit > 0) {
-            offset_ = limit - 1;
-            span_ = static_cast<std::uint64_t>(2 * (limit - 1));
-        } else {
-            // Never passes: v + 2^40 lies far above a span of 0.
-            offset_ = std::int64_t{1} << 40;
-            span_ = 0;
+        if (limit <= 0) {
+            // Never passes: x << 10 ends in ten zero bits, so adding 1 never gives 0.
+            offset_ = 1;
+            bound_ = 0;
+            return;
         }
+        const auto below = static_cast<std::uint64_t>(limit - 1);
+        offset_ = below << 32;
+        const std::uint64_t span = 2 * below + 1;  // at most 2^32 + 1
+        // 2^32 + 1 (limit 2^31 + 1): every draw passes.
+        bound_ = span > 0xffffffffULL ? ~std::uint64_t{0} : (span << 32) - 1;
     }
 
     double rate_ = 0.0;
-    std::int64_t offset_ = 0;
-    std::uint64_t span_ = 0;
+    std::uint64_t offset_ = 1;
+    std::uint64_t bound_ = 0;
 };
 
 // A RateTest kept by an operator across calls and made again only when the rate changes, so
