@@ -21,6 +21,8 @@ namespace {
 }  // namespace
 
 int QPopulation::createIndividuals(int count) {
+    // The new individuals stand in for every earlier one, spares included.
+    spares_.clear();
     individuals.clear();
     for (int i = 0; i < count; ++i) individuals.push_back(makeIndividual());
     return 1;

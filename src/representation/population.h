@@ -17,7 +17,8 @@ public:
 
     virtual ~QPopulation() = default;
 
-    // Deletes all individuals, then creates count empty individuals of the population's class.
+    // Deletes all individuals and spares, then creates count empty individuals of the
+    // population's class.
     int createIndividuals(int count);
     virtual Encoding getEncoding() const = 0;
     // New population of the same class with clones of all individuals; no parameter record.

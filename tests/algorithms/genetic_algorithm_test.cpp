@@ -1,6 +1,7 @@
 // Tests of the genetic algorithm's run loop, progress output and refusal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "algorithms/genetic_algorithm.h"
@@ -131,6 +132,50 @@ TEST_F(GeneticAlgorithmTest, RunsOnTheSmallRecordOfEveryValueEncoding) {
         EXPECT_EQ(fixed.evaluations, 6 * 6);
         ASSERT_NE(ga.runSummary().bestIndividual, nullptr);
         EXPECT_EQ(ga.runSummary().bestIndividual->getEncoding(), encoding);
+    }
+}
+
+}  // namespace
+}  // namespace Valdrin
+
+namespace Valdrin {
+namespace {
+
+// The populations reuse the individuals they let go: over a run, the individuals held by the
+// three populations (members and spares) stay within three populations' worth and the pairing's
+// children, however many generations pass, for every encoding and for clone removal and
+// crowding, which delete and rebuild individuals.
+TEST(GeneticAlgorithmMemory, IndividualsHeldStayBoundedOverARun) {
+    for (Encoding encoding : {Encoding::Integer, Encoding::Real, Encoding::String}) {
+        for (Niching niching : {Niching::None, Niching::DeterministicCrowding}) {
+            QEAParameters params = testing::smallRecord(encoding);
+            params.populationSize = 10;
+            params.generationsNumber = 60;
+            // Clone removal needs children that can differ: a long enough chromosome and a
+            // mutation rate that keeps the population from converging.
+            params.removeClones = niching == Niching::None;
+            params.chromosomeLength = std::max(params.chromosomeLength, 12);
+            params.mRate = 0.3;
+            params.nichingType = niching;
+            testing::AlgorithmBench<QGeneticAlgorithm> bench;
+            bench.useProblem<testing::FixedProblem>();
+            QGeneticAlgorithm& algorithm = bench.setUp(params);
+            ::testing::internal::CaptureStdout();
+            try {
+                algorithm.run();
+            } catch (const Failure& failure) {
+                ADD_FAILURE() << failure.message();
+            }
+            ::testing::internal::GetCapturedStdout();
+            int held = 0;
+            for (QPopulation* population :
+                 {&algorithm.currentPopulation(), &algorithm.matingPool(), &algorithm.offspringPopulation()}) {
+                held += population->size() + population->sparesCount();
+            }
+            EXPECT_LE(held, 3 * params.populationSize + params.childrenNumber)
+                << "encoding " << encoding << ", niching " << static_cast<int>(niching);
+            EXPECT_EQ(algorithm.runSummary().generationsDone, params.generationsNumber) << encoding << " " << static_cast<int>(niching);
+        }
     }
 }
 

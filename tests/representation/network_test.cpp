@@ -261,6 +261,18 @@ TEST(QRNPopulationTest, CreationCloningAndNewIndividuals) {
     params.outputsNumber = 4;
     EXPECT_EQ(population.addNewIndividual(), 4);
     EXPECT_EQ(population.getIndividual(3)->getGenesNumber(), 4);
+
+    // A network let go is not renewed in place (initialize keeps its mutation parameters): a new
+    // network is made, with the parameters of a new one.
+    auto& changed = static_cast<QRNIndividual&>(*population.getIndividual(3));
+    changed.mutationParameters.assign(kMutationKinds, 0.5);
+    population.deleteIndividual(3);
+    population.addNewIndividual();
+    const auto& renewed = static_cast<const QRNIndividual&>(*population.getIndividual(3));
+    EXPECT_EQ(renewed.mutationParameters, std::vector<double>(kMutationKinds, 0.0));
+    // Copies do reuse it, and equal their original.
+    population.appendIndividual(*population.getIndividual(1));
+    EXPECT_TRUE(population.getIndividual(4)->equalsTo(*population.getIndividual(1)));
 }
 
 TEST(QRNPopulationTest, PrintAddsGeneStatisticsAndDegreeDistribution) {

@@ -100,5 +100,70 @@ TEST(Population, IndexErrorsEndTheProcess) {
                 "\\[QPopulation::deleteIndividuals\\] error:\n\tIndex \\(2\\) is out of population bounds");
 }
 
+// Individuals let go are reused, and a reused individual is indistinguishable from the new one
+// or the copy it stands for, whatever it held before.
+TEST(PopulationReuse, SparesComeBackAsNewIndividualsOrExactCopies) {
+    QEAParameters params;
+    params.populationSize = 2;
+    params.chromosomeLength = 3;
+    QIntegerPopulation population;
+    population.setParameters(&params);
+    for (auto& member : population.individuals) {
+        auto& individual = static_cast<QIntegerIndividual&>(*member);
+        individual.genes = {7, 8, 9, 10};  // longer than the record, and not default
+        individual.fitness = 4.5;
+        individual.nicheNumber = 3;
+        individual.fitnessComponents = {1.0};
+    }
+    const QIndividual* first = population.getIndividual(0);
+    const QIndividual* second = population.getIndividual(1);
+    population.clear();
+    EXPECT_EQ(population.sparesCount(), 2);
+
+    // A new individual: default genes, base fields as new, bound to the record.
+    population.addNewIndividual();
+    const auto& fresh = static_cast<const QIntegerIndividual&>(*population.getIndividual(0));
+    EXPECT_TRUE(&fresh == first || &fresh == second);  // storage reused
+    EXPECT_EQ(fresh.genes, (std::vector<QIntegerGene::Value>{0, 0, 0}));
+    EXPECT_EQ(fresh.fitness, 0.0);
+    EXPECT_EQ(fresh.nicheNumber, 0);
+    EXPECT_TRUE(fresh.fitnessComponents.empty());
+    EXPECT_EQ(fresh._params, &params);
+
+    // A child to overwrite: the record's gene count, base fields as new.
+    population.addIndividualToOverwrite();
+    const QIndividual& child = *population.getIndividual(1);
+    EXPECT_EQ(child.getGenesNumber(), 3);
+    EXPECT_EQ(child.fitness, 0.0);
+    EXPECT_EQ(child.nicheNumber, 0);
+    EXPECT_TRUE(child.fitnessComponents.empty());
+    EXPECT_EQ(population.sparesCount(), 0);
+
+    // Deleted individuals become spares, and copies made from them equal the original.
+    QIntegerIndividual original;
+    original.genes = {5, 6};
+    original.fitness = 2.0;
+    original.nicheNumber = 1;
+    original.fitnessComponents = {0.5, 0.25};
+    population.deleteIndividuals(0, 2);
+    EXPECT_EQ(population.sparesCount(), 2);
+    population.appendIndividual(original);
+    population.insertIndividual(original);
+    for (const QIndividual* copy : {population.getIndividual(0), population.getIndividual(1)}) {
+        EXPECT_TRUE(copy->equalsTo(original));
+        EXPECT_EQ(copy->fitness, 2.0);
+        EXPECT_EQ(copy->nicheNumber, 1);
+        EXPECT_EQ(copy->fitnessComponents, original.fitnessComponents);
+        EXPECT_EQ(copy->_params, nullptr);
+    }
+    EXPECT_EQ(population.sparesCount(), 0);
+
+    // Setting the population up again replaces everything, spares included.
+    population.clear();
+    population.setParameters(&params);
+    EXPECT_EQ(population.sparesCount(), 0);
+    EXPECT_EQ(population.size(), 2);
+}
+
 }  // namespace
 }  // namespace Valdrin
