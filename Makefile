@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO ?= sphere-real
 
-.PHONY: all deps configure program build demo test sanitize clean fuzz fuzz-smoke
+.PHONY: all deps configure program build demo test sanitize clean fuzz fuzz-smoke bench
 
 all: build
 
@@ -43,6 +43,13 @@ sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVALDRIN_SANITIZE=ON >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks on a Release build: the workloads of bench/workloads/, the scaling table and the
+# inner operations, written to bench/results.md (about two minutes).
+BENCH_ROUNDS ?= 3
+bench: deps configure
+	cmake --build $(BUILD) -j $(JOBS) --target valdrin valdrin_bench_workloads valdrin_bench_operators
+	bash bench/run.sh $(BUILD) $(BENCH_ROUNDS)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) demo-run

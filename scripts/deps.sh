@@ -15,6 +15,7 @@ if [ ${#packages[@]} -eq 0 ]; then
         clang libclang-rt-dev
         libplplot-dev pkgconf   # the report's plots (PLplot's SVG device, found through pkg-config)
         chromium                # the report page's test in a real browser
+        libbenchmark-dev        # make bench: the inner operations
     )
 fi
 

@@ -1,0 +1,199 @@
+// Whole experiments measured from outside: each workload's configuration is run by the program
+// (one run, in a scratch folder), and the kernel's accounting of the finished child gives its
+// CPU time (user + system) and peak resident memory. A scaling table follows: the cost per
+// individual and generation for 10^2 .. 10^4 individuals and genes, taken as the difference
+// between two runs that differ only in their generation count, so that the start-up, the three
+// populations' initialization and the final log are left out.
+//
+// usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-scaling]
+// Writes Markdown tables to standard output.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Measure {
+    double cpuSeconds = 0;
+    long peakKilobytes = 0;
+};
+
+[[noreturn]] void quit(const std::string& message) {
+    std::cerr << "valdrin_bench_workloads: " << message << "\n";
+    std::exit(2);
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    if (!in) quit("cannot read " + path.string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The value of a configuration key, or "" when the configuration does not set it.
+std::string valueOf(const std::string& config, const std::string& key) {
+    const std::regex pattern("<name>\\s*" + key + "\\s*</name>\\s*<value>\\s*([^<]*?)\\s*</value>");
+    std::smatch match;
+    return std::regex_search(config, match, pattern) ? match[1].str() : "";
+}
+
+long numberOf(const std::string& config, const std::string& key, long fallback) {
+    const std::string value = valueOf(config, key);
+    return value.empty() ? fallback : std::stol(value);
+}
+
+// The configuration with the key's value replaced (the key must be set).
+std::string withValue(const std::string& config, const std::string& key, long value) {
+    const std::regex pattern("(<name>\\s*" + key + "\\s*</name>\\s*<value>)[^<]*(</value>)");
+    std::smatch match;
+    if (!std::regex_search(config, match, pattern)) quit("the scaling template does not set " + key);
+    return match.prefix().str() + match[1].str() + std::to_string(value) + match[2].str() + match.suffix().str();
+}
+
+// Runs "VALDRIN config.xml 1" in a fresh scratch folder holding the configuration.
+Measure runOnce(const std::string& valdrin, const std::string& config) {
+    char folderTemplate[] = "/tmp/valdrin-bench-XXXXXX";
+    const char* folder = mkdtemp(folderTemplate);
+    if (folder == nullptr) quit("cannot make a scratch folder");
+    std::ofstream(fs::path(folder) / "config.xml") << config;
+    // Nothing buffered may be written twice by the child.
+    std::cout.flush();
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) quit("cannot start the program");
+    if (child == 0) {
+        if (chdir(folder) != 0) _exit(127);
+        if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) _exit(127);
+        execl(valdrin.c_str(), valdrin.c_str(), "config.xml", "1", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child) quit("lost the program's process");
+    fs::remove_all(folder);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) quit("the program failed on a workload (status " + std::to_string(status) + ")");
+    Measure measure;
+    measure.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    measure.peakKilobytes = usage.ru_maxrss;
+    return measure;
+}
+
+// The median CPU time and the largest peak memory over rounds.
+Measure measure(const std::string& valdrin, const std::string& config, int rounds) {
+    std::vector<double> times;
+    Measure result;
+    for (int i = 0; i < rounds; ++i) {
+        const Measure once = runOnce(valdrin, config);
+        times.push_back(once.cpuSeconds);
+        result.peakKilobytes = std::max(result.peakKilobytes, once.peakKilobytes);
+    }
+    std::sort(times.begin(), times.end());
+    result.cpuSeconds = times[times.size() / 2];
+    return result;
+}
+
+std::string fixed(double value, int decimals) {
+    std::ostringstream out;
+    out.setf(std::ios::fixed);
+    out.precision(decimals);
+    out << value;
+    return out.str();
+}
+
+struct Workload {
+    std::string name;
+    std::string description;
+};
+
+void workloadTable(const std::string& valdrin, const fs::path& folder, int rounds) {
+    const std::vector<Workload> workloads = {
+        {"onemax", "GA, OneMax, 100 × 1,000 bits, 200 generations"},
+        {"sphere-int", "GA, Sphere, 100 × 10 genes of 10 bits, 500 generations"},
+        {"rastrigin", "GA, Rastrigin, 100 × 30 reals, 500 generations"},
+        {"large-onemax", "GA, OneMax, 10,000 × 1,000 bits, 20 generations"},
+        {"xor-sarn", "SARN, XOR, 40 networks, 200 generations"},
+    };
+    std::cout << "| workload | what it runs | CPU time (s) | µs per individual and generation | peak memory (MB) |\n"
+              << "|---|---|---:|---:|---:|\n";
+    for (const Workload& workload : workloads) {
+        const std::string config = readFile(folder / (workload.name + ".xml"));
+        const long individuals = numberOf(config, "Population size", 0);
+        const long generations = numberOf(config, "Generations number", 0);
+        const Measure m = measure(valdrin, config, rounds);
+        const double perIndividual = m.cpuSeconds * 1e6 / static_cast<double>(std::max(1L, individuals * generations));
+        std::cout << "| " << workload.name << " | " << workload.description << " | " << fixed(m.cpuSeconds, 3) << " | "
+                  << fixed(perIndividual, 3) << " | " << fixed(static_cast<double>(m.peakKilobytes) / 1024.0, 1)
+                  << " |\n";
+        std::cout.flush();
+    }
+}
+
+void scalingTable(const std::string& valdrin, const fs::path& folder, int rounds) {
+    const std::string base = readFile(folder / "onemax.xml");
+    const std::vector<long> sizes = {100, 1000, 10000};
+    // Generation counts chosen so that the measured span flips about 2 * 10^8 bits, and spans at
+    // least ten generations, several times the fixed part (three populations initialized, the
+    // final population written to the log) that the difference removes.
+    constexpr double kSpanBits = 2e8;
+    constexpr long kLeastSpan = 10;
+    std::cout << "\nNanoseconds per gene, individual and generation (OneMax, one-bit genes; the difference of two "
+                 "runs that differ only in their generation count):\n\n"
+              << "| individuals \\ genes |";
+    for (long genes : sizes) std::cout << " " << genes << " |";
+    std::cout << "\n|---|";
+    for (std::size_t i = 0; i < sizes.size(); ++i) std::cout << "---:|";
+    std::cout << "\n";
+    for (long individuals : sizes) {
+        std::cout << "| " << individuals << " |";
+        for (long genes : sizes) {
+            const long span = std::max(kLeastSpan, static_cast<long>(kSpanBits / static_cast<double>(individuals * genes)));
+            std::string config = withValue(base, "Population size", individuals);
+            config = withValue(config, "Chromosome length", genes);
+            const Measure shorter = measure(valdrin, withValue(config, "Generations number", 1), rounds);
+            const Measure longer = measure(valdrin, withValue(config, "Generations number", 1 + span), rounds);
+            const double perGene = (longer.cpuSeconds - shorter.cpuSeconds) * 1e9 /
+                                   (static_cast<double>(span) * static_cast<double>(individuals) * static_cast<double>(genes));
+            std::cout << " " << fixed(perGene, 2) << " |";
+            std::cout.flush();
+        }
+        std::cout << "\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) quit("usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-scaling]");
+    const std::string valdrin = fs::absolute(argv[1]).string();
+    const fs::path folder = argv[2];
+    int rounds = 3;
+    bool scaling = true;
+    for (int i = 3; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (word == "--no-scaling") {
+            scaling = false;
+        } else {
+            quit("unknown option " + word);
+        }
+    }
+    workloadTable(valdrin, folder, rounds);
+    if (scaling) scalingTable(valdrin, folder, rounds);
+    return 0;
+}
