@@ -16,6 +16,10 @@ if [ ${#packages[@]} -eq 0 ]; then
         libplplot-dev pkgconf   # the report's plots (PLplot's SVG device, found through pkg-config)
         chromium                # the report page's test in a real browser
         libbenchmark-dev        # make bench: the inner operations
+        # valdrin-sweep: the job engine and the transfer it uses, the results database (library
+        # and shell), and the SSH client and server its test across two machines starts on
+        # loopback addresses
+        parallel rsync libsqlite3-dev sqlite3 openssh-client openssh-server
     )
 fi
 

@@ -30,6 +30,7 @@ namespace {
 constexpr int kWidth = 900;
 constexpr int kConvergenceHeight = 480;
 constexpr int kDistributionHeight = 360;
+constexpr int kGroupedHeight = 400;
 
 // Colour map 0 as the plots use it (index 0 is the background).
 enum Colour : PLINT { Background = 0, Ink, Grid, RunLine, Band, Median, ErrorLine, Steps, kColours };
@@ -164,9 +165,10 @@ constexpr double kTitleRoom = 46.0;
 constexpr double kTitleAndLegendRoom = 100.0;
 
 // Draws the grid, the box, the labels and the title around the plotting area of a page of that
-// height, with margins of a fixed size for the labels and the given room above.
+// height, with margins of a fixed size for the labels and the given room above. Without
+// numbers on the x axis (numberedX false) its ticks, numbers and grid are left to the caller.
 void drawAxes(const Frame& frame, int height, double top, const std::string& xLabel, const std::string& yLabel,
-              const std::string& title) {
+              const std::string& title, bool numberedX = true) {
     constexpr double kLeft = 92.0, kRight = 24.0, kBottom = 58.0;
     plvpor(kLeft / kWidth, 1.0 - kRight / kWidth, kBottom / height, 1.0 - top / height);
     plwind(frame.xMin, frame.xMax, frame.yMin, frame.yMax);
@@ -174,10 +176,10 @@ void drawAxes(const Frame& frame, int height, double top, const std::string& xLa
     const std::string yLog = frame.logY ? "l" : "";
     plcol0(Grid);
     plwidth(0.8);
-    plbox(("g" + xLog).c_str(), 0.0, 0, ("g" + yLog).c_str(), 0.0, 0);
+    plbox(numberedX ? ("g" + xLog).c_str() : "", 0.0, 0, ("g" + yLog).c_str(), 0.0, 0);
     plcol0(Ink);
     plwidth(1.0);
-    plbox(("bcnst" + xLog).c_str(), 0.0, 0, ("bcnstv" + yLog).c_str(), 0.0, 0);
+    plbox(numberedX ? ("bcnst" + xLog).c_str() : "bc", 0.0, 0, ("bcnstv" + yLog).c_str(), 0.0, 0);
     plmtex("b", 2.8, 0.5, 0.5, plotText(xLabel).c_str());
     plmtex("l", 5.2, 0.5, 0.5, plotText(yLabel).c_str());
     plschr(0.0, 0.95);
@@ -462,6 +464,85 @@ std::string solutionEcdfSvg(const std::vector<QRunSummary>& runs) {
     return inlineSvg(page.finish(), "ecdf",
                      std::string("class=\"plot ecdf-plot\" data-x-scale=\"") + (logX ? "log" : "linear") + "\"",
                      "Evaluations to solution");
+}
+
+std::string groupedValuesSvg(const std::vector<ValueGroup>& groups, const GroupedPlotText& text) {
+    std::vector<double> every;
+    for (const ValueGroup& group : groups) {
+        for (double value : group.values) {
+            if (std::isfinite(value)) every.push_back(value);
+        }
+    }
+    if (every.empty()) return "";
+    const bool logY = spansDecades(every);
+    const auto [low, high] = std::minmax_element(every.begin(), every.end());
+    const auto [yMin, yMax] = paddedRange(*low, *high, logY);
+    const Frame frame{0.5, static_cast<double>(groups.size()) + 0.5, yMin, yMax, false, logY};
+
+    SvgPage page(kWidth, kGroupedHeight);
+    drawAxes(frame, kGroupedHeight, kTitleRoom, text.xLabel, logY ? text.yLabel + " (log scale)" : text.yLabel,
+             text.title, false);
+    // The group's label under its place, the grid's vertical lines between the groups.
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const double at = static_cast<double>(g + 1);
+        plcol0(Ink);
+        plmtex("b", 1.3, (at - frame.xMin) / (frame.xMax - frame.xMin), 0.5, plotText(groups[g].label).c_str());
+        if (g == 0) continue;
+        const std::array<double, 2> gx{at - 0.5, at - 0.5};
+        const std::array<double, 2> gy{frame.yMin, frame.yMax};
+        plcol0(Grid);
+        plwidth(0.8);
+        plline(2, gx.data(), gy.data());
+    }
+
+    std::vector<double> medianX;
+    std::vector<double> medianY;
+    constexpr double kHalfBox = 0.22;
+    constexpr double kSpread = 0.32;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        std::vector<double> values;
+        for (double value : groups[g].values) {
+            if (std::isfinite(value)) values.push_back(value);
+        }
+        if (values.empty()) continue;
+        const double at = static_cast<double>(g + 1);
+        const double lower = toAxis(quantile(values, 0.25), logY);
+        const double upper = toAxis(quantile(values, 0.75), logY);
+        const double median = toAxis(quantile(values, 0.5), logY);
+        const std::array<double, 4> bx{at - kHalfBox, at + kHalfBox, at + kHalfBox, at - kHalfBox};
+        const std::array<double, 4> by{lower, lower, upper, upper};
+        plcol0(Band);
+        plfill(4, bx.data(), by.data());
+
+        // Every value, spread evenly across its group in the order given, so that equal values
+        // stay apart.
+        std::vector<double> x;
+        std::vector<double> y;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const double offset = values.size() > 1 ? (static_cast<double>(i) / static_cast<double>(values.size() - 1) - 0.5) : 0.0;
+            x.push_back(at + offset * kSpread);
+            y.push_back(toAxis(values[i], logY));
+        }
+        plcol0(Steps);
+        plschr(0.0, 0.5);
+        plstring(static_cast<PLINT>(x.size()), x.data(), y.data(), "#(850)");
+        plschr(0.0, 0.82);
+
+        const std::array<double, 2> mx{at - kHalfBox, at + kHalfBox};
+        const std::array<double, 2> my{median, median};
+        plcol0(Median);
+        plwidth(3.0);
+        plline(2, mx.data(), my.data());
+        medianX.push_back(at);
+        medianY.push_back(median);
+    }
+    plcol0(Median);
+    plwidth(1.2);
+    drawLine(medianX, medianY);
+
+    return inlineSvg(page.finish(), text.idPrefix,
+                     "class=\"plot grouped-plot\" data-y-scale=\"" + std::string(logY ? "log" : "linear") + "\"",
+                     text.title);
 }
 
 std::string escapedMarkup(const std::string& text) {

@@ -41,6 +41,24 @@ std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double erro
 // data-x-scale="log" or "linear". Empty when no run solved the problem.
 std::string solutionEcdfSvg(const std::vector<QRunSummary>& runs);
 
+// Values in groups along the x axis, one place per group in the order given: every value as a
+// point (spread across its place in the order given), the band between the group's quartiles,
+// its median as a bar, and the medians joined by a line. The y axis is logarithmic when the
+// values span decades (spansDecades). Values that are not finite are left out. The root element
+// carries class "plot grouped-plot" and data-y-scale="log" or "linear"; its identifiers start
+// with idPrefix, which must differ between the plots of one page. Empty when no value is left.
+struct ValueGroup {
+    std::string label;
+    std::vector<double> values;
+};
+struct GroupedPlotText {
+    std::string title;
+    std::string xLabel;
+    std::string yLabel;
+    std::string idPrefix;
+};
+std::string groupedValuesSvg(const std::vector<ValueGroup>& groups, const GroupedPlotText& text);
+
 // The text with the characters that markup (SVG, HTML) gives a meaning escaped.
 std::string escapedMarkup(const std::string& text);
 

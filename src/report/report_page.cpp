@@ -353,6 +353,13 @@ std::string reportPage(const ReportInputs& inputs) {
     return page.str();
 }
 
+std::string pageHead(const std::string& title) {
+    std::ostringstream page;
+    page.imbue(std::locale::classic());
+    writeHead(title, page);
+    return page.str();
+}
+
 void writeReport(const ReportInputs& inputs, const std::string& path) {
     const std::string page = reportPage(inputs);
     AtomicOutputFile file(path);

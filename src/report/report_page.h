@@ -46,6 +46,12 @@ std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParamete
 // The whole page.
 std::string reportPage(const ReportInputs& inputs);
 
+// The start of a page in the report's manner, up to and including </head>: the document type,
+// the title, the policy that lets a browser fetch nothing, and the report's style (header, h2
+// sections, dl.parameters, .tiles with .tile, table.data, figure with svg.plot, footer). Other
+// pages of the program share it.
+std::string pageHead(const std::string& title);
+
 // Write the page, and the convergence plot alone as an SVG file, at the path (placed in the
 // output folder); each file appears only once complete. A plot with nothing to draw writes an
 // SVG that says so.

@@ -1,0 +1,40 @@
+// The experiments' configurations: the base configuration with the swept values and the seed
+// put in, and the judgement of every combination by the configuration check before anything
+// runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sweep/sweep_plan.h"
+
+namespace Valdrin {
+
+struct Setting {
+    std::string key;
+    std::string value;
+};
+
+// The base text with the settings put in. A key the base gives has the value element of its last
+// pair (the one the program uses) replaced, so every other line stays as written; a key the base
+// does not give gets a parameter element of its own, on a line before the root's closing tag.
+// Ends with a Failure when the base's values cannot be found as written: every pair must be a
+// <value> element holding only its text, as the configuration check reads it.
+std::string configurationWith(const std::string& baseText, const std::vector<Setting>& settings);
+
+// The settings of one experiment: its swept values, then "RNG seed".
+std::vector<Setting> settingsOf(const std::vector<SweptKey>& keys, const std::vector<std::string>& values, int seed);
+
+// Why the sweep must not start, one line each; empty when it may. Every combination of values is
+// put into the base (with the first seed) and checked as the program checks a configuration. A
+// swept key the program does not know, a word the key does not take, a word the experiment
+// cannot use (an error on the word's line: a crossover that does not fit the encoding, say) and
+// a number that is not written as one are refused, each once, as "KEY=VALUE: " and the check's
+// message. Numbers that cannot make a run (a population of 0) are not refused: those
+// experiments fail by themselves and are reported, and the rest of the grid runs. When no
+// combination could run at all, the errors of the first one are given instead ("BASE:LINE: "
+// and the check's message). baseName names the base in the messages.
+std::vector<std::string> sweepRefusals(const std::string& baseText, const std::string& baseName,
+                                       const std::vector<SweptKey>& keys, int seed);
+
+}  // namespace Valdrin

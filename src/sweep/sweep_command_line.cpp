@@ -1,0 +1,92 @@
+// Reading valdrin-sweep's command line with CLI11.
+#include "sweep/sweep_command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <climits>
+#include <ostream>
+
+#include "driver/command_line.h"
+
+namespace Valdrin {
+
+namespace {
+
+constexpr const char* kDescription =
+    "Runs the experiment of BASE for every combination of the values given with --set and every seed of --seeds, "
+    "each in a folder of its own under DIR, through GNU parallel (on this machine's cores, or on the hosts of "
+    "--hosts), and collects the results into DIR/results.sqlite, DIR/sweep.csv and DIR/sweep.html.";
+
+constexpr const char* kFooter =
+    "\nExample: valdrin-sweep base.xml --set \"Population size=20,50,100\" --set \"Mutation rate=0.01,0.05\" "
+    "--seeds 1-10 --runs 5\n\n"
+    "A key or word BASE's experiment would not accept is refused before anything runs, with the configuration "
+    "check's message. Every experiment runs `valdrin config.xml RUNS --csv` in its folder, with the values and "
+    "the seed put into BASE; its standard output and error stay there as stdout.txt and stderr.txt.\n\n"
+    "Exit status: 0 when every experiment ran, 1 when the sweep was refused or some experiment failed (each is "
+    "reported with its folder, its exit status and the last lines of its standard error), 2 for a misused "
+    "command line, 130 and 143 when interrupted (SIGINT, SIGTERM): the running experiments are stopped and "
+    "--resume goes on where the sweep stopped.\n";
+
+}  // namespace
+
+ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                             std::ostream& err) {
+    SweepCommandLine line;
+    int jobs = 0;
+    CLI::App app(kDescription, "valdrin-sweep");
+    app.add_option("BASE", line.base, "the base configuration: the experiment every combination changes")
+        ->required()
+        ->check(CLI::ExistingFile);
+    app.add_option("--set", line.sets,
+                   "a key and the values it takes, as KEY=VALUE,VALUE,... (repeat for more keys; every combination "
+                   "of the values is run)")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->option_text("KEY=VALUES");
+    app.add_option("--seeds", line.seeds,
+                   "the seeds every combination runs with: numbers from 1 to 32767 and ranges, such as 1-10 or 1,4,20-25")
+        ->required()
+        ->option_text("LIST");
+    app.add_option("--runs", line.runs, "runs per experiment (default 1)")
+        ->check(CLI::Range(1, INT_MAX))
+        ->option_text("N");
+    CLI::Option* jobsOption =
+        app.add_option("--jobs", jobs, "experiments at a time on each machine (default: its number of cores)")
+            ->check(CLI::Range(1, 100000))
+            ->option_text("N");
+    app.add_option("--hosts", line.hostsFile,
+                   "run on the machines listed in FILE, one of parallel's --sshlogin entries per line (such as "
+                   "\"8/user@host\"; \":\" is this machine); the program and each experiment's files are sent there "
+                   "and the results come back")
+        ->check(CLI::ExistingFile)
+        ->option_text("FILE");
+    app.add_option("--out", line.outputFolder, "the sweep's folder (default: sweep)")->option_text("DIR");
+    app.add_flag("--resume", line.resume,
+                 "go on with the sweep in DIR: run only the experiments that have not run or have failed");
+    app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
+    app.set_version_flag("--version", std::string("valdrin-sweep ") + programVersion());
+    app.footer(kFooter);
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return {std::nullopt, kExitRan};
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
+        return {std::nullopt, kExitRan};
+    } catch (const CLI::ParseError& error) {
+        err << "valdrin-sweep: error: " << error.what() << "\nRun 'valdrin-sweep --help' for the command line.\n";
+        return {std::nullopt, kExitMisused};
+    }
+    if (jobsOption->count() > 0) line.jobs = jobs;
+    if (line.outputFolder.empty()) {
+        err << "valdrin-sweep: error: --out needs a folder\n";
+        return {std::nullopt, kExitMisused};
+    }
+    return {line, kExitRan};
+}
+
+}  // namespace Valdrin

@@ -1,0 +1,34 @@
+// valdrin-sweep's command line, read with CLI11.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Valdrin {
+
+struct SweepCommandLine {
+    std::string base;                 // the base configuration
+    std::vector<std::string> sets;    // each --set as written: KEY=VALUE,VALUE,...
+    std::string seeds;                // --seeds as written
+    int runs = 1;                     // runs per experiment
+    std::optional<int> jobs;          // jobs at a time on each machine
+    std::string hostsFile;            // a file of parallel's sshlogins; "" for this machine alone
+    std::string outputFolder = "sweep";
+    bool resume = false;
+    bool progress = false;            // the progress line even when standard error is not a terminal
+};
+
+struct ParsedSweepCommandLine {
+    std::optional<SweepCommandLine> commandLine;  // absent when there is nothing to run
+    int exitStatus = 0;                           // the status to end with when it is absent
+};
+
+// Reads the words after the program's name. --help and --version write their text to out and
+// end with status 0; a misused command line is reported on err ("valdrin-sweep: error: ...")
+// and ends with status 2.
+ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                             std::ostream& err);
+
+}  // namespace Valdrin

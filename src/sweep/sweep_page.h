@@ -1,0 +1,48 @@
+// sweep.html: one self-contained page in the manner of the report page: what was swept, the
+// outcome of every combination of values (success rate, expected running time, median final
+// best with its quartiles), a plot of the final best against each swept key, and the failures.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sweep/sweep_results.h"
+
+namespace Valdrin {
+
+// The outcome over every run of every experiment of one combination of values that ran.
+struct CombinationSummary {
+    std::vector<std::string> values;  // one per swept key
+    int experiments = 0;              // planned (one per seed)
+    int ran = 0;
+    int failed = 0;
+    int runs = 0;
+    int solved = 0;
+    // As the report page counts it: evaluations to solution for a solved run, all evaluations
+    // for an unsolved one, over the solved runs; infinite when none solved.
+    long long totalEvaluations = 0;
+    double expectedRunningTime = 0.0;
+    // Quantiles of the runs' final best fitness (interpolated as the report's plots do); NaN when
+    // no run is there.
+    double medianFinalBest = 0.0;
+    double lowerQuartile = 0.0;
+    double upperQuartile = 0.0;
+    std::vector<double> finalBests;  // every run's, in experiment and run order
+};
+
+std::vector<CombinationSummary> summarizeCombinations(const SweepRecord& record);
+
+struct SweepPageInputs {
+    const SweepRecord& record;
+    std::string title;      // what ran: "GA on Sphere"
+    std::string baseName;   // the base configuration as given
+    int runs = 1;           // per experiment
+    std::vector<int> seeds;
+};
+
+std::string sweepPage(const SweepPageInputs& inputs);
+
+// Writes the page at path; it appears only once complete.
+void writeSweepPage(const SweepPageInputs& inputs, const std::string& path);
+
+}  // namespace Valdrin
