@@ -135,7 +135,7 @@ void writeCombinations(const SweepRecord& record, const std::vector<CombinationS
         page << "<td>" << escaped(shown(100.0 * rate)) << "%</td><td>"
              << (finite ? escaped(shown(combination.expectedRunningTime)) : "&infin;") << "</td><td>"
              << escaped(shown(combination.medianFinalBest)) << "</td><td>" << escaped(shown(combination.lowerQuartile))
-             << " &ndash; " << escaped(shown(combination.upperQuartile)) << "</td></tr>\n";
+             << " &#8211; " << escaped(shown(combination.upperQuartile)) << "</td></tr>\n";
     }
     page << "</tbody>\n</table>\n<p class=\"note\">Over every run of every experiment (seed) of the combination that "
          << "ran. ERT, the expected running time, is the evaluations of all runs (up to the solution for a solved run) "

@@ -281,28 +281,11 @@ ReportInputs runExample(const std::string& name, int count, std::vector<QRunSumm
     return ReportInputs{runs, record, algorithmName.str(), problemName.str()};
 }
 
-bool browserInstalled() {
-    std::stringstream folders(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (!folder.empty() && access((folder + "/chromium").c_str(), X_OK) == 0) return true;
-    }
-    return false;
-}
-
-// Headless Chromium with a fresh profile and no network of its own, for 20 seconds at most.
-testing::ProgramResult runBrowser(const std::string& profile, std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(),
-                     {"20", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                      "--user-data-dir=" + profile});
-    return testing::runCommand("timeout", arguments);
-}
-
 // The page of a real experiment (the sphere example, five runs) in headless Chromium: the
 // rendered document holds both plots and the runs' numbers, and a screenshot of it is taken.
 // VALDRIN_REPORT_SCREENSHOT=PATH keeps a copy of the screenshot (docs/report.png is one).
 TEST(ReportPageBrowserTest, RenderedPageShowsThePlotsAndTheRunsOfARealExperiment) {
-    if (!browserInstalled()) GTEST_SKIP() << "chromium is not installed (make deps installs it)";
+    if (!testing::browserInstalled()) GTEST_SKIP() << "chromium is not installed (make deps installs it)";
     const auto start = std::chrono::steady_clock::now();
     const char* keep = std::getenv("VALDRIN_REPORT_SCREENSHOT");
     const fs::path kept = keep != nullptr ? fs::absolute(keep) : fs::path();
@@ -313,7 +296,7 @@ TEST(ReportPageBrowserTest, RenderedPageShowsThePlotsAndTheRunsOfARealExperiment
     const std::string page = scratch.path() + "/report.html";
     writeReport(inputs, page);
 
-    const testing::ProgramResult dom = runBrowser(scratch.path() + "/profile-dom", {"--dump-dom", "file://" + page});
+    const testing::ProgramResult dom = testing::runBrowser(scratch.path() + "/profile-dom", {"--dump-dom", "file://" + page});
     ASSERT_EQ(dom.status, 0) << dom.err;
     EXPECT_TRUE(contains(dom.out, "<h1>Genetic algorithm on Sphere function</h1>"));
     int plots = 0;
@@ -324,7 +307,7 @@ TEST(ReportPageBrowserTest, RenderedPageShowsThePlotsAndTheRunsOfARealExperiment
     expectRunsTable(dom.out, runs);
 
     const std::string shot = scratch.path() + "/report.png";
-    const testing::ProgramResult taken = runBrowser(
+    const testing::ProgramResult taken = testing::runBrowser(
         scratch.path() + "/profile-shot", {"--screenshot=" + shot, "--window-size=1200,1800", "file://" + page});
     ASSERT_EQ(taken.status, 0) << taken.err;
     const std::string png = testing::readFile(shot);

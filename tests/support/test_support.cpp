@@ -1,6 +1,7 @@
 // Helpers shared by the test suite.
 #include "support/test_support.h"
 
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +92,56 @@ ProgramResult runProgram(const std::vector<std::string>& arguments) {
 #else
     return runCommand("valdrin", arguments);
 #endif
+}
+
+ProgramResult runSweepProgram(const std::vector<std::string>& arguments) {
+#ifdef VALDRIN_SWEEP_EXECUTABLE
+    return runCommand(VALDRIN_SWEEP_EXECUTABLE, arguments);
+#else
+    return runCommand("valdrin-sweep", arguments);
+#endif
+}
+
+bool browserInstalled() {
+    std::stringstream folders(std::getenv("PATH") != nullptr ? std::getenv("PATH") : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && access((folder + "/chromium").c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+ProgramResult runBrowser(const std::string& profile, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(),
+                     {"20", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                      "--user-data-dir=" + profile});
+    return runCommand("timeout", arguments);
+}
+
+std::vector<std::vector<std::string>> queryRows(const std::string& database, const std::string& sql) {
+    std::vector<std::vector<std::string>> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot open " << database << ": " << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return rows;
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot run \"" << sql << "\" on " << database << ": " << sqlite3_errmsg(db);
+        sqlite3_close(db);
+        return rows;
+    }
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        std::vector<std::string>& row = rows.emplace_back();
+        for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+            const unsigned char* text = sqlite3_column_text(statement, c);
+            row.push_back(sqlite3_column_type(statement, c) == SQLITE_NULL ? "NULL" : reinterpret_cast<const char*>(text));
+        }
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
 }
 
 std::string maskClock(const std::string& text) {

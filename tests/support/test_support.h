@@ -61,6 +61,20 @@ ProgramResult runCommand(const std::string& command, const std::vector<std::stri
 // directory and captures its standard output, standard error and exit status.
 ProgramResult runProgram(const std::vector<std::string>& arguments);
 
+// Runs the built valdrin-sweep executable the same way.
+ProgramResult runSweepProgram(const std::vector<std::string>& arguments);
+
+// Whether chromium is on the PATH.
+bool browserInstalled();
+
+// Headless Chromium with a fresh profile (in the folder given) and no network of its own, for 20
+// seconds at most, with the given arguments after its own.
+ProgramResult runBrowser(const std::string& profile, std::vector<std::string> arguments);
+
+// The rows a query gives on an SQLite database, each value as text: numbers as SQLite prints
+// them, NULL as "NULL". Fails the test (and gives no rows) when the query cannot run.
+std::vector<std::vector<std::string>> queryRows(const std::string& database, const std::string& sql);
+
 // Replaces every processor-clock reading (run durations, the "Times" block over runs, the time
 // column of the solutions table, their mean and deviation) by "T", so that the outputs of two
 // invocations compare byte for byte. A final line without a line break keeps it that way.

@@ -1,0 +1,115 @@
+// The sweep's page: the numbers per combination and the page made of them.
+#include "sweep/sweep_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "report/markup.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+ExperimentOutcome ran(const std::vector<std::vector<std::string>>& runs) {
+    ExperimentOutcome outcome;
+    outcome.state = ExperimentOutcome::State::Ran;
+    outcome.job = JobRecord{1, ":", 0.5, 0, 0};
+    outcome.runs.header = {"run", "evaluations", "solved", "evaluations_to_solution", "final_best_fitness"};
+    outcome.runs.rows = runs;
+    return outcome;
+}
+
+ExperimentOutcome failed() {
+    ExperimentOutcome outcome;
+    outcome.state = ExperimentOutcome::State::Failed;
+    outcome.job = JobRecord{1, ":", 0.5, 1, 0};
+    outcome.reason = "exit status 1";
+    outcome.errorTail = {"valdrin: error: config.xml:7: \"Population size\" is 0 <&>"};
+    return outcome;
+}
+
+// Two values of one key over two seeds: the first combination's runs all solved or not, the
+// second's first experiment failed.
+struct Fixture {
+    std::vector<SweptKey> keys = {{"Population size", {"0", "20"}}, {"Elite count", {"1"}}};
+    std::vector<int> seeds = {1, 2};
+    std::vector<Experiment> experiments = expandPlan(keys, seeds);
+    std::vector<ExperimentOutcome> outcomes = {
+        ran({{"1", "200", "1", "40", "0.001"}, {"2", "200", "0", "", "0.5"}}),
+        ran({{"1", "200", "1", "80", "0.002"}, {"2", "200", "0", "", "4"}}),
+        failed(),
+        ran({{"1", "300", "0", "", "7"}, {"2", "300", "0", "", "9"}}),
+    };
+    SweepRecord record{keys, experiments, outcomes, "."};
+};
+
+TEST(SweepSummaryTest, EachCombinationCountsItsRunsAsTheReportDoes) {
+    const Fixture fixture;
+    const std::vector<CombinationSummary> combinations = summarizeCombinations(fixture.record);
+    ASSERT_EQ(combinations.size(), 2u);
+    const CombinationSummary& first = combinations[0];
+    EXPECT_EQ(first.values, (std::vector<std::string>{"0", "1"}));
+    EXPECT_EQ(first.experiments, 2);
+    EXPECT_EQ(first.ran, 2);
+    EXPECT_EQ(first.runs, 4);
+    EXPECT_EQ(first.solved, 2);
+    // (40 + 200 + 80 + 200) evaluations over 2 solved runs.
+    EXPECT_EQ(first.totalEvaluations, 520);
+    EXPECT_DOUBLE_EQ(first.expectedRunningTime, 260.0);
+    // Final bests 0.001, 0.5, 0.002, 4: median and quartiles interpolated.
+    EXPECT_DOUBLE_EQ(first.medianFinalBest, 0.251);
+    EXPECT_DOUBLE_EQ(first.lowerQuartile, 0.00175);
+    EXPECT_DOUBLE_EQ(first.upperQuartile, 1.375);
+
+    const CombinationSummary& second = combinations[1];
+    EXPECT_EQ(second.experiments, 2);
+    EXPECT_EQ(second.ran, 1);
+    EXPECT_EQ(second.failed, 1);
+    EXPECT_EQ(second.runs, 2);
+    EXPECT_TRUE(std::isinf(second.expectedRunningTime));
+    EXPECT_DOUBLE_EQ(second.medianFinalBest, 8.0);
+}
+
+TEST(SweepPageTest, ThePageIsWellFormedSelfContainedAndHoldsEveryCombinationPlotAndFailure) {
+    const Fixture fixture;
+    const std::string page = sweepPage({fixture.record, "GA on Sphere", "base.xml", 2, fixture.seeds});
+    const testing::MarkupDocument document = testing::parseMarkup(page.substr(page.find("<html")));
+    ASSERT_EQ(document.error, "");
+    EXPECT_EQ(document.count("script"), 0);
+    EXPECT_EQ(document.count("link"), 0);
+    EXPECT_NE(page.find("default-src 'none'"), std::string::npos);
+    EXPECT_NE(page.find("<h1>Sweep: GA on Sphere</h1>"), std::string::npos);
+    EXPECT_EQ(document.count("svg"), 2) << "one plot per swept key";
+
+    const auto rows = testing::tableRows(page, "combinations");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].cells[0], "0");
+    EXPECT_EQ(rows[0].data.at("success-rate"), "0.5");
+    EXPECT_EQ(rows[0].data.at("ert"), "260");
+    EXPECT_EQ(rows[0].data.at("median-final-best"), "0.251");
+    EXPECT_EQ(rows[1].data.at("ert"), "inf");
+    EXPECT_EQ(rows[1].data.at("failed"), "1");
+    EXPECT_EQ(rows[1].cells[4], "0%");
+
+    const auto failures = testing::tableRows(page, "failures");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].data.at("experiment"), "3");
+    EXPECT_EQ(failures[0].data.at("status"), "1");
+    EXPECT_EQ(failures[0].cells[1], fixture.experiments[2].folder);
+    EXPECT_EQ(failures[0].cells[3], "valdrin: error: config.xml:7: \"Population size\" is 0 <&>");
+}
+
+TEST(SweepPageTest, WithoutSweptKeysTheFinalBestIsPlottedAgainstTheSeed) {
+    const std::vector<SweptKey> keys;
+    const std::vector<Experiment> experiments = expandPlan(keys, {3, 4});
+    const std::vector<ExperimentOutcome> outcomes = {ran({{"1", "10", "0", "", "2"}}), ran({{"1", "10", "0", "", "3"}})};
+    const SweepRecord record{keys, experiments, outcomes, "."};
+    const std::string page = sweepPage({record, "GA on Sphere", "base.xml", 1, {3, 4}});
+    EXPECT_EQ(testing::parseMarkup(page.substr(page.find("<html"))).count("svg"), 1);
+    EXPECT_NE(page.find("Final best fitness against RNG seed"), std::string::npos);
+    EXPECT_EQ(page.find("id=\"failures\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace Valdrin
