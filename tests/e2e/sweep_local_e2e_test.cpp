@@ -1,0 +1,356 @@
+// valdrin-sweep end to end on this machine's cores: a 3 x 3 x 5 sweep whole and interrupted then
+// resumed, a grid with experiments that fail, the refusals before anything runs, the rules of the
+// sweep's folder, and the page in a browser.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "report/markup.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::fileExists;
+using testing::queryRows;
+using testing::readFile;
+using testing::runSweepProgram;
+using testing::ScratchDir;
+using testing::splitLines;
+using testing::writeFile;
+using Rows = std::vector<std::vector<std::string>>;
+
+// A small, fast sphere experiment: each run a few milliseconds.
+std::string sphereBase(const std::string& generations) {
+    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
+                                               {"Chromosome length", "3"},
+                                               {"Population size", "40"},
+                                               {"Generations number", generations},
+                                               {"Selection type", "tournament"},
+                                               {"Tournament size", "3"},
+                                               {"Crossover type", "SBX"},
+                                               {"xAlpha", "1"},
+                                               {"Mutation type", "gaussian"},
+                                               {"Mutation rate", "0.3"},
+                                               {"RNG seed", "12345"}});
+}
+
+const std::vector<std::string> kGrid = {"base.xml", "--set", "Population size=20,40,60", "--set",
+                                        "Mutation rate=0.1,0.3,0.5", "--seeds", "1-5", "--runs", "2"};
+
+std::vector<std::string> gridWith(std::vector<std::string> more) {
+    std::vector<std::string> arguments = kGrid;
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+// The tables of results.sqlite without what differs from one run of the same sweep to another:
+// durations (of the jobs and of the runs) and hosts.
+std::map<std::string, Rows> comparableTables(const std::string& database) {
+    return {
+        {"experiments", queryRows(database, "SELECT * FROM experiments ORDER BY id")},
+        {"runs", queryRows(database, "SELECT experiment_id, run, generations, evaluations, solved, generations_to_solution, "
+                                     "evaluations_to_solution, convergence_generation, final_best_fitness, "
+                                     "final_worst_fitness FROM runs ORDER BY experiment_id, run")},
+        {"generations", queryRows(database, "SELECT * FROM generations ORDER BY experiment_id, run, generation")},
+        {"swept_keys", queryRows(database, "SELECT * FROM swept_keys ORDER BY position")},
+    };
+}
+
+std::map<std::string, Rows> withoutHostsAndDurations(std::map<std::string, Rows> tables) {
+    for (auto& row : tables["experiments"]) row.resize(row.size() - 2);  // host, duration_s
+    return tables;
+}
+
+int successLines(const std::string& jobLog) {
+    int count = 0;
+    for (const std::string& line : splitLines(readFile(jobLog))) {
+        const auto fields = splitLines([&line] {
+            std::string text = line;
+            for (char& c : text) c = c == '\t' ? '\n' : c;
+            return text;
+        }());
+        if (fields.size() >= 8 && fields[0] != "Seq" && fields[6] == "0" && fields[7] == "0") ++count;
+    }
+    return count;
+}
+
+// valdrin-sweep started in the background, its output in files of the working folder.
+class BackgroundSweep {
+public:
+    explicit BackgroundSweep(const std::vector<std::string>& arguments) {
+        std::vector<std::string> words = {VALDRIN_SWEEP_EXECUTABLE};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open("background-stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = open("background-stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0) _exit(126);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(err, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~BackgroundSweep() {
+        if (pid_ > 0 && status_ < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    BackgroundSweep(const BackgroundSweep&) = delete;
+    BackgroundSweep& operator=(const BackgroundSweep&) = delete;
+
+    void signal(int number) const { kill(pid_, number); }
+    bool running() {
+        if (status_ >= 0) return false;
+        int raw = 0;
+        if (waitpid(pid_, &raw, WNOHANG) != pid_) return true;
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return false;
+    }
+    int wait() {
+        while (running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("400"));
+
+    const auto whole = runSweepProgram(gridWith({"--out", "whole", "--progress"}));
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_NE(whole.out.find("Sweep of 45 experiments (9 combinations x 5 seeds, 2 runs each)"), std::string::npos);
+    EXPECT_NE(whole.out.find("45 of 45 experiments ran, 0 failed"), std::string::npos) << whole.out;
+    EXPECT_NE(whole.err.find("valdrin-sweep: 45 of 45 experiments done, 0 failed"), std::string::npos) << whole.err;
+    const auto wholeTables = comparableTables("whole/results.sqlite");
+    ASSERT_EQ(wholeTables.at("experiments").size(), 45u);
+    EXPECT_EQ(wholeTables.at("runs").size(), 90u);
+    EXPECT_EQ(wholeTables.at("generations").size(), 90u * 400);
+    EXPECT_EQ(queryRows("whole/results.sqlite", "SELECT count(*) FROM experiments WHERE exit_status = 0 AND host = 'local' "
+                                                "AND duration_s >= 0"),
+              (Rows{{"45"}}));
+    // The experiments table holds the plan: values and seeds in order, the last key fastest.
+    EXPECT_EQ(wholeTables.at("experiments")[6],
+              (std::vector<std::string>{"7", "experiments/07_20_0.3_seed2", "20", "0.3", "2", "0", "local",
+                                        wholeTables.at("experiments")[6][7]}));
+    EXPECT_EQ(splitLines(readFile("whole/sweep.csv")).size(), 1u + 90);
+    // Every experiment is its own reproducible run of the program: the seed in its folder's
+    // configuration, its results beside it.
+    const std::string config = readFile("whole/experiments/07_20_0.3_seed2/config.xml");
+    EXPECT_NE(config.find("<name>RNG seed</name><value>2</value>"), std::string::npos);
+    EXPECT_NE(config.find("<name>Mutation rate</name><value>0.3</value>"), std::string::npos);
+    EXPECT_TRUE(fileExists("whole/experiments/07_20_0.3_seed2/summary.log"));
+
+    // The same sweep, sent SIGTERM once some experiments have finished.
+    {
+        BackgroundSweep cut(gridWith({"--out", "cut"}));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (cut.running() && successLines("cut/joblog") < 8 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        cut.signal(SIGTERM);
+        EXPECT_EQ(cut.wait(), 143) << readFile("background-stderr.txt");
+    }
+    const int finished = successLines("cut/joblog");
+    ASSERT_LT(finished, 45) << "the sweep ended before the signal: the interruption was not tested";
+    EXPECT_GE(finished, 8);
+    EXPECT_NE(readFile("background-stderr.txt").find("interrupted by SIGTERM: " + std::to_string(finished) + " of 45 experiments ran"),
+              std::string::npos)
+        << readFile("background-stderr.txt");
+    // What had finished is already in the results.
+    EXPECT_EQ(queryRows("cut/results.sqlite", "SELECT count(*) FROM experiments WHERE exit_status IS NULL"),
+              (Rows{{std::to_string(45 - finished)}}));
+
+    const auto resumed = runSweepProgram(gridWith({"--out", "cut", "--resume"}));
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(resumed.out.find("Resuming: " + std::to_string(finished) + " of 45 experiments already ran"), std::string::npos)
+        << resumed.out;
+    EXPECT_EQ(successLines("cut/joblog"), 45) << "every experiment ran exactly once";
+    EXPECT_EQ(withoutHostsAndDurations(comparableTables("cut/results.sqlite")), withoutHostsAndDurations(wholeTables));
+    EXPECT_EQ(splitLines(readFile("cut/sweep.csv")).size(), 1u + 90);
+}
+
+TEST(SweepEndToEnd, FailingExperimentsAreReportedAndCountedAndTheOthersFinish) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("20"));
+    const std::vector<std::string> arguments = {"base.xml", "--set", "Population size=0,12", "--seeds", "3,4",
+                                                "--jobs", "2", "--out", "grid"};
+    const auto result = runSweepProgram(arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("2 of 4 experiments ran, 2 failed"), std::string::npos) << result.out;
+    const std::string folder = fs::absolute("grid/experiments/1_0_seed3").lexically_normal().string();
+    EXPECT_NE(result.err.find("valdrin-sweep: experiment 1 failed (exit status 1): " + folder), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("    valdrin: error: config.xml:7: \"Population size\" is 0; a run needs at least 1 individual"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("valdrin-sweep: error: 2 of 4 experiments failed"), std::string::npos);
+    EXPECT_EQ(queryRows("grid/results.sqlite", "SELECT id, population_size, seed, exit_status FROM experiments ORDER BY id"),
+              (Rows{{"1", "0", "3", "1"}, {"2", "0", "4", "1"}, {"3", "12", "3", "0"}, {"4", "12", "4", "0"}}));
+    EXPECT_EQ(queryRows("grid/results.sqlite", "SELECT DISTINCT experiment_id FROM generations ORDER BY 1"),
+              (Rows{{"3"}, {"4"}}));
+    const auto csv = splitLines(readFile("grid/sweep.csv"));
+    ASSERT_EQ(csv.size(), 5u);
+    EXPECT_EQ(csv[1], "1,0,3,1,,,,,,,,,,,");
+    const auto failures = testing::tableRows(readFile("grid/sweep.html"), "failures");
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].data.at("status"), "1");
+
+    // --resume runs the failed ones again (they fail again) and nothing else.
+    const std::size_t lines = splitLines(readFile("grid/joblog")).size();
+    const auto again = runSweepProgram({"base.xml", "--set", "Population size=0,12", "--seeds", "3,4", "--out", "grid",
+                                        "--resume"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(splitLines(readFile("grid/joblog")).size(), lines + 2);
+}
+
+TEST(SweepEndToEnd, KeysWordsAndSeedsThatCannotRunAreRefusedBeforeAnythingRuns) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("20"));
+    struct Refusal {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"--set", "Population Size=20,50"}, 1,
+         "valdrin-sweep: error: Population Size: unknown key \"Population Size\" (did you mean \"Population size\"?)\n"},
+        {{"--set", "Crossover type=SBX,BLY"}, 1, "valdrin-sweep: error: Crossover type=BLY: \"BLY\" is not a word of"},
+        {{"--set", "Crossover type=order"}, 1, "valdrin-sweep: error: Crossover type=order: "},
+        {{"--set", "Elite count=two"}, 1, "valdrin-sweep: error: Elite count=two: \"Elite count\" needs a whole number"},
+        {{"--seeds", "5,32768"}, 2, "seed 32768 is above 32767"},
+        {{"--seeds", "0"}, 2, "seeds start at 1"},
+        {{"--seeds", "1-x"}, 2, "--seeds takes whole numbers and ranges"},
+        {{"--set", "Population size"}, 2, "--set takes KEY=VALUE,VALUE,..."},
+        {{"--set", "RNG seed=1,2"}, 2, "not with --set \"RNG seed=...\""},
+        {{"--set", "Population size=1", "--set", "Population size=2"}, 2, "is swept twice"},
+        {{"--runs", "0"}, 2, "--runs"},
+        {{"--jobs", "x"}, 2, "--jobs"},
+        {{"--hosts", "missing-hosts"}, 2, "missing-hosts"},
+    };
+    for (const Refusal& refusal : refusals) {
+        std::vector<std::string> arguments = {"base.xml", "--out", "never"};
+        arguments.insert(arguments.end(), refusal.arguments.begin(), refusal.arguments.end());
+        if (refusal.arguments.front() != "--seeds") arguments.insert(arguments.end(), {"--seeds", "1-2"});
+        const auto result = runSweepProgram(arguments);
+        EXPECT_EQ(result.status, refusal.status) << ::testing::PrintToString(refusal.arguments) << result.err;
+        EXPECT_NE(result.err.find(refusal.message), std::string::npos) << ::testing::PrintToString(refusal.arguments) << result.err;
+        EXPECT_FALSE(fileExists("never")) << ::testing::PrintToString(refusal.arguments);
+    }
+    EXPECT_EQ(runSweepProgram({"missing.xml", "--seeds", "1"}).status, 2);
+    const auto help = runSweepProgram({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--hosts"), std::string::npos);
+}
+
+TEST(SweepEndToEnd, TheFolderHoldsOneSweepThatOnlyTheSameCommandWithResumeGoesOnWith) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("10"));
+    const std::vector<std::string> arguments = {"base.xml", "--set", "Mutation rate=0.1,0.2", "--seeds", "1-2", "--out", "s"};
+    const auto with = [&arguments](std::vector<std::string> more) {
+        std::vector<std::string> all = arguments;
+        all.insert(all.end(), more.begin(), more.end());
+        return runSweepProgram(all);
+    };
+    // --resume on a folder that holds nothing yet starts the sweep.
+    ASSERT_EQ(with({"--resume"}).status, 0);
+    const auto again = with({});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("already holds a sweep: add --resume"), std::string::npos) << again.err;
+    const auto otherSeeds = runSweepProgram({"base.xml", "--set", "Mutation rate=0.1,0.2", "--seeds", "1-3", "--out", "s",
+                                             "--resume"});
+    EXPECT_EQ(otherSeeds.status, 1);
+    EXPECT_NE(otherSeeds.err.find("has another plan"), std::string::npos) << otherSeeds.err;
+
+    // An experiment whose results went missing runs again; the others are left as they are.
+    const std::string kept = readFile("s/experiments/1_0.1_seed1/runs.csv");
+    fs::remove("s/experiments/2_0.1_seed2/runs.csv");
+    const std::size_t lines = splitLines(readFile("s/joblog")).size();
+    const auto resumed = with({"--resume"});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(resumed.out.find("Resuming: 3 of 4 experiments already ran"), std::string::npos) << resumed.out;
+    EXPECT_EQ(splitLines(readFile("s/joblog")).size(), lines);  // its old line gave way to the new one
+    EXPECT_TRUE(fileExists("s/experiments/2_0.1_seed2/runs.csv"));
+    EXPECT_EQ(readFile("s/experiments/1_0.1_seed1/runs.csv"), kept);
+    EXPECT_EQ(queryRows("s/results.sqlite", "SELECT count(DISTINCT experiment_id) FROM runs"), (Rows{{"4"}}));
+
+    writeFile("base.xml", sphereBase("11"));
+    const auto changed = with({"--resume"});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_NE(changed.err.find("base configuration differs"), std::string::npos) << changed.err;
+
+    fs::create_directory("other");
+    writeFile("other/notes.txt", "mine");
+    const auto occupied = runSweepProgram({"base.xml", "--seeds", "1", "--out", "other"});
+    EXPECT_EQ(occupied.status, 1);
+    EXPECT_NE(occupied.err.find("is not empty and holds no sweep"), std::string::npos);
+    EXPECT_EQ(readFile("other/notes.txt"), "mine");
+}
+
+TEST(SweepEndToEnd, TheSubmatrixTasksDataGoesWithEveryExperiment) {
+    ScratchDir scratch;
+    const fs::path example = testing::sourceFolder() / "examples" / "submatrix-mask";
+    std::string base = readFile((example / "config.xml").string());
+    fs::copy_file(example / "matrix.txt", "matrix.txt");
+    writeFile("base.xml", base);
+    const auto result = runSweepProgram({"base.xml", "--set", "Generations number=2,3", "--seeds", "1", "--out", "m"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile("m/experiments/1_2_seed1/matrix.txt"), readFile("matrix.txt"));
+    EXPECT_EQ(queryRows("m/results.sqlite", "SELECT experiment_id, max(generation) FROM generations GROUP BY 1"),
+              (Rows{{"1", "2"}, {"2", "3"}}));
+
+    fs::remove("matrix.txt");
+    const auto missing = runSweepProgram({"base.xml", "--seeds", "1", "--out", "n"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("reads matrix.txt, which is not beside base.xml"), std::string::npos) << missing.err;
+}
+
+// The page of a real sweep in headless Chromium: both plots and every combination are rendered.
+TEST(SweepEndToEnd, ThePageRendersInABrowser) {
+    if (!testing::browserInstalled()) GTEST_SKIP() << "chromium is not installed (make deps installs it)";
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("30"));
+    const auto result = runSweepProgram({"base.xml", "--set", "Population size=10,30", "--set", "Crossover type=SBX,BLX",
+                                         "--seeds", "1-3", "--runs", "2", "--out", "p"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string page = fs::absolute("p/sweep.html").string();
+    const auto dom = testing::runBrowser(scratch.path() + "/profile-dom", {"--dump-dom", "file://" + page});
+    ASSERT_EQ(dom.status, 0) << dom.err;
+    EXPECT_NE(dom.out.find("<h1>Sweep: GA on Sphere</h1>"), std::string::npos);
+    int plots = 0;
+    for (std::size_t at = dom.out.find("<svg"); at != std::string::npos; at = dom.out.find("<svg", at + 1)) ++plots;
+    EXPECT_EQ(plots, 2);
+    EXPECT_EQ(testing::tableRows(dom.out, "combinations").size(), 4u);
+
+    const std::string shot = scratch.path() + "/sweep.png";
+    const auto taken = testing::runBrowser(scratch.path() + "/profile-shot",
+                                           {"--screenshot=" + shot, "--window-size=1200,1600", "file://" + page});
+    ASSERT_EQ(taken.status, 0) << taken.err;
+    const std::string png = readFile(shot);
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_GT(png.size(), 40000u) << "a screenshot this small shows next to nothing";
+}
+
+}  // namespace
+}  // namespace Valdrin
