@@ -37,7 +37,9 @@ bool readNumber(const std::string& text, double& value) {
     return end != begin && *end == '\0' && errno == 0;
 }
 
-std::optional<JobRecord> recordOf(const std::string& line) {
+}  // namespace
+
+std::optional<JobRecord> jobRecordOf(const std::string& line) {
     const std::vector<std::string> fields = fieldsOf(line);
     if (fields.size() < 9) return std::nullopt;
     double sequence = 0;
@@ -58,14 +60,12 @@ std::optional<JobRecord> recordOf(const std::string& line) {
     return record;
 }
 
-}  // namespace
-
 std::vector<JobRecord> readJobLog(const std::string& path) {
     std::vector<JobRecord> records;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        if (const std::optional<JobRecord> record = recordOf(line)) records.push_back(*record);
+        if (const std::optional<JobRecord> record = jobRecordOf(line)) records.push_back(*record);
     }
     return records;
 }
@@ -86,7 +86,7 @@ void forgetJobs(const std::string& path, const std::set<int>& sequences) {
     std::ostringstream kept;
     std::string line;
     while (std::getline(in, line)) {
-        const std::optional<JobRecord> record = recordOf(line);
+        const std::optional<JobRecord> record = jobRecordOf(line);
         if (record && sequences.contains(record->sequence)) continue;
         kept << line << "\n";
     }

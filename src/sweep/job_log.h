@@ -22,6 +22,9 @@ struct JobRecord {
     int status() const { return signal != 0 ? 128 + signal : exitValue; }
 };
 
+// The job a line of the log tells of; nothing for the header or a line cut short.
+std::optional<JobRecord> jobRecordOf(const std::string& line);
+
 // The lines of the log, in order; no lines when the file does not exist. Lines that are not
 // job lines (the header, a line cut short by an interruption) are skipped.
 std::vector<JobRecord> readJobLog(const std::string& path);

@@ -205,12 +205,14 @@ bool prepareFolder(Sweep& sweep) {
 // Whether the progress line is shown: when asked for, or when standard error is a terminal.
 bool progressWanted(const SweepCommandLine& line) { return line.progress || isatty(STDERR_FILENO) != 0; }
 
-// The progress line: experiments done of all, failures, time elapsed and left, from the job log.
+// The progress line: experiments done of all, failures, time elapsed and left, from the job log
+// (read as it grows: only the lines added since the last look).
 class SweepProgress {
 public:
     SweepProgress(bool enabled, std::string jobLog, int total)
-        : enabled_(enabled), jobLog_(std::move(jobLog)), total_(total), start_(std::chrono::steady_clock::now()) {
-        count();
+        : enabled_(enabled), jobLog_(std::move(jobLog)), total_(total), states_(static_cast<std::size_t>(total), 0),
+          start_(std::chrono::steady_clock::now()) {
+        readNewLines();
         finishedAtStart_ = done_ + failed_;
     }
 
@@ -219,11 +221,11 @@ public:
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - lastDraw_ < std::chrono::milliseconds(250)) return;
         lastDraw_ = now;
-        count();
+        readNewLines();
         const double elapsed = std::chrono::duration<double>(now - start_).count();
         std::ostringstream line;
-        line << "valdrin-sweep: " << done_ << " of " << total_ << " experiments done, " << failed_
-             << (failed_ == 1 ? " failed, " : " failed, ") << formatDuration(elapsed) << " elapsed";
+        line << "valdrin-sweep: " << done_ << " of " << total_ << " experiments done, " << failed_ << " failed, "
+             << formatDuration(elapsed) << " elapsed";
         const int finishedNow = done_ + failed_ - finishedAtStart_;
         const int left = total_ - done_ - failed_;
         if (finishedNow > 0 && left > 0) line << ", about " << formatDuration(elapsed * left / finishedNow) << " left";
@@ -238,18 +240,36 @@ public:
     }
 
 private:
-    void count() {
-        done_ = 0;
-        failed_ = 0;
-        for (const auto& outcome : jobOutcomes(readJobLog(jobLog_), total_)) {
-            if (!outcome) continue;
-            (outcome->succeeded() ? done_ : failed_) += 1;
+    // Each job's state: 0 no line yet, 1 failed, 2 succeeded (which a later line cannot undo).
+    void readNewLines() {
+        std::ifstream in(jobLog_, std::ios::binary);
+        if (!in) return;
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        if (size <= offset_) return;
+        in.seekg(offset_);
+        std::string text(static_cast<std::size_t>(size - offset_), '\0');
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        const std::size_t complete = text.rfind('\n');
+        if (complete == std::string::npos) return;
+        offset_ += static_cast<std::streamoff>(complete + 1);
+        std::istringstream lines(text.substr(0, complete + 1));
+        for (std::string line; std::getline(lines, line);) {
+            const std::optional<JobRecord> record = jobRecordOf(line);
+            if (!record || record->sequence > total_) continue;
+            char& state = states_[static_cast<std::size_t>(record->sequence - 1)];
+            if (state == 2) continue;
+            if (state == 1) --failed_;
+            state = record->succeeded() ? 2 : 1;
+            ++(state == 2 ? done_ : failed_);
         }
     }
 
     bool enabled_;
     std::string jobLog_;
     int total_;
+    std::vector<char> states_;
+    std::streamoff offset_ = 0;
     int done_ = 0;
     int failed_ = 0;
     int finishedAtStart_ = 0;
