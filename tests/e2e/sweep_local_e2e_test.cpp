@@ -123,8 +123,13 @@ public:
         status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
         return false;
     }
+    // The exit status; -1 (and the sweep killed) when it has not ended within a minute.
     int wait() {
-        while (running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (running()) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         return status_;
     }
 

@@ -28,7 +28,6 @@ using testing::fileExists;
 using testing::queryRows;
 using testing::readFile;
 using testing::runCommand;
-using testing::runSweepProgram;
 using testing::splitLines;
 using testing::writeFile;
 using Rows = std::vector<std::vector<std::string>>;
@@ -154,7 +153,9 @@ public:
         writeFile((folder_ / "ssh_config").string(),
                   "Host *\n  Port " + std::to_string(port_) + "\n  IdentityFile " + (folder_ / "client_key").string() +
                       "\n  IdentitiesOnly yes\n  BatchMode yes\n  StrictHostKeyChecking yes\n  UserKnownHostsFile " +
-                      (folder_ / "known_hosts").string() + "\n  KexAlgorithms curve25519-sha256\n  LogLevel ERROR\n");
+                      (folder_ / "known_hosts").string() +
+                      "\n  KexAlgorithms curve25519-sha256\n  ConnectTimeout 10\n  ServerAliveInterval 5\n"
+                      "  ServerAliveCountMax 3\n  LogLevel ERROR\n");
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         for (std::size_t i = 0; i < kAddresses.size(); ++i) {
             while (!accepts(kAddresses[i], port_)) {
@@ -195,6 +196,13 @@ private:
     std::vector<fs::path> homes_;
 };
 
+// valdrin-sweep, ended by SIGTERM (status 124) when it takes more than two minutes.
+testing::ProgramResult sweepWithin(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {"120", VALDRIN_SWEEP_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return runCommand("timeout", words);
+}
+
 std::map<std::string, Rows> comparableTables(const std::string& database) {
     return {
         {"experiments", queryRows(database, "SELECT id, folder, population_size, mutation_rate, seed, exit_status "
@@ -224,7 +232,7 @@ TEST(SweepAcrossMachinesEndToEnd, TwoSshHostsRunTheExperimentsAndTheResultsEqual
                                            "--seeds", "1-2", "--runs", "2"};
     std::vector<std::string> remote = grid;
     remote.insert(remote.end(), {"--hosts", "hosts", "--out", "remote"});
-    const auto result = runSweepProgram(remote);
+    const auto result = sweepWithin(remote);
     EXPECT_EQ(result.status, 1) << result.err;
     EXPECT_NE(result.out.find("4 of 8 experiments ran, 4 failed"), std::string::npos) << result.out << result.err;
     EXPECT_NE(result.err.find("    valdrin: error: config.xml:11: \"Population size\" is 0"), std::string::npos) << result.err;
@@ -254,7 +262,7 @@ TEST(SweepAcrossMachinesEndToEnd, TwoSshHostsRunTheExperimentsAndTheResultsEqual
     // The results are those of the same sweep on this machine.
     std::vector<std::string> local = grid;
     local.insert(local.end(), {"--out", "local"});
-    const auto here = runSweepProgram(local);
+    const auto here = sweepWithin(local);
     EXPECT_EQ(here.status, 1) << here.err;
     const auto remoteTables = comparableTables("remote/results.sqlite");
     EXPECT_EQ(remoteTables.at("runs").size(), 8u);
