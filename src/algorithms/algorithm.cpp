@@ -77,13 +77,17 @@ int QEvolutionaryAlgorithm::run() {
                   << params_.generationsNumber << ")\n\n";
         return 0;
     }
-    summary_.clear();
-    summary_.startClock = processorClock();
-    reset();
-    log_ << "\nStarting a new run:\n" << "-------------------------------\n";
-    beginRun();
+    // A restored run already has its record, populations and first log lines.
+    if (!continuing_) {
+        summary_.clear();
+        summary_.startClock = processorClock();
+        reset();
+        log_ << "\nStarting a new run:\n" << "-------------------------------\n";
+        beginRun();
+    }
+    continuing_ = false;
 
-    for (int generation = 0; generation < params_.generationsNumber; ++generation) {
+    for (int generation = summary_.generationsDone; generation < params_.generationsNumber; ++generation) {
         const auto slot = static_cast<std::size_t>(summary_.generationsDone);
         if (slot >= summary_.populationSizes.size()) summary_.populationSizes.resize(slot + 1, 0.0);
         summary_.populationSizes[slot] = currentPopulation().size();

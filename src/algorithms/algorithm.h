@@ -20,6 +20,8 @@ namespace Valdrin {
 
 class QProblem;
 class QFitnessSharing;
+class StateReader;
+class StateWriter;
 
 class QEvolutionaryAlgorithm {
 public:
@@ -52,6 +54,21 @@ public:
     const std::string& logPath() const { return log_.path(); }
     // Ends the experiment with a plain account when the run log could not be written in full.
     void verifyLog() { log_.verify(); }
+
+    // --- Checkpoints (algorithms/algorithm_state.cpp) ---
+    // Writes what the run loop carries from one generation to the next: the run's record, the
+    // three populations and the sizer's state (SARN2 adds its template network). Called between
+    // generations (from the generation observer) or between runs.
+    virtual void saveState(StateWriter& out) const;
+    // Reads what saveState wrote, into an algorithm set up from the same record. Throws
+    // StateError when the saved state does not fit the algorithm.
+    virtual void restoreState(StateReader& in);
+    // Makes the next run() go on with the restored run, from the generation after the last one
+    // it completed, instead of starting a new run.
+    void continueRestoredRun() { continuing_ = true; }
+    // The record an individual of the encoding is bound to: the algorithm's own copy (SARN2
+    // binds its networks to its network record).
+    virtual const QEAParameters* recordFor(Encoding encoding) const;
 
     // The generation steps, in the order the run loop takes them.
     virtual int reset();
@@ -120,6 +137,7 @@ private:
     AlgorithmParts parts_;
     OutputFile log_;
     std::function<void(const QRunSummary&)> observer_;
+    bool continuing_ = false;  // the next run() goes on with a restored run
 };
 
 }  // namespace Valdrin

@@ -24,6 +24,12 @@ public:
     int finish() override;
     int printName(std::ostream& out) const override;
 
+    // The template network is carried from generation to generation and from run to run.
+    void saveState(StateWriter& out) const override;
+    void restoreState(StateReader& in) override;
+    // Networks are bound to the network record, parameter vectors to the algorithm's own.
+    const QEAParameters* recordFor(Encoding encoding) const override;
+
     const QRNIndividual& templateNetwork() const { return *templateNetwork_; }
     // The record the template, its copies and the network mutation are bound to: the
     // configured one, always saying encoding 5, while the parameter vectors are real-coded.

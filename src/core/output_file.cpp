@@ -1,6 +1,7 @@
 // Output files: placement in the output folder, write checks and atomic reports.
 #include "core/output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,11 @@ namespace {
 std::string& outputFolder() {
     static std::string folder;
     return folder;
+}
+
+std::vector<std::string>& keptFiles() {
+    static std::vector<std::string> paths;
+    return paths;
 }
 
 }  // namespace
@@ -32,14 +38,18 @@ std::string OutputFile::placed(const std::string& name) {
     return (std::filesystem::path(outputFolder()) / name).string();
 }
 
+void OutputFile::keepContentOf(std::vector<std::string> paths) { keptFiles() = std::move(paths); }
+
 OutputFile::OutputFile(const std::string& name) { openFile(name); }
 
 void OutputFile::openFile(const std::string& name) {
     if (is_open()) close();
     clear();
     path_ = placed(name);
+    const auto& kept = keptFiles();
+    const bool keep = std::find(kept.begin(), kept.end(), path_) != kept.end();
     errno = 0;
-    open(path_, std::ios::out | std::ios::trunc);
+    open(path_, keep ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
     openError_ = is_open() ? 0 : (errno != 0 ? errno : EIO);
 }
 

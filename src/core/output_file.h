@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace Valdrin {
 
@@ -28,6 +29,10 @@ public:
     static const std::string& folder();
     // The path a file of that name is written at.
     static std::string placed(const std::string& name);
+    // Paths (as placed) whose files are opened for appending, their content kept, instead of
+    // emptied: a resumed experiment sets up its algorithm and problem this way, then cuts the
+    // files back to their lengths at the checkpoint. Empty (the default): every file is emptied.
+    static void keepContentOf(std::vector<std::string> paths);
 
 private:
     std::string path_;

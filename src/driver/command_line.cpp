@@ -32,6 +32,17 @@ std::string runsProblem(const std::string& text) {
     return {};
 }
 
+// --every N as a whole number of generations from 1 to the int limit; "" when the text is one.
+std::string everyProblem(const std::string& text) {
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::string trimmed = digits ? text.substr(std::min(text.find_first_not_of('0'), text.size())) : "";
+    const std::string limit = std::to_string(INT_MAX);
+    if (!digits || trimmed.empty() || trimmed.size() > limit.size() || (trimmed.size() == limit.size() && trimmed > limit)) {
+        return "--every must be a whole number of generations from 1 to " + limit + " (got \"" + text + "\")";
+    }
+    return {};
+}
+
 template <class Row>
 void listRows(std::ostringstream& out, const char* title, std::span<const Row> rows) {
     out << title << ":\n";
@@ -64,7 +75,7 @@ std::string vocabularyHelp() {
     }
     out << "\nExit status: 0 when the experiment ran, 1 when it could not be run or failed, 2 for a misused\n"
            "command line, 130 and 143 when interrupted (SIGINT, SIGTERM) after writing the report over\n"
-           "the runs that had finished.\n";
+           "the runs that had finished (and, with --checkpoint, a checkpoint to resume from).\n";
     return out.str();
 }
 
@@ -87,6 +98,20 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     app.add_flag("--report", line.report,
                  "also write report.html: what was run, the outcome, the convergence plot and the runs");
     app.add_flag("--plot", line.plot, "also write the convergence plot alone, as convergence.svg");
+    CLI::Option* checkpointOption =
+        app.add_option("--checkpoint", line.checkpointFile,
+                       "write the whole state of the experiment to FILE after every run and every 10 minutes "
+                       "(atomically: FILE.part, then renamed), so that --resume can go on from it")
+            ->option_text("FILE");
+    std::string everyText;
+    CLI::Option* everyOption =
+        app.add_option("--every", everyText, "with --checkpoint: after every N generations of a run instead of every 10 minutes")
+            ->option_text("N");
+    CLI::Option* resumeOption =
+        app.add_option("--resume", line.resumeFile,
+                       "go on with the experiment whose checkpoint FILE holds (give the same CONFIG, RUNS and output "
+                       "options); its logs are cut back to their lengths at the checkpoint")
+            ->option_text("FILE");
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());
@@ -114,6 +139,21 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     }
     if (line.quiet && line.progress) {
         err << "valdrin: error: --quiet and --progress cannot be used together\n";
+        return {std::nullopt, kExitMisused};
+    }
+    std::string misuse;
+    if (checkpointOption->count() > 0 && line.checkpointFile.empty()) misuse = "--checkpoint needs a file name";
+    if (resumeOption->count() > 0 && line.resumeFile.empty()) misuse = "--resume needs a file name";
+    if (everyOption->count() > 0) {
+        if (checkpointOption->count() == 0) misuse = "--every needs --checkpoint FILE";
+        else if (const std::string problem = everyProblem(everyText); !problem.empty()) misuse = problem;
+        else line.checkpointEvery = std::stoi(everyText);
+    }
+    if (line.check && (checkpointOption->count() > 0 || resumeOption->count() > 0)) {
+        misuse = "--check runs nothing, so it takes neither --checkpoint nor --resume";
+    }
+    if (!misuse.empty()) {
+        err << "valdrin: error: " << misuse << "\nRun 'valdrin --help' for the command line.\n";
         return {std::nullopt, kExitMisused};
     }
     return {line, kExitRan};

@@ -21,6 +21,9 @@ struct CommandLine {
     std::string iohFolder;     // also write the runs in the IOHprofiler format there ("" for none)
     bool report = false;       // also write report.html
     bool plot = false;         // also write convergence.svg
+    std::string checkpointFile;  // write the experiment's state there as it goes ("" for none)
+    int checkpointEvery = 0;     // after every N generations of a run (0: every 10 minutes)
+    std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)
 };
 
 // The exit statuses of the program.

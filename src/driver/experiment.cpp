@@ -20,6 +20,7 @@
 #include "core/failure.h"
 #include "core/output_file.h"
 #include "core/parameters.h"
+#include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/progress.h"
@@ -234,9 +235,27 @@ int runProgram(const std::vector<std::string>& arguments) {
 int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorithms,
                   std::span<const ProblemRow> problems) {
     const InterruptionGuard interruption;
+    OutputCounter output;
+    // Files opened from here on are emptied again once the experiment ends, however it ends.
+    struct KeptContentGuard {
+        ~KeptContentGuard() { OutputFile::keepContentOf({}); }
+    } keptContent;
     std::unique_ptr<QSummaryProcessor> summaryProcessor;
     try {
         OutputFile::setFolder(line.outputFolder);
+        // A checkpoint to resume from is read and checked before anything is written, so that a
+        // refused one leaves every file as it was.
+        std::optional<Checkpoint> resume;
+        if (!line.resumeFile.empty()) {
+            resume = readCheckpoint(line.resumeFile);
+            std::vector<std::string> inputs;
+            for (const InputFileSum& input : resume->identity.inputs) inputs.push_back(input.name);
+            checkCheckpointFits(*resume, identityOf(line, inputs), line.resumeFile);
+            // The set-up's announcements were written before the checkpoint; the logs it opens
+            // keep their content until they are cut back to the checkpoint's lengths.
+            output.mute(true);
+            OutputFile::keepContentOf(appendedFiles(*resume));
+        }
         prepareOutputFolder(line.outputFolder);
 
         auto tree = std::make_unique<QLightXMLIO>();
@@ -256,6 +275,8 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.
         problem->adjustParameters(params.get());
+        // A seed taken from the calendar stays the one the experiment started with.
+        if (resume) params->rngSeed = resume->seed;
         problem->setParameters(params.get());
         checkMemory(*params, runs);
         checkDiskSpace(*params, line.outputFolder);
@@ -267,22 +288,44 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             algorithm->reportStatistics(runs, out);
         };
 
+        CheckpointKeeper checkpoints(line, identityOf(line, problem->inputFiles()), *algorithm, *problem,
+                                     *summaryProcessor, *params, output);
+        int firstRun = 0;
+        if (resume) {
+            restoreCheckpoint(*resume, *algorithm, *problem, *summaryProcessor, output);
+            OutputFile::keepContentOf({});
+            output.mute(false);
+            firstRun = resume->nextRun;
+            if (!line.quiet) {
+                std::cerr << "valdrin: resuming from " << line.resumeFile << ": ";
+                if (resume->finished()) std::cerr << "every run had finished\n";
+                else if (resume->runInProgress) std::cerr << "run " << firstRun << " after generation " << resume->generationsDone << "\n";
+                else std::cerr << "run " << firstRun << " from its start\n";
+            }
+        }
+
         ProgressLine progress(std::cerr, progressWanted(line), runs, params->generationsNumber);
-        algorithm->setGenerationObserver([&progress](const QRunSummary& summary) {
+        algorithm->setGenerationObserver([&progress, &checkpoints](const QRunSummary& summary) {
             progress.generationDone(summary);
+            checkpoints.generationDone(summary.generationsDone);
             if (const int signal = pendingInterruption()) throw Interrupted{signal};
         });
         try {
-            for (int i = 0; i < runs; ++i) {
+            for (int i = firstRun; i < runs; ++i) {
                 if (const int signal = pendingInterruption()) throw Interrupted{signal};
                 progress.startRun(i);
-                std::cout << "Run # " << i << "\n";
+                checkpoints.startRun(i);
+                // A restored run goes on where it was; its "Run #" line was written before.
+                if (!(resume && resume->runInProgress && i == firstRun)) std::cout << "Run # " << i << "\n";
                 algorithm->run();
                 algorithm->verifyLog();
                 problem->verifyOutputs();
                 summaryProcessor->addSummary(algorithm->runSummary());
+                checkpoints.runDone(i);
             }
         } catch (const Interrupted& stop) {
+            // The state where the experiment stopped, before anything else is written.
+            checkpoints.interrupted();
             progress.clear();
             // The interrupted run's dots and log lines end where they stopped.
             std::cout << "\n" << std::flush;
@@ -297,6 +340,10 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
                 std::cerr << "valdrin: interrupted by " << signalName(stop.signal)
                           << " before the first run finished: no report was written\n";
             }
+            if (checkpoints.enabled()) {
+                std::cerr << "valdrin: the experiment's state is in " << line.checkpointFile << ": --resume "
+                          << line.checkpointFile << " goes on from there\n";
+            }
             return exitStatusFor(stop.signal);
         }
         progress.clear();
@@ -310,9 +357,11 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         params.reset();
         tree.reset();
     } catch (const Failure& failure) {
+        output.mute(false);
         writeFailure(failure);
         return kExitFailed;
     } catch (const std::bad_alloc&) {
+        output.mute(false);
         std::cout.flush();
         std::cerr << "valdrin: error: out of memory: the experiment needs more memory than the system could give\n";
         return kExitFailed;

@@ -14,6 +14,8 @@
 namespace Valdrin {
 
 class QRunSummary;
+class StateReader;
+class StateWriter;
 
 class QOperator {
 public:
@@ -99,6 +101,10 @@ public:
     // Used by the adaptive sizers only; the others accept and ignore them.
     virtual int setRunStatistics(const QRunSummary* /*runRecord*/) { return 1; }
     virtual int reset() { return 1; }
+    // What the sizer carries from one generation to the next, for checkpoints
+    // (operators/sizer_state.cpp); nothing by default.
+    virtual void saveState(StateWriter& /*out*/) const {}
+    virtual void restoreState(StateReader& /*in*/) {}
 };
 
 class QSelection : public QOperator {

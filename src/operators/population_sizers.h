@@ -42,6 +42,8 @@ public:
     int setParameters(const QEAParameters& params) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
     bool isPopulationFull(const QPopulation& offspring) const override;
+    void saveState(StateWriter& out) const override;
+    void restoreState(StateReader& in) override;
 };
 
 // Grows by one while the search does not improve (and during the first generations of a run),
@@ -60,6 +62,8 @@ public:
     bool isPopulationFull(const QPopulation& offspring) const override;
     int setRunStatistics(const QRunSummary* runRecord) override;
     int reset() override;
+    void saveState(StateWriter& out) const override;
+    void restoreState(StateReader& in) override;
 
 protected:
     // The current generation and its best fitness from the run record; false when no record
@@ -76,6 +80,8 @@ public:
     int resize(QPopulation& offspring) override;
     std::unique_ptr<QPopulationSizer> clone() const override;
     int reset() override;
+    void saveState(StateWriter& out) const override;
+    void restoreState(StateReader& in) override;
 };
 
 }  // namespace Valdrin

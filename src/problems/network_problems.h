@@ -72,6 +72,7 @@ public:
     // Writes the network's signals step by step to "qannsin.log" and the errors to standard output.
     int testIndividual(QIndividual& individual) override;
     std::vector<std::string> outputFiles() const override { return {"qannsin.log"}; }
+    std::vector<std::string> rewrittenFiles() const override { return {"qannsin.log"}; }
     int printName(std::ostream& out) const override;
 
 private:

@@ -32,6 +32,12 @@ public:
     // Ends the experiment with a plain account when a file the problem keeps open could not be
     // written in full.
     virtual void verifyOutputs() {}
+    // Those of outputFiles() that the problem writes anew, emptied, every time it writes them,
+    // instead of keeping them open and appending: a checkpoint keeps their content whole.
+    virtual std::vector<std::string> rewrittenFiles() const { return {}; }
+    // The files the problem reads its data from, in the working directory: a checkpoint records
+    // their checksums, so that a resumed experiment works on the same data.
+    virtual std::vector<std::string> inputFiles() const { return {}; }
     virtual int printName(std::ostream& out) const = 0;
 
 protected:

@@ -37,6 +37,7 @@ public:
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
     std::vector<std::string> outputFiles() const override { return {"submatrix.log"}; }
+    std::vector<std::string> inputFiles() const override { return {"matrix.txt"}; }
     void verifyOutputs() override { log_.verify(); }
 
     // Loads the task from a whitespace-separated text file; a missing file, a value that cannot

@@ -40,6 +40,7 @@ namespace Valdrin {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::programIsSanitized;
 using testing::readFile;
 using testing::ScratchDir;
 using testing::writeFile;
@@ -77,18 +78,6 @@ struct Outcome {
     int signal = 0;      // the signal that ended it, when one did
     std::string err;
 };
-
-bool programIsSanitized() {
-#ifdef VALDRIN_SANITIZE_BUILD
-    return true;
-#else
-    static const bool sanitized = [] {
-        const std::string binary = readFile(kProgram);
-        return binary.find("__asan_init") != std::string::npos || binary.find("__ubsan_handle") != std::string::npos;
-    }();
-    return sanitized;
-#endif
-}
 
 // The environment of the program: ours, with the sanitizer options replaced.
 std::vector<std::string> childEnvironment() {

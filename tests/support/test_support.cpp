@@ -1,9 +1,12 @@
 // Helpers shared by the test suite.
 #include "support/test_support.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
@@ -142,6 +145,81 @@ std::vector<std::vector<std::string>> queryRows(const std::string& database, con
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return rows;
+}
+
+namespace {
+
+std::string programPath() {
+#ifdef VALDRIN_EXECUTABLE
+    return VALDRIN_EXECUTABLE;
+#else
+    return "valdrin";
+#endif
+}
+
+}  // namespace
+
+BackgroundRun::BackgroundRun(const std::vector<std::string>& arguments, const std::string& prefix)
+    : outPath_((fs::current_path() / (prefix + "-stdout.txt")).string()),
+      errPath_((fs::current_path() / (prefix + "-stderr.txt")).string()) {
+    std::vector<std::string> argv = {programPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> pointers;
+    for (std::string& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0) _exit(126);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execvp(pointers[0], pointers.data());
+        _exit(127);
+    }
+}
+
+BackgroundRun::~BackgroundRun() {
+    if (!reaped_ && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &raw_, 0);
+    }
+    fs::remove(outPath_);
+    fs::remove(errPath_);
+}
+
+bool BackgroundRun::running() {
+    if (reaped_) return false;
+    if (waitpid(pid_, &raw_, WNOHANG) == pid_) reaped_ = true;
+    return !reaped_;
+}
+
+void BackgroundRun::signal(int number) {
+    if (running()) kill(pid_, number);
+}
+
+ProgramResult BackgroundRun::wait() {
+    if (!reaped_) {
+        waitpid(pid_, &raw_, 0);
+        reaped_ = true;
+    }
+    ProgramResult result;
+    if (WIFEXITED(raw_)) result.status = WEXITSTATUS(raw_);
+    if (WIFSIGNALED(raw_)) result.status = 128 + WTERMSIG(raw_);
+    result.out = readFile(outPath_);
+    result.err = readFile(errPath_);
+    return result;
+}
+
+bool programIsSanitized() {
+    static const bool sanitized = [] {
+        const std::string binary = readFile(programPath());
+        return binary.find("__asan_init") != std::string::npos || binary.find("__ubsan_handle") != std::string::npos;
+    }();
+    return sanitized;
 }
 
 std::string maskClock(const std::string& text) {

@@ -75,6 +75,35 @@ ProgramResult runBrowser(const std::string& profile, std::vector<std::string> ar
 // them, NULL as "NULL". Fails the test (and gives no rows) when the query cannot run.
 std::vector<std::vector<std::string>> queryRows(const std::string& database, const std::string& sql);
 
+// The built program running in the background in the current working directory, its standard
+// output and error going to files there (named after the prefix), standard input from /dev/null.
+// A run still going when the object is destroyed is killed and reaped.
+class BackgroundRun {
+public:
+    explicit BackgroundRun(const std::vector<std::string>& arguments, const std::string& prefix = "valdrin-background");
+    ~BackgroundRun();
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    // Whether it still runs (reaping it when it has ended).
+    bool running();
+    // Sends the signal, unless the run has ended.
+    void signal(int number);
+    // Waits for the end; the status as runCommand gives it, and what it wrote.
+    ProgramResult wait();
+
+private:
+    int pid_ = -1;
+    bool reaped_ = false;
+    int raw_ = 0;
+    std::string outPath_;
+    std::string errPath_;
+};
+
+// Whether the built program carries AddressSanitizer or UndefinedBehaviorSanitizer (make
+// sanitize), where it runs many times slower.
+bool programIsSanitized();
+
 // Replaces every processor-clock reading (run durations, the "Times" block over runs, the time
 // column of the solutions table, their mean and deviation) by "T", so that the outputs of two
 // invocations compare byte for byte. A final line without a line break keeps it that way.

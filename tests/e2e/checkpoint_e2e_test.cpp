@@ -1,0 +1,436 @@
+// Checkpoint and resume, end to end. Every example, and 50 random small experiments of every
+// algorithm (the genetic algorithm over symbol strings, bit strings, real vectors and
+// permutations, SARN and SARN2), is run once without interruption and once with checkpoints,
+// killed (SIGKILL) at a random moment and resumed from its checkpoint, sometimes killed again and
+// resumed again. The resumed experiment must end with every file byte-identical to the
+// uninterrupted one's (clock readings masked) and its standard output equal to the uninterrupted
+// one's from the checkpoint on. Then the refusals: corrupt, truncated, foreign-version and
+// foreign-configuration checkpoints, and logs changed since the checkpoint, each refused with its
+// message and exit status 1, leaving every file as it was.
+//
+// Under the sanitizers (make sanitize), where every run is many times slower, each algorithm gets
+// 6 random experiments instead of 50: the examples and the refusals still run in full, and the
+// plain build covers the rest.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <regex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "config/configuration_scan.h"
+#include "core/failure.h"
+#include "core/state_io.h"
+#include "driver/checkpoint.h"
+#include "registry/configuration_check.h"
+#include "support/test_support.h"
+
+namespace Valdrin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::BackgroundRun;
+using testing::ProgramResult;
+using testing::readFile;
+using testing::runProgram;
+using testing::ScratchDir;
+using testing::writeFile;
+
+using Parameters = std::vector<std::pair<std::string, std::string>>;
+using Files = std::map<std::string, std::string>;
+
+const fs::path kSourceDir = testing::sourceFolder();
+const std::string kCheckpoint = "state.ckpt";
+
+// One experiment: its input files (config.xml, and matrix.txt for the submatrix task), the
+// number of runs, the output options and the checkpoint schedule.
+struct Trial {
+    std::string name;
+    Files inputs;
+    int runs = 1;
+    std::vector<std::string> options;
+    int every = 5;
+};
+
+// How the kills landed over a group of experiments.
+struct Tally {
+    int killedRunning = 0;     // killed while it ran
+    int endedBeforeKill = 0;   // it finished before the kill came (resumed from the last checkpoint)
+    int killedAgain = 0;       // a resumed experiment killed and resumed once more
+    int failedWhole = 0;       // random configurations whose uninterrupted experiment failed
+};
+
+std::string configurationText(const std::string& algorithm, const std::string& problem, const Parameters& parameters) {
+    std::string text = "<?xml version=\"1.0\"?>\n<experiment>\n";
+    text += "  <algorithm><type>" + algorithm + "</type></algorithm>\n";
+    text += "  <problem><type>" + problem + "</type></problem>\n";
+    for (const auto& [name, value] : parameters) {
+        text += "  <parameter><name>" + name + "</name><value>" + value + "</value></parameter>\n";
+    }
+    return text + "</experiment>\n";
+}
+
+// Processor-time readings of runs.csv (duration_s, time_to_solution_s) become "T", as maskClock
+// does for the text reports.
+std::string maskCsvClock(const std::string& text) {
+    const auto lines = testing::splitLines(text);
+    if (lines.empty()) return text;
+    std::vector<std::size_t> clocks;
+    {
+        std::size_t column = 0;
+        std::size_t start = 0;
+        const std::string& header = lines.front();
+        while (start <= header.size()) {
+            const std::size_t end = std::min(header.find(',', start), header.size());
+            const std::string name = header.substr(start, end - start);
+            if (name == "duration_s" || name == "time_to_solution_s") clocks.push_back(column);
+            ++column;
+            start = end + 1;
+        }
+    }
+    std::string masked;
+    for (const std::string& line : lines) {
+        std::string out;
+        std::size_t column = 0;
+        std::size_t start = 0;
+        while (start <= line.size()) {
+            const std::size_t end = std::min(line.find(',', start), line.size());
+            std::string field = line.substr(start, end - start);
+            if (&line != &lines.front() && !field.empty() &&
+                std::find(clocks.begin(), clocks.end(), column) != clocks.end()) {
+                field = "T";
+            }
+            out += (column == 0 ? "" : ",") + field;
+            ++column;
+            start = end + 1;
+        }
+        masked += out + "\n";
+    }
+    return masked;
+}
+
+// Every regular file under the folder (paths relative to it) but the inputs, the checkpoint and
+// its temporary file, and the captured streams; clock readings masked.
+Files outputsIn(const fs::path& folder, const Files& inputs) {
+    Files outputs;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        const std::string name = fs::relative(entry.path(), folder).string();
+        if (inputs.count(name) != 0 || name.rfind(kCheckpoint, 0) == 0 || name.rfind("valdrin-", 0) == 0) continue;
+        const std::string text = readFile(entry.path().string());
+        outputs[name] = name.ends_with("runs.csv") ? maskCsvClock(text) : testing::maskClock(text);
+    }
+    return outputs;
+}
+
+void writeInputs(const Files& inputs) {
+    for (const auto& [name, text] : inputs) writeFile(name, text);
+}
+
+std::vector<std::string> commandLine(const Trial& trial) {
+    std::vector<std::string> arguments = {"config.xml", std::to_string(trial.runs)};
+    arguments.insert(arguments.end(), trial.options.begin(), trial.options.end());
+    return arguments;
+}
+
+// Starts the experiment with checkpoints (resuming from the checkpoint when asked) and kills it
+// at a random moment once the checkpoint file exists: after a delay drawn up to a little more
+// than the uninterrupted experiment took. Returns true when the kill came while it ran.
+bool runAndKill(const Trial& trial, bool resume, std::chrono::microseconds whole, std::mt19937& dice) {
+    std::vector<std::string> arguments = commandLine(trial);
+    arguments.insert(arguments.end(), {"--checkpoint", kCheckpoint, "--every", std::to_string(trial.every)});
+    if (resume) arguments.insert(arguments.end(), {"--resume", kCheckpoint});
+    BackgroundRun run(arguments);
+    while (run.running() && !fs::exists(kCheckpoint)) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const auto delay = std::chrono::microseconds(
+        std::uniform_int_distribution<std::int64_t>(0, whole.count() * 3 / 2 + 2000)(dice));
+    std::this_thread::sleep_for(delay);
+    const bool killed = run.running();
+    run.signal(SIGKILL);
+    const ProgramResult result = run.wait();
+    if (!killed) {
+        EXPECT_EQ(result.status, 0) << trial.name << ": " << result.err;
+    }
+    return killed;
+}
+
+// The whole property for one experiment. Returns false, checking nothing, when the uninterrupted
+// experiment itself fails and failures are allowed (a random configuration the check accepts may
+// still end with an error the program reports while running).
+bool expectResumeMatches(const Trial& trial, std::mt19937& dice, Tally& tally, bool failureAllowed = false) {
+    SCOPED_TRACE(trial.name);
+    ScratchDir scratch;
+    fs::create_directories("whole");
+    fs::create_directories("resumed");
+
+    fs::current_path(scratch.path() + "/whole");
+    writeInputs(trial.inputs);
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramResult whole = runProgram(commandLine(trial));
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    if (whole.status == 1 && failureAllowed) return false;
+    EXPECT_EQ(whole.status, 0) << whole.err;
+    if (whole.status != 0) return true;
+
+    fs::current_path(scratch.path() + "/resumed");
+    writeInputs(trial.inputs);
+    if (runAndKill(trial, false, took, dice)) {
+        ++tally.killedRunning;
+    } else {
+        ++tally.endedBeforeKill;
+    }
+    if (!fs::exists(kCheckpoint)) {
+        ADD_FAILURE() << "no checkpoint was written";
+        return true;
+    }
+    // One resumed experiment in three is killed in its turn and resumed once more.
+    if (std::uniform_int_distribution<int>(0, 2)(dice) == 0 && runAndKill(trial, true, took, dice)) ++tally.killedAgain;
+
+    const std::uint64_t offset = readCheckpoint(kCheckpoint).outputBytes;
+    std::vector<std::string> arguments = commandLine(trial);
+    arguments.insert(arguments.end(), {"--checkpoint", kCheckpoint, "--resume", kCheckpoint});
+    const ProgramResult resumed = runProgram(arguments);
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_LE(offset, whole.out.size());
+    EXPECT_EQ(resumed.out, whole.out.substr(std::min<std::size_t>(offset, whole.out.size())))
+        << "standard output from byte " << offset << " on differs";
+
+    const Files expected = outputsIn(scratch.path() + "/whole", trial.inputs);
+    const Files actual = outputsIn(scratch.path() + "/resumed", trial.inputs);
+    for (const auto& [name, text] : expected) {
+        const auto found = actual.find(name);
+        if (found == actual.end()) {
+            ADD_FAILURE() << name << " was not written";
+        } else if (found->second != text) {
+            ADD_FAILURE() << name << " differs (" << found->second.size() << " bytes, expected " << text.size() << ")";
+        }
+    }
+    for (const auto& [name, text] : actual) EXPECT_EQ(expected.count(name), 1u) << "unexpected " << name;
+    return true;
+}
+
+void report(const std::string& group, int experiments, const Tally& tally) {
+    std::cout << "[ checkpoint ] " << group << ": " << experiments << " experiments, " << tally.failedWhole
+              << " configurations skipped (the uninterrupted experiment failed), " << tally.killedRunning
+              << " killed while running, " << tally.endedBeforeKill << " ended before the kill, " << tally.killedAgain
+              << " killed again after resuming\n";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Every example
+
+TEST(CheckpointResume, EveryExampleKilledAtARandomMomentEndsAsIfUninterrupted) {
+    std::mt19937 dice(20240701);
+    Tally tally;
+    int count = 0;
+    for (const fs::path& folder : testing::exampleFolders()) {
+        Trial trial;
+        trial.name = folder.filename().string();
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            trial.inputs[entry.path().filename().string()] = readFile(entry.path().string());
+        }
+        trial.runs = 2;
+        trial.every = std::uniform_int_distribution<int>(3, 20)(dice);
+        expectResumeMatches(trial, dice, tally);
+        ++count;
+    }
+    report("examples", count, tally);
+    EXPECT_GT(tally.killedRunning, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Random small experiments
+
+// Draws from a seeded engine; the experiments are the same on every run of the suite.
+class Draw {
+public:
+    explicit Draw(std::uint32_t seed) : engine_(seed) {}
+    int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
+    bool chance(int percent) { return between(1, 100) <= percent; }
+    std::string pick(const std::vector<std::string>& words) {
+        return words[static_cast<std::size_t>(between(0, static_cast<int>(words.size()) - 1))];
+    }
+    std::string real(double low, double high) {
+        return std::to_string(std::uniform_real_distribution<double>(low, high)(engine_));
+    }
+    std::mt19937& engine() { return engine_; }
+
+private:
+    std::mt19937 engine_;
+};
+
+enum class Kind { GAString, GAInteger, GAReal, GAPermutation, SARN, SARN2 };
+
+// What every experiment of a kind shares: population, generations, selection, elite, sizer.
+Parameters commonParameters(Draw& draw, bool variableSize) {
+    Parameters p;
+    p.emplace_back("Population size", std::to_string(2 * draw.between(4, 12)));
+    p.emplace_back("Generations number", std::to_string(draw.between(8, 40)));
+    if (draw.chance(70)) {
+        p.emplace_back("Selection type", "tournament");
+        p.emplace_back("Tournament size", std::to_string(draw.between(2, 4)));
+    } else {
+        p.emplace_back("Selection type", "neutral");
+    }
+    p.emplace_back("Parents selection type", "random");
+    p.emplace_back("Elite count", std::to_string(draw.between(0, 2)));
+    p.emplace_back("RNG seed", std::to_string(draw.between(1, 32767)));
+    if (variableSize && draw.chance(50)) {
+        const std::string sizer = draw.pick({"simple", "simple Fibonacci", "steady"});
+        p.emplace_back("Population sizer type", sizer);
+        p.emplace_back("Min population size", std::to_string(draw.between(4, 8)));
+        p.emplace_back("Max population size", std::to_string(draw.between(26, 40)));
+        if (sizer == "steady") {
+            p.emplace_back("Sizing step", std::to_string(draw.between(1, 3)));
+            p.emplace_back("Sizing direction", draw.pick({"up", "down", "no"}));
+        }
+    }
+    return p;
+}
+
+// One random experiment of the kind (a configuration the check accepts is the caller's to find).
+Trial randomTrial(Kind kind, Draw& draw, const std::string& matrix) {
+    Trial trial;
+    std::string algorithm = "GA";
+    std::string problem;
+    Parameters p = commonParameters(draw, kind != Kind::GAPermutation);
+    const auto niching = [&](bool crowding) {
+        const int choice = draw.between(1, 10);
+        if (choice <= 2) {
+            p.emplace_back("Niching type", "sharing");
+            p.emplace_back("Sharing sigma", draw.real(0.5, 3.0));
+        } else if (choice <= 4 && crowding) {
+            p.emplace_back("Niching type", "deterministic crowding");
+        }
+    };
+    switch (kind) {
+        case Kind::GAString:
+            problem = draw.pick({"Mixing-time", "Onemax", "Deceptive", "Pointless", "Sphere"});
+            p.emplace_back("Encoding", "string");
+            p.emplace_back("Arity", std::to_string(draw.between(2, 4)));
+            p.emplace_back("Chromosome length", std::to_string(draw.between(6, 16)));
+            p.emplace_back("Initialization type", draw.pick({"random", "unmixed"}));
+            p.emplace_back("Crossover type", draw.pick({"1-point", "2-point", "uniform"}));
+            p.emplace_back("Mutation type", "random flip");
+            p.emplace_back("Mutation rate", draw.real(0.01, 0.2));
+            niching(true);
+            break;
+        case Kind::GAInteger:
+            problem = draw.pick({"Sphere", "Rastrigin", "Schwefel", "Rosenbrock", "Onemax", "Deceptive", "Pointless",
+                                 "Submatrix"});
+            p.emplace_back("Encoding", "integer");
+            p.emplace_back("Gene size", std::to_string(draw.between(4, 10)));
+            p.emplace_back("Chromosome length", std::to_string(draw.between(3, 8)));
+            p.emplace_back("Crossover type", draw.pick({"1-point", "2-point", "1-point PGX", "2-point PGX"}));
+            p.emplace_back("Mutation type", draw.pick({"bit-flip", "gaussian"}));
+            p.emplace_back("Mutation rate", draw.real(0.01, 0.1));
+            niching(true);
+            break;
+        case Kind::GAReal:
+            problem = draw.pick({"Sphere", "Rastrigin", "Schwefel", "Rosenbrock", "Pointless"});
+            p.emplace_back("Encoding", "real");
+            p.emplace_back("Chromosome length", std::to_string(draw.between(2, 6)));
+            p.emplace_back("Crossover type", draw.pick({"BLX", "SBX", "arithmetic"}));
+            p.emplace_back("xAlpha", draw.real(0.2, 2.0));
+            p.emplace_back("Mutation type", "gaussian");
+            p.emplace_back("Mutation rate", draw.real(0.05, 0.5));
+            if (draw.chance(20)) p.emplace_back("Remove clones", "yes");
+            niching(true);
+            break;
+        case Kind::GAPermutation: {
+            problem = draw.pick({"Mixing-time", "Submatrix", "Pointless"});
+            p.emplace_back("Encoding", "permutation");
+            const int length = draw.between(4, 8);
+            p.emplace_back("Chromosome length", std::to_string(length));
+            p.emplace_back("Arity", std::to_string(length + draw.between(1, 4)));
+            p.emplace_back("Encoding order", draw.pick({"no order", "ascending", "descending"}));
+            p.emplace_back("Crossover type", draw.pick({"order", "1-point", "2-point"}));
+            p.emplace_back("Mutation type", "random flip");
+            // Mixing-time sets the chromosome length to the arity: no symbol is ever free to flip to.
+            p.emplace_back("Mutation rate", problem == "Mixing-time" ? "0" : draw.real(0.0, 0.2));
+            break;
+        }
+        case Kind::SARN:
+        case Kind::SARN2:
+            algorithm = kind == Kind::SARN ? "SARN" : "SARN2";
+            problem = draw.pick({"XOR", "Double sin"});
+            if (kind == Kind::SARN) {
+                p.emplace_back("Encoding", "regulatory network");
+                p.emplace_back("Mutation type", "basic");
+                p.emplace_back("Mutation rate", draw.real(1.0, 10.0));
+            } else {
+                p.emplace_back("Encoding", "real");
+                p.emplace_back("Chromosome length", std::to_string(draw.between(11, 14)));
+                p.emplace_back("Crossover type", draw.pick({"BLX", "SBX", "arithmetic"}));
+                p.emplace_back("Mutation type", "gaussian");
+                p.emplace_back("Mutation rate", draw.real(0.1, 1.0));
+                niching(true);
+            }
+            p.emplace_back("Until first hit", draw.pick({"yes", "no"}));
+            p.emplace_back("Error level", draw.real(0.005, 0.3));
+            break;
+    }
+    if (kind != Kind::SARN && kind != Kind::SARN2) p.emplace_back("Crossover rate", draw.real(0.5, 1.0));
+    trial.inputs["config.xml"] = configurationText(algorithm, problem, p);
+    if (problem == "Submatrix") trial.inputs["matrix.txt"] = matrix;
+    trial.runs = draw.between(1, 3);
+    if (draw.chance(25)) trial.options.push_back("--csv");
+    if (draw.chance(15)) trial.options.insert(trial.options.end(), {"--ioh", "ioh"});
+    trial.every = draw.between(1, 6);
+    return trial;
+}
+
+bool checkAccepts(const Trial& trial) {
+    ScratchDir scratch;
+    writeInputs(trial.inputs);
+    return !hasErrors(checkConfiguration(scanConfiguration(trial.inputs.at("config.xml"))));
+}
+
+std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
+    static const std::vector<std::string> names = {"GAString", "GAInteger", "GAReal", "GAPermutation", "SARN", "SARN2"};
+    return names[static_cast<std::size_t>(info.param)];
+}
+
+class RandomExperiments : public ::testing::TestWithParam<Kind> {};
+
+TEST_P(RandomExperiments, KilledAtARandomMomentEndAsIfUninterrupted) {
+    const int wanted = testing::programIsSanitized() ? 6 : 50;
+    const std::string matrix = readFile((kSourceDir / "examples" / "submatrix-mask" / "matrix.txt").string());
+    Draw draw(7919u * (static_cast<std::uint32_t>(GetParam()) + 1));
+    Tally tally;
+    int made = 0;
+    for (int attempt = 0; made < wanted && attempt < 10 * wanted; ++attempt) {
+        Trial trial = randomTrial(GetParam(), draw, matrix);
+        trial.name = "experiment " + std::to_string(made) + " (attempt " + std::to_string(attempt) + ")";
+        if (!checkAccepts(trial)) continue;
+        if (!expectResumeMatches(trial, draw.engine(), tally, true)) {
+            ++tally.failedWhole;
+            continue;
+        }
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << trial.name << " (" << trial.runs << " runs, every " << trial.every << ") failed; its configuration:\n"
+                          << trial.inputs.at("config.xml");
+            return;
+        }
+        ++made;
+    }
+    EXPECT_EQ(made, wanted) << "the generator made too few configurations the check accepts";
+    EXPECT_LT(tally.failedWhole, wanted / 3) << "too many configurations fail when run";
+    report(kindName(::testing::TestParamInfo<Kind>(GetParam(), 0)), made, tally);
+    EXPECT_GT(tally.killedRunning, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryAlgorithm, RandomExperiments,
+                         ::testing::Values(Kind::GAString, Kind::GAInteger, Kind::GAReal, Kind::GAPermutation, Kind::SARN,
+                                           Kind::SARN2),
+                         kindName);
+
+}  // namespace
+}  // namespace Valdrin
