@@ -60,6 +60,34 @@ TEST(CommandLine, MisuseEndsWithStatusTwoAndAPlainLine) {
     }
 }
 
+TEST(CommandLine, CheckpointOptionsNeedWhatTheyWorkWith) {
+    const Outcome both = parse({"a.xml", "4", "--checkpoint", "state", "--every", "25", "--resume", "state"});
+    ASSERT_TRUE(both.parsed.commandLine) << both.err;
+    EXPECT_EQ(both.parsed.commandLine->checkpointFile, "state");
+    EXPECT_EQ(both.parsed.commandLine->checkpointEvery, 25);
+    EXPECT_EQ(both.parsed.commandLine->resumeFile, "state");
+    const Outcome plain = parse({"a.xml"});
+    ASSERT_TRUE(plain.parsed.commandLine);
+    EXPECT_EQ(plain.parsed.commandLine->checkpointEvery, 0);
+    EXPECT_TRUE(plain.parsed.commandLine->checkpointFile.empty() && plain.parsed.commandLine->resumeFile.empty());
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> misuses = {
+        {{"--every", "5"}, "--every needs --checkpoint FILE"},
+        {{"--checkpoint", "s", "--every", "0"}, "--every must be a whole number of generations from 1 to 2147483647 (got \"0\")"},
+        {{"--checkpoint", "s", "--every", "1e3"}, "--every must be a whole number of generations"},
+        {{"--checkpoint", "s", "--every", "2147483648"}, "--every must be a whole number of generations"},
+        {{"--checkpoint", ""}, "--checkpoint needs a file name"},
+        {{"--resume", ""}, "--resume needs a file name"},
+        {{"--check", "--resume", "s"}, "--check runs nothing, so it takes neither --checkpoint nor --resume"},
+    };
+    for (const auto& [arguments, message] : misuses) {
+        const Outcome outcome = parse(arguments);
+        EXPECT_FALSE(outcome.parsed.commandLine) << message;
+        EXPECT_EQ(outcome.parsed.exitStatus, kExitMisused) << message;
+        EXPECT_EQ(outcome.err.rfind("valdrin: error: " + message, 0), 0u) << outcome.err;
+    }
+}
+
 TEST(CommandLine, HelpAndVersionAreNotConfigurationNames) {
     for (const std::string option : {"--help", "-h"}) {
         const Outcome help = parse({option});
@@ -67,7 +95,8 @@ TEST(CommandLine, HelpAndVersionAreNotConfigurationNames) {
         EXPECT_EQ(help.parsed.exitStatus, kExitRan);
         EXPECT_NE(help.out.find("Usage: valdrin"), std::string::npos);
         // Generated from the registry: every algorithm, problem, key and word, with defaults.
-        for (const char* expected : {"--check", "--strict", "--out", "--quiet", "--progress", "SARN2", "Double sin",
+        for (const char* expected : {"--check", "--strict", "--out", "--quiet", "--progress", "--checkpoint", "--every",
+                                     "--resume", "SARN2", "Double sin",
                                      "Population size [50]", "Crossover type [2-point]", "simple Fibonacci",
                                      "deterministic crowding", "Exit status"}) {
             EXPECT_NE(help.out.find(expected), std::string::npos) << expected;

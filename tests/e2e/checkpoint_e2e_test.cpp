@@ -432,5 +432,232 @@ INSTANTIATE_TEST_SUITE_P(EveryAlgorithm, RandomExperiments,
                                            Kind::SARN2),
                          kindName);
 
+// ---------------------------------------------------------------------------------------------
+// Interruption and finished experiments
+
+// Every file of the current folder, by name, with its bytes.
+Files snapshot() {
+    Files files;
+    for (const auto& entry : fs::recursive_directory_iterator(".")) {
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), ".").string()] = readFile(entry.path().string());
+    }
+    return files;
+}
+
+// A GA on the sphere function long enough (a fraction of a second) to be interrupted mid-run.
+std::string longSphere(const std::string& generations) {
+    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
+                                               {"Chromosome length", "3"},
+                                               {"Population size", "30"},
+                                               {"Generations number", generations},
+                                               {"Selection type", "tournament"},
+                                               {"Crossover type", "SBX"},
+                                               {"Mutation type", "gaussian"},
+                                               {"Mutation rate", "0.3"},
+                                               {"RNG seed", "77"}});
+}
+
+TEST(CheckpointResume, AnInterruptionWritesACheckpointThatResumesWhereItStopped) {
+    ScratchDir scratch;
+    fs::create_directories("whole");
+    fs::create_directories("stopped");
+    const std::string configuration = longSphere("6000");
+    fs::current_path(scratch.path() + "/whole");
+    writeFile("config.xml", configuration);
+    const ProgramResult whole = runProgram({"config.xml", "2"});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+
+    fs::current_path(scratch.path() + "/stopped");
+    writeFile("config.xml", configuration);
+    {
+        // No checkpoint falls due by generations: the one on disk is the interruption's.
+        BackgroundRun run({"config.xml", "2", "--checkpoint", kCheckpoint, "--every", "1000000"});
+        while (run.running() && !fs::exists("ga.log")) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        run.signal(SIGTERM);
+        const ProgramResult stopped = run.wait();
+        ASSERT_EQ(stopped.status, 143) << "the run ended before the signal: " << stopped.err;
+        EXPECT_NE(stopped.err.find("valdrin: the experiment's state is in state.ckpt: --resume state.ckpt goes on from "
+                                   "there"),
+                  std::string::npos)
+            << stopped.err;
+    }
+    const Checkpoint saved = readCheckpoint(kCheckpoint);
+    EXPECT_TRUE(saved.runInProgress);
+    EXPECT_EQ(saved.nextRun, 0);
+    EXPECT_GT(saved.generationsDone, 0);
+
+    const ProgramResult resumed = runProgram({"config.xml", "2", "--resume", kCheckpoint});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(resumed.out, whole.out.substr(saved.outputBytes));
+    EXPECT_EQ(resumed.err, "valdrin: resuming from state.ckpt: run 0 after generation " +
+                               std::to_string(saved.generationsDone) + "\n");
+    for (const std::string name : {"ga.log", "summary.log", "solution.log", "candidate.log"}) {
+        EXPECT_EQ(testing::maskClock(readFile(name)), testing::maskClock(readFile(scratch.path() + "/whole/" + name)))
+            << name;
+    }
+}
+
+TEST(CheckpointResume, AFinishedExperimentsCheckpointOnlyWritesTheReportsAgain) {
+    ScratchDir scratch;
+    writeFile("config.xml", longSphere("30"));
+    const ProgramResult first = runProgram({"config.xml", "3", "--csv", "--checkpoint", kCheckpoint});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_TRUE(readCheckpoint(kCheckpoint).finished());
+    const Files before = snapshot();
+    for (const std::string name : {"summary.log", "runs.csv"}) fs::remove(name);
+
+    // The same file to resume from and to write to: nothing runs, nothing is printed, and the
+    // reports come back as they were.
+    const ProgramResult again =
+        runProgram({"config.xml", "3", "--csv", "--checkpoint", kCheckpoint, "--resume", kCheckpoint});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "");
+    EXPECT_EQ(again.err, "valdrin: resuming from state.ckpt: every run had finished\n");
+    EXPECT_EQ(snapshot(), before);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refusals
+
+struct Refusal {
+    ProgramResult result;
+    bool unchanged = false;
+};
+
+// Resumes with the arguments after a change made to the folder; the refusal must leave every file
+// as the change left it.
+Refusal refusedResume(const std::vector<std::string>& arguments) {
+    const Files before = snapshot();
+    Refusal refusal{runProgram(arguments), false};
+    refusal.unchanged = snapshot() == before;
+    return refusal;
+}
+
+void expectRefused(const Refusal& refusal, const std::string& reason) {
+    EXPECT_EQ(refusal.result.status, 1) << refusal.result.err;
+    EXPECT_EQ(refusal.result.out, "");
+    EXPECT_EQ(refusal.result.err, "valdrin: error: cannot resume from " + kCheckpoint + ": " + reason + "\n");
+    EXPECT_TRUE(refusal.unchanged) << "a refused resume changed a file";
+}
+
+// A folder holding a finished experiment of the submatrix task and its checkpoint, with the
+// checkpoint's bytes.
+std::string preparedExperiment() {
+    for (const std::string name : {"config.xml", "matrix.txt"}) {
+        fs::copy_file(kSourceDir / "examples" / "submatrix-mask" / name, name);
+    }
+    const ProgramResult first = runProgram({"config.xml", "2", "--checkpoint", kCheckpoint, "--every", "25"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    return readFile(kCheckpoint);
+}
+
+const std::vector<std::string> kResume = {"config.xml", "2", "--resume", kCheckpoint};
+
+TEST(CheckpointRefusals, ADamagedCheckpointIsRefusedAndChangesNothing) {
+    ScratchDir scratch;
+    const std::string good = preparedExperiment();
+    ASSERT_GT(good.size(), 100u);
+
+    std::string flipped = good;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x10);
+    writeFile(kCheckpoint, flipped);
+    expectRefused(refusedResume(kResume), "the checkpoint is corrupt (its checksum does not match its content)");
+
+    writeFile(kCheckpoint, good.substr(0, good.size() / 2));
+    expectRefused(refusedResume(kResume), "the checkpoint is truncated (it holds " + std::to_string(good.size() / 2) +
+                                              " of the " + std::to_string(good.size()) +
+                                              " bytes its header announces)");
+    writeFile(kCheckpoint, good.substr(0, 10));
+    expectRefused(refusedResume(kResume),
+                  "the checkpoint is truncated (it holds 10 bytes, fewer than its header and checksum take)");
+    writeFile(kCheckpoint, good + "x");
+    expectRefused(refusedResume(kResume), "the checkpoint is corrupt (it holds " + std::to_string(good.size() + 1) +
+                                              " bytes, its header announces " + std::to_string(good.size()) + ")");
+
+    writeFile(kCheckpoint, readFile("config.xml"));
+    expectRefused(refusedResume(kResume),
+                  "it is not a checkpoint of this program (it does not begin with \"VLDRCKPT\")");
+    fs::remove(kCheckpoint);
+    expectRefused(refusedResume(kResume), "No such file or directory");
+}
+
+TEST(CheckpointRefusals, ACheckpointOfAnotherVersionIsRefused) {
+    ScratchDir scratch;
+    const std::string good = preparedExperiment();
+
+    // Format version 2, with a checksum that matches.
+    std::string other = good.substr(0, good.size() - 4);
+    other[8] = 2;
+    StateWriter checksum;
+    checksum.u32(crc32Of(other));
+    writeFile(kCheckpoint, other + checksum.bytes());
+    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 2; this program reads version 1");
+
+    // Another version of the program, in the same format.
+    writeFile(kCheckpoint, good);
+    Checkpoint older = readCheckpoint(kCheckpoint);
+    older.programVersion = "0.9.0";
+    writeFile(kCheckpoint, encodeCheckpoint(older));
+    expectRefused(refusedResume(kResume), std::string("the checkpoint was written by valdrin 0.9.0; this is valdrin ") +
+                                              programVersion());
+}
+
+TEST(CheckpointRefusals, ACheckpointOfAnotherExperimentIsRefused) {
+    ScratchDir scratch;
+    const std::string good = preparedExperiment();
+    const std::string configuration = readFile("config.xml");
+    const std::string matrix = readFile("matrix.txt");
+
+    writeFile("config.xml", std::regex_replace(configuration, std::regex("2024"), "2025"));
+    expectRefused(refusedResume(kResume),
+                  "the checkpoint belongs to another configuration (its experiment's configuration file held other "
+                  "content)");
+    writeFile("config.xml", configuration);
+
+    expectRefused(refusedResume({"config.xml", "3", "--resume", kCheckpoint}),
+                  "the checkpoint belongs to an experiment of 2 runs; the command line asks for 3");
+    expectRefused(refusedResume({"config.xml", "2", "--csv", "--resume", kCheckpoint}),
+                  "the checkpoint belongs to an experiment run with other output options (none; this command line "
+                  "gives --csv)");
+
+    writeFile("matrix.txt", matrix + "\n");
+    expectRefused(refusedResume(kResume), "the checkpoint belongs to an experiment that read another matrix.txt");
+    writeFile("matrix.txt", matrix);
+
+    // The same experiment again is accepted.
+    const ProgramResult accepted = runProgram(kResume);
+    EXPECT_EQ(accepted.status, 0) << accepted.err;
+}
+
+TEST(CheckpointRefusals, LogsChangedSinceTheCheckpointAreRefused) {
+    ScratchDir scratch;
+    preparedExperiment();
+    const std::string log = readFile("ga.log");
+    const std::size_t length = log.size();
+
+    writeFile("ga.log", log.substr(0, length - 1));
+    expectRefused(refusedResume(kResume), "ga.log was changed since the checkpoint (it holds " +
+                                              std::to_string(length - 1) +
+                                              " bytes; the checkpoint's experiment had written " +
+                                              std::to_string(length) + ")");
+    std::string edited = log;
+    edited[length - 10] = edited[length - 10] == 'x' ? 'y' : 'x';
+    writeFile("ga.log", edited);
+    expectRefused(refusedResume(kResume), "ga.log was changed since the checkpoint (its bytes before byte " +
+                                              std::to_string(length) +
+                                              " are not those the checkpoint's experiment wrote)");
+    fs::remove("ga.log");
+    expectRefused(refusedResume(kResume), "ga.log is missing: the checkpoint's experiment had written " +
+                                              std::to_string(length) + " bytes to it");
+
+    // Lines written after the checkpoint are cut away.
+    writeFile("ga.log", log + "written after the checkpoint\n");
+    const ProgramResult accepted = runProgram(kResume);
+    EXPECT_EQ(accepted.status, 0) << accepted.err;
+    EXPECT_EQ(readFile("ga.log"), log);
+}
+
 }  // namespace
 }  // namespace Valdrin
+
