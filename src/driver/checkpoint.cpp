@@ -504,6 +504,14 @@ void CheckpointKeeper::write() {
     lastWritten_ = std::chrono::steady_clock::now();
 }
 
+void checkCheckpointWritable(const std::string& path) {
+    const std::string temporary = path + ".part";
+    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (descriptor < 0) failPlainly(cannotWrite(path, errno));
+    ::close(descriptor);
+    ::unlink(temporary.c_str());
+}
+
 void writeFileDurably(const std::string& path, std::string_view bytes) {
     const std::string temporary = path + ".part";
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

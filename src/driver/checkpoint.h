@@ -179,6 +179,10 @@ private:
     std::size_t finishedEncoded_ = 0;
 };
 
+// Ends the experiment, before anything runs, when the checkpoint's temporary file (PATH.part)
+// cannot be made: a mistyped folder is found at once, not after the first run.
+void checkCheckpointWritable(const std::string& path);
+
 // Writes the bytes to the path so that a crash at any moment leaves either the file as it was or
 // the new one: a temporary file beside it (PATH.part) is written, flushed to the disk and renamed
 // over it, then the folder is flushed. Ends the experiment when it cannot.

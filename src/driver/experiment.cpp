@@ -257,6 +257,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             OutputFile::keepContentOf(appendedFiles(*resume));
         }
         prepareOutputFolder(line.outputFolder);
+        if (!line.checkpointFile.empty()) checkCheckpointWritable(line.checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();
         auto params = std::make_unique<QEAParameters>();
@@ -288,8 +289,10 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             algorithm->reportStatistics(runs, out);
         };
 
-        CheckpointKeeper checkpoints(line, identityOf(line, problem->inputFiles()), *algorithm, *problem,
-                                     *summaryProcessor, *params, output);
+        CheckpointKeeper checkpoints(line,
+                                     line.checkpointFile.empty() ? ExperimentIdentity{}
+                                                                 : identityOf(line, problem->inputFiles()),
+                                     *algorithm, *problem, *summaryProcessor, *params, output);
         int firstRun = 0;
         if (resume) {
             restoreCheckpoint(*resume, *algorithm, *problem, *summaryProcessor, output);

@@ -201,6 +201,8 @@ void BackgroundRun::signal(int number) {
     if (running()) kill(pid_, number);
 }
 
+std::string BackgroundRun::outputSoFar() const { return readFile(outPath_); }
+
 ProgramResult BackgroundRun::wait() {
     if (!reaped_) {
         waitpid(pid_, &raw_, 0);

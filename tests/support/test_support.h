@@ -89,6 +89,8 @@ public:
     bool running();
     // Sends the signal, unless the run has ended.
     void signal(int number);
+    // What it has written to standard output so far.
+    std::string outputSoFar() const;
     // Waits for the end; the status as runCommand gives it, and what it wrote.
     ProgramResult wait();
 
