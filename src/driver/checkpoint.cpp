@@ -415,6 +415,19 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
     }
 }
 
+std::string resumingNote(const Checkpoint& checkpoint, const std::string& path) {
+    std::string where;
+    if (checkpoint.finished()) {
+        where = "every run had finished";
+    } else if (checkpoint.runInProgress) {
+        where = "run " + std::to_string(checkpoint.nextRun) + " after generation " +
+                std::to_string(checkpoint.generationsDone);
+    } else {
+        where = "run " + std::to_string(checkpoint.nextRun) + " from its start";
+    }
+    return "valdrin: resuming from " + path + ": " + where + "\n";
+}
+
 CheckpointKeeper::CheckpointKeeper(const CommandLine& line, ExperimentIdentity identity, QEvolutionaryAlgorithm& algorithm,
                                    QProblem& problem, const QSummaryProcessor& processor, const QEAParameters& params,
                                    const OutputCounter& output)
@@ -427,6 +440,11 @@ CheckpointKeeper::CheckpointKeeper(const CommandLine& line, ExperimentIdentity i
       params_(params),
       output_(output),
       lastWritten_(std::chrono::steady_clock::now()) {}
+
+void CheckpointKeeper::resumedFrom(const Checkpoint& checkpoint) {
+    run_ = checkpoint.nextRun;
+    inProgress_ = checkpoint.runInProgress;
+}
 
 void CheckpointKeeper::startRun(int run) {
     run_ = run;

@@ -141,6 +141,10 @@ private:
 void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& algorithm, QProblem& problem,
                        QSummaryProcessor& processor, OutputCounter& output);
 
+// "valdrin: resuming from FILE: run 3 after generation 40" (or "run 4 from its start", or
+// "every run had finished"), the line a resumed experiment writes on standard error.
+std::string resumingNote(const Checkpoint& checkpoint, const std::string& path);
+
 // Writes checkpoints as the experiment goes, when --checkpoint asks for them: after every N
 // generations of a run (--every N), or every 10 minutes of running when no N is given, checked at
 // the end of each generation; after every run; and when a signal interrupts the experiment.
@@ -152,8 +156,9 @@ public:
                      const OutputCounter& output);
 
     bool enabled() const { return !path_.empty(); }
-    // Where the experiment stands: the run in progress (after startRun), or the next run to
-    // start (after runDone).
+    // Where the experiment stands: where the checkpoint it resumed from left it, the run in
+    // progress (after startRun), or the next run to start (after runDone).
+    void resumedFrom(const Checkpoint& checkpoint);
     void startRun(int run);
     void generationDone(int generationsDone);
     void runDone(int run);

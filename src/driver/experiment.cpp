@@ -299,12 +299,8 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             OutputFile::keepContentOf({});
             output.mute(false);
             firstRun = resume->nextRun;
-            if (!line.quiet) {
-                std::cerr << "valdrin: resuming from " << line.resumeFile << ": ";
-                if (resume->finished()) std::cerr << "every run had finished\n";
-                else if (resume->runInProgress) std::cerr << "run " << firstRun << " after generation " << resume->generationsDone << "\n";
-                else std::cerr << "run " << firstRun << " from its start\n";
-            }
+            checkpoints.resumedFrom(*resume);
+            if (!line.quiet) std::cerr << resumingNote(*resume, line.resumeFile);
         }
 
         ProgressLine progress(std::cerr, progressWanted(line), runs, params->generationsNumber);
