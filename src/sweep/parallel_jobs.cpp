@@ -20,7 +20,9 @@ extern char** environ;
 
 namespace Valdrin {
 
-std::vector<std::string> programArguments(int runs) { return {"config.xml", std::to_string(runs), "--csv"}; }
+std::vector<std::string> programArguments(int runs) {
+    return {"config.xml", std::to_string(runs), "--csv", "--checkpoint", kExperimentCheckpoint};
+}
 
 std::string shellWord(const std::string& text) {
     const bool plain = !text.empty() && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
@@ -34,7 +36,8 @@ std::string shellWord(const std::string& text) {
 std::string jobCommand(const std::vector<std::string>& arguments) {
     std::string command = "cd {} && ../../valdrin";
     for (const std::string& argument : arguments) command.append(" ").append(shellWord(argument));
-    return command + " >stdout.txt 2>stderr.txt";
+    const std::string checkpoint = shellWord(kExperimentCheckpoint);
+    return command + " $(test -f " + checkpoint + " && echo --resume " + checkpoint + ") >>stdout.txt 2>>stderr.txt";
 }
 
 std::vector<std::string> parallelArguments(const ParallelPlan& plan) {

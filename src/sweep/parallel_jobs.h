@@ -9,8 +9,13 @@
 
 namespace Valdrin {
 
-// The program's arguments for one experiment, run in its folder: the configuration, the runs
-// and the results files the sweep collects. An option every experiment takes goes here.
+// The checkpoint every experiment keeps in its folder, from which an interrupted experiment goes
+// on when the sweep is resumed.
+constexpr const char* kExperimentCheckpoint = "experiment.checkpoint";
+
+// The program's arguments for one experiment, run in its folder: the configuration, the runs,
+// the results files the sweep collects and the experiment's checkpoint (written after every run
+// and every 10 minutes). An option every experiment takes goes here.
 std::vector<std::string> programArguments(int runs);
 
 // The text as one word of a POSIX shell: unchanged when it holds only characters no shell
@@ -19,8 +24,10 @@ std::string shellWord(const std::string& text);
 
 // The shell command a job runs, from the sweep's folder (or its copy on a host): into the
 // experiment's folder (parallel's {} stands for it, quoted by parallel), then the copy of the
-// program in the sweep's folder with the arguments, its standard output and error kept in the
-// folder as stdout.txt and stderr.txt.
+// program in the sweep's folder with the arguments, resuming from the experiment's checkpoint
+// when the folder holds one, its standard output and error appended to stdout.txt and stderr.txt
+// in the folder (a new experiment's folder holds neither; a resumed one's stdout.txt was cut
+// back to where its checkpoint was taken).
 std::string jobCommand(const std::vector<std::string>& arguments);
 
 // How parallel is to run the sweep's jobs.

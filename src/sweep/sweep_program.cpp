@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "config/configuration_scan.h"
 #include "core/failure.h"
 #include "core/output_file.h"
+#include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/progress.h"
@@ -129,6 +131,27 @@ void copyProgram(const Sweep& sweep) {
     if (error) failPlainly("cannot copy " + program + " into " + sweep.folder.string() + ": " + error.message());
 }
 
+// Whether an experiment that is to run again can go on from the checkpoint in its folder: the
+// checkpoint reads as one (the program checks the rest when it resumes). Its standard output is
+// then cut back to where the checkpoint was taken, since the resumed program writes from there.
+bool keepsCheckpoint(const Sweep& sweep, const Experiment& experiment) {
+    const fs::path folder = sweep.folder / experiment.folder;
+    const fs::path checkpointFile = folder / kExperimentCheckpoint;
+    if (!fs::exists(checkpointFile)) return false;
+    Checkpoint checkpoint;
+    try {
+        checkpoint = readCheckpoint(checkpointFile.string());
+    } catch (const Failure&) {
+        return false;
+    }
+    std::error_code error;
+    const fs::path out = folder / "stdout.txt";
+    const std::uintmax_t length = fs::file_size(out, error);
+    if (error || length < checkpoint.outputBytes) return false;
+    fs::resize_file(out, checkpoint.outputBytes, error);
+    return !error;
+}
+
 bool hasResults(const Sweep& sweep, const Experiment& experiment) {
     const fs::path folder = sweep.folder / experiment.folder;
     return fs::exists(folder / "runs.csv") && fs::exists(folder / "generations.csv");
@@ -173,6 +196,11 @@ bool prepareFolder(Sweep& sweep) {
             const bool done = outcomes[i] && outcomes[i]->succeeded();
             if (done && hasResults(sweep, experiment)) continue;
             if (done) forgotten.insert(experiment.id);
+            // An experiment that was stopped (never logged, or ended by a signal) goes on from its
+            // checkpoint; one that failed, or has none to go on from, starts afresh.
+            const bool failed = outcomes[i] && !outcomes[i]->succeeded() && outcomes[i]->signal == 0 &&
+                                outcomes[i]->exitValue != 128 + SIGINT && outcomes[i]->exitValue != 128 + SIGTERM;
+            if (!done && !failed && keepsCheckpoint(sweep, experiment)) continue;
             writeExperiment(sweep, experiment);
         }
         if (!forgotten.empty()) forgetJobs(jobLog, forgotten);

@@ -13,6 +13,7 @@
 #include <map>
 #include <thread>
 
+#include "driver/checkpoint.h"
 #include "report/markup.h"
 #include "support/test_support.h"
 
@@ -193,6 +194,70 @@ TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     EXPECT_EQ(successLines("cut/joblog"), 45) << "every experiment ran exactly once";
     EXPECT_EQ(withoutHostsAndDurations(comparableTables("cut/results.sqlite")), withoutHostsAndDurations(wholeTables));
     EXPECT_EQ(splitLines(readFile("cut/sweep.csv")).size(), 1u + 90);
+}
+
+// An experiment stopped in the middle of a run (the sweep killed with it, its job never logged)
+// goes on from the checkpoint every experiment keeps, and the sweep ends with the results, the
+// logs and the standard output of one that ran whole.
+TEST(SweepEndToEnd, AnExperimentStoppedMidRunGoesOnFromItsCheckpoint) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("3000"));
+    const std::vector<std::string> grid = {"base.xml", "--set", "Population size=40", "--seeds", "1-2", "--runs", "3"};
+    const auto with = [&grid](std::vector<std::string> more) {
+        std::vector<std::string> arguments = grid;
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    ASSERT_EQ(runSweepProgram(with({"--out", "whole"})).status, 0);
+    ASSERT_EQ(runSweepProgram(with({"--out", "cut"})).status, 0);
+    const std::string name = "experiments/1_40_seed1";
+    ASSERT_TRUE(fs::is_directory("cut/" + name));
+
+    // Experiment 1 run again as its job runs it (with checkpoints every 50 generations), killed
+    // once a checkpoint was taken inside its second run, and dropped from the job log.
+    const fs::path home = fs::current_path();
+    const fs::path folder = home / "cut" / name;
+    for (const char* file : {"stdout.txt", "stderr.txt", "experiment.checkpoint", "runs.csv", "generations.csv"}) {
+        fs::remove(folder / file);
+    }
+    fs::current_path(folder);
+    {
+        testing::BackgroundRun run({"config.xml", "3", "--csv", "--checkpoint", "experiment.checkpoint", "--every", "50"});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool inSecondRun = false;
+        while (!inSecondRun && run.running() && std::chrono::steady_clock::now() < deadline) {
+            if (fileExists("experiment.checkpoint")) {
+                const Checkpoint checkpoint = readCheckpoint("experiment.checkpoint");
+                inSecondRun = checkpoint.runInProgress && checkpoint.nextRun == 1;
+            }
+            if (!inSecondRun) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        run.signal(SIGKILL);
+        const auto stopped = run.wait();
+        writeFile("stdout.txt", stopped.out);
+        ASSERT_TRUE(inSecondRun) << "the experiment ended before a checkpoint in its second run was seen";
+    }
+    fs::current_path(home);
+    ASSERT_FALSE(readCheckpoint((folder / "experiment.checkpoint").string()).finished());
+    std::string jobLog;
+    for (const std::string& line : splitLines(readFile("cut/joblog"))) {
+        if (line.find(name) == std::string::npos) jobLog += line + "\n";
+    }
+    writeFile("cut/joblog", jobLog);
+
+    const auto resumed = runSweepProgram(with({"--out", "cut", "--resume"}));
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(readFile("cut/" + name + "/stderr.txt").find("valdrin: resuming from experiment.checkpoint: run 1 after generation "),
+              std::string::npos)
+        << readFile("cut/" + name + "/stderr.txt");
+    EXPECT_EQ(withoutHostsAndDurations(comparableTables("cut/results.sqlite")),
+              withoutHostsAndDurations(comparableTables("whole/results.sqlite")));
+    // runs.csv holds durations; its other columns are in the runs table compared above.
+    for (const char* file : {"stdout.txt", "ga.log", "summary.log", "generations.csv"}) {
+        EXPECT_EQ(testing::maskClock(readFile("cut/" + name + "/" + file)),
+                  testing::maskClock(readFile("whole/" + name + "/" + file)))
+            << file;
+    }
 }
 
 TEST(SweepEndToEnd, FailingExperimentsAreReportedAndCountedAndTheOthersFinish) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "support/test_support.h"
 
@@ -22,10 +23,32 @@ TEST(ShellWordTest, EveryTextReachesTheCommandAsOneWordUnchanged) {
     EXPECT_EQ(shellWord("--csv"), "--csv");
 }
 
-TEST(JobCommandTest, OneCommandRunsTheProgramCopyInTheExperimentsFolder) {
-    EXPECT_EQ(programArguments(3), (std::vector<std::string>{"config.xml", "3", "--csv"}));
-    EXPECT_EQ(jobCommand(programArguments(3)), "cd {} && ../../valdrin config.xml 3 --csv >stdout.txt 2>stderr.txt");
-    EXPECT_EQ(jobCommand({"a b"}), "cd {} && ../../valdrin 'a b' >stdout.txt 2>stderr.txt");
+// The job's command, run by a shell as parallel runs it (with {} put in): the program copy in the
+// experiment's folder with the arguments, a checkpoint in the folder added as --resume, the
+// outputs appended to stdout.txt and stderr.txt.
+TEST(JobCommandTest, RunsTheProgramCopyInTheFolderAndResumesFromItsCheckpoint) {
+    testing::ScratchDir scratch;
+    std::filesystem::create_directories("experiments/01");
+    testing::writeFile("valdrin", "#!/bin/sh\necho \"args: $*\"\necho \"in $(basename \"$PWD\")\" >&2\n");
+    std::filesystem::permissions("valdrin", std::filesystem::perms::owner_all);
+    std::string command = jobCommand(programArguments(3));
+    for (std::size_t at = command.find("{}"); at != std::string::npos; at = command.find("{}")) {
+        command.replace(at, 2, "experiments/01");
+    }
+    // The program's copy sits two folders up from the experiment's folder, in the sweep's.
+    const auto fresh = testing::runCommand("sh", {"-c", command});
+    ASSERT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(testing::readFile("experiments/01/stdout.txt"),
+              "args: config.xml 3 --csv --checkpoint experiment.checkpoint\n");
+    EXPECT_EQ(testing::readFile("experiments/01/stderr.txt"), "in 01\n");
+
+    testing::writeFile(std::string("experiments/01/") + kExperimentCheckpoint, "state");
+    const auto resumed = testing::runCommand("sh", {"-c", command});
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(testing::readFile("experiments/01/stdout.txt"),
+              "args: config.xml 3 --csv --checkpoint experiment.checkpoint\n"
+              "args: config.xml 3 --csv --checkpoint experiment.checkpoint --resume experiment.checkpoint\n");
+    EXPECT_EQ(testing::readFile("experiments/01/stderr.txt"), "in 01\nin 01\n");
 }
 
 TEST(ParallelProcessTest, RunsParallelInTheFolderAndStopsItWhenAsked) {
