@@ -48,4 +48,29 @@ inline void writeHex(std::ostream& out, std::uint32_t x) {
     out.flags(saved);
 }
 
+// As out << std::hex << x << " " for every value in order (flags left as they were), the text
+// gathered in a local buffer and handed to the stream in large pieces.
+template <class Values>
+void writeHexList(std::ostream& out, const Values& values) {
+    if ((out.flags() & numberText::kChangesHex) != 0 || !numberText::plainStream(out)) {
+        for (const auto value : values) {
+            writeHex(out, static_cast<std::uint32_t>(value));
+            out << ' ';
+        }
+        return;
+    }
+    char text[4096];
+    char* end = text;
+    for (const auto value : values) {
+        // A 32-bit value takes at most 8 digits and its space.
+        if (text + sizeof text - end < 9) {
+            out.write(text, end - text);
+            end = text;
+        }
+        end = std::to_chars(end, text + sizeof text, static_cast<std::uint32_t>(value), 16).ptr;
+        *end++ = ' ';
+    }
+    out.write(text, end - text);
+}
+
 }  // namespace Valdrin

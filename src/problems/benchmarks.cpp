@@ -9,6 +9,7 @@
 
 #include "core/failure.h"
 #include "core/random.h"
+#include "representation/integer.h"
 
 namespace Valdrin {
 
@@ -141,13 +142,20 @@ int QOneMaxProblem::adjustParameters(QEAParameters* params) {
 }
 
 int QOneMaxProblem::evaluateIndividual(QIndividual& individual) {
-    if (individual.decode(decoded_) == 0) return reportDecodingFailure(kOneMaxHeader, individual);
     const int n = _params->chromosomeLength;
-    requireLength(kOneMaxHeader, decoded_, n);
     // Every partial sum of these integers is exact in double, so summing them as integers gives
     // the same value.
     long long sum = 0;
-    for (int i = 0; i < n; ++i) sum += decoded_[static_cast<std::size_t>(i)];
+    const auto* bits = individual.getEncoding() == Encoding::Integer ? static_cast<QIntegerIndividual*>(&individual) : nullptr;
+    if (bits != nullptr && bits->_params != nullptr && bits->_params->genePrecision == 1.0 && bits->_params->geneOffset == 0.0) {
+        // Decoding would copy the codes themselves: they are summed where they are.
+        requireLength(kOneMaxHeader, bits->genes, n);
+        for (int i = 0; i < n; ++i) sum += bits->genes[static_cast<std::size_t>(i)];
+    } else {
+        if (individual.decode(decoded_) == 0) return reportDecodingFailure(kOneMaxHeader, individual);
+        requireLength(kOneMaxHeader, decoded_, n);
+        for (int i = 0; i < n; ++i) sum += decoded_[static_cast<std::size_t>(i)];
+    }
     return storeFitness(individual, n - static_cast<double>(sum));
 }
 

@@ -86,10 +86,7 @@ int QIntegerIndividual::print(std::ostream& out) const {
     writeNumber(out, fitness);
     out << ")\t";
     // Negative values show their 32-bit two's-complement form.
-    for (const QIntegerGene::Value gene : genes) {
-        writeHex(out, static_cast<std::uint32_t>(gene));
-        out << ' ';
-    }
+    writeHexList(out, genes);
     // Integers are written in decimal afterwards, whatever base the stream had before.
     out << std::dec;
     return 1;

@@ -66,5 +66,24 @@ TEST(NumberText, HexMatchesTheStreamAndLeavesItsFlags) {
     }
 }
 
+// A long list goes to the stream in pieces; the text is the same as value by value.
+TEST(NumberText, HexListsMatchTheStreamAcrossBufferBoundaries) {
+    std::vector<std::int32_t> values;
+    for (int i = 0; i < 2000; ++i) values.push_back(i % 7 == 0 ? -i : i * 104729);
+    for (std::ios_base::fmtflags extra : {std::ios_base::fmtflags{}, std::ios_base::uppercase}) {
+        std::ostringstream expected;
+        std::ostringstream written;
+        expected.setf(extra);
+        written.setf(extra);
+        for (std::int32_t value : values) {
+            const std::ios_base::fmtflags saved = expected.flags();
+            expected << std::hex << static_cast<std::uint32_t>(value) << " ";
+            expected.flags(saved);
+        }
+        writeHexList(written, values);
+        EXPECT_EQ(written.str(), expected.str()) << "flags " << extra;
+    }
+}
+
 }  // namespace
 }  // namespace Valdrin

@@ -157,6 +157,11 @@ TEST(Benchmarks, OneMaxAndDeceptive) {
     EXPECT_EQ(evaluate(onemax, integers(params, {1, 1, 1, 1, 1})), 0.0);
     EXPECT_EQ(evaluate(onemax, integers(params, {0, 0, 0, 0, 0})), 5.0);
     EXPECT_EQ(evaluate(onemax, integers(params, {1, 0, 1, 1, 0})), 2.0);
+    // The codes are read as the individual's own record decodes them: with an offset of 1 each
+    // gene counts one more.
+    QEAParameters shifted = params;
+    shifted.geneOffset = 1.0;
+    EXPECT_EQ(evaluate(onemax, integers(shifted, {1, 0, 1, 1, 0})), 5.0 - 8.0);
 
     QDeceptiveProblem deceptive;
     deceptive.adjustParameters(&params);
