@@ -18,6 +18,7 @@
 
 #include "algorithms/algorithm.h"
 #include "core/failure.h"
+#include "core/file_content.h"
 #include "core/output_file.h"
 #include "core/parameters.h"
 #include "core/random.h"
@@ -41,23 +42,6 @@ constexpr std::size_t kChecksumBytes = 4;
     failPlainly("cannot resume from " + path + ": " + reason);
 }
 
-// The whole content of a file; false (with errno set) when it cannot be read.
-bool readWhole(const std::string& path, std::string& content) {
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        if (errno == 0) errno = EIO;
-        return false;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad()) {
-        if (errno == 0) errno = EIO;
-        return false;
-    }
-    content = bytes.str();
-    return true;
-}
 
 std::string systemReason(int error) { return std::strerror(error != 0 ? error : EIO); }
 
@@ -171,7 +155,7 @@ std::string optionsText(const ExperimentIdentity& identity) {
 
 InputFileSum inputSum(const std::string& name) {
     std::string content;
-    if (!readWhole(name, content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
+    if (!readFileContent(name, content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
     return {name, content.size(), crc32Of(content)};
 }
 
@@ -189,7 +173,7 @@ std::uint32_t crc32Of(std::string_view bytes) {
 
 ExperimentIdentity identityOf(const CommandLine& line, const std::vector<std::string>& inputFiles) {
     ExperimentIdentity identity;
-    if (!readWhole(line.configuration, identity.configuration)) {
+    if (!readFileContent(line.configuration, identity.configuration)) {
         failPlainly("cannot read " + line.configuration + ": " + systemReason(errno));
     }
     identity.runs = line.runs;
@@ -230,7 +214,7 @@ std::string encodeCheckpoint(const Checkpoint& checkpoint) {
 
 Checkpoint readCheckpoint(const std::string& path) {
     std::string bytes;
-    if (!readWhole(path, bytes)) refuse(path, systemReason(errno));
+    if (!readFileContent(path, bytes)) refuse(path, systemReason(errno));
     const std::size_t magicSeen = std::min(bytes.size(), kCheckpointMagic.size());
     if (bytes.compare(0, magicSeen, kCheckpointMagic.substr(0, magicSeen)) != 0) {
         refuse(path, "it is not a checkpoint of this program (it does not begin with \"" + std::string(kCheckpointMagic) +
@@ -498,7 +482,7 @@ void CheckpointKeeper::write() {
         file.rewritten = std::find(rewritten.begin(), rewritten.end(), name) != rewritten.end();
         if (file.rewritten) {
             file.exists = fs::exists(name);
-            if (file.exists && !readWhole(name, file.content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
+            if (file.exists && !readFileContent(name, file.content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
         } else {
             std::error_code error;
             file.length = fs::file_size(name, error);

@@ -79,6 +79,24 @@ std::string vocabularyHelp() {
     return out.str();
 }
 
+std::optional<int> parseOrEnd(CLI::App& app, const std::vector<std::string>& arguments, const std::string& program,
+                              std::ostream& out, std::ostream& err) {
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitRan;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
+        return kExitRan;
+    } catch (const CLI::ParseError& error) {
+        err << program << ": error: " << error.what() << "\nRun '" << program << " --help' for the command line.\n";
+        return kExitMisused;
+    }
+    return std::nullopt;
+}
+
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     CommandLine line;
     std::string runsText;
@@ -117,19 +135,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());
     app.footer(vocabularyHelp());
 
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return {std::nullopt, kExitRan};
-    } catch (const CLI::CallForVersion& version) {
-        out << version.what() << "\n";
-        return {std::nullopt, kExitRan};
-    } catch (const CLI::ParseError& error) {
-        err << "valdrin: error: " << error.what() << "\nRun 'valdrin --help' for the command line.\n";
-        return {std::nullopt, kExitMisused};
-    }
+    if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin", out, err)) return {std::nullopt, *ended};
     if (runsOption->count() > 0) {
         if (const std::string problem = runsProblem(runsText); !problem.empty()) {
             err << "valdrin: error: " << problem << "\nRun 'valdrin --help' for the command line.\n";

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace Valdrin {
 
 struct CommandLine {
@@ -40,6 +44,13 @@ struct ParsedCommandLine {
 // end with status 0; a misused command line is reported on err ("valdrin: error: ...") and ends
 // with status 2.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// Parses the words after a program's name with its CLI11 description. --help and --version write
+// their text to out and give status 0; a misused command line is reported on err ("PROGRAM:
+// error: ..." and where to find the command line) and gives status 2. Returns nothing when the
+// command line was read and the program goes on.
+std::optional<int> parseOrEnd(CLI::App& app, const std::vector<std::string>& arguments, const std::string& program,
+                              std::ostream& out, std::ostream& err);
 
 // The help text's second half: every algorithm, problem, key and word, with defaults, from the
 // registry.

@@ -20,6 +20,7 @@
 #include <tuple>
 
 #include "core/failure.h"
+#include "core/file_content.h"
 #include "core/output_file.h"
 
 namespace Valdrin {
@@ -65,11 +66,6 @@ std::string plotText(const std::string& text) {
         if (c == '#') escaped += '#';
     }
     return escaped;
-}
-
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // True when PLplot offers its SVG device. Without it plinit would end the process; the check
@@ -126,7 +122,8 @@ public:
     std::string finish() {
         plend();
         open_ = false;
-        std::string text = readWhole(path_);
+        std::string text;
+        readFileContent(path_, text);  // empty when PLplot wrote nothing
         if (text.find("<svg") == std::string::npos) failPlainly("the plot could not be drawn: PLplot wrote no SVG");
         return text;
     }

@@ -25,24 +25,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-// A number as the other reports print it (six significant digits).
-template <class Number>
-std::string shown(Number value) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text << value;
-    return text.str();
-}
-
-// A number with every digit needed to read it back exactly.
-std::string exact(double value) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text.precision(std::numeric_limits<double>::max_digits10);
-    text << value;
-    return text.str();
-}
-
 bool isSolved(const QRunSummary& run) { return run.evaluationsToSolution != 0; }
 
 std::string unknown(int number) { return "[unknown: " + std::to_string(number) + "]"; }
@@ -152,7 +134,7 @@ void writeExperiment(const ReportInputs& inputs, const std::string& algorithm, c
     page << "<section id=\"experiment\">\n<h2>What was run</h2>\n<dl class=\"parameters\">\n";
     std::vector<std::pair<std::string, std::string>> rows{{"Algorithm", algorithm}, {"Problem", problem}};
     for (auto& row : keyParameters(inputs.record)) rows.push_back(std::move(row));
-    rows.emplace_back("Runs", shown(inputs.runs.size()));
+    rows.emplace_back("Runs", shownNumber(inputs.runs.size()));
     for (const auto& [label, value] : rows) {
         page << "  <dt>" << escaped(label) << "</dt><dd>" << escaped(value) << "</dd>\n";
     }
@@ -169,25 +151,25 @@ void writeTile(const std::string& id, const std::string& label, const std::strin
 void writeOutcome(const ReportOutcome& outcome, double errorLevel, std::ostringstream& page) {
     page << "<section id=\"outcome\">\n<h2>Outcome</h2>\n<div class=\"tiles\">\n";
     const std::string rate =
-        outcome.runs > 0 ? shown(100.0 * outcome.solved / outcome.runs) + "%" : std::string("&mdash;");
+        outcome.runs > 0 ? shownNumber(100.0 * outcome.solved / outcome.runs) + "%" : std::string("&mdash;");
     writeTile("success-rate", "Success rate", rate,
-              shown(outcome.solved) + " of " + shown(outcome.runs) + " runs reached a fitness below " +
-                  shown(errorLevel),
+              shownNumber(outcome.solved) + " of " + shownNumber(outcome.runs) + " runs reached a fitness below " +
+                  shownNumber(errorLevel),
               page);
     const bool finite = std::isfinite(outcome.expectedRunningTime);
-    writeTile("ert", "Expected running time (ERT)", finite ? shown(outcome.expectedRunningTime) : "&infin;",
+    writeTile("ert", "Expected running time (ERT)", finite ? shownNumber(outcome.expectedRunningTime) : "&infin;",
               finite ? "evaluations to reach the error level" : "no run solved the problem", page);
     const std::string none = "&mdash;";
-    writeTile("mean-final-best", "Mean final best", outcome.runs > 0 ? shown(outcome.meanFinalBest) : none,
+    writeTile("mean-final-best", "Mean final best", outcome.runs > 0 ? shownNumber(outcome.meanFinalBest) : none,
               "best fitness of each run's last generation", page);
-    writeTile("median-final-best", "Median final best", outcome.runs > 0 ? shown(outcome.medianFinalBest) : none,
+    writeTile("median-final-best", "Median final best", outcome.runs > 0 ? shownNumber(outcome.medianFinalBest) : none,
               "lower is better", page);
     page << "</div>\n<p class=\"formula\">"
          << "<code>ERT = (total evaluations over all runs) / (number of solved runs)</code>, counting for a solved "
             "run the evaluations up to its solution and for an unsolved run all its evaluations; infinite when "
             "no run solved.<br />Here: <code>ERT = "
-         << shown(outcome.totalEvaluations) << " / " << shown(outcome.solved) << " = "
-         << (finite ? shown(outcome.expectedRunningTime) : "&infin;") << "</code></p>\n</section>\n";
+         << shownNumber(outcome.totalEvaluations) << " / " << shownNumber(outcome.solved) << " = "
+         << (finite ? shownNumber(outcome.expectedRunningTime) : "&infin;") << "</code></p>\n</section>\n";
 }
 
 void writeConvergence(const ReportInputs& inputs, std::ostringstream& page) {
@@ -199,7 +181,7 @@ void writeConvergence(const ReportInputs& inputs, std::ostringstream& page) {
         page << "<figure>\n"
              << svg << "<figcaption>The best fitness of every generation: the median over the runs that reached "
              << "it, the band between its quartiles, each run as a faint line, and the error level "
-             << escaped(shown(inputs.record.errorLevel)) << " (a fitness strictly below it solves the problem)."
+             << escaped(shownNumber(inputs.record.errorLevel)) << " (a fitness strictly below it solves the problem)."
              << "</figcaption>\n</figure>\n";
     }
     page << "</section>\n";
@@ -224,14 +206,14 @@ void writeRuns(const ReportInputs& inputs, std::ostringstream& page) {
         const bool solved = isSolved(run);
         page << "<tr data-run=\"" << i + 1 << "\" data-generations=\"" << run.generationsDone
              << "\" data-evaluations=\"" << run.evaluationsCount << "\" data-solved=\"" << (solved ? "yes" : "no")
-             << "\" data-evaluations-to-solution=\"" << (solved ? shown(run.evaluationsToSolution) : "")
-             << "\" data-final-best=\"" << exact(finalBest(run)) << "\" data-final-worst=\""
-             << exact(finalWorst(run)) << "\" data-duration=\"" << exact(run.duration) << "\">"
+             << "\" data-evaluations-to-solution=\"" << (solved ? shownNumber(run.evaluationsToSolution) : "")
+             << "\" data-final-best=\"" << exactNumber(finalBest(run)) << "\" data-final-worst=\""
+             << exactNumber(finalWorst(run)) << "\" data-duration=\"" << exactNumber(run.duration) << "\">"
              << "<td>" << i + 1 << "</td><td>" << run.generationsDone << "</td><td>" << run.evaluationsCount
              << "</td><td class=\"text\"><span class=\"tag " << (solved ? "yes\">yes" : "no\">no") << "</span></td>"
-             << "<td>" << (solved ? shown(run.evaluationsToSolution) : "&mdash;") << "</td><td>"
-             << escaped(shown(finalBest(run))) << "</td><td>" << escaped(shown(finalWorst(run))) << "</td><td>"
-             << escaped(shown(run.duration)) << "</td></tr>\n";
+             << "<td>" << (solved ? shownNumber(run.evaluationsToSolution) : "&mdash;") << "</td><td>"
+             << escaped(shownNumber(finalBest(run))) << "</td><td>" << escaped(shownNumber(finalWorst(run))) << "</td><td>"
+             << escaped(shownNumber(run.duration)) << "</td></tr>\n";
     }
     page << "</tbody>\n</table>\n<p class=\"note\">Runs are numbered from 1, as in the other reports. Durations are "
          << "processor time.</p>\n</section>\n";
@@ -253,7 +235,7 @@ void writeNetworks(const ReportInputs& inputs, std::ostringstream& page) {
         sum += network->getGenesNumber();
     }
     page << "<section id=\"networks\">\n<h2>Network sizes</h2>\n<p>Nodes of each run's network (its first "
-         << "solution when it was solved, else its best): mean " << shown(sum / static_cast<double>(networks.size()))
+         << "solution when it was solved, else its best): mean " << shownNumber(sum / static_cast<double>(networks.size()))
          << ", fewest " << fewest << ", most " << most << ".</p>\n"
          << "<table class=\"data compact\" id=\"network-sizes\">\n<thead><tr><th>run</th><th class=\"text\">network</th>"
          << "<th>nodes</th></tr></thead>\n<tbody>\n";
@@ -306,27 +288,27 @@ ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs) {
 std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParameters& record) {
     std::vector<std::pair<std::string, std::string>> rows;
     rows.emplace_back("Encoding", encodingWord(record));
-    rows.emplace_back("Chromosome length", shown(record.chromosomeLength));
-    rows.emplace_back("Population size", shown(record.populationSize));
-    rows.emplace_back("Generations", shown(record.generationsNumber));
+    rows.emplace_back("Chromosome length", shownNumber(record.chromosomeLength));
+    rows.emplace_back("Population size", shownNumber(record.populationSize));
+    rows.emplace_back("Generations", shownNumber(record.generationsNumber));
     std::string selection = selectionWord(record.selectionType);
-    if (record.selectionType == Selection::Tournament) selection += " (size " + shown(record.tournamentSize) + ")";
+    if (record.selectionType == Selection::Tournament) selection += " (size " + shownNumber(record.tournamentSize) + ")";
     rows.emplace_back("Selection", selection);
     if (record.encoding == Encoding::Network) {
         rows.emplace_back("Crossover", "none (networks are not recombined)");
     } else {
         std::string crossover = crossoverWord(record.xType);
         if (record.xType == Crossover::BLX || record.xType == Crossover::SBX) {
-            crossover += " (xAlpha " + shown(record.xAlpha) + ")";
+            crossover += " (xAlpha " + shownNumber(record.xAlpha) + ")";
         }
         rows.emplace_back("Crossover", crossover);
-        rows.emplace_back("Crossover rate", shown(record.xRate));
+        rows.emplace_back("Crossover rate", shownNumber(record.xRate));
     }
     rows.emplace_back("Mutation", mutationWord(record.mutationType));
-    rows.emplace_back("Mutation rate", shown(record.mRate));
-    rows.emplace_back("Elite count", shown(record.eliteCount));
-    rows.emplace_back("Error level", shown(record.errorLevel));
-    rows.emplace_back("RNG seed", shown(record.rngSeed));
+    rows.emplace_back("Mutation rate", shownNumber(record.mRate));
+    rows.emplace_back("Elite count", shownNumber(record.eliteCount));
+    rows.emplace_back("Error level", shownNumber(record.errorLevel));
+    rows.emplace_back("RNG seed", shownNumber(record.rngSeed));
     return rows;
 }
 
@@ -351,6 +333,14 @@ std::string reportPage(const ReportInputs& inputs) {
     page << "<footer>Written by Valdrin. A run is solved when one of its evaluations gave a fitness strictly below "
             "the error level.</footer>\n</main>\n</body>\n</html>\n";
     return page.str();
+}
+
+std::string exactNumber(double value) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text.precision(std::numeric_limits<double>::max_digits10);
+    text << value;
+    return text.str();
 }
 
 std::string pageHead(const std::string& title) {

@@ -2,6 +2,8 @@
 // fetched) that shows what an experiment ran, how it went, its plots and every run.
 #pragma once
 
+#include <locale>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +53,17 @@ std::string reportPage(const ReportInputs& inputs);
 // sections, dl.parameters, .tiles with .tile, table.data, figure with svg.plot, footer). Other
 // pages of the program share it.
 std::string pageHead(const std::string& title);
+
+// Numbers on the pages: as the other reports print them (six significant digits), and with every
+// digit needed to read them back exactly; both in the classic locale.
+template <class Number>
+std::string shownNumber(Number value) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << value;
+    return text.str();
+}
+std::string exactNumber(double value);
 
 // Write the page, and the convergence plot alone as an SVG file, at the path (placed in the
 // output folder); each file appears only once complete. A plot with nothing to draw writes an

@@ -68,19 +68,7 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     app.set_version_flag("--version", std::string("valdrin-sweep ") + programVersion());
     app.footer(kFooter);
 
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return {std::nullopt, kExitRan};
-    } catch (const CLI::CallForVersion& version) {
-        out << version.what() << "\n";
-        return {std::nullopt, kExitRan};
-    } catch (const CLI::ParseError& error) {
-        err << "valdrin-sweep: error: " << error.what() << "\nRun 'valdrin-sweep --help' for the command line.\n";
-        return {std::nullopt, kExitMisused};
-    }
+    if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
     if (jobsOption->count() > 0) line.jobs = jobs;
     if (line.outputFolder.empty()) {
         err << "valdrin-sweep: error: --out needs a folder\n";

@@ -17,23 +17,6 @@ namespace {
 
 std::string escaped(const std::string& text) { return escapedMarkup(text); }
 
-// Six significant digits, as the other reports print numbers.
-template <class Number>
-std::string shown(Number value) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text << value;
-    return text.str();
-}
-
-std::string exact(double value) {
-    std::ostringstream text;
-    text.imbue(std::locale::classic());
-    text.precision(std::numeric_limits<double>::max_digits10);
-    text << value;
-    return text.str();
-}
-
 double cell(const CsvTable& table, const std::vector<std::string>& row, const std::string& name) {
     const int place = table.column(name);
     if (place < 0 || row[static_cast<std::size_t>(place)].empty()) return std::numeric_limits<double>::quiet_NaN();
@@ -71,10 +54,10 @@ void writePlan(const SweepPageInputs& inputs, std::ostringstream& page) {
         rows.emplace_back(swept.key, values);
     }
     rows.emplace_back("RNG seed", seedsText(inputs.seeds));
-    rows.emplace_back("Runs per experiment", shown(inputs.runs));
-    rows.emplace_back("Experiments", shown(record.experiments.size()) + " (" +
-                                         shown(combinationCount(record.keys)) + " combinations × " +
-                                         shown(inputs.seeds.size()) + " seeds)");
+    rows.emplace_back("Runs per experiment", shownNumber(inputs.runs));
+    rows.emplace_back("Experiments", shownNumber(record.experiments.size()) + " (" +
+                                         shownNumber(combinationCount(record.keys)) + " combinations × " +
+                                         shownNumber(inputs.seeds.size()) + " seeds)");
     for (const auto& [label, value] : rows) {
         page << "  <dt>" << escaped(label) << "</dt><dd>" << escaped(value) << "</dd>\n";
     }
@@ -95,13 +78,13 @@ void writeOutcome(const SweepRecord& record, const std::vector<CombinationSummar
     }
     const int total = static_cast<int>(record.experiments.size());
     page << "<section id=\"outcome\">\n<h2>Outcome</h2>\n<div class=\"tiles\">\n";
-    writeTile("experiments-ran", "Experiments that ran", shown(ran) + " of " + shown(total),
-              total - ran - failed > 0 ? shown(total - ran - failed) + " did not run" : "every experiment ran or failed",
+    writeTile("experiments-ran", "Experiments that ran", shownNumber(ran) + " of " + shownNumber(total),
+              total - ran - failed > 0 ? shownNumber(total - ran - failed) + " did not run" : "every experiment ran or failed",
               page);
-    writeTile("experiments-failed", "Experiments that failed", shown(failed),
+    writeTile("experiments-failed", "Experiments that failed", shownNumber(failed),
               failed > 0 ? "listed under Failures below" : "none", page);
-    writeTile("runs-solved", "Runs solved", runs > 0 ? shown(100.0 * solved / runs) + "%" : std::string("&mdash;"),
-              shown(solved) + " of " + shown(runs) + " runs reached a fitness below the error level", page);
+    writeTile("runs-solved", "Runs solved", runs > 0 ? shownNumber(100.0 * solved / runs) + "%" : std::string("&mdash;"),
+              shownNumber(solved) + " of " + shownNumber(runs) + " runs reached a fitness below the error level", page);
     page << "</div>\n</section>\n";
 }
 
@@ -120,22 +103,22 @@ void writeCombinations(const SweepRecord& record, const std::vector<CombinationS
         page << "<tr data-combination=\"" << c + 1 << "\" data-experiments=\"" << combination.experiments
              << "\" data-ran=\"" << combination.ran << "\" data-failed=\"" << combination.failed << "\" data-runs=\""
              << combination.runs << "\" data-solved=\"" << combination.solved << "\" data-success-rate=\""
-             << (anyRun ? exact(rate) : "") << "\" data-ert=\"" << (anyRun ? (finite ? exact(combination.expectedRunningTime) : "inf") : "")
-             << "\" data-median-final-best=\"" << (anyRun ? exact(combination.medianFinalBest) : "")
-             << "\" data-lower-quartile=\"" << (anyRun ? exact(combination.lowerQuartile) : "")
-             << "\" data-upper-quartile=\"" << (anyRun ? exact(combination.upperQuartile) : "") << "\">";
+             << (anyRun ? exactNumber(rate) : "") << "\" data-ert=\"" << (anyRun ? (finite ? exactNumber(combination.expectedRunningTime) : "inf") : "")
+             << "\" data-median-final-best=\"" << (anyRun ? exactNumber(combination.medianFinalBest) : "")
+             << "\" data-lower-quartile=\"" << (anyRun ? exactNumber(combination.lowerQuartile) : "")
+             << "\" data-upper-quartile=\"" << (anyRun ? exactNumber(combination.upperQuartile) : "") << "\">";
         for (const std::string& value : combination.values) page << "<td class=\"text\">" << escaped(value) << "</td>";
         page << "<td>" << combination.ran << " of " << combination.experiments
-             << (combination.failed > 0 ? " (" + shown(combination.failed) + " failed)" : "") << "</td><td>"
+             << (combination.failed > 0 ? " (" + shownNumber(combination.failed) + " failed)" : "") << "</td><td>"
              << combination.runs << "</td>";
         if (!anyRun) {
             page << "<td>&mdash;</td><td>&mdash;</td><td>&mdash;</td><td>&mdash;</td></tr>\n";
             continue;
         }
-        page << "<td>" << escaped(shown(100.0 * rate)) << "%</td><td>"
-             << (finite ? escaped(shown(combination.expectedRunningTime)) : "&infin;") << "</td><td>"
-             << escaped(shown(combination.medianFinalBest)) << "</td><td>" << escaped(shown(combination.lowerQuartile))
-             << " &#8211; " << escaped(shown(combination.upperQuartile)) << "</td></tr>\n";
+        page << "<td>" << escaped(shownNumber(100.0 * rate)) << "%</td><td>"
+             << (finite ? escaped(shownNumber(combination.expectedRunningTime)) : "&infin;") << "</td><td>"
+             << escaped(shownNumber(combination.medianFinalBest)) << "</td><td>" << escaped(shownNumber(combination.lowerQuartile))
+             << " &#8211; " << escaped(shownNumber(combination.upperQuartile)) << "</td></tr>\n";
     }
     page << "</tbody>\n</table>\n<p class=\"note\">Over every run of every experiment (seed) of the combination that "
          << "ran. ERT, the expected running time, is the evaluations of all runs (up to the solution for a solved run) "
@@ -198,7 +181,7 @@ void writeFailures(const SweepRecord& record, std::ostringstream& page) {
         }
         const bool failed = outcome.state == ExperimentOutcome::State::Failed;
         page << "<tr data-experiment=\"" << record.experiments[i].id << "\" data-status=\""
-             << (outcome.job ? shown(outcome.job->status()) : "") << "\"><td>" << record.experiments[i].id
+             << (outcome.job ? shownNumber(outcome.job->status()) : "") << "\"><td>" << record.experiments[i].id
              << "</td><td class=\"text\">" << escaped(record.experiments[i].folder) << "</td><td class=\"text\">"
              << escaped(failed ? outcome.reason : std::string("did not run")) << "</td><td class=\"text\">";
         for (std::size_t l = 0; l < outcome.errorTail.size(); ++l) {

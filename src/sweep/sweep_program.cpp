@@ -17,6 +17,7 @@
 
 #include "config/configuration_scan.h"
 #include "core/failure.h"
+#include "core/file_content.h"
 #include "core/output_file.h"
 #include "driver/checkpoint.h"
 #include "driver/command_line.h"
@@ -57,11 +58,9 @@ struct Sweep {
 };
 
 std::string readWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) failPlainly("cannot read " + path.string() + ": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    if (!readFileContent(path.string(), text)) failPlainly("cannot read " + path.string() + ": " + std::strerror(errno));
+    return text;
 }
 
 void writeWhole(const fs::path& path, const std::string& text) {
