@@ -3,10 +3,7 @@
 // sweep's folder, and the page in a browser.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -85,60 +82,6 @@ int successLines(const std::string& jobLog) {
     return count;
 }
 
-// valdrin-sweep started in the background, its output in files of the working folder.
-class BackgroundSweep {
-public:
-    explicit BackgroundSweep(const std::vector<std::string>& arguments) {
-        std::vector<std::string> words = {VALDRIN_SWEEP_EXECUTABLE};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open("background-stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open("background-stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in < 0 || out < 0 || err < 0) _exit(126);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(err, 2);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~BackgroundSweep() {
-        if (pid_ > 0 && status_ < 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    BackgroundSweep(const BackgroundSweep&) = delete;
-    BackgroundSweep& operator=(const BackgroundSweep&) = delete;
-
-    void signal(int number) const { kill(pid_, number); }
-    bool running() {
-        if (status_ >= 0) return false;
-        int raw = 0;
-        if (waitpid(pid_, &raw, WNOHANG) != pid_) return true;
-        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        return false;
-    }
-    // The exit status; -1 (and the sweep killed) when it has not ended within a minute.
-    int wait() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (running()) {
-            if (std::chrono::steady_clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return status_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int status_ = -1;
-};
-
 TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     ScratchDir scratch;
     writeFile("base.xml", sphereBase("400"));
@@ -168,21 +111,29 @@ TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     EXPECT_TRUE(fileExists("whole/experiments/07_20_0.3_seed2/summary.log"));
 
     // The same sweep, sent SIGTERM once some experiments have finished.
+    std::string stoppedErr;
     {
-        BackgroundSweep cut(gridWith({"--out", "cut"}));
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, gridWith({"--out", "cut"}), "background");
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (cut.running() && successLines("cut/joblog") < 8 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         cut.signal(SIGTERM);
-        EXPECT_EQ(cut.wait(), 143) << readFile("background-stderr.txt");
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (cut.running() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ASSERT_FALSE(cut.running()) << "the sweep did not end within a minute of SIGTERM";
+        const testing::ProgramResult stopped = cut.wait();
+        stoppedErr = stopped.err;
+        EXPECT_EQ(stopped.status, 143) << stoppedErr;
     }
     const int finished = successLines("cut/joblog");
     ASSERT_LT(finished, 45) << "the sweep ended before the signal: the interruption was not tested";
     EXPECT_GE(finished, 8);
-    EXPECT_NE(readFile("background-stderr.txt").find("interrupted by SIGTERM: " + std::to_string(finished) + " of 45 experiments ran"),
+    EXPECT_NE(stoppedErr.find("interrupted by SIGTERM: " + std::to_string(finished) + " of 45 experiments ran"),
               std::string::npos)
-        << readFile("background-stderr.txt");
+        << stoppedErr;
     // What had finished is already in the results.
     EXPECT_EQ(queryRows("cut/results.sqlite", "SELECT count(*) FROM experiments WHERE exit_status IS NULL"),
               (Rows{{std::to_string(45 - finished)}}));

@@ -160,9 +160,12 @@ std::string programPath() {
 }  // namespace
 
 BackgroundRun::BackgroundRun(const std::vector<std::string>& arguments, const std::string& prefix)
+    : BackgroundRun(programPath(), arguments, prefix) {}
+
+BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& arguments, const std::string& prefix)
     : outPath_((fs::current_path() / (prefix + "-stdout.txt")).string()),
       errPath_((fs::current_path() / (prefix + "-stderr.txt")).string()) {
-    std::vector<std::string> argv = {programPath()};
+    std::vector<std::string> argv = {program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());

@@ -81,6 +81,8 @@ std::vector<std::vector<std::string>> queryRows(const std::string& database, con
 class BackgroundRun {
 public:
     explicit BackgroundRun(const std::vector<std::string>& arguments, const std::string& prefix = "valdrin-background");
+    // Another of the built programs (valdrin-sweep), the same way.
+    BackgroundRun(const std::string& program, const std::vector<std::string>& arguments, const std::string& prefix);
     ~BackgroundRun();
     BackgroundRun(const BackgroundRun&) = delete;
     BackgroundRun& operator=(const BackgroundRun&) = delete;
