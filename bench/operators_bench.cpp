@@ -92,31 +92,28 @@ void countGenes(benchmark::State& state, std::int64_t perIteration) {
 
 // --- mutation ---
 
-void BitFlip(benchmark::State& state) {
-    const QEAParameters params = bitRecord(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.01);
+template <class Mutation, class Individual>
+void mutateWith(benchmark::State& state, const QEAParameters& params, std::int64_t itemsPerCall) {
     quietSeed(1);
-    auto individual = randomIndividual<QIntegerIndividual>(params);
-    QIntegerMutationBitFlip mutation;
+    auto individual = randomIndividual<Individual>(params);
+    Mutation mutation;
     mutation.setParameters(params);
     for (auto _ : state) {
         mutation.mutate(*individual);
         benchmark::ClobberMemory();
     }
-    countGenes(state, state.range(0) * state.range(1));
+    countGenes(state, itemsPerCall);
+}
+
+void BitFlip(benchmark::State& state) {
+    mutateWith<QIntegerMutationBitFlip, QIntegerIndividual>(
+        state, bitRecord(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.01),
+        state.range(0) * state.range(1));
 }
 BENCHMARK(BitFlip)->ArgNames({"genes", "bits"})->Args({1000, 1})->Args({10, 10})->Args({100, 10})->Args({10000, 1});
 
 void GaussianMutation(benchmark::State& state) {
-    const QEAParameters params = realRecord(static_cast<int>(state.range(0)));
-    quietSeed(1);
-    auto individual = randomIndividual<QRCIndividual>(params);
-    QRCMutationGauss mutation;
-    mutation.setParameters(params);
-    for (auto _ : state) {
-        mutation.mutate(*individual);
-        benchmark::ClobberMemory();
-    }
-    countGenes(state, state.range(0));
+    mutateWith<QRCMutationGauss, QRCIndividual>(state, realRecord(static_cast<int>(state.range(0))), state.range(0));
 }
 BENCHMARK(GaussianMutation)->ArgName("genes")->Arg(30)->Arg(1000);
 
@@ -187,31 +184,26 @@ void CopyBitString(benchmark::State& state) {
 }
 BENCHMARK(CopyBitString)->ArgName("genes")->Arg(10)->Arg(1000);
 
-void DecodeToReals(benchmark::State& state) {
-    const QEAParameters params = bitRecord(100, 10, 0);
+template <class Value>
+void decodeWith(benchmark::State& state, const QEAParameters& params) {
     quietSeed(4);
     auto individual = randomIndividual<QIntegerIndividual>(params);
-    std::vector<double> decoded;
+    std::vector<Value> decoded;
     for (auto _ : state) {
         individual->decode(decoded);
         benchmark::DoNotOptimize(decoded.data());
     }
     countGenes(state, params.chromosomeLength);
 }
+
+void DecodeToReals(benchmark::State& state) { decodeWith<double>(state, bitRecord(100, 10, 0)); }
 BENCHMARK(DecodeToReals);
 
 void DecodeToIntegers(benchmark::State& state) {
     QEAParameters params = bitRecord(1000, 1, 0);
     params.geneOffset = 0.0;
     params.genePrecision = 1.0;
-    quietSeed(4);
-    auto individual = randomIndividual<QIntegerIndividual>(params);
-    std::vector<int> decoded;
-    for (auto _ : state) {
-        individual->decode(decoded);
-        benchmark::DoNotOptimize(decoded.data());
-    }
-    countGenes(state, params.chromosomeLength);
+    decodeWith<int>(state, params);
 }
 BENCHMARK(DecodeToIntegers);
 
