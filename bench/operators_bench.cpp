@@ -8,6 +8,7 @@
 #include <streambuf>
 
 #include "core/parameters.h"
+#include "core/engine.h"
 #include "core/random.h"
 #include "operators/crossovers.h"
 #include "operators/mutations.h"
@@ -19,14 +20,20 @@
 namespace Valdrin {
 namespace {
 
-// Seeds the generator without its announcement on standard output.
-void quietSeed(unsigned seed) {
-    resetGeneratorForTesting();
-    std::streambuf* saved = std::cout.rdbuf(nullptr);
-    seedGenerator(seed);
-    std::cout.rdbuf(saved);
-    std::cout.clear();
+// The benchmarks' engine: text to standard output and error, files in the working folder.
+Engine& benchEngine() {
+    static Engine engine;
+    return engine;
 }
+
+// Seeds the engine's generator anew, without its announcement.
+void quietSeed(unsigned seed) {
+    std::ostream nowhere(nullptr);
+    benchEngine().random.restore(0, false);
+    benchEngine().random.seed(seed, nowhere);
+}
+
+Random& random() { return benchEngine().random; }
 
 QEAParameters bitRecord(int length, int geneSize, double mRate) {
     QEAParameters params;
@@ -64,11 +71,11 @@ std::unique_ptr<Individual> randomIndividual(const QEAParameters& params) {
     individual->setParameters(&params);
     for (auto& gene : individual->genes) {
         if constexpr (std::is_same_v<Individual, QIntegerIndividual>) {
-            gene = uniformInt(1 << std::min(params.geneSize, 30));
+            gene = random().uniformInt(1 << std::min(params.geneSize, 30));
         } else if constexpr (std::is_same_v<Individual, QRCIndividual>) {
-            gene = uniform() * 10.24 - 5.12;
+            gene = random().uniform() * 10.24 - 5.12;
         } else {
-            gene = uniformInt(params.arity);
+            gene = random().uniformInt(params.arity);
         }
     }
     return individual;
@@ -81,7 +88,7 @@ std::unique_ptr<QStringIndividual> permutationIndividual(const QEAParameters& pa
     for (int i = 0; i < params.chromosomeLength; ++i) individual->genes[static_cast<std::size_t>(i)] = i;
     for (int i = params.chromosomeLength - 1; i > 0; --i) {
         std::swap(individual->genes[static_cast<std::size_t>(i)],
-                  individual->genes[static_cast<std::size_t>(uniformInt(i + 1))]);
+                  individual->genes[static_cast<std::size_t>(random().uniformInt(i + 1))]);
     }
     return individual;
 }
@@ -98,6 +105,7 @@ void mutateWith(benchmark::State& state, const QEAParameters& params, std::int64
     auto individual = randomIndividual<Individual>(params);
     Mutation mutation;
     mutation.setParameters(params);
+    mutation.useEngine(benchEngine());
     for (auto _ : state) {
         mutation.mutate(*individual);
         benchmark::ClobberMemory();
@@ -135,6 +143,7 @@ void crossWith(benchmark::State& state, const QEAParameters& params, bool permut
     auto c1 = randomIndividual<Individual>(params);
     Crossover crossover;
     crossover.setParameters(params);
+    crossover.useEngine(benchEngine());
     const ParentPair parents{p0.get(), p1.get()};
     const ChildPair children{c0.get(), c1.get()};
     for (auto _ : state) {
@@ -211,7 +220,7 @@ BENCHMARK(DecodeToIntegers);
 
 template <class Problem, class Individual>
 void evaluateWith(benchmark::State& state, QEAParameters params) {
-    Problem problem;
+    Problem problem(benchEngine());
     problem.adjustParameters(&params);
     problem.setParameters(&params);
     quietSeed(5);

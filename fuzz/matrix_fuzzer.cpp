@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/engine.h"
 #include "core/failure.h"
 #include "core/parameters.h"
 #include "fuzz_support.h"
@@ -27,6 +28,7 @@ using namespace Valdrin;
 // The task reads "matrix.txt" from the working folder when it is made: it is made once, in the
 // scratch folder, from a one-by-one matrix; every input is then loaded into it by file name.
 QSubmatrixTask& task() {
+    static Engine engine;
     static const std::unique_ptr<QSubmatrixTask> made = [] {
         const std::string& folder = fuzzing::scratchFolder();
         fuzzing::writeWhole(folder + "/matrix.txt", "1 1\n1\n1\n1\n1\n1\n");
@@ -35,7 +37,7 @@ QSubmatrixTask& task() {
             std::perror("valdrin matrix fuzzer: scratch folder");
             std::abort();
         }
-        auto built = std::make_unique<QSubmatrixTask>();
+        auto built = std::make_unique<QSubmatrixTask>(engine);
         if (chdir(previous) != 0) std::abort();
         return built;
     }();

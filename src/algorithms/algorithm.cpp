@@ -2,7 +2,9 @@
 // the run's final report.
 #include "algorithms/algorithm.h"
 
-#include <iostream>
+#include <initializer_list>
+#include <ostream>
+#include <string>
 #include <limits>
 #include <numeric>
 #include <sstream>
@@ -36,10 +38,10 @@ void keepBestCopy(QRunSummary& summary, const QIndividual* best) {
 
 }  // namespace
 
-QEvolutionaryAlgorithm::QEvolutionaryAlgorithm() = default;
+QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(Engine& engine) : engine_(&engine) {}
 
-QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(const std::string& logName)
-    : log_(logName) {}
+QEvolutionaryAlgorithm::QEvolutionaryAlgorithm(Engine& engine, const std::string& logName)
+    : engine_(&engine), log_(engine.files, logName) {}
 
 QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() = default;
 
@@ -47,6 +49,7 @@ int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker&
     params_ = params;
     problem_ = &problem;
     parts_ = maker.make(params_);
+    useEngine(parts_, *engine_);
     if (parts_.crossover != nullptr) {
         // The pairing step makes exactly one pair of children from two parents; any other
         // arity would leave recombine waiting for children that never come.
@@ -65,7 +68,7 @@ int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker&
             fail(message.str());
         }
     }
-    breeding_ = makeBreeding(params_.nichingType);
+    breeding_ = makeBreeding(params_.nichingType, *engine_);
     sharing_ = params_.nichingType == Niching::Sharing ? static_cast<QFitnessSharing*>(parts_.niching.get()) : nullptr;
     reset();
     return 1;
@@ -73,14 +76,13 @@ int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker&
 
 int QEvolutionaryAlgorithm::run() {
     if (params_.generationsNumber < 1) {
-        std::cerr << runErrorHeader() << "\tGenerations number is undefined! (_params.generationsNumber = "
-                  << params_.generationsNumber << ")\n\n";
-        return 0;
+        fail(runErrorHeader() + std::string("\tGenerations number is undefined! (_params.generationsNumber = ") +
+             std::to_string(params_.generationsNumber) + ")\n\n");
     }
     // A restored run already has its record, populations and first log lines.
     if (!continuing_) {
         summary_.clear();
-        summary_.startClock = processorClock();
+        summary_.startClock = engine_->clock.now();
         reset();
         log_ << "\nStarting a new run:\n" << "-------------------------------\n";
         beginRun();
@@ -98,14 +100,14 @@ int QEvolutionaryAlgorithm::run() {
         mutate();
         replace();
         ++summary_.generationsDone;
-        if (summary_.generationsDone % 10 == 0) std::cout << "." << std::flush;
+        if (summary_.generationsDone % 10 == 0) engine_->out() << "." << std::flush;
         if (observer_) observer_(summary_);
     }
 
-    std::cout << endingBeforeClock();
-    summary_.endClock = processorClock();
+    engine_->out() << endingBeforeClock();
+    summary_.endClock = engine_->clock.now();
     summary_.duration = static_cast<double>(summary_.endClock - summary_.startClock) / 1000.0;
-    std::cout << endingAfterClock();
+    engine_->out() << endingAfterClock();
     finish();
     currentPopulation().print(log_);
     endRun();
@@ -118,7 +120,7 @@ int QEvolutionaryAlgorithm::reportStatistics(const std::vector<QRunSummary>& /*r
 }
 
 int QEvolutionaryAlgorithm::reset() {
-    seedGenerator(params_.rngSeed);
+    engine_->random.seed(params_.rngSeed, engine_->out());
     for (QPopulation* population : {&currentPopulation(), &matingPool(), &offspringPopulation()}) {
         population->setParameters(&params_);
     }
@@ -154,7 +156,7 @@ void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int 
     ++summary_.evaluationsCount;
     summary_.noteEvaluatedFitness(individual.fitness);
     if (individual.fitness < params_.errorLevel && summary_.evaluationsToSolution == 0) {
-        summary_.hitClock = processorClock();
+        summary_.hitClock = engine_->clock.now();
         summary_.evaluationsToSolution = summary_.evaluationsCount;
         summary_.generationOfSolution = g;
         summary_.timeToSolution = static_cast<double>(summary_.hitClock - summary_.startClock) / 1000.0;
@@ -193,7 +195,7 @@ int QEvolutionaryAlgorithm::evaluate() {
 }
 
 void QEvolutionaryAlgorithm::reportMissingBest() {
-    std::cout << "?";
+    engine_->out() << "?";
     log_ << "strange results:\n";
     currentPopulation().print(log_);
     log_ << "\n";
@@ -243,7 +245,7 @@ void QEvolutionaryAlgorithm::writeFinalLines() const {
     // The last recorded generation; generation 0 when none was completed.
     const int done = summary_.generationsDone;
     const int last = done > 0 ? done - 1 : 0;
-    std::cout << "Final best fitness = " << recordedValue(summary_.bestFitness, last) << "\n"
+    engine_->out() << "Final best fitness = " << recordedValue(summary_.bestFitness, last) << "\n"
               << "Final worst fitness = " << recordedValue(summary_.worstFitness, last) << "\n"
               << "Convergence generation = " << summary_.convergenceGeneration << "\n";
 }

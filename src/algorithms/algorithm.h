@@ -11,6 +11,7 @@
 
 #include "algorithms/breeding.h"
 #include "algorithms/parts.h"
+#include "core/engine.h"
 #include "core/failure.h"
 #include "core/output_file.h"
 #include "core/parameters.h"
@@ -35,8 +36,8 @@ public:
     // borrowed and must outlive the algorithm's runs.
     virtual int setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem);
 
-    // One run: the generations, then the run's final report. Returns 0 without running when the
-    // record allows no generation.
+    // One run: the generations, then the run's final report. A record that allows no
+    // generation ends the experiment.
     virtual int run();
 
     const QRunSummary& runSummary() const { return summary_; }
@@ -87,11 +88,15 @@ public:
     const AlgorithmParts& parts() const { return parts_; }
     std::ostream& log() { return log_; }
 
+    // The engine the algorithm works for: its generator, streams, folder and clock.
+    Engine& engine() const { return *engine_; }
+
 protected:
-    // An algorithm that writes its run log to the named file (opened now, emptied).
-    explicit QEvolutionaryAlgorithm(const std::string& logName);
+    // An algorithm that writes its run log to the named file in the engine's folder (opened now,
+    // emptied). The engine must outlive the algorithm.
+    QEvolutionaryAlgorithm(Engine& engine, const std::string& logName);
     // An algorithm without a log file.
-    QEvolutionaryAlgorithm();
+    explicit QEvolutionaryAlgorithm(Engine& engine);
 
     // --- Hooks of the run loop ---
     // The header of the message that refuses a record without generations.
@@ -134,6 +139,7 @@ protected:
     std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
 
 private:
+    Engine* engine_;  // not owned
     AlgorithmParts parts_;
     OutputFile log_;
     std::function<void(const QRunSummary&)> observer_;

@@ -1,7 +1,7 @@
 // Selective breeding and deterministic crowding, and the pairing step they share.
 #include "algorithms/breeding.h"
 
-#include <iostream>
+#include <ostream>
 
 #include "core/random.h"
 #include "operators/niching.h"
@@ -15,10 +15,11 @@ namespace {
 // population (childrenNumber of them, the first two written by the crossing), and the removal
 // of clones. crossing writes the two children from the two parents it chooses.
 template <class ChooseParents, class Cross>
-void pairWith(AlgorithmParts& parts, const QEAParameters& params, ChooseParents chooseParents, Cross crossing) {
+void pairWith(AlgorithmParts& parts, const QEAParameters& params, std::ostream& err, ChooseParents chooseParents,
+              Cross crossing) {
     if (params.parentsNumber != 2) {
         // The text names the 2-point integer crossover whatever the class.
-        std::cerr << "!!! QIntegerCrossover2::operate warning:\t"
+        err << "!!! QIntegerCrossover2::operate warning:\t"
                   << "Parents number is unequal to 2. No crossing is performed !!!\n";
         return;
     }
@@ -52,6 +53,7 @@ void pairWith(AlgorithmParts& parts, const QEAParameters& params, ChooseParents 
 
 class SelectiveBreeding final : public Breeding {
 public:
+    explicit SelectiveBreeding(Engine& engine) : engine_(engine) {}
     bool judgesAtBirth() const override { return false; }
 
     void fillMatingPool(AlgorithmParts& parts) const override {
@@ -63,13 +65,13 @@ public:
         QParentSelector& selector = *parts.parentSelector;
         QCrossoverOperator& crossover = *parts.crossover;
         pairWith(
-            parts, params,
+            parts, params, engine_.err(),
             [&] {
                 QIndividual* first = selector.selectParent(pool);
                 return ParentPair{first, selector.selectParent(pool)};
             },
             [&](const ParentPair& parents, const ChildPair& children) {
-                if (params.xRate >= uniform()) {
+                if (params.xRate >= engine_.random.uniform()) {
                     crossover.cross(parents, children);
                 } else {
                     children[0]->copy(*parents[0]);
@@ -81,10 +83,14 @@ public:
     void mutateOffspring(AlgorithmParts& parts) const override {
         for (auto& individual : parts.offspringPopulation->individuals) parts.mutation->mutate(*individual);
     }
+
+private:
+    Engine& engine_;
 };
 
 class CrowdingBreeding final : public Breeding {
 public:
+    explicit CrowdingBreeding(Engine& engine) : engine_(engine) {}
     bool judgesAtBirth() const override { return true; }
 
     // The pool holds the current population, each individual put at the front or the back by a
@@ -93,7 +99,7 @@ public:
         QPopulation& pool = *parts.matingPool;
         pool.clear();
         for (const auto& individual : parts.currentPopulation->individuals) {
-            if (coinFlip()) {
+            if (engine_.random.coinFlip()) {
                 pool.appendIndividual(*individual);
             } else {
                 pool.insertIndividual(*individual);
@@ -108,7 +114,7 @@ public:
         const auto& crowding = static_cast<const QDeterministicCrowding&>(*parts.niching);
         QMutationOperator& mutation = *parts.mutation;
         pairWith(
-            parts, params,
+            parts, params, engine_.err(),
             [&] {
                 // The elite already sit in the offspring population, so successive pairings walk
                 // the current population in consecutive pairs.
@@ -124,13 +130,16 @@ public:
 
     // The children were mutated when they competed.
     void mutateOffspring(AlgorithmParts& /*parts*/) const override {}
+
+private:
+    Engine& engine_;
 };
 
 }  // namespace
 
-std::unique_ptr<Breeding> makeBreeding(Niching niching) {
-    if (niching == Niching::DeterministicCrowding) return std::make_unique<CrowdingBreeding>();
-    return std::make_unique<SelectiveBreeding>();
+std::unique_ptr<Breeding> makeBreeding(Niching niching, Engine& engine) {
+    if (niching == Niching::DeterministicCrowding) return std::make_unique<CrowdingBreeding>(engine);
+    return std::make_unique<SelectiveBreeding>(engine);
 }
 
 }  // namespace Valdrin

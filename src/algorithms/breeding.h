@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "algorithms/parts.h"
+#include "core/engine.h"
 #include "core/parameters.h"
 
 namespace Valdrin {
@@ -35,7 +36,8 @@ public:
     virtual void mutateOffspring(AlgorithmParts& parts) const = 0;
 };
 
-// The breeding the niching type asks for.
-std::unique_ptr<Breeding> makeBreeding(Niching niching);
+// The breeding the niching type asks for, drawing from the engine's generator and writing its
+// warnings to the engine's error stream.
+std::unique_ptr<Breeding> makeBreeding(Niching niching, Engine& engine);
 
 }  // namespace Valdrin

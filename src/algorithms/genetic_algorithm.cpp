@@ -5,7 +5,7 @@
 
 namespace Valdrin {
 
-QGeneticAlgorithm::QGeneticAlgorithm() : QEvolutionaryAlgorithm("ga.log") {}
+QGeneticAlgorithm::QGeneticAlgorithm(Engine& engine) : QEvolutionaryAlgorithm(engine, "ga.log") {}
 
 int QGeneticAlgorithm::printName(std::ostream& out) const {
     out << "Genetic algorithm\n";

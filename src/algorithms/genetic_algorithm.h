@@ -7,7 +7,7 @@ namespace Valdrin {
 
 class QGeneticAlgorithm final : public QEvolutionaryAlgorithm {
 public:
-    QGeneticAlgorithm();
+    explicit QGeneticAlgorithm(Engine& engine);
     int printName(std::ostream& out) const override;
 
 protected:

@@ -23,6 +23,16 @@ struct AlgorithmParts {
     std::unique_ptr<QMutationOperator> mutation;
 };
 
+// Binds every operator among the parts to the engine (QOperator::useEngine).
+inline void useEngine(AlgorithmParts& parts, Engine& engine) {
+    for (QOperator* part : {static_cast<QOperator*>(parts.initializer.get()), static_cast<QOperator*>(parts.niching.get()),
+                            static_cast<QOperator*>(parts.selection.get()),
+                            static_cast<QOperator*>(parts.parentSelector.get()), static_cast<QOperator*>(parts.sizer.get()),
+                            static_cast<QOperator*>(parts.crossover.get()), static_cast<QOperator*>(parts.mutation.get())}) {
+        if (part != nullptr) part->useEngine(engine);
+    }
+}
+
 class PartsMaker {
 public:
     virtual ~PartsMaker() = default;

@@ -3,7 +3,7 @@
 #include "algorithms/sarn.h"
 
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 
 #include "core/random.h"
 #include "problems/problem.h"
@@ -12,7 +12,7 @@
 
 namespace Valdrin {
 
-QSARN::QSARN() : QNetworkEvolution("sarn.log") {}
+QSARN::QSARN(Engine& engine) : QNetworkEvolution(engine, "sarn.log") {}
 
 int QSARN::recombine() {
     QPopulation& pool = matingPool();
@@ -22,7 +22,7 @@ int QSARN::recombine() {
     // An empty mating pool has nothing to clone: the offspring stay as they are.
     while (m > 0 && !parts().sizer->isPopulationFull(offspring)) {
         // A draw of exactly 1 (or just above it) would reach one past the pool.
-        const int k = uniformInt(m);
+        const int k = engine().random.uniformInt(m);
         offspring.appendIndividual(*pool.individuals[static_cast<std::size_t>(k)]);
     }
     parts().sizer->resize(offspring);

@@ -28,7 +28,7 @@ protected:
 
 class QSARN final : public QNetworkEvolution {
 public:
-    QSARN();
+    explicit QSARN(Engine& engine);
     // Asexual reproduction: the offspring are the mating pool plus clones drawn from it.
     int recombine() override;
     int printName(std::ostream& out) const override;

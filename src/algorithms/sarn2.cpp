@@ -3,7 +3,7 @@
 #include "algorithms/sarn2.h"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 
 #include "algorithms/sarn.h"
@@ -16,8 +16,8 @@
 
 namespace Valdrin {
 
-QSARN2::QSARN2()
-    : QNetworkEvolution("sarn2.log"),
+QSARN2::QSARN2(Engine& engine)
+    : QNetworkEvolution(engine, "sarn2.log"),
       templateNetwork_(std::make_unique<QRNIndividual>()),
       networkMutation_(std::make_unique<QRNMutationBasic>()),
       networks_(std::make_unique<QRNPopulation>()) {}
@@ -41,10 +41,11 @@ int QSARN2::setUp(const QEAParameters& params, const PartsMaker& maker, QProblem
     QEvolutionaryAlgorithm::setUp(vectors, maker, problem);
 
     networkMutation_->setParameters(networkParams_);
+    networkMutation_->useEngine(engine());
     templateNetwork_->setParameters(&networkParams_);
     // Every node starts connected to every external input and every external output.
     for (QRNGene& node : templateNetwork_->genes) {
-        QRNInitializer::connectFully(node, networkParams_.inputsNumber, networkParams_.outputsNumber);
+        QRNInitializer::connectFully(node, networkParams_.inputsNumber, networkParams_.outputsNumber, engine().random);
     }
     return 1;
 }
@@ -109,7 +110,7 @@ int QSARN2::evaluate() {
         rouletteWeights_.resize(n);
         for (std::size_t i = 0; i < n; ++i) rouletteWeights_[i] = worst - fitnessValues_[i];
         // A draw that runs past the last network takes the last one.
-        const int k = std::min(rouletteIndex(rouletteWeights_), static_cast<int>(n) - 1);
+        const int k = std::min(engine().random.rouletteIndex(rouletteWeights_), static_cast<int>(n) - 1);
         templateNetwork_->copy(*networks.individuals[static_cast<std::size_t>(k)]);
     }
 

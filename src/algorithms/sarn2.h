@@ -14,7 +14,7 @@ namespace Valdrin {
 
 class QSARN2 final : public QNetworkEvolution {
 public:
-    QSARN2();
+    explicit QSARN2(Engine& engine);
     ~QSARN2() override;
 
     // Refuses (and ends the experiment) unless the parameter vectors are real-coded with at least

@@ -2,7 +2,7 @@
 #include "config/light_xml.h"
 
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <string_view>
 
 namespace Valdrin {
@@ -32,14 +32,14 @@ void trimLine(std::string& line) {
     line = line.substr(first, last - first + 1);
 }
 
-int QLightXMLIO::readFromFile(const std::string& path) {
+int QLightXMLIO::readFromFile(const std::string& path, std::ostream& err) {
     name.clear();
     text.clear();
     children.clear();
 
     std::ifstream in(path);
     if (!in.is_open()) {
-        std::cerr << "[QLightXMLIO::readFromFile] error:\n\tCan't read file (" << path << ")\n";
+        err << "[QLightXMLIO::readFromFile] error:\n\tCan't read file (" << path << ")\n";
         return 1;
     }
 
@@ -48,7 +48,7 @@ int QLightXMLIO::readFromFile(const std::string& path) {
     const std::size_t mark = line.find('?');
     const std::size_t start = (mark == std::string::npos) ? 0 : mark + 1;
     if (line.compare(start, 3, "xml") != 0) {
-        std::cerr << "[QLightXMLIO::readFromFile] error:\n\tInput file (" << path
+        err << "[QLightXMLIO::readFromFile] error:\n\tInput file (" << path
                   << ") is not in xml format\n";
         return 1;
     }
@@ -71,7 +71,7 @@ int QLightXMLIO::readFromFile(const std::string& path) {
             if (openElements.empty()) return 1;
         } else {
             if (openElements.size() > kMaxDepth) {
-                std::cerr << "[QLightXMLIO::readFromFile] error:\n\tInput file (" << path
+                err << "[QLightXMLIO::readFromFile] error:\n\tInput file (" << path
                           << ") nests elements more than " << kMaxDepth << " levels deep\n";
                 name.clear();
                 text.clear();

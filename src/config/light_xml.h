@@ -2,6 +2,7 @@
 // elements with text, and collects elements by name.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,10 @@ public:
     // keeps copying and destroying a hostile tree within a small, fixed stack depth.
     static constexpr std::size_t kMaxDepth = 256;
 
-    // Replaces the tree by the file's content. Failures are reported on standard error and leave
-    // the tree empty; always returns 1. The parse ends at the end of the file, every element
-    // still open counting as closed.
-    int readFromFile(const std::string& path);
+    // Replaces the tree by the file's content. Failures are reported on err and leave the tree
+    // empty; always returns 1. The parse ends at the end of the file, every element still open
+    // counting as closed.
+    int readFromFile(const std::string& path, std::ostream& err);
 
     // Appends a copy of every node named name (the root included), in document pre-order.
     void collectByName(const std::string& name, std::vector<XmlNode>& result) const;

@@ -2,7 +2,7 @@
 #include "core/failure.h"
 
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 
 namespace Valdrin {
@@ -43,13 +43,11 @@ std::string plainAccount(const std::string& message) {
     return fallback.empty() ? "the experiment could not go on" : fallback;
 }
 
-void writeFailure(const Failure& failure) {
-    std::ostream& out = failure.stream() == MessageStream::Output ? std::cout : std::cerr;
-    out << failure.message();
-    std::cout.flush();
-    std::cerr << "valdrin: error: " << failure.plain() << "\n";
-    std::cerr.flush();
-    std::fflush(nullptr);
+void writeFailure(const Failure& failure, std::ostream& out, std::ostream& err) {
+    (failure.stream() == MessageStream::Output ? out : err) << failure.message();
+    out.flush();
+    err << "valdrin: error: " << failure.plain() << "\n";
+    err.flush();
 }
 
 }  // namespace Valdrin

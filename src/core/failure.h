@@ -4,6 +4,7 @@
 #pragma once
 
 #include <exception>
+#include <iosfwd>
 #include <string>
 
 namespace Valdrin {
@@ -40,8 +41,8 @@ private:
 // naming the operation), without the indentation.
 std::string plainAccount(const std::string& message);
 
-// Writes the failure's message to its stream, then "valdrin: error: " and the plain account on
-// standard error, and flushes both standard streams.
-void writeFailure(const Failure& failure);
+// Writes the failure's message to its stream (out or err), then "valdrin: error: " and the plain
+// account on err, and flushes both.
+void writeFailure(const Failure& failure, std::ostream& out, std::ostream& err);
 
 }  // namespace Valdrin

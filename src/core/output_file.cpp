@@ -11,43 +11,26 @@
 
 namespace Valdrin {
 
-namespace {
-
-std::string& outputFolder() {
-    static std::string folder;
-    return folder;
-}
-
-std::vector<std::string>& keptFiles() {
-    static std::vector<std::string> paths;
-    return paths;
-}
-
-}  // namespace
-
 std::string cannotWrite(const std::string& path, int error) {
     return "cannot write " + path + ": " + (error != 0 ? std::strerror(error) : "the data could not be stored");
 }
 
-void OutputFile::setFolder(const std::string& folder) { outputFolder() = folder; }
-
-const std::string& OutputFile::folder() { return outputFolder(); }
-
-std::string OutputFile::placed(const std::string& name) {
-    if (outputFolder().empty() || std::filesystem::path(name).is_absolute()) return name;
-    return (std::filesystem::path(outputFolder()) / name).string();
+std::string OutputFolder::placed(const std::string& name) const {
+    if (folder_.empty() || std::filesystem::path(name).is_absolute()) return name;
+    return (std::filesystem::path(folder_) / name).string();
 }
 
-void OutputFile::keepContentOf(std::vector<std::string> paths) { keptFiles() = std::move(paths); }
+bool OutputFolder::keepsContentOf(const std::string& path) const {
+    return std::find(kept_.begin(), kept_.end(), path) != kept_.end();
+}
 
-OutputFile::OutputFile(const std::string& name) { openFile(name); }
+OutputFile::OutputFile(const OutputFolder& folder, const std::string& name) { openFile(folder, name); }
 
-void OutputFile::openFile(const std::string& name) {
+void OutputFile::openFile(const OutputFolder& folder, const std::string& name) {
     if (is_open()) close();
     clear();
-    path_ = placed(name);
-    const auto& kept = keptFiles();
-    const bool keep = std::find(kept.begin(), kept.end(), path_) != kept.end();
+    path_ = folder.placed(name);
+    const bool keep = folder.keepsContentOf(path_);
     errno = 0;
     open(path_, keep ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
     openError_ = is_open() ? 0 : (errno != 0 ? errno : EIO);
@@ -61,8 +44,7 @@ void OutputFile::verify() {
     if (fail()) failPlainly(cannotWrite(path_, errno));
 }
 
-AtomicOutputFile::AtomicOutputFile(const std::string& name)
-    : final_(OutputFile::placed(name)), temporary_(final_ + ".part") {
+AtomicOutputFile::AtomicOutputFile(const std::string& path) : final_(path), temporary_(final_ + ".part") {
     // A name that is a link or a device is written where it leads, as it would be without the
     // temporary file: renaming over it would replace the link instead.
     std::error_code error;

@@ -1,22 +1,17 @@
-// Seeding of the process-wide generator.
+// Seeding of an experiment's generator.
 #include "core/random.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace Valdrin {
 
-void seedGenerator(std::uint32_t seed) {
-    if (rng::seeded) return;
-    std::cout << "Initialization of random numbers generator\n";
-    rng::state = rng::initialState;
+void Random::seed(std::uint32_t seed, std::ostream& out) {
+    if (seeded_) return;
+    out << "Initialization of random numbers generator\n";
+    state_ = rng::initialState;
     const std::uint32_t steps = seed & rng::seedMask;
-    for (std::uint32_t i = 0; i < steps; ++i) rng::step();
-    rng::seeded = true;
-}
-
-void resetGeneratorForTesting() {
-    rng::state = 0;
-    rng::seeded = false;
+    for (std::uint32_t i = 0; i < steps; ++i) step();
+    seeded_ = true;
 }
 
 }  // namespace Valdrin

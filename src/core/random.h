@@ -1,9 +1,12 @@
-// The process-wide random number generator: a 64-bit multiplicative congruential generator
-// whose draws are inline so that per-gene and per-bit loops pay one multiplication per draw.
+// The generator of one experiment: a 64-bit multiplicative congruential generator whose draws
+// are inline so that per-gene and per-bit loops pay one multiplication per draw. The experiment
+// owns it (core/engine.h) and everything that draws is handed it; nothing in the program keeps
+// a generator of its own.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <iosfwd>
 #include <vector>
 
 namespace Valdrin {
@@ -12,37 +15,86 @@ namespace rng {
 constexpr std::uint64_t multiplier = 1220703125ULL;              // 5^13
 constexpr std::uint64_t initialState = multiplier << 32;         // 48C27395 00000000
 constexpr std::uint32_t seedMask = 0x7fff;
-inline std::uint64_t state = 0;
-inline bool seeded = false;
-inline const double scale = 1.0 / 2147483647.0;
-
-inline std::uint64_t step() { return state *= multiplier; }
+constexpr double scale = 1.0 / 2147483647.0;
 }  // namespace rng
 
-// Seeds the generator the first time it is called (writing its announcement to standard
-// output); later calls do nothing. Only the low 15 bits of the seed matter.
-void seedGenerator(std::uint32_t seed);
+class Random {
+public:
+    // Unseeded: every draw is 0 until seed() is called.
+    Random() = default;
 
-// Forgets the seeding and returns to the start-of-process state; for tests only.
-void resetGeneratorForTesting();
+    // Seeds the generator the first time it is called (writing its announcement to out); later
+    // calls do nothing. Only the low 15 bits of the seed matter.
+    void seed(std::uint32_t seed, std::ostream& out);
+    bool seeded() const { return seeded_; }
 
-// Uniform draw in [0, 1]; exactly 1 for |v| = 2^31 - 1 and slightly above 1 for v = -2^31.
-inline double uniform() {
-    const std::uint64_t x = rng::step();
-    const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
-    return std::fabs(static_cast<double>(v)) * rng::scale;
-}
+    // The whole state, for checkpoints: the generator word and whether it was seeded.
+    std::uint64_t word() const { return state_; }
+    void restore(std::uint64_t word, bool seeded) {
+        state_ = word;
+        seeded_ = seeded;
+    }
 
-// trunc(uniform() * n), kept below n: a draw of 1 (or just above) maps to n - 1.
-inline int uniformInt(int n) {
-    const int k = static_cast<int>(uniform() * n);
-    return (k >= n && n > 0) ? n - 1 : k;
-}
+    std::uint64_t step() { return state_ *= rng::multiplier; }
 
-inline bool flip(double p) { return uniform() < p; }
+    // Uniform draw in [0, 1]; exactly 1 for |v| = 2^31 - 1 and slightly above 1 for v = -2^31.
+    double uniform() {
+        const std::uint64_t x = step();
+        const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
+        return std::fabs(static_cast<double>(v)) * rng::scale;
+    }
 
-// U(-0.1, 0.1): one draw, computed as u * 0.2 - 0.1.
-inline double smallUniform() { return uniform() * 0.2 - 0.1; }
+    // trunc(uniform() * n), kept below n: a draw of 1 (or just above) maps to n - 1.
+    int uniformInt(int n) {
+        const int k = static_cast<int>(uniform() * n);
+        return (k >= n && n > 0) ? n - 1 : k;
+    }
+
+    bool flip(double p) { return uniform() < p; }
+
+    // U(-0.1, 0.1): one draw, computed as u * 0.2 - 0.1.
+    double smallUniform() { return uniform() * 0.2 - 0.1; }
+
+    bool coinFlip() { return ((step() >> 53) & 1U) != 0; }
+
+    // Sum of twelve uniform draws, centred and scaled: mean 0, standard deviation 1/6.
+    double gaussian() {
+        double sum = 0.0;
+        for (int i = 0; i < 12; ++i) sum += uniform();
+        return (sum - 6.0) / 6.0;
+    }
+
+    // Index i is chosen with weight w[i] + 1; returns n when the draw runs past the end.
+    int rouletteIndex(const std::vector<int>& weights) {
+        const int n = static_cast<int>(weights.size());
+        std::int32_t total = n;
+        for (int w : weights) total += w;
+        auto r = static_cast<std::int32_t>(uniform() * total + 0.5);
+        for (int i = 0; i < n; ++i) {
+            r -= weights[i] + 1;
+            if (r <= 0) return i;
+        }
+        return n;
+    }
+
+    int rouletteIndex(const std::vector<double>& weights) {
+        const int n = static_cast<int>(weights.size());
+        double sum = 0.0;
+        for (double w : weights) sum += w;
+        const double total = n + sum;
+        double r = uniform() * total;
+        for (int i = 0; i < n; ++i) {
+            r -= weights[i] + 1.0;
+            if (r <= 0) return i;
+        }
+        return n;
+    }
+
+private:
+    friend class RateTest;
+    std::uint64_t state_ = 0;
+    bool seeded_ = false;
+};
 
 // The test "rate > uniform()" made once per bit or gene, with exactly the same outcome and the
 // same single draw, but decided on the integer the draw starts from: uniform() is |v| * scale,
@@ -62,20 +114,20 @@ public:
         }
         setLimit(failing);
     }
-    // Draws once; true when rate > uniform() for that draw.
-    bool operator()() const { return passes(rng::step()); }
+    // Draws once from the generator; true when rate > uniform() for that draw.
+    bool operator()(Random& random) const { return passes(random.step()); }
 
     // Makes count draws in a row, exactly those count calls of operator() would make, and calls
     // onPass(j) for each draw j (0-based) that passes. The draws come from four multiplication
     // chains that advance the state by a^4 each (a state times a, a^2, a^3, a^4 gives the next
     // four states), so the multiplications of one round do not wait for each other.
     template <class OnPass>
-    void drawMany(std::int64_t count, OnPass&& onPass) const {
+    void drawMany(Random& random, std::int64_t count, OnPass&& onPass) const {
         constexpr std::uint64_t a1 = rng::multiplier;
         constexpr std::uint64_t a2 = a1 * a1;
         constexpr std::uint64_t a3 = a2 * a1;
         constexpr std::uint64_t a4 = a3 * a1;
-        std::uint64_t state = rng::state;
+        std::uint64_t state = random.state_;
         std::int64_t j = 0;
         for (; j + 4 <= count; j += 4) {
             const std::uint64_t x1 = state * a1;
@@ -92,7 +144,7 @@ public:
             state *= a1;
             if (passes(state)) onPass(j);
         }
-        rng::state = state;
+        random.state_ = state;
     }
     double rate() const { return rate_; }
 
@@ -135,40 +187,5 @@ public:
 private:
     RateTest test_{0.0};
 };
-
-inline bool coinFlip() { return ((rng::step() >> 53) & 1U) != 0; }
-
-// Sum of twelve uniform draws, centred and scaled: mean 0, standard deviation 1/6.
-inline double gaussian() {
-    double sum = 0.0;
-    for (int i = 0; i < 12; ++i) sum += uniform();
-    return (sum - 6.0) / 6.0;
-}
-
-// Index i is chosen with weight w[i] + 1; returns n when the draw runs past the end.
-inline int rouletteIndex(const std::vector<int>& weights) {
-    const int n = static_cast<int>(weights.size());
-    std::int32_t total = n;
-    for (int w : weights) total += w;
-    auto r = static_cast<std::int32_t>(uniform() * total + 0.5);
-    for (int i = 0; i < n; ++i) {
-        r -= weights[i] + 1;
-        if (r <= 0) return i;
-    }
-    return n;
-}
-
-inline int rouletteIndex(const std::vector<double>& weights) {
-    const int n = static_cast<int>(weights.size());
-    double sum = 0.0;
-    for (double w : weights) sum += w;
-    const double total = n + sum;
-    double r = uniform() * total;
-    for (int i = 0; i < n; ++i) {
-        r -= weights[i] + 1.0;
-        if (r <= 0) return i;
-    }
-    return n;
-}
 
 }  // namespace Valdrin

@@ -333,9 +333,7 @@ std::vector<std::string> appendedFiles(const Checkpoint& checkpoint) {
     return paths;
 }
 
-OutputCounter::OutputCounter() : target_(std::cout.rdbuf(this)) {}
-
-OutputCounter::~OutputCounter() { std::cout.rdbuf(target_); }
+OutputCounter::OutputCounter(std::streambuf* target) : target_(target) {}
 
 OutputCounter::int_type OutputCounter::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
@@ -374,9 +372,8 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
                     ")");
     }
     if (checkpoint.runInProgress) algorithm.continueRestoredRun();
-    rng::state = checkpoint.randomState;
-    rng::seeded = checkpoint.seeded;
-    continueProcessorClock(checkpoint.processorClock);
+    algorithm.engine().random.restore(checkpoint.randomState, checkpoint.seeded);
+    algorithm.engine().clock.continueFrom(checkpoint.processorClock);
     output.setCount(checkpoint.outputBytes);
 
     // What the set-up wrote to the logs (opened with their content kept) goes with the rest of
@@ -455,7 +452,8 @@ void CheckpointKeeper::interrupted() {
 void CheckpointKeeper::write() {
     // Standard output reaches its file (or pipe) up to the counted byte before the checkpoint
     // names that byte, so that a kill after the checkpoint loses none of what it counts.
-    std::cout.flush();
+    Engine& engine = algorithm_.engine();
+    engine.out().flush();
     Checkpoint checkpoint;
     checkpoint.programVersion = programVersion();
     checkpoint.identity = identity_;
@@ -464,18 +462,18 @@ void CheckpointKeeper::write() {
     checkpoint.runInProgress = inProgress_;
     checkpoint.generationsDone = inProgress_ ? algorithm_.runSummary().generationsDone : 0;
     checkpoint.outputBytes = output_.count();
-    checkpoint.processorClock = processorClock();
-    checkpoint.randomState = rng::state;
-    checkpoint.seeded = rng::seeded;
+    checkpoint.processorClock = engine.clock.now();
+    checkpoint.randomState = engine.random.word();
+    checkpoint.seeded = engine.random.seeded();
 
     // Every output file the experiment keeps, as it stands on the disk.
     algorithm_.verifyLog();
     problem_.verifyOutputs();
     std::vector<std::string> names;
     if (!algorithm_.logPath().empty()) names.push_back(algorithm_.logPath());
-    for (const std::string& name : problem_.outputFiles()) names.push_back(OutputFile::placed(name));
+    for (const std::string& name : problem_.outputFiles()) names.push_back(engine.files.placed(name));
     std::vector<std::string> rewritten;
-    for (const std::string& name : problem_.rewrittenFiles()) rewritten.push_back(OutputFile::placed(name));
+    for (const std::string& name : problem_.rewrittenFiles()) rewritten.push_back(engine.files.placed(name));
     for (const std::string& name : names) {
         SavedOutputFile file;
         file.path = name;

@@ -105,17 +105,16 @@ Checkpoint readCheckpoint(const std::string& path);
 void checkCheckpointFits(const Checkpoint& checkpoint, const ExperimentIdentity& current, const std::string& path);
 
 // The paths of the files the checkpoint records by length: a resumed experiment opens them with
-// their content kept (OutputFile::keepContentOf) and cuts them back in restoreCheckpoint.
+// their content kept (OutputFolder::keepContentOf) and cuts them back in restoreCheckpoint.
 std::vector<std::string> appendedFiles(const Checkpoint& checkpoint);
 
-// Standard output, counted: every byte the program hands to std::cout while the object lives is
-// counted (and passed on), so that a checkpoint can record where in standard output it was
-// taken. Muted, it passes nothing on and counts nothing (a resumed experiment's set-up repeats
-// announcements that were written before the checkpoint).
+// The experiment's standard output, counted: every byte written through it is counted and passed
+// on to the target buffer (none: counted only), so that a checkpoint can record where in
+// standard output it was taken. Muted, it passes nothing on and counts nothing (a resumed
+// experiment's set-up repeats announcements that were written before the checkpoint).
 class OutputCounter final : public std::streambuf {
 public:
-    OutputCounter();
-    ~OutputCounter() override;
+    explicit OutputCounter(std::streambuf* target);
     OutputCounter(const OutputCounter&) = delete;
     OutputCounter& operator=(const OutputCounter&) = delete;
 
@@ -129,7 +128,7 @@ protected:
     int sync() override;
 
 private:
-    std::streambuf* target_;  // std::cout's own buffer (null when it was silenced)
+    std::streambuf* target_;  // not owned; null when the output is silenced
     std::uint64_t count_ = 0;
     bool muted_ = false;
 };

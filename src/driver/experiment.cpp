@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "core/engine.h"
 #include "core/failure.h"
 #include "core/output_file.h"
 #include "core/parameters.h"
@@ -61,45 +62,29 @@ std::string printedName(const Named& object) {
 }  // namespace
 
 std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO& tree,
-                                                              std::span<const AlgorithmRow> table) {
+                                                              std::span<const AlgorithmRow> table, Engine& engine) {
     const AlgorithmRow* row = rowNamed(table, chosenName(tree, "algorithm", "createAlgorithmByName"));
     if (row == nullptr) failOnOutput("\nIs it true? No algorithm?!\n");
-    std::cout << row->announcement;
-    return row->make();
+    engine.out() << row->announcement;
+    return row->make(engine);
 }
 
-std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table) {
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table,
+                                              Engine& engine) {
     const ProblemRow* row = rowNamed(table, chosenName(tree, "problem", "createProblemByName"));
     if (row == nullptr) failOnOutput("\nOopsie, no problem!\n");
-    return row->make();
+    return row->make(engine);
 }
 
 namespace {
 
-// Standard output sent nowhere for the object's lifetime (--quiet).
-class SilencedOutput {
-public:
-    explicit SilencedOutput(bool silence) : saved_(silence ? std::cout.rdbuf(nullptr) : nullptr), silenced_(silence) {}
-    ~SilencedOutput() {
-        if (silenced_) {
-            std::cout.rdbuf(saved_);
-            std::cout.clear();
-        }
-    }
-    SilencedOutput(const SilencedOutput&) = delete;
-    SilencedOutput& operator=(const SilencedOutput&) = delete;
-
-private:
-    std::streambuf* saved_;
-    bool silenced_;
-};
-
-// Whether the progress line is shown: when asked for, or by default when standard error is a
-// terminal of its own (where standard output shares it, its dots already show the progress).
-bool progressWanted(const CommandLine& line) {
+// Whether the progress line is shown: when asked for, or by default when the messages go to the
+// process's standard error and it is a terminal of its own (where standard output shares it, its
+// dots already show the progress).
+bool progressWanted(const CommandLine& line, const std::ostream& messages) {
     if (line.quiet) return false;
     if (line.progress) return true;
-    if (isatty(STDERR_FILENO) == 0) return false;
+    if (&messages != &std::cerr || isatty(STDERR_FILENO) == 0) return false;
     if (isatty(STDOUT_FILENO) == 0) return true;
     struct stat out {};
     struct stat err {};
@@ -108,22 +93,23 @@ bool progressWanted(const CommandLine& line) {
 }
 
 // "valdrin: error: config.xml:7: ..." for a finding of the configuration check.
-void writeFinding(const std::string& file, const Finding& finding) {
-    std::cerr << "valdrin: " << (finding.severity == Severity::Error ? "error" : "warning") << ": " << file;
-    if (finding.line > 0) std::cerr << ":" << finding.line;
-    std::cerr << ": " << finding.message << "\n";
+void writeFinding(std::ostream& err, const std::string& file, const Finding& finding) {
+    err << "valdrin: " << (finding.severity == Severity::Error ? "error" : "warning") << ": " << file;
+    if (finding.line > 0) err << ":" << finding.line;
+    err << ": " << finding.message << "\n";
 }
 
 // Creates the output folder when it is missing and makes sure files can be made in it.
-void prepareOutputFolder(const std::string& folder) {
+void prepareOutputFolder(const OutputFolder& files) {
     namespace fs = std::filesystem;
+    const std::string& folder = files.folder();
     std::error_code error;
     if (!folder.empty()) {
         fs::create_directories(folder, error);
         if (error) failPlainly("cannot create the output folder " + folder + ": " + error.message());
         if (!fs::is_directory(folder)) failPlainly("cannot use " + folder + " as the output folder: it is not a folder");
     }
-    std::string probe = OutputFile::placed(".valdrin-write-test-XXXXXX");
+    std::string probe = files.placed(".valdrin-write-test-XXXXXX");
     std::vector<char> name(probe.begin(), probe.end());
     name.push_back('\0');
     const int descriptor = mkstemp(name.data());
@@ -137,11 +123,11 @@ void prepareOutputFolder(const std::string& folder) {
 
 // Every file the experiment will write can be written: its name is not taken by a folder, and the
 // files already opened are open.
-void checkOutputFiles(QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
+void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
     std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
     for (const std::string& name : problem.outputFiles()) names.push_back(name);
     for (const std::string& name : names) {
-        const std::string path = OutputFile::placed(name);
+        const std::string path = files.placed(name);
         if (std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is a folder");
     }
     algorithm.verifyLog();
@@ -169,16 +155,16 @@ struct ExperimentNames {
 };
 
 // The results files the command line asks for, beside the reports over the runs.
-void writeResults(const CommandLine& line, const QSummaryProcessor& processor, const QEAParameters& params,
-                  const ExperimentNames& names) {
-    if (line.csv) writeCsvFiles(processor.runs, params);
+void writeResults(const CommandLine& line, const OutputFolder& files, const QSummaryProcessor& processor,
+                  const QEAParameters& params, const ExperimentNames& names) {
+    if (line.csv) writeCsvFiles(processor.runs, params, files.folder());
     if (!line.iohFolder.empty()) {
         writeIohProfilerData(processor.runs, params, names.problemNumber, names.algorithm, names.problem,
-                             line.iohFolder);
+                             files.placed(line.iohFolder));
     }
     const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName};
-    if (line.report) writeReport(inputs, "report.html");
-    if (line.plot) writeConvergencePlot(inputs, "convergence.svg");
+    if (line.report) writeReport(inputs, files.placed("report.html"));
+    if (line.plot) writeConvergencePlot(inputs, files.placed("convergence.svg"));
 }
 
 // The least summary.log can take: two rows per configured generation (the averages over runs and
@@ -209,40 +195,42 @@ void checkDiskSpace(const QEAParameters& params, const std::string& folder) {
 
 }  // namespace
 
-int runProgram(const std::vector<std::string>& arguments) {
-    const ParsedCommandLine parsed = parseCommandLine(arguments, std::cout, std::cerr);
+int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const ParsedCommandLine parsed = parseCommandLine(arguments, out, err);
     if (!parsed.commandLine) return parsed.exitStatus;
     const CommandLine& line = *parsed.commandLine;
-    const SilencedOutput silence(line.quiet);
+    // --quiet: standard output goes nowhere.
+    std::ostream nowhere(nullptr);
+    std::ostream& shown = line.quiet ? nowhere : out;
     try {
         const ConfigurationScan scan = scanConfigurationFile(line.configuration);
         std::vector<Finding> findings = checkConfiguration(scan);
         if (line.strict) findings = warningsAsErrors(std::move(findings));
         if (line.check) {
-            std::cout << parametersText(effectiveParameters(scan));
-            for (const Finding& finding : findings) writeFinding(line.configuration, finding);
+            shown << parametersText(effectiveParameters(scan));
+            for (const Finding& finding : findings) writeFinding(err, line.configuration, finding);
             return hasErrors(findings) ? kExitFailed : kExitRan;
         }
-        for (const Finding& finding : findings) writeFinding(line.configuration, finding);
+        for (const Finding& finding : findings) writeFinding(err, line.configuration, finding);
         if (hasErrors(findings)) return kExitFailed;
     } catch (const Failure& failure) {
-        writeFailure(failure);
+        writeFailure(failure, shown, err);
         return kExitFailed;
     }
-    return runExperiment(line);
+    return runExperiment(line, shown, err);
 }
 
-int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorithms,
-                  std::span<const ProblemRow> problems) {
+int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
+                  std::span<const AlgorithmRow> algorithms, std::span<const ProblemRow> problems) {
     const InterruptionGuard interruption;
-    OutputCounter output;
-    // Files opened from here on are emptied again once the experiment ends, however it ends.
-    struct KeptContentGuard {
-        ~KeptContentGuard() { OutputFile::keepContentOf({}); }
-    } keptContent;
+    // Everything the experiment writes on its standard output passes through the counter, so that
+    // a checkpoint can say how much of it was written.
+    OutputCounter output(out.rdbuf());
+    std::ostream counted(&output);
+    Engine engine(counted, err);
+    engine.files = OutputFolder(line.outputFolder);
     std::unique_ptr<QSummaryProcessor> summaryProcessor;
     try {
-        OutputFile::setFolder(line.outputFolder);
         // A checkpoint to resume from is read and checked before anything is written, so that a
         // refused one leaves every file as it was.
         std::optional<Checkpoint> resume;
@@ -254,25 +242,25 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             // The set-up's announcements were written before the checkpoint; the logs it opens
             // keep their content until they are cut back to the checkpoint's lengths.
             output.mute(true);
-            OutputFile::keepContentOf(appendedFiles(*resume));
+            engine.files.keepContentOf(appendedFiles(*resume));
         }
-        prepareOutputFolder(line.outputFolder);
+        prepareOutputFolder(engine.files);
         if (!line.checkpointFile.empty()) checkCheckpointWritable(line.checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();
         auto params = std::make_unique<QEAParameters>();
-        tree->readFromFile(line.configuration);
+        tree->readFromFile(line.configuration, err);
         readParameters(*tree, *params);
         const int runs = line.runs;
 
-        std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms);
-        std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems);
-        problem->printName(std::cout);
+        std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms, engine);
+        std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems, engine);
+        problem->printName(engine.out());
         ExperimentNames names{chosenName(*tree, "algorithm", "createAlgorithmByName"),
                               chosenName(*tree, "problem", "createProblemByName"), 0};
         // The problem was made from its row, so the row is there.
         names.problemNumber = static_cast<int>(rowNamed(problems, names.problem) - problems.data()) + 1;
-        checkOutputFiles(*algorithm, *problem);
+        checkOutputFiles(engine.files, *algorithm, *problem);
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.
         problem->adjustParameters(params.get());
@@ -282,7 +270,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         checkMemory(*params, runs);
         checkDiskSpace(*params, line.outputFolder);
         algorithm->setUp(*params, RegistryPartsMaker{}, *problem);
-        summaryProcessor = std::make_unique<QSummaryProcessor>(params.get());
+        summaryProcessor = std::make_unique<QSummaryProcessor>(params.get(), engine);
         summaryProcessor->algorithmName = printedName(*algorithm);
         summaryProcessor->problemName = printedName(*problem);
         summaryProcessor->algorithmReport = [&algorithm](const std::vector<QRunSummary>& runs, std::ostream& out) {
@@ -296,14 +284,14 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         int firstRun = 0;
         if (resume) {
             restoreCheckpoint(*resume, *algorithm, *problem, *summaryProcessor, output);
-            OutputFile::keepContentOf({});
+            engine.files.keepContentOf({});
             output.mute(false);
             firstRun = resume->nextRun;
             checkpoints.resumedFrom(*resume);
-            if (!line.quiet) std::cerr << resumingNote(*resume, line.resumeFile);
+            if (!line.quiet) err << resumingNote(*resume, line.resumeFile);
         }
 
-        ProgressLine progress(std::cerr, progressWanted(line), runs, params->generationsNumber);
+        ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber);
         algorithm->setGenerationObserver([&progress, &checkpoints](const QRunSummary& summary) {
             progress.generationDone(summary);
             checkpoints.generationDone(summary.generationsDone);
@@ -315,7 +303,7 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
                 progress.startRun(i);
                 checkpoints.startRun(i);
                 // A restored run goes on where it was; its "Run #" line was written before.
-                if (!(resume && resume->runInProgress && i == firstRun)) std::cout << "Run # " << i << "\n";
+                if (!(resume && resume->runInProgress && i == firstRun)) engine.out() << "Run # " << i << "\n";
                 algorithm->run();
                 algorithm->verifyLog();
                 problem->verifyOutputs();
@@ -327,27 +315,27 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
             checkpoints.interrupted();
             progress.clear();
             // The interrupted run's dots and log lines end where they stopped.
-            std::cout << "\n" << std::flush;
+            engine.out() << "\n" << std::flush;
             algorithm->log().flush();
             const int finished = summaryProcessor->summariesCount();
             if (finished > 0) {
                 summaryProcessor->operate();
-                writeResults(line, *summaryProcessor, *params, names);
-                std::cerr << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
-                          << " of " << runs << " runs\n";
+                writeResults(line, engine.files, *summaryProcessor, *params, names);
+                err << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
+                    << " of " << runs << " runs\n";
             } else {
-                std::cerr << "valdrin: interrupted by " << signalName(stop.signal)
-                          << " before the first run finished: no report was written\n";
+                err << "valdrin: interrupted by " << signalName(stop.signal)
+                    << " before the first run finished: no report was written\n";
             }
             if (checkpoints.enabled()) {
-                std::cerr << "valdrin: the experiment's state is in " << line.checkpointFile << ": --resume "
-                          << line.checkpointFile << " goes on from there\n";
+                err << "valdrin: the experiment's state is in " << line.checkpointFile << ": --resume "
+                    << line.checkpointFile << " goes on from there\n";
             }
             return exitStatusFor(stop.signal);
         }
         progress.clear();
         summaryProcessor->operate();
-        writeResults(line, *summaryProcessor, *params, names);
+        writeResults(line, engine.files, *summaryProcessor, *params, names);
 
         algorithm->cleanup();
         problem.reset();
@@ -357,12 +345,12 @@ int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorit
         tree.reset();
     } catch (const Failure& failure) {
         output.mute(false);
-        writeFailure(failure);
+        writeFailure(failure, engine.out(), err);
         return kExitFailed;
     } catch (const std::bad_alloc&) {
         output.mute(false);
-        std::cout.flush();
-        std::cerr << "valdrin: error: out of memory: the experiment needs more memory than the system could give\n";
+        engine.out().flush();
+        err << "valdrin: error: out of memory: the experiment needs more memory than the system could give\n";
         return kExitFailed;
     }
     return kExitRan;

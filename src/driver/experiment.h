@@ -2,6 +2,7 @@
 // problem by name, the run loop and the teardown.
 #pragma once
 
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,25 +17,33 @@
 
 namespace Valdrin {
 
-// Creates the algorithm named by the first child of the first "algorithm" element, after
-// writing its announcement. An unknown name, or no such element, ends the process.
+// Creates the algorithm named by the first child of the first "algorithm" element for the
+// engine, after writing its announcement to the engine's output. An unknown name, or no such
+// element, ends the experiment.
 std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO& tree,
-                                                              std::span<const AlgorithmRow> table);
+                                                              std::span<const AlgorithmRow> table, Engine& engine);
 
-// Creates the problem named by the first child of the first "problem" element. An unknown
-// name, or no such element, ends the process.
-std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table);
+// Creates the problem named by the first child of the first "problem" element for the engine.
+// An unknown name, or no such element, ends the experiment.
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table,
+                                              Engine& engine);
 
 // The whole program: reads the command line (the words after the program's name), checks the
-// configuration (its findings on standard error; errors end the program before anything runs),
-// then runs the experiment. Returns the exit status.
-int runProgram(const std::vector<std::string>& arguments);
+// configuration (its findings on err; errors end the program before anything runs), then runs
+// the experiment, its standard output going to out and its messages to err. Returns the exit
+// status.
+int runProgram(const std::vector<std::string>& arguments, std::ostream& out = std::cout,
+               std::ostream& err = std::cerr);
 
-// Runs the experiment of a configuration, choosing the algorithm and the problem from the given
-// tables: writes every file into the command line's output folder, refuses outputs that cannot
-// be written and experiments that cannot fit in memory, and ends in order when interrupted.
-// Returns the exit status: 0 when it ran, 1 when it failed, 128 + the signal when interrupted.
-int runExperiment(const CommandLine& line, std::span<const AlgorithmRow> algorithms = algorithmRows(),
+// Runs the experiment of a configuration with an engine of its own, choosing the algorithm and
+// the problem from the given tables: writes its standard output to out and its messages to err,
+// every file into the command line's output folder, refuses outputs that cannot be written and
+// experiments that cannot fit in memory, and ends in order when interrupted. Experiments may run
+// one after the other or side by side (on other threads) in one process: each writes what it
+// would write as a process of its own. Returns the exit status: 0 when it ran, 1 when it failed,
+// 128 + the signal when interrupted.
+int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
+                  std::span<const AlgorithmRow> algorithms = algorithmRows(),
                   std::span<const ProblemRow> problems = problemRows());
 
 }  // namespace Valdrin

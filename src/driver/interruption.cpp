@@ -2,6 +2,7 @@
 #include "driver/interruption.h"
 
 #include <csignal>
+#include <mutex>
 
 namespace Valdrin {
 
@@ -9,7 +10,11 @@ namespace {
 
 volatile std::sig_atomic_t pending = 0;
 
+// Signal handlers belong to the process: the first guard installs them and the last one restores
+// the previous ones, so that experiments running side by side share one pending signal.
 using Handler = void (*)(int);
+std::mutex guardLock;
+int guards = 0;
 Handler previousInterrupt = SIG_DFL;
 Handler previousTerminate = SIG_DFL;
 
@@ -26,12 +31,16 @@ extern "C" void noteSignal(int signal) {
 }  // namespace
 
 InterruptionGuard::InterruptionGuard() {
+    const std::lock_guard<std::mutex> lock(guardLock);
+    if (guards++ > 0) return;
     pending = 0;
     previousInterrupt = std::signal(SIGINT, noteSignal);
     previousTerminate = std::signal(SIGTERM, noteSignal);
 }
 
 InterruptionGuard::~InterruptionGuard() {
+    const std::lock_guard<std::mutex> lock(guardLock);
+    if (--guards > 0) return;
     std::signal(SIGINT, previousInterrupt == SIG_ERR ? SIG_DFL : previousInterrupt);
     std::signal(SIGTERM, previousTerminate == SIG_ERR ? SIG_DFL : previousTerminate);
 }

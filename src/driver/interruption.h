@@ -4,7 +4,9 @@
 
 namespace Valdrin {
 
-// Installs the handlers for the object's lifetime and restores the previous ones afterwards.
+// Installs the handlers for the object's lifetime and restores the previous ones afterwards. Guards
+// may overlap (experiments running side by side in one process): the handlers are installed while
+// any guard lives, and a signal asks every running experiment to stop.
 class InterruptionGuard {
 public:
     InterruptionGuard();

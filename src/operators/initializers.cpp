@@ -6,7 +6,7 @@
 #include <cassert>
 #include <cstdint>
 #include <functional>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -30,18 +30,19 @@ void requireEncoding(const char* header, const QPopulation& population, Encoding
     }
 }
 
-void reportUnknownType(const char* header, Initialization type) {
-    std::cerr << header << "\tUnknown initialization type encountered! Using random initialization!\n"
+void reportUnknownType(std::ostream& err, const char* header, Initialization type) {
+    err << header << "\tUnknown initialization type encountered! Using random initialization!\n"
               << "(initialization type ID = " << number(type) << ")\n\n";
 }
 
 // The value initializers accept the random type only.
-int dispatchRandomOnly(QInitializer& initializer, QPopulation& population, const char* header, Initialization type) {
+int dispatchRandomOnly(QInitializer& initializer, QPopulation& population, std::ostream& err, const char* header,
+                       Initialization type) {
     if (type == Initialization::Random) {
         initializer.initRandom(population);
         return 1;
     }
-    reportUnknownType(header, type);
+    reportUnknownType(err, header, type);
     initializer.initRandom(population);
     return 0;
 }
@@ -63,19 +64,20 @@ int QIntegerInitializer::setParameters(const QEAParameters& params) {
 
 int QIntegerInitializer::initialize(QPopulation& population) {
     requireEncoding(kIntegerHeader, population, Encoding::Integer);
-    return dispatchRandomOnly(*this, population, kIntegerHeader, _params->initializationType);
+    return dispatchRandomOnly(*this, population, engine().err(), kIntegerHeader, _params->initializationType);
 }
 
 int QIntegerInitializer::initRandom(QPopulation& population) {
     const int G = _params->geneSize;
     const RateTest setsBit(unitsRatio);
+    Random& random = this->random();
     for (auto& member : population.individuals) {
         assert(member->getEncoding() == Encoding::Integer);
         for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(*member).genes) {
             std::uint32_t value = 0;
             for (int k = 0; k < G; ++k) {
                 // Bits beyond the 32-bit code still take their draw.
-                if (setsBit() && k < 32) value |= std::uint32_t{1} << k;
+                if (setsBit(random) && k < 32) value |= std::uint32_t{1} << k;
             }
             gene = static_cast<QIntegerGene::Value>(value);
         }
@@ -91,13 +93,13 @@ std::unique_ptr<QInitializer> QIntegerInitializer::clone() const {
 
 int QRCInitializer::initialize(QPopulation& population) {
     requireEncoding(kRealHeader, population, Encoding::Real);
-    return dispatchRandomOnly(*this, population, kRealHeader, _params->initializationType);
+    return dispatchRandomOnly(*this, population, engine().err(), kRealHeader, _params->initializationType);
 }
 
 int QRCInitializer::initRandom(QPopulation& population) {
     for (auto& member : population.individuals) {
         assert(member->getEncoding() == Encoding::Real);
-        for (double& gene : static_cast<QRCIndividual&>(*member).genes) gene = 10.0 + gaussian();
+        for (double& gene : static_cast<QRCIndividual&>(*member).genes) gene = 10.0 + random().gaussian();
     }
     return 1;
 }
@@ -114,22 +116,22 @@ int QRNInitializer::initialize(QPopulation& population) {
         // Reported on standard output; at least one input and one output are needed.
         failOnOutput("[QRNInitializer::operate] critical error:\n\tNumber of inputs and outputs should be >= 0!\n");
     }
-    return dispatchRandomOnly(*this, population, kNetworkHeader, _params->initializationType);
+    return dispatchRandomOnly(*this, population, engine().err(), kNetworkHeader, _params->initializationType);
 }
 
-void QRNInitializer::connectFully(QRNGene& node, int nIn, int nOut) {
+void QRNInitializer::connectFully(QRNGene& node, int nIn, int nOut, Random& random) {
     node.setInputsNumber(nIn);
     node.setOutputsNumber(nOut);
     for (int i = 1; i <= nIn; ++i) {
         node.setInput(i - 1, SignalLink{i, 0.0});
-        node.inputWeights[static_cast<std::size_t>(i - 1)] = smallUniform();
+        node.inputWeights[static_cast<std::size_t>(i - 1)] = random.smallUniform();
     }
     for (int i = nIn + 1; i <= nIn + nOut; ++i) {
         node.setOutput(i - nIn - 1, SignalLink{i, 0.0});
         node.outputOffsets[static_cast<std::size_t>(i - nIn - 1)] = 1.0;
     }
-    node.bias = smallUniform();
-    node.A = 10 * gaussian();
+    node.bias = random.smallUniform();
+    node.A = 10 * random.gaussian();
 }
 
 int QRNInitializer::initRandom(QPopulation& population) {
@@ -138,12 +140,12 @@ int QRNInitializer::initRandom(QPopulation& population) {
     for (auto& member : population.individuals) {
         assert(member->getEncoding() == Encoding::Network);
         auto& network = static_cast<QRNIndividual&>(*member);
-        for (QRNGene& node : network.genes) connectFully(node, nIn, nOut);
+        for (QRNGene& node : network.genes) connectFully(node, nIn, nOut, random());
         if (network.mutationParameters.size() < static_cast<std::size_t>(kMutationKinds)) {
             network.mutationParameters.resize(kMutationKinds, 0.0);
         }
         for (int k = 0; k < kMutationKinds; ++k) {
-            network.mutationParameters[static_cast<std::size_t>(k)] = smallUniform();
+            network.mutationParameters[static_cast<std::size_t>(k)] = random().smallUniform();
         }
     }
     return 1;
@@ -193,7 +195,7 @@ int QStringInitializer::initialize(QPopulation& population) {
         initUnmixed(population);
         return 1;
     }
-    reportUnknownType(kStringHeader, type);
+    reportUnknownType(engine().err(), kStringHeader, type);
     initRandom(population);
     return 0;
 }
@@ -203,11 +205,12 @@ int QStringInitializer::initRandom(QPopulation& population) {
     requirePositiveArity(arity);
     const bool permutation = _params->permutation;
     const EncodingOrder order = _params->encodingOrder;
+    Random& random = this->random();
     for (auto& member : population.individuals) {
         assert(member->getEncoding() == Encoding::String);
         auto& genes = static_cast<QStringIndividual&>(*member).genes;
         if (!permutation) {
-            for (QStringGene::Value& gene : genes) gene = uniformInt(arity);
+            for (QStringGene::Value& gene : genes) gene = random.uniformInt(arity);
             continue;
         }
         const std::size_t n = genes.size();
@@ -222,8 +225,8 @@ int QStringInitializer::initRandom(QPopulation& population) {
         };
         symbols_.clear();
         for (std::size_t i = 0; i < n; ++i) {
-            int s = uniformInt(arity);
-            while (taken(s)) s = uniformInt(arity);
+            int s = random.uniformInt(arity);
+            while (taken(s)) s = random.uniformInt(arity);
             if (mapped) taken_[static_cast<std::size_t>(s)] = 1;
             symbols_.push_back(s);
         }

@@ -32,7 +32,7 @@ class QRNInitializer final : public QInitializer {
 public:
     // Every external input read with a weight U(-0.1, 0.1), every external output written with
     // offset 1.0, then bias U(-0.1, 0.1) and gain 10 * gaussian, drawn in that order.
-    static void connectFully(QRNGene& node, int nIn, int nOut);
+    static void connectFully(QRNGene& node, int nIn, int nOut, Random& random);
     int initialize(QPopulation& population) override;
     int initRandom(QPopulation& population) override;
     int initUnmixed(QPopulation& population) override { return initRandom(population); }

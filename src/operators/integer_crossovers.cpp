@@ -70,8 +70,8 @@ long long bitPositions(const QEAParameters& params) {
 
 // trunc(u * n) kept below n, as uniformInt draws it, for chromosomes whose bit count does not
 // fit an int.
-long long positionBelow(long long n) {
-    const auto k = static_cast<long long>(uniform() * static_cast<double>(n));
+long long positionBelow(Random& random, long long n) {
+    const auto k = static_cast<long long>(random.uniform() * static_cast<double>(n));
     return (k >= n && n > 0) ? n - 1 : k;
 }
 
@@ -93,7 +93,7 @@ int QIntegerCrossover1::cross(const ParentPair& parents, const ChildPair& childr
     requireCuts("QIntegerCrossover1::cross", bitPositions(*_params), "geneSize * chromosomeLength");
     const Bits M = lowBits(G);
 
-    const long long t = positionBelow(bitPositions(*_params) - 1) + 1;
+    const long long t = positionBelow(random(), bitPositions(*_params) - 1) + 1;
     const int k = static_cast<int>(t / G);
     const int e = static_cast<int>(t % G);
     for (int i = 0; i < k; ++i) x.straight(i);
@@ -124,9 +124,9 @@ int QIntegerCrossover2::cross(const ParentPair& parents, const ChildPair& childr
     const Bits M = lowBits(G);
 
     const long long positions = bitPositions(*_params);
-    long long f = positionBelow(positions);
-    long long a = positionBelow(positions);
-    while (a == f) a = positionBelow(positions);
+    long long f = positionBelow(random(), positions);
+    long long a = positionBelow(random(), positions);
+    while (a == f) a = positionBelow(random(), positions);
     if (f > a) std::swap(f, a);
 
     // Bit k of gene i is position i*G + k; the bits f .. a-1 are exchanged.
@@ -163,7 +163,7 @@ int QIntegerCrossoverPGX1::cross(const ParentPair& parents, const ChildPair& chi
     Pair x = reach(parents, children);
     const Bits M = lowBits(G);
     for (int i = 0; i < L; ++i) {
-        const Bits low = lowBits(uniformInt(G));
+        const Bits low = lowBits(random().uniformInt(G));
         x.blend(i, M ^ low, low);
     }
     return 1;
@@ -189,9 +189,9 @@ int QIntegerCrossoverPGX2::cross(const ParentPair& parents, const ChildPair& chi
     requireCuts("QIntegerCrossoverPGX2::cross", _params->geneSize, "geneSize");
     const Bits M = lowBits(G);
     for (int i = 0; i < L; ++i) {
-        const int first = uniformInt(G);
-        int second = uniformInt(G);
-        while (second == first) second = uniformInt(G);
+        const int first = random().uniformInt(G);
+        int second = random().uniformInt(G);
+        while (second == first) second = random().uniformInt(G);
         const Bits mid = lowBits(first) ^ lowBits(second);
         x.blend(i, M ^ mid, mid);
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iostream>
 #include <string>
 
 #include "core/failure.h"
@@ -34,7 +33,7 @@ enum ChangeKind {
 };
 
 // trunc(u*4 + 1), kept within 1..4 when the draw is exactly 1 (or just above it).
-int drawNodeType() { return std::min(static_cast<int>(uniform() * 4 + 1), 4); }
+int drawNodeType(Random& random) { return std::min(static_cast<int>(random.uniform() * 4 + 1), 4); }
 
 bool inRange(const std::vector<int>& v, int index) {
     return static_cast<std::size_t>(index) < v.size();
@@ -57,14 +56,14 @@ void invert(std::vector<int>& w) {
 
 // A weighted index used to reach into w; the generator's past-the-end answer (only possible
 // through the tiny excess of a draw above 1) is kept on the last entry.
-int chooseWithin(const std::vector<int>& w) {
+int chooseWithin(Random& random, const std::vector<int>& w) {
     const int last = static_cast<int>(w.size()) - 1;
-    return std::min(rouletteIndex(w), last);
+    return std::min(random.rouletteIndex(w), last);
 }
 
 // Kind 4's draw limit: one further draw, the signal weights on standard output, end of run.
-[[noreturn]] void reportStuckRewiring(const std::vector<int>& weights) {
-    static_cast<void>(rouletteIndex(weights));
+[[noreturn]] void reportStuckRewiring(Random& random, const std::vector<int>& weights) {
+    static_cast<void>(random.rouletteIndex(weights));
     std::string text;
     for (int w : weights) text += ' ' + std::to_string(w);
     failOnOutput(text + '\n');
@@ -74,6 +73,7 @@ int chooseWithin(const std::vector<int>& w) {
 // the signal numbering.
 class ChangeContext {
 public:
+    Random& random;
     QRNIndividual& net;
     std::vector<int>& consumers;
     std::vector<int>& producers;
@@ -100,7 +100,7 @@ public:
         measureSignals();
         measureNodes();
         if (inverted) invert(degrees);
-        return net.node(chooseWithin(degrees));
+        return net.node(chooseWithin(random, degrees));
     }
 
     // Kinds 0 and 1: one link's weight (or offset) moves by U(-0.1, 0.1); links on busy
@@ -113,8 +113,8 @@ public:
         weights.clear();
         for (const SignalLink& link : links) weights.push_back(valueAt(signalDegree, link.ID));
         if (r <= 0) invert(weights);
-        const auto e = static_cast<std::size_t>(chooseWithin(weights));
-        (onOutputs ? node.outputOffsets : node.inputWeights)[e] += smallUniform();
+        const auto e = static_cast<std::size_t>(chooseWithin(random, weights));
+        (onOutputs ? node.outputOffsets : node.inputWeights)[e] += random.smallUniform();
         return 1;
     }
 
@@ -131,7 +131,7 @@ public:
 
         int old = 0;
         do {
-            old = rouletteIndex(w);
+            old = random.rouletteIndex(w);
         } while (!(onOutputs ? node.hasOutput(old) : node.hasInput(old)));
         w[static_cast<std::size_t>(old)] = -1;
         const int first = onOutputs ? 1 : nIn + 1;
@@ -140,9 +140,9 @@ public:
 
         int fresh = 0;
         int stuckDraws = 0;
-        while ((fresh = rouletteIndex(w)) == old) {
+        while ((fresh = random.rouletteIndex(w)) == old) {
             if (++stuckDraws < kRewireDrawLimit) continue;
-            if (!onOutputs) reportStuckRewiring(w);
+            if (!onOutputs) reportStuckRewiring(random, w);
             // No other signal can be drawn: the output stays where it is.
             return 0;
         }
@@ -168,7 +168,7 @@ public:
             weights[s] = excluded ? 0 : signalDegree[s] + 1;
             sum += weights[s];
         }
-        int f = static_cast<int>(uniform() * sum + 0.5);
+        int f = static_cast<int>(random.uniform() * sum + 0.5);
         for (std::size_t s = 0; s < weights.size(); ++s) {
             f -= weights[s];
             if (f > 0) continue;
@@ -176,7 +176,7 @@ public:
             if (onOutputs) {
                 node.addOutput(link, 1.0);
             } else {
-                node.addInput(link, smallUniform());
+                node.addInput(link, random.smallUniform());
             }
             return 1;
         }
@@ -199,7 +199,7 @@ public:
         for (std::size_t s = 1; s < linked.size(); ++s) {
             if (linked[s]) sum += top - signalDegree[s] + 1;
         }
-        int e = static_cast<int>(uniform() * sum + 0.5);
+        int e = static_cast<int>(random.uniform() * sum + 0.5);
         for (std::size_t s = 0; s < linked.size(); ++s) {
             if (!linked[s]) continue;
             if (s > 0) e -= top - signalDegree[s] + 1;
@@ -225,7 +225,7 @@ public:
         node.setOutput(0, SignalLink{z, 0.0});
         node.outputOffsets[0] = 1.0;
         copy.inputs.assign(1, SignalLink{z, 0.0});
-        copy.inputWeights.assign(1, smallUniform());
+        copy.inputWeights.assign(1, random.smallUniform());
         net.genes.push_back(std::move(copy));  // invalidates node
         return 1;
     }
@@ -248,26 +248,26 @@ public:
             const int id = static_cast<int>(s);
             const int a = isExternalInput(id) ? 0 : consumers[s] + 1;
             const int b = isExternalOutput(id) ? 0 : producers[s] + 1;
-            if (static_cast<double>(a) / sumA > uniform()) fresh.outputs.push_back({id, 0.0});
-            if (static_cast<double>(b) / sumB > uniform()) fresh.inputs.push_back({id, 0.0});
+            if (static_cast<double>(a) / sumA > random.uniform()) fresh.outputs.push_back({id, 0.0});
+            if (static_cast<double>(b) / sumB > random.uniform()) fresh.inputs.push_back({id, 0.0});
         }
         if (fresh.inputs.empty()) {
-            int s = static_cast<int>(uniform() * static_cast<double>(length) + 0.5);
+            int s = static_cast<int>(random.uniform() * static_cast<double>(length) + 0.5);
             if (isExternalOutput(s)) s = 0;
             fresh.inputs.push_back({s, 0.0});
         }
         if (fresh.outputs.empty()) {
-            int s = static_cast<int>(uniform() * static_cast<double>(length) + 0.5);
+            int s = static_cast<int>(random.uniform() * static_cast<double>(length) + 0.5);
             if (s <= nIn) s = 0;
             fresh.outputs.push_back({s, 0.0});
         }
         fresh.inputWeights.resize(fresh.inputs.size());
-        for (double& w : fresh.inputWeights) w = smallUniform();
+        for (double& w : fresh.inputWeights) w = random.smallUniform();
         fresh.outputOffsets.resize(fresh.outputs.size());
-        for (double& offset : fresh.outputOffsets) offset = smallUniform();
-        fresh.bias = smallUniform();
-        fresh.typeID = drawNodeType();
-        fresh.A = 10 * gaussian();
+        for (double& offset : fresh.outputOffsets) offset = random.smallUniform();
+        fresh.bias = random.smallUniform();
+        fresh.typeID = drawNodeType(random);
+        fresh.A = 10 * random.gaussian();
         fresh.enabled = true;
         net.genes.push_back(std::move(fresh));
         return 1;
@@ -281,7 +281,7 @@ public:
         const int top = *std::max_element(degrees.begin(), degrees.end());
         int sum = 0;
         for (int d : degrees) sum += top - d + 1;
-        double v = uniform() * static_cast<double>(sum);
+        double v = random.uniform() * static_cast<double>(sum);
         for (std::size_t k = 0; k < degrees.size(); ++k) {
             v -= top - degrees[k] + 1;
             if (v < 0) {
@@ -301,7 +301,9 @@ int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
     // Every kind but adding a node starts by choosing one.
     if (network.genes.empty() && !(kind == kAddOrRemoveNode && r > 0)) return 0;
 
-    ChangeContext cx{network,
+    Random& random = this->random();
+    ChangeContext cx{random,
+                     network,
                      consumers_,
                      producers_,
                      degrees_,
@@ -316,14 +318,14 @@ int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
             return cx.perturbLink(true, r);
         case kPerturbBias: {
             QRNGene& node = cx.chooseNode(r <= 0);  // drawn before the perturbation
-            node.bias += gaussian() * std::fabs(r);
+            node.bias += random.gaussian() * std::fabs(r);
             return 1;
         }
         case kChangeType: {
             QRNGene& node = cx.chooseNode(r <= 0);
             int t = 0;
             do {
-                t = drawNodeType();
+                t = drawNodeType(random);
             } while (t == node.typeID);
             node.typeID = t;
             return 1;
@@ -364,8 +366,8 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
     const double p = (total / kMutationKinds) * _params->mRate;
 
     for (int i = 0; i < n; ++i) {
-        if (!(p > uniform())) continue;
-        const double h = uniform() * total;
+        if (!(p > random().uniform())) continue;
+        const double h = random().uniform() * total;
         int kind = 0;
         double partial = 0.0;
         for (int k = 0; k < kMutationKinds; ++k) {
@@ -376,7 +378,7 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
             }
         }
         // The roulette total shrinks after every event; the event probability does not.
-        total = total - uniform() * total;
+        total = total - random().uniform() * total;
         applyChange(net, kind, r[kind]);
         ++c[kind];
     }
@@ -386,7 +388,7 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
     for (int k = 0; k < kMutationKinds; ++k) {
         double base = 1.0 / kMutationKinds;
         if (events > 0) base += static_cast<double>(c[k]) / events;
-        r[k] = gaussian() * base;
+        r[k] = random().gaussian() * base;
     }
     return 1;
 }

@@ -1,13 +1,14 @@
 // QOperator and the seven operator family bases: mutation, crossover, initializer, niching,
 // parent selector, population sizer and selection. An operator reads the parameter record it is
-// bound to and works on what it is handed: it keeps no pointer to populations, individuals or
-// the algorithm that uses it.
+// bound to, draws from the generator of the experiment's engine it is bound to, and works on what
+// it is handed: it keeps no pointer to populations, individuals or the algorithm that uses it.
 #pragma once
 
 #include <array>
 #include <memory>
 #include <vector>
 
+#include "core/engine.h"
 #include "core/parameters.h"
 #include "representation/population.h"
 
@@ -27,13 +28,20 @@ public:
         return 1;
     }
     const QEAParameters* parameters() const { return _params; }
+    // Binds the engine whose generator the operator draws from and whose streams its messages
+    // go to (it must outlive the operator's work). A clone is bound to the same engine.
+    void useEngine(Engine& engine) { engine_ = &engine; }
 
 protected:
     QOperator() = default;
     QOperator(const QOperator&) = default;
     QOperator& operator=(const QOperator&) = default;
 
+    Engine& engine() const { return *engine_; }
+    Random& random() const { return engine_->random; }
+
     const QEAParameters* _params = nullptr;  // not owned
+    Engine* engine_ = nullptr;               // not owned
 };
 
 class QMutationOperator : public QOperator {

@@ -45,7 +45,7 @@ int QRCCrossoverArithmetic::cross(const ParentPair& parents, const ChildPair& ch
     requireGenes("QRCCrossoverArithmetic::cross", parents, children, n);
     Pair x = reach(parents, children);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
-        const double d = uniform();
+        const double d = random().uniform();
         const double x0 = x.p0[i];
         const double x1 = x.p1[i];
         x.c0[i] = d * x0 + (1 - d) * x1;
@@ -78,7 +78,7 @@ int QRCCrossoverSBX::cross(const ParentPair& parents, const ChildPair& children)
     constexpr double belowOne = 1.0 - std::numeric_limits<double>::epsilon() / 2;
     const double exponent = 1 / (alpha + 1);
     for (std::size_t i = 0; i < static_cast<std::size_t>(std::max(L, 0)); ++i) {
-        double u = uniform();
+        double u = random().uniform();
         if (u >= 1.0) u = belowOne;
         const double beta = u <= 0.5 ? std::pow(2 * u, exponent) : std::pow(1 / (2 * (1 - u)), exponent);
         const double x0 = x.p0[i];
@@ -104,8 +104,8 @@ int QRCCrossoverBLX::cross(const ParentPair& parents, const ChildPair& children)
         const double hi = std::max(x.p0[i], x.p1[i]);
         const double e = alpha * (hi - lo);
         const double w = (hi + e) - (lo - e);
-        const double u1 = uniform();
-        const double u2 = uniform();
+        const double u1 = random().uniform();
+        const double u2 = random().uniform();
         x.c0[i] = (lo - e) + u1 * w;
         x.c1[i] = (lo - e) + u2 * w;
     }

@@ -35,7 +35,7 @@ int QNeutralSelection::select(const QPopulation& source, QPopulation& destinatio
     const int n = source.size();
     prepareDestination(destination, n);
     for (int k = 0; k < n; ++k) {
-        const int idx = uniformInt(n);
+        const int idx = random().uniformInt(n);
         storeCopy(destination, k, *source.individuals[static_cast<std::size_t>(idx)]);
     }
     return 1;
@@ -50,11 +50,11 @@ int QTournamentSelection::select(const QPopulation& source, QPopulation& destina
     const int contestants = _params->tournamentSize;
     prepareDestination(destination, n);
     for (int k = 0; k < n; ++k) {
-        const QIndividual* winner = source.individuals[static_cast<std::size_t>(uniformInt(n))].get();
+        const QIndividual* winner = source.individuals[static_cast<std::size_t>(random().uniformInt(n))].get();
         double best = winner->fitness;
         for (int c = 1; c < contestants; ++c) {
             const QIndividual* contestant =
-                source.individuals[static_cast<std::size_t>(uniformInt(n))].get();
+                source.individuals[static_cast<std::size_t>(random().uniformInt(n))].get();
             if (best > contestant->fitness) {
                 winner = contestant;
                 best = contestant->fitness;
@@ -70,7 +70,7 @@ std::unique_ptr<QSelection> QTournamentSelection::clone() const {
 }
 
 QIndividual* QRandomParentSelector::selectParent(const QPopulation& parents) {
-    return parents.getIndividual(uniformInt(parents.size()));
+    return parents.getIndividual(random().uniformInt(parents.size()));
 }
 
 std::unique_ptr<QParentSelector> QRandomParentSelector::clone() const {

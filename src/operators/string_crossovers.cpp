@@ -2,7 +2,7 @@
 // permutations whole.
 #include <algorithm>
 #include <cassert>
-#include <iostream>
+#include <ostream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -50,7 +50,7 @@ int QStringCrossover1::cross(const ParentPair& parents, const ChildPair& childre
     const int L = _params->chromosomeLength;
     requireGenes("QStringCrossover1::cross", parents, children, L);
     Pair x = reach(parents, children);
-    const int t = uniformInt(L - 1) + 1;
+    const int t = random().uniformInt(L - 1) + 1;
     for (int j = 0; j < L; ++j) {
         if (j < t) x.straight(j);
         else x.exchanged(j);
@@ -75,9 +75,9 @@ int QStringCrossover2::cross(const ParentPair& parents, const ChildPair& childre
     requireCuts("QStringCrossover2::cross", L, "chromosomeLength");
     requireGenes("QStringCrossover2::cross", parents, children, L);
     Pair x = reach(parents, children);
-    int first = uniformInt(L);
-    int second = uniformInt(L);
-    while (second == first) second = uniformInt(L);
+    int first = random().uniformInt(L);
+    int second = random().uniformInt(L);
+    while (second == first) second = random().uniformInt(L);
     if (first > second) std::swap(first, second);
     for (int j = 0; j < L; ++j) {
         if (j >= first && j < second) x.exchanged(j);
@@ -96,8 +96,9 @@ int QStringCrossoverUniform::cross(const ParentPair& parents, const ChildPair& c
     const int L = _params->chromosomeLength;
     requireGenes("QStringCrossoverUniform::cross", parents, children, L);
     Pair x = reach(parents, children);
+    Random& random = this->random();
     for (int j = 0; j < L; ++j) {
-        if (coinFlip()) x.straight(j);
+        if (random.coinFlip()) x.straight(j);
         else x.exchanged(j);
     }
     return 1;
@@ -121,7 +122,7 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
     for (QIndividual* target : children) {
         auto& child = static_cast<QStringIndividual&>(*target);
         requireGenes(where, child.getGenesNumber(), L);
-        const int head = uniformInt(L);
+        const int head = random().uniformInt(L);
         list_.clear();
         for (int j = 0; j < head; ++j) list_.push_back(p0.genes[static_cast<std::size_t>(j)]);
         for (const QStringGene::Value symbol : p1.genes) {
@@ -131,8 +132,8 @@ int QStringCrossoverOrder::cross(const ParentPair& parents, const ChildPair& chi
         if (_params->encodingOrder == EncodingOrder::Ascending) std::sort(list_.begin(), list_.end());
         else if (_params->encodingOrder == EncodingOrder::Descending) std::sort(list_.begin(), list_.end(), std::greater<int>());
         if (list_.size() != wanted) {
-            std::cout << "eh? " << list_.size() << "\n";
-            std::cout.flush();
+            engine().out() << "eh? " << list_.size() << "\n";
+            engine().out().flush();
             fail("\n\n[QStringCrossoverOrder::cross] error:\n"
                   "\tThe parents are not permutations of the same symbols: the child got " +
                   std::to_string(list_.size()) + " of " + std::to_string(L) + " symbols\n\n");

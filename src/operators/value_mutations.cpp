@@ -38,10 +38,10 @@ int QIntegerMutationBitFlip::mutate(QIndividual& individual) {
     const int genes = std::min(L, target.getGenesNumber());
     QIntegerGene::Value* const code = target.genes.data();
     if (G == 1) {
-        mutates.drawMany(genes, [code](std::int64_t i) { code[i] ^= 1; });
+        mutates.drawMany(random(), genes, [code](std::int64_t i) { code[i] ^= 1; });
     } else if (G > 0) {
         // Bit k of gene i takes draw i * G + k; bits beyond the 32-bit code still take their draw.
-        mutates.drawMany(static_cast<std::int64_t>(genes) * G, [code, G](std::int64_t j) {
+        mutates.drawMany(random(), static_cast<std::int64_t>(genes) * G, [code, G](std::int64_t j) {
             const std::int64_t k = j % G;
             if (k < 32) code[j / G] ^= static_cast<QIntegerGene::Value>(std::uint32_t{1} << k);
         });
@@ -75,10 +75,11 @@ int QStringMutationRandomFlip::mutate(QIndividual& individual) {
     const double rate = _params->mRate;
     const int arity = _params->arity;
     const RateTest& mutates = rateTest_(rate);
+    Random& random = this->random();
 
     if (!_params->permutation) {
         for (QStringGene::Value& gene : genes) {
-            if (mutates()) gene = uniformInt(arity);
+            if (mutates(random)) gene = random.uniformInt(arity);
         }
         return 1;
     }
@@ -88,7 +89,7 @@ int QStringMutationRandomFlip::mutate(QIndividual& individual) {
     const auto taken = [this](int s) { return std::find(symbols_.begin(), symbols_.end(), s) != symbols_.end(); };
     const std::size_t n = symbols_.size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (!mutates()) continue;
+        if (!mutates(random)) continue;
         // Fewer genes than symbols always leave one free; otherwise make sure before drawing.
         if (static_cast<long long>(n) >= arity) {
             int free = 0;
@@ -99,8 +100,8 @@ int QStringMutationRandomFlip::mutate(QIndividual& individual) {
                       " genes (arity = " + std::to_string(arity) + ")\n\n");
             }
         }
-        int s = uniformInt(arity);
-        while (taken(s)) s = uniformInt(arity);
+        int s = random.uniformInt(arity);
+        while (taken(s)) s = random.uniformInt(arity);
         if (order == EncodingOrder::None) {
             symbols_[i] = s;
             continue;
@@ -126,18 +127,19 @@ int QRCMutationGauss::mutate(QIndividual& individual) {
     const double rate = _params->mRate;
     const Encoding encoding = individual.getEncoding();
     const RateTest& mutates = rateTest_(rate);
+    Random& random = this->random();
     if (encoding == Encoding::Real) {
         for (double& gene : static_cast<QRCIndividual&>(individual).genes) {
-            if (mutates()) gene = gene + gaussian();
+            if (mutates(random)) gene = gene + random.gaussian();
         }
     } else if (encoding == Encoding::Integer) {
         const double precision = _params->genePrecision;
         const double offset = _params->geneOffset;
         // The code may leave the geneSize-bit range; only the int range is enforced.
         for (QIntegerGene::Value& gene : static_cast<QIntegerIndividual&>(individual).genes) {
-            if (mutates()) {
+            if (mutates(random)) {
                 const double x = static_cast<double>(gene) * precision + offset;
-                gene = truncateToInt((x + gaussian() - offset) / precision);
+                gene = truncateToInt((x + random.gaussian() - offset) / precision);
             }
         }
     }

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <iostream>
+#include <ostream>
 #include <string>
 
 #include "core/failure.h"
@@ -199,7 +199,7 @@ int QDeceptiveProblem::printName(std::ostream& out) const {
 int QPointlessProblem::adjustParameters(QEAParameters* /*params*/) { return 1; }
 
 int QPointlessProblem::evaluateIndividual(QIndividual& individual) {
-    return storeFitness(individual, uniform());
+    return storeFitness(individual, engine().random.uniform());
 }
 
 int QPointlessProblem::printName(std::ostream& out) const {

@@ -11,6 +11,7 @@ namespace Valdrin {
 // Minimum 0 at the origin.
 class QSphereFunction final : public QProblem {
 public:
+    explicit QSphereFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -22,6 +23,7 @@ private:
 // Minimum 0 at the origin; the angular factor is the literal 6.2831853.
 class QRastriginFunction final : public QProblem {
 public:
+    explicit QRastriginFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -33,6 +35,7 @@ private:
 // Minimum close to 0 near 420.9687 in every coordinate.
 class QSchwefelFunction final : public QProblem {
 public:
+    explicit QSchwefelFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -44,6 +47,7 @@ private:
 // Minimum 0 at 1 in every coordinate; 0 for any chromosome of fewer than two genes.
 class QRosenbrockFunction final : public QProblem {
 public:
+    explicit QRosenbrockFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -55,6 +59,7 @@ private:
 // The number of zero bits of a one-bit-per-gene chromosome.
 class QOneMaxProblem final : public QProblem {
 public:
+    explicit QOneMaxProblem(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -67,6 +72,7 @@ private:
 // 4L bits, so its four bits lie in four widely separated genes.
 class QDeceptiveProblem final : public QProblem {
 public:
+    explicit QDeceptiveProblem(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -78,6 +84,7 @@ private:
 // A fresh uniform draw per evaluation, whatever the chromosome.
 class QPointlessProblem final : public QProblem {
 public:
+    explicit QPointlessProblem(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     int printName(std::ostream& out) const override;
@@ -86,6 +93,7 @@ public:
 // Balance of symbols in a string: 0 exactly when every symbol of the alphabet occurs equally often.
 class QMixingTimeResearch final : public QProblem {
 public:
+    explicit QMixingTimeResearch(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     // Refuses populations that are not of the string encoding.

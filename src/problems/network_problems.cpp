@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 
 #include "core/failure.h"
@@ -72,7 +72,7 @@ void QANNProblem::storeFitness(QRNIndividual& network, double meanError, double 
 // ---------------------------------------------------------------------------------------------
 // QANNProblemXOR
 
-QANNProblemXOR::QANNProblemXOR() {
+QANNProblemXOR::QANNProblemXOR(Engine& engine) : QANNProblem(engine) {
     inputsNumber = 2;
     outputsNumber = 1;
     inputSets = {{0.0, 0.0}, {0.0, 1.0}, {1.0, 0.0}, {1.0, 1.0}};
@@ -98,7 +98,7 @@ double QANNProblemXOR::runCase(QRNIndividual& network, std::size_t c, int steps,
     signals_[0] = 0.0;
     for (std::size_t j = 1; j < firstOutputSignal; ++j) signals_[j] = inputSets[c][j - 1];
     outputs_.clear();
-    network.calculateNetwork(signals_, outputs_, steps);
+    network.calculateNetwork(signals_, outputs_, steps, scratch_, engine().out());
     energy += network.signalChange;
 
     const bool silent = outputs_.empty();
@@ -133,7 +133,7 @@ double QANNProblemXOR::runCase(QRNIndividual& network, std::size_t c, int steps,
 int QANNProblemXOR::evaluateNetwork(QRNIndividual& network) {
     int distance = 0;
     int steps = 0;
-    network.analyseSignalPaths(distance, steps);
+    network.analyseSignalPaths(distance, steps, scratch_);
     double meanError = 1.0;
     double meanEnergy = 100.0;
     if (distance >= 1) {
@@ -158,9 +158,9 @@ int QANNProblemXOR::testIndividual(QIndividual& individual) {
     auto& network = static_cast<QRNIndividual&>(individual);
     int distance = 0;
     int steps = 0;
-    network.analyseSignalPaths(distance, steps);
+    network.analyseSignalPaths(distance, steps, scratch_);
     if (distance < 1) {
-        std::cout << "Incorrect network structure: The output is unreachable\n";
+        engine().out() << "Incorrect network structure: The output is unreachable\n";
         return 1;
     }
     double errorSum = 0.0;
@@ -169,10 +169,10 @@ int QANNProblemXOR::testIndividual(QIndividual& individual) {
         double firstOutput = 0.0;
         const double error = runCase(network, c, steps, distance, energySum, firstOutput);
         errorSum += error;
-        std::cout << "Test input set # " << c + 1 << ". Output = " << firstOutput << ". Error = " << error << "\n";
+        engine().out() << "Test input set # " << c + 1 << ". Output = " << firstOutput << ". Error = " << error << "\n";
     }
     const auto cases = static_cast<double>(inputSets.size());
-    std::cout << "Mean error = " << errorSum / cases << "\n"
+    engine().out() << "Mean error = " << errorSum / cases << "\n"
               << "Mean energy = " << energySum / cases << "\n";
     return 1;
 }
@@ -180,7 +180,7 @@ int QANNProblemXOR::testIndividual(QIndividual& individual) {
 // ---------------------------------------------------------------------------------------------
 // QANNProblemSinDouble
 
-QANNProblemSinDouble::QANNProblemSinDouble() {
+QANNProblemSinDouble::QANNProblemSinDouble(Engine& engine) : QANNProblem(engine) {
     inputsNumber = 1;
     outputsNumber = 1;
     inputSets.reserve(kSineCases);
@@ -216,7 +216,7 @@ void QANNProblemSinDouble::step(QRNIndividual& network, bool first, double input
     }
     signals_[1] = input;
     outputs_.clear();
-    network.calculateNodes(signals_, outputs_);
+    network.calculateNodes(signals_, outputs_, engine().out());
     if (zeroFill && outputs_.empty()) {
         outputs_.assign(static_cast<std::size_t>(inputsNumber + outputsNumber) + 1, 0.0);
     }
@@ -246,7 +246,7 @@ void QANNProblemSinDouble::runTrainingSeries(QRNIndividual& network, double& err
 int QANNProblemSinDouble::evaluateNetwork(QRNIndividual& network) {
     int distance = 0;
     int steps = 0;
-    network.analyseSignalPaths(distance, steps);
+    network.analyseSignalPaths(distance, steps, scratch_);
     double meanError = 100.0;
     double meanEnergy = 100.0;
     if (distance >= 1) {
@@ -267,15 +267,15 @@ int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
                                    individual.getEncoding());
     }
     auto& network = static_cast<QRNIndividual&>(individual);
-    OutputFile report("qannsin.log");
+    OutputFile report(engine().files, "qannsin.log");
     report << "Network output, testing:\n";
 
     int distance = 0;
     int steps = 0;
-    network.analyseSignalPaths(distance, steps);
+    network.analyseSignalPaths(distance, steps, scratch_);
     double meanError = 0.0;
     if (distance < 1) {
-        std::cout << "Incorrect network structure: The output is unreachable\n";
+        engine().out() << "Incorrect network structure: The output is unreachable\n";
     } else {
         report << "Testing:\n";
         const int prediction = inputsNumber + 1;
@@ -291,7 +291,7 @@ int QANNProblemSinDouble::testIndividual(QIndividual& individual) {
             errorSum += difference * difference;
         }
         meanError = errorSum / (2.0 * kSineTests);
-        std::cout << "Mean error = " << meanError << "\n"
+        engine().out() << "Mean error = " << meanError << "\n"
                   << "Mean energy = " << energySum / kSineTests << "\n";
     }
     report << "\nError:\t" << meanError << "\n";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "problems/problem.h"
+#include "representation/network.h"
 
 namespace Valdrin {
 
@@ -29,7 +30,7 @@ public:
     virtual int evaluateNetwork(QRNIndividual& network) = 0;
 
 protected:
-    QANNProblem() = default;
+    explicit QANNProblem(Engine& engine) : QProblem(engine) {}
 
     // The step both tasks end with: fitness from the mean error E and the mean energy P.
     void storeFitness(QRNIndividual& network, double meanError, double meanEnergy) const;
@@ -38,12 +39,13 @@ protected:
     // experiment do not allocate once they have grown to the network's size.
     std::vector<double> signals_;
     std::vector<double> outputs_;
+    NetworkScratch scratch_;
 };
 
 // Exclusive-or of two inputs; the network's first output is mapped from [-1, 1] to [0, 1].
 class QANNProblemXOR final : public QANNProblem {
 public:
-    QANNProblemXOR();
+    explicit QANNProblemXOR(Engine& engine);
 
     int adjustParameters(QEAParameters* params) override;
     int evaluateNetwork(QRNIndividual& network) override;
@@ -65,7 +67,7 @@ class QANNProblemSinDouble final : public QANNProblem {
 public:
     std::vector<double> testOutputs;  // the series after the training cases
 
-    QANNProblemSinDouble();
+    explicit QANNProblemSinDouble(Engine& engine);
 
     int adjustParameters(QEAParameters* params) override;
     int evaluateNetwork(QRNIndividual& network) override;

@@ -1,18 +1,18 @@
 // The shared population loop of every problem and its decoding-failure message.
 #include "problems/problem.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace Valdrin {
 
-int QProblem::reportDecodingFailure(const char* header, const QIndividual& individual) {
-    std::cerr << header << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
+int QProblem::reportDecodingFailure(const char* header, const QIndividual& individual) const {
+    engine().err() << header << "\tIncorrect encoding type or encoding parameters! (encoding ID = "
               << number(individual.getEncoding()) << ")\n\n";
     return 0;
 }
 
-int QProblem::reportWrongEncoding(const char* header, Encoding encoding) {
-    std::cerr << header << "\tIncorrect encoding type! (encoding ID = " << number(encoding) << ")\n\n";
+int QProblem::reportWrongEncoding(const char* header, Encoding encoding) const {
+    engine().err() << header << "\tIncorrect encoding type! (encoding ID = " << number(encoding) << ")\n\n";
     return 0;
 }
 

@@ -1,10 +1,13 @@
-// QProblem: the objective of an experiment. Fitness is a cost everywhere (lower is better).
+// QProblem: the objective of an experiment. Fitness is a cost everywhere (lower is better). A
+// problem works for one experiment's engine: it draws from its generator (where it draws at
+// all), writes its reports to its streams and its files in its folder.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "core/engine.h"
 #include "core/parameters.h"
 #include "representation/population.h"
 
@@ -40,14 +43,20 @@ public:
     virtual std::vector<std::string> inputFiles() const { return {}; }
     virtual int printName(std::ostream& out) const = 0;
 
+    Engine& engine() const { return *engine_; }
+
 protected:
-    QProblem() = default;
+    // The engine must outlive the problem.
+    explicit QProblem(Engine& engine) : engine_(&engine) {}
     // The message of a chromosome the problem cannot read, under the class's header; returns 0
     // for evaluateIndividual to pass on.
-    static int reportDecodingFailure(const char* header, const QIndividual& individual);
+    int reportDecodingFailure(const char* header, const QIndividual& individual) const;
     // The message of a population or individual of an encoding the problem does not take;
     // returns 0.
-    static int reportWrongEncoding(const char* header, Encoding encoding);
+    int reportWrongEncoding(const char* header, Encoding encoding) const;
+
+private:
+    Engine* engine_;  // not owned
 };
 
 }  // namespace Valdrin

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <limits>
 #include <sstream>
 #include <system_error>
@@ -134,9 +134,9 @@ double largestMagnitude(const std::vector<double>& rowSums) {
 
 }  // namespace
 
-QSubmatrixTask::QSubmatrixTask() {
+QSubmatrixTask::QSubmatrixTask(Engine& engine) : QProblem(engine) {
     readDataFromFile("matrix.txt");
-    log_.openFile("submatrix.log");
+    log_.openFile(engine.files, "submatrix.log");
 }
 
 int QSubmatrixTask::adjustParameters(QEAParameters* params) {
@@ -231,8 +231,8 @@ int QSubmatrixTask::setData(const std::vector<std::vector<int>>& rows,
                             const std::vector<std::vector<double>>& data) {
     if (rows.empty()) return 0;
     const std::size_t columns = rows.front().size();
-    const auto reject = [](const std::string& text) {
-        std::cerr << kSetDataHeader << '\t' << text << "\n\n";
+    const auto reject = [this](const std::string& text) {
+        engine().err() << kSetDataHeader << '\t' << text << "\n\n";
         return 0;
     };
     if (columns == 0) return reject("The first row of the matrix is empty");

@@ -28,8 +28,8 @@ public:
     std::vector<double> rowHarms;
 
     // Reads "matrix.txt" from the working directory (ending the process when it cannot), then
-    // opens "submatrix.log".
-    QSubmatrixTask();
+    // opens "submatrix.log" in the engine's folder.
+    explicit QSubmatrixTask(Engine& engine);
 
     // Mask form: chromosomeLength = rows. List form (permutation): arity = rows and
     // chromosomeLength = targetRows. Both: mRate = 0.7 / chromosomeLength, unitsRatio = target/rows.

@@ -31,6 +31,12 @@ std::unique_ptr<Base> make() {
     return std::make_unique<Concrete>();
 }
 
+// Algorithms and problems work for one experiment's engine from the start.
+template <class Concrete, class Base>
+std::unique_ptr<Base> makeFor(Engine& engine) {
+    return std::make_unique<Concrete>(engine);
+}
+
 // --- Encodings each row applies to ---
 
 constexpr Encoding kValueEncodings[] = {Encoding::String, Encoding::Integer, Encoding::Real};
@@ -42,36 +48,36 @@ constexpr Encoding kAllEncodings[] = {Encoding::String, Encoding::Integer, Encod
 // --- Algorithms and problems ---
 
 constexpr AlgorithmRow kAlgorithms[] = {
-    {"GA", AlgorithmKind::GA, "Creating GA\n", &make<QGeneticAlgorithm, QEvolutionaryAlgorithm>,
+    {"GA", AlgorithmKind::GA, "Creating GA\n", &makeFor<QGeneticAlgorithm, QEvolutionaryAlgorithm>,
      "generational genetic algorithm over bit strings, symbol strings, permutations or real vectors"},
-    {"SARN", AlgorithmKind::SARN, "Creating QSARN\n", &make<QSARN, QEvolutionaryAlgorithm>,
+    {"SARN", AlgorithmKind::SARN, "Creating QSARN\n", &makeFor<QSARN, QEvolutionaryAlgorithm>,
      "self-adaptive regulatory networks: asexual reproduction, each network steering its own mutation"},
-    {"SARN2", AlgorithmKind::SARN2, "Creating QSARN2 (indirect evolution)\n", &make<QSARN2, QEvolutionaryAlgorithm>,
+    {"SARN2", AlgorithmKind::SARN2, "Creating QSARN2 (indirect evolution)\n", &makeFor<QSARN2, QEvolutionaryAlgorithm>,
      "indirect evolution: real-coded parameter vectors steer the mutations of one template network"},
 };
 
 constexpr ProblemRow kProblems[] = {
-    {"Sphere", ProblemKind::Sphere, kValueEncodings, &make<QSphereFunction, QProblem>,
+    {"Sphere", ProblemKind::Sphere, kValueEncodings, &makeFor<QSphereFunction, QProblem>,
      "sum of squares, minimum 0 at the origin"},
-    {"Rastrigin", ProblemKind::Rastrigin, kValueEncodings, &make<QRastriginFunction, QProblem>,
+    {"Rastrigin", ProblemKind::Rastrigin, kValueEncodings, &makeFor<QRastriginFunction, QProblem>,
      "Rastrigin's multimodal function, minimum 0 at the origin"},
-    {"Schwefel", ProblemKind::Schwefel, kValueEncodings, &make<QSchwefelFunction, QProblem>,
+    {"Schwefel", ProblemKind::Schwefel, kValueEncodings, &makeFor<QSchwefelFunction, QProblem>,
      "Schwefel's function, minimum near 0 at 420.9687 in every coordinate"},
-    {"Rosenbrock", ProblemKind::Rosenbrock, kValueEncodings, &make<QRosenbrockFunction, QProblem>,
+    {"Rosenbrock", ProblemKind::Rosenbrock, kValueEncodings, &makeFor<QRosenbrockFunction, QProblem>,
      "Rosenbrock's valley, minimum 0 at 1 in every coordinate"},
-    {"Deceptive", ProblemKind::Deceptive, kSymbolEncodings, &make<QDeceptiveProblem, QProblem>,
+    {"Deceptive", ProblemKind::Deceptive, kSymbolEncodings, &makeFor<QDeceptiveProblem, QProblem>,
      "4-bit deceptive blocks (gene size set to 4)"},
-    {"Mixing-time", ProblemKind::MixingTime, kStringOnly, &make<QMixingTimeResearch, QProblem>,
+    {"Mixing-time", ProblemKind::MixingTime, kStringOnly, &makeFor<QMixingTimeResearch, QProblem>,
      "balance of symbols over the alphabet: 0 for a permutation of it"},
-    {"Onemax", ProblemKind::OneMax, kSymbolEncodings, &make<QOneMaxProblem, QProblem>,
+    {"Onemax", ProblemKind::OneMax, kSymbolEncodings, &makeFor<QOneMaxProblem, QProblem>,
      "number of zero bits, 0 for all ones (gene size set to 1)"},
-    {"Pointless", ProblemKind::Pointless, kAllEncodings, &make<QPointlessProblem, QProblem>,
+    {"Pointless", ProblemKind::Pointless, kAllEncodings, &makeFor<QPointlessProblem, QProblem>,
      "a uniformly random fitness: a baseline with nothing to learn"},
-    {"Submatrix", ProblemKind::Submatrix, kSymbolEncodings, &make<QSubmatrixTask, QProblem>,
+    {"Submatrix", ProblemKind::Submatrix, kSymbolEncodings, &makeFor<QSubmatrixTask, QProblem>,
      "choice of matrix rows (diagnostic tests) from matrix.txt, as a mask or as a list of rows"},
-    {"XOR", ProblemKind::XOR, kNetworkOnly, &make<QANNProblemXOR, QProblem>,
+    {"XOR", ProblemKind::XOR, kNetworkOnly, &makeFor<QANNProblemXOR, QProblem>,
      "exclusive or of two inputs, learned by a regulatory network"},
-    {"Double sin", ProblemKind::DoubleSine, kNetworkOnly, &make<QANNProblemSinDouble, QProblem>,
+    {"Double sin", ProblemKind::DoubleSine, kNetworkOnly, &makeFor<QANNProblemSinDouble, QProblem>,
      "prediction of a sum of two sine waves by a regulatory network"},
 };
 

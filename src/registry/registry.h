@@ -15,6 +15,7 @@
 
 namespace Valdrin {
 
+class Engine;
 class QEvolutionaryAlgorithm;
 class QProblem;
 class QPopulation;
@@ -28,6 +29,9 @@ class QMutationOperator;
 
 template <class Product>
 using Maker = std::unique_ptr<Product> (*)();
+// Algorithms and problems are made for the experiment's engine.
+template <class Product>
+using EngineMaker = std::unique_ptr<Product> (*)(Engine&);
 
 // The encodings a row applies to.
 using Encodings = std::span<const Encoding>;
@@ -36,7 +40,7 @@ struct AlgorithmRow {
     std::string_view word;  // compared exactly with the configuration's text
     AlgorithmKind id;
     std::string_view announcement;  // written to standard output before the object is made
-    Maker<QEvolutionaryAlgorithm> make;
+    EngineMaker<QEvolutionaryAlgorithm> make;
     std::string_view description;
 };
 
@@ -44,7 +48,7 @@ struct ProblemRow {
     std::string_view word;
     ProblemKind id;
     Encodings encodings;  // the encodings whose individuals it can evaluate
-    Maker<QProblem> make;
+    EngineMaker<QProblem> make;
     std::string_view description;
 };
 

@@ -65,8 +65,7 @@ std::string shownNumber(Number value) {
 }
 std::string exactNumber(double value);
 
-// Write the page, and the convergence plot alone as an SVG file, at the path (placed in the
-// output folder); each file appears only once complete. A plot with nothing to draw writes an
+// Write the page, and the convergence plot alone as an SVG file, at the path; each file appears only once complete. A plot with nothing to draw writes an
 // SVG that says so.
 void writeReport(const ReportInputs& inputs, const std::string& path);
 void writeConvergencePlot(const ReportInputs& inputs, const std::string& path);

@@ -185,17 +185,16 @@ int QRNIndividual::getNodeDegrees(const std::vector<int>& consumers, const std::
     return 1;
 }
 
-int QRNIndividual::calculateNodes(const std::vector<double>& in, std::vector<double>& out) {
-    for (QRNGene& gene : genes) gene.calculate(in, out);
+int QRNIndividual::calculateNodes(const std::vector<double>& in, std::vector<double>& out, std::ostream& messages) {
+    for (QRNGene& gene : genes) gene.calculate(in, out, messages);
     return 1;
 }
 
 // An input vector shorter than I + 1 holds the missing external inputs at 0.0.
-int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps) {
-    // Kept between calls so that a run of millions of evaluations reuses its buffers; the
-    // process has one thread and the function does not call itself.
-    static std::vector<double> state;
-    static std::vector<double> heldInputs;
+int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps,
+                                    NetworkScratch& scratch, std::ostream& messages) {
+    std::vector<double>& state = scratch.state;
+    std::vector<double>& heldInputs = scratch.heldInputs;
     const std::size_t firstOutput = nonNegative(inputsNumber) + 1;
     // The external inputs are taken before any step runs: a caller that passes one vector as
     // both IN and OUT still sees its inputs held at their values on entry.
@@ -204,7 +203,7 @@ int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<d
     state.assign(in.begin(), in.end());
     signalChange = 0.0;
     for (int step = 0; step < steps; ++step) {
-        calculateNodes(state, out);
+        calculateNodes(state, out, messages);
         for (std::size_t i = firstOutput; i < out.size(); ++i) {
             signalChange += i < state.size() ? std::fabs(out[i] - state[i]) : std::fabs(out[i]);
         }
@@ -217,7 +216,7 @@ int QRNIndividual::calculateNetwork(const std::vector<double>& in, std::vector<d
 }
 
 // Entries of the powers of the connection matrix count paths modulo 256 (8-bit entries).
-int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingSteps) const {
+int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingSteps, NetworkScratch& scratch) const {
     const int n = std::max(getMaxInputID(), getMaxOutputID());
     const int I = inputsNumber;
     const int O = outputsNumber;
@@ -226,11 +225,10 @@ int QRNIndividual::analyseSignalPaths(int& inputToOutputSteps, int& settlingStep
     if (n < I + 1) return 0;
 
     const auto N = static_cast<std::size_t>(n);
-    // The analysis runs once per network evaluation: its three matrices are kept between calls
-    // (one thread, no recursion) so that steady-state evaluation does not allocate.
-    static std::vector<std::uint8_t> M;
-    static std::vector<std::uint8_t> P;
-    static std::vector<std::uint8_t> kept;
+    // The analysis runs once per network evaluation: its three matrices are the caller's scratch.
+    std::vector<std::uint8_t>& M = scratch.paths;
+    std::vector<std::uint8_t>& P = scratch.power;
+    std::vector<std::uint8_t>& kept = scratch.previous;
     M.assign(N * N, 0);
     for (const QRNGene& gene : genes) {
         if (!gene.enabled) continue;

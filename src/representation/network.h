@@ -2,12 +2,26 @@
 // QRNPopulation. Encoding 5.
 #pragma once
 
+#include <cstdint>
+#include <iosfwd>
+#include <vector>
+
 #include "representation/network_gene.h"
 #include "representation/population.h"
 
 namespace Valdrin {
 
 constexpr int kMutationKinds = 11;
+
+// The working memory of network evaluations, kept by the caller between evaluations so that
+// steady-state evaluation does not allocate.
+struct NetworkScratch {
+    std::vector<double> state;
+    std::vector<double> heldInputs;
+    std::vector<std::uint8_t> paths;     // the connection matrix
+    std::vector<std::uint8_t> power;     // its current power
+    std::vector<std::uint8_t> previous;  // the power before
+};
 
 class QRNIndividual final : public QIndividual {
 public:
@@ -50,9 +64,11 @@ public:
                        std::vector<int>& degrees) const;
     int getSignalDegrees(std::vector<int>& consumers, std::vector<int>& producers) const;
 
-    int calculateNodes(const std::vector<double>& in, std::vector<double>& out);
-    int calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps);
-    int analyseSignalPaths(int& inputToOutputSteps, int& settlingSteps) const;
+    // A node of unknown type is reported on messages (QRNGene::calculate).
+    int calculateNodes(const std::vector<double>& in, std::vector<double>& out, std::ostream& messages);
+    int calculateNetwork(const std::vector<double>& in, std::vector<double>& out, int steps, NetworkScratch& scratch,
+                         std::ostream& messages);
+    int analyseSignalPaths(int& inputToOutputSteps, int& settlingSteps, NetworkScratch& scratch) const;
 };
 
 class QRNPopulation final : public QPopulation {

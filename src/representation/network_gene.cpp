@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <iostream>
 #include <ostream>
 
 namespace Valdrin {
@@ -182,7 +181,7 @@ int QRNGene::print(std::ostream& out) const {
 }
 
 // Negative signal IDs read 0.0 and write nowhere: no position of a signal vector belongs to them.
-int QRNGene::calculate(const std::vector<double>& in, std::vector<double>& out) {
+int QRNGene::calculate(const std::vector<double>& in, std::vector<double>& out, std::ostream& messages) {
     if (!enabled) return 0;
     double s = bias;
     const std::size_t inSize = in.size();
@@ -195,7 +194,7 @@ int QRNGene::calculate(const std::vector<double>& in, std::vector<double>& out) 
     }
     s = A * s;
     if (typeID < 1 || typeID > 4) {
-        std::cout << "\n\n[QRNGene::calculate] error:\n"
+        messages << "\n\n[QRNGene::calculate] error:\n"
                   << "Unknown node type (typeID = " << typeID << ")\n";
         return 1;
     }

@@ -58,8 +58,9 @@ public:
     int removeOutputs(int signalID);
     int print(std::ostream& out) const;
 
-    // Reads IN, accumulates activations into OUT (grown as needed). 0 when disabled, else 1.
-    int calculate(const std::vector<double>& in, std::vector<double>& out);
+    // Reads IN, accumulates activations into OUT (grown as needed). 0 when disabled, else 1; a
+    // node of unknown type writes its message to messages and leaves OUT as it was.
+    int calculate(const std::vector<double>& in, std::vector<double>& out, std::ostream& messages);
     bool hasInput(int signalID) const;
     bool hasOutput(int signalID) const;
     int renameInputs(int oldID, int newID);

@@ -2,7 +2,7 @@
 #include "representation/string.h"
 
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <string>
 
 #include "core/failure.h"
@@ -17,9 +17,7 @@ std::unique_ptr<QGene> QStringGene::clone() const { return std::make_unique<QStr
 
 bool QStringGene::equalsTo(const QGene& other) const {
     if (other.getEncoding() != Encoding::String) {
-        std::cerr << "\n\n[QStringGene::equalsTo] error:\n"
-                  << "\tCan't compare genes with different encodings\n\n";
-        return false;
+        fail("\n\n[QStringGene::equalsTo] error:\n\tCan't compare genes with different encodings\n\n");
     }
     return static_cast<const QStringGene&>(other).value == value;
 }
@@ -27,9 +25,8 @@ bool QStringGene::equalsTo(const QGene& other) const {
 int QStringGene::assign(const QGene& other) {
     const Encoding encoding = other.getEncoding();
     if (encoding != Encoding::String) {
-        std::cerr << "\n\n[QStringGene::assign] error:\n"
-                  << "\tEncoding mismatch! (encoding ID: " << number(encoding) << ")\n\n";
-        return 0;
+        fail("\n\n[QStringGene::assign] error:\n\tEncoding mismatch! (encoding ID: " + std::to_string(number(encoding)) +
+             ")\n\n");
     }
     value = static_cast<const QStringGene&>(other).value;
     return 1;

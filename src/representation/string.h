@@ -17,8 +17,8 @@ public:
     explicit QStringGene(Value v) : value(v) {}
     std::unique_ptr<QGene> clone() const override;
     Encoding getEncoding() const override { return Encoding::String; }
-    bool equalsTo(const QGene& other) const override;  // reports an encoding mismatch
-    int assign(const QGene& other) override;           // reports an encoding mismatch
+    bool equalsTo(const QGene& other) const override;  // a gene of another encoding ends the experiment
+    int assign(const QGene& other) override;           // a gene of another encoding ends the experiment
     Value getValue() const { return value; }
     int setValue(Value v) { value = v; return 1; }
 };

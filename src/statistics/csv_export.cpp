@@ -116,7 +116,7 @@ std::string resultsFile(const std::string& folder, const std::string& name) {
 
 void makeResultsFolder(const std::string& folder) {
     if (folder.empty()) return;
-    const std::string path = OutputFile::placed(folder);
+    const std::string& path = folder;
     std::error_code error;
     std::filesystem::create_directories(path, error);
     if (error) failPlainly(cannotWrite(path, error.value()));

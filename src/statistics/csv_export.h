@@ -15,14 +15,14 @@ namespace Valdrin {
 // values that are not finite).
 void writeShortestNumber(std::ostream& out, double value);
 
-// The name of a results file in folder, relative to the output folder as output files take it.
+// The path of a results file in folder ("" for the working folder).
 std::string resultsFile(const std::string& folder, const std::string& name);
-// Creates folder (placed in the output folder) with its parents when it is missing; ends the
-// experiment when it cannot be made or is not a folder. "" is the output folder itself.
+// Creates folder with its parents when it is missing; ends the experiment when it cannot be made
+// or is not a folder. "" is the working folder.
 void makeResultsFolder(const std::string& folder);
 
-// Writes "generations.csv" and "runs.csv" in folder ("" for the output folder itself; a relative
-// folder is placed in the output folder and created when missing), each with a header row, one
+// Writes "generations.csv" and "runs.csv" in folder (a path the experiment placed, as
+// OutputFolder::placed does; "" for the working folder; created when missing), each with a header row, one
 // record per line ended by a line feed. Columns, in order:
 //   generations.csv: run, generation, evaluations, best_fitness, mean_fitness, worst_fitness,
 //     fitness_variance, population_size, solved

@@ -10,8 +10,8 @@
 
 namespace Valdrin {
 
-// Writes, in folder ("" for the output folder itself; a relative folder is placed in the output
-// folder; created when missing):
+// Writes, in folder (a path the experiment placed, as OutputFolder::placed does; "" for the
+// working folder; created when missing):
 //   IOHprofiler_f<ID>_<problem>.info, the meta-data: the line
 //     suite = "valdrin", funcId = <ID>, DIM = <chromosome length>, algId = "<algorithm>",
 //     funcName = "<problem>", maximization = F

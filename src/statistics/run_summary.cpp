@@ -1,8 +1,7 @@
-// QRunSummary: copying with owned individuals, clearing between runs, and the processor clock.
+// QRunSummary: copying with owned individuals and clearing between runs.
 #include "statistics/run_summary.h"
 
 #include <cmath>
-#include <ctime>
 
 namespace Valdrin {
 
@@ -10,20 +9,7 @@ namespace {
 std::unique_ptr<QIndividual> cloneOrNone(const std::unique_ptr<QIndividual>& individual) {
     return individual ? individual->clone() : nullptr;
 }
-// Added to the process's own reading (0 unless a resumed experiment continues a clock).
-long clockOffset = 0;
-
-long ownProcessorClock() {
-    // Widened first: clock ticks times 1000 may not fit the tick type on every platform.
-    return static_cast<long>(static_cast<long long>(std::clock()) * 1000LL /
-                             static_cast<long long>(CLOCKS_PER_SEC));
-}
-
 }  // namespace
-
-long processorClock() { return ownProcessorClock() + clockOffset; }
-
-void continueProcessorClock(long reading) { clockOffset = reading - ownProcessorClock(); }
 
 QRunSummary::QRunSummary(const QRunSummary& other)
     : generationsDone(other.generationsDone),

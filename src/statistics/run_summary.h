@@ -9,12 +9,6 @@
 
 namespace Valdrin {
 
-// Processor time used by the process, in milliseconds.
-long processorClock();
-// Makes processorClock() go on from the given reading: a resumed experiment continues the clock
-// of the one that wrote its checkpoint, so that a run's times stay the processor time it took.
-void continueProcessorClock(long reading);
-
 // Entry g of a per-generation series, or 0 where nothing was recorded (as for generations a run
 // did not reach).
 inline double recordedValue(const std::vector<double>& values, int g) {

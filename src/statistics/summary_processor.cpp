@@ -6,7 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 
 #include "core/failure.h"
 #include "core/number_text.h"
@@ -285,7 +285,7 @@ int QSummaryProcessor::summariesCount() const { return static_cast<int>(runs.siz
 
 int QSummaryProcessor::operate() {
     if (runs.empty()) {
-        std::cerr << "\n\n[QSummaryProcessor::operate] error:\n"
+        engine_->err() << "\n\n[QSummaryProcessor::operate] error:\n"
                   << "\tNo data to process! (summaries number = " << runs.size() << ")\n\n";
         return 0;
     }
@@ -297,7 +297,7 @@ int QSummaryProcessor::operate() {
     const int total = summariesCount();
 
     {
-        AtomicOutputFile summary("summary.log");
+        AtomicOutputFile summary(engine_->files.placed("summary.log"));
         dumpParameters(*params, algorithmName, problemName, summary);
         writeGenerationTable(table, generations, summary);
         writeTimes(runs, summary);
@@ -308,7 +308,7 @@ int QSummaryProcessor::operate() {
     }
 
     if (solved > 0) {
-        AtomicOutputFile solutions("solution.log");
+        AtomicOutputFile solutions(engine_->files.placed("solution.log"));
         dumpParameters(*params, algorithmName, problemName, solutions);
         solutions << "\nSolutions found:\t" << solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {
@@ -322,7 +322,7 @@ int QSummaryProcessor::operate() {
     }
 
     if (solved < total) {
-        AtomicOutputFile candidates("candidate.log");
+        AtomicOutputFile candidates(engine_->files.placed("candidate.log"));
         dumpParameters(*params, algorithmName, problemName, candidates);
         candidates << "\nCandidate-solutions found:\t" << total - solved << "\n";
         for (std::size_t i = 0; i < runs.size(); ++i) {

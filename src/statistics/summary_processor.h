@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/engine.h"
 #include "core/parameters.h"
 #include "statistics/run_summary.h"
 
@@ -24,7 +25,8 @@ public:
     std::string problemName;
     std::function<void(const std::vector<QRunSummary>&, std::ostream&)> algorithmReport;
 
-    explicit QSummaryProcessor(QEAParameters* parameters) : params(parameters) {}
+    // The report files go to the engine's folder, its messages to the engine's error stream.
+    QSummaryProcessor(QEAParameters* parameters, Engine& engine) : params(parameters), engine_(&engine) {}
     QSummaryProcessor(const QSummaryProcessor&) = delete;
     QSummaryProcessor& operator=(const QSummaryProcessor&) = delete;
 
@@ -36,6 +38,9 @@ public:
     virtual int summariesCount() const;
     // Writes the three report files; returns 1, or 0 (with a message) when there are no records.
     virtual int operate();
+
+private:
+    Engine* engine_;  // not owned
 };
 
 }  // namespace Valdrin

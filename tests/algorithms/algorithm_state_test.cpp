@@ -43,13 +43,13 @@ void expectRestoredRunGoesOnAlike(QEAParameters params, const std::string& logNa
         StateWriter out;
         first.saveState(out);
         state = out.bytes();
-        randomState = rng::state;
+        randomState = testing::testEngine().random.word();
         logLength = whole.log(logName).size();
     });
     const std::string wholeOutput = whole.runCapturingOutput();
     ASSERT_FALSE(state.empty()) << "the run ended before generation " << savedAfter;
     const std::string wholeLog = whole.log(logName);
-    const std::uint64_t wholeEnd = rng::state;
+    const std::uint64_t wholeEnd = testing::testEngine().random.word();
 
     AlgorithmBench<Algorithm> rest;
     Problem& restProblem = rest.template useProblem<Problem>();
@@ -58,11 +58,11 @@ void expectRestoredRunGoesOnAlike(QEAParameters params, const std::string& logNa
     StateReader in(state);
     second.restoreState(in);
     in.expectEnd();
-    rng::state = randomState;
+    testing::testEngine().random.restore(randomState, true);
     second.continueRestoredRun();
     const std::string restOutput = rest.runCapturingOutput();
 
-    EXPECT_EQ(rng::state, wholeEnd) << "the rest of the run drew other numbers";
+    EXPECT_EQ(testing::testEngine().random.word(), wholeEnd) << "the rest of the run drew other numbers";
     EXPECT_TRUE(wholeOutput.ends_with(restOutput)) << restOutput;
     EXPECT_EQ(withoutDurations(rest.log(logName)), withoutDurations(wholeLog.substr(logLength)));
     const QRunSummary& a = first.runSummary();

@@ -28,7 +28,7 @@ using testing::smallRecord;
 // tried in any generation and under any setting.
 class OpenAlgorithm final : public QEvolutionaryAlgorithm {
 public:
-    OpenAlgorithm() : QEvolutionaryAlgorithm("steps.log") {}
+    explicit OpenAlgorithm(Engine& engine) : QEvolutionaryAlgorithm(engine, "steps.log") {}
     QRunSummary& summary() { return summary_; }
     QEAParameters& settings() { return params_; }
     int printName(std::ostream& out) const override {

@@ -48,6 +48,7 @@ public:
 // Fitness = sum of the gene values.
 class GeneSum final : public QProblem {
 public:
+    GeneSum() : QProblem(testing::testEngine()) {}
     int adjustParameters(QEAParameters*) override { return 1; }
     int evaluateIndividual(QIndividual& x) override {
         x.fitness = 0;
@@ -77,8 +78,8 @@ protected:
     GeneSum problem;
     InOrderSelector* selector = nullptr;
     MarkingCrossover* crossover = nullptr;
-    const std::unique_ptr<Breeding> selective = makeBreeding(Niching::None);
-    const std::unique_ptr<Breeding> crowding = makeBreeding(Niching::DeterministicCrowding);
+    const std::unique_ptr<Breeding> selective = makeBreeding(Niching::None, testing::testEngine());
+    const std::unique_ptr<Breeding> crowding = makeBreeding(Niching::DeterministicCrowding, testing::testEngine());
 
     void SetUp() override {
         params.chromosomeLength = 2;
@@ -106,6 +107,7 @@ protected:
         parts.mutation->setParameters(params);
         parts.niching->setParameters(params);
         parts.selection->setParameters(params);
+        useEngine(parts, testing::testEngine());
     }
 
     QPopulation& current() { return *parts.currentPopulation; }
@@ -120,9 +122,9 @@ using SelectiveBreeding = BreedingFixture;
 using CrowdingBreeding = BreedingFixture;
 
 TEST(MakeBreeding, OnlyDeterministicCrowdingJudgesChildrenAtBirth) {
-    EXPECT_FALSE(makeBreeding(Niching::None)->judgesAtBirth());
-    EXPECT_FALSE(makeBreeding(Niching::Sharing)->judgesAtBirth());
-    EXPECT_TRUE(makeBreeding(Niching::DeterministicCrowding)->judgesAtBirth());
+    EXPECT_FALSE(makeBreeding(Niching::None, testing::testEngine())->judgesAtBirth());
+    EXPECT_FALSE(makeBreeding(Niching::Sharing, testing::testEngine())->judgesAtBirth());
+    EXPECT_TRUE(makeBreeding(Niching::DeterministicCrowding, testing::testEngine())->judgesAtBirth());
 }
 
 TEST_F(BothBreedings, AnythingButTwoParentsWarnsAndDoesNothing) {
@@ -130,7 +132,7 @@ TEST_F(BothBreedings, AnythingButTwoParentsWarnsAndDoesNothing) {
         for (int parentsNumber : {3, 1}) {
             params.parentsNumber = parentsNumber;
             testing::seedForTest(3);
-            const auto state = rng::state;
+            const auto state = testing::testEngine().random.word();
             ::testing::internal::CaptureStderr();
             pair(*breeding);
             EXPECT_EQ(::testing::internal::GetCapturedStderr(),
@@ -139,7 +141,7 @@ TEST_F(BothBreedings, AnythingButTwoParentsWarnsAndDoesNothing) {
             EXPECT_EQ(offspring().size(), 0);
             EXPECT_EQ(selector->calls, 0);
             EXPECT_EQ(crossover->crosses, 0);
-            EXPECT_EQ(rng::state, state);
+            EXPECT_EQ(testing::testEngine().random.word(), state);
         }
     }
 }
@@ -154,12 +156,12 @@ TEST_F(BothBreedings, TheCrossoverRefusesFewerThanTwoChildren) {
 TEST_F(SelectiveBreeding, RateTestIsInclusiveWithOneDrawPerPair) {
     testing::seedForTest(11);
     const double u = uniform();
-    const auto afterOneDraw = rng::state;
+    const auto afterOneDraw = testing::testEngine().random.word();
     for (double rate : {u, std::nextafter(u, 0.0)}) {
         testing::seedForTest(11);
         params.xRate = rate;
         pair(*selective);
-        EXPECT_EQ(rng::state, afterOneDraw);
+        EXPECT_EQ(testing::testEngine().random.word(), afterOneDraw);
     }
     EXPECT_EQ(crossover->crosses, 1);
     EXPECT_EQ(selector->calls, 4);
@@ -195,13 +197,13 @@ TEST_F(SelectiveBreeding, TheMatingPoolIsWhatTheSelectionChooses) {
     QIntegerPopulation expected;
     testing::seedForTest(5);
     parts.selection->select(current(), expected);
-    const auto afterSelection = rng::state;
+    const auto afterSelection = testing::testEngine().random.word();
 
     // The pool's earlier contents do not matter.
     for (int i = 0; i < 3; ++i) fill(*pool().getIndividual(pool().addNewIndividual() - 1), 50);
     testing::seedForTest(5);
     selective->fillMatingPool(parts);
-    EXPECT_EQ(rng::state, afterSelection);
+    EXPECT_EQ(testing::testEngine().random.word(), afterSelection);
     ASSERT_EQ(pool().size(), expected.size());
     for (int i = 0; i < pool().size(); ++i) {
         EXPECT_TRUE(pool().getIndividual(i)->equalsTo(*expected.getIndividual(i))) << "slot " << i;
@@ -241,10 +243,10 @@ TEST_F(CrowdingPairs, TheCurrentPopulationIsWalkedInConsecutivePairs) {
     // holds. The generator moves by the mutation's draws only: no crossover-rate draw.
     testing::seedForTest(7);
     for (int k = 0; k < 2 * 2 * params.geneSize; ++k) uniform();
-    const auto afterMutation = rng::state;
+    const auto afterMutation = testing::testEngine().random.word();
     testing::seedForTest(7);
     pair(*crowding);
-    EXPECT_EQ(rng::state, afterMutation);
+    EXPECT_EQ(testing::testEngine().random.word(), afterMutation);
     // The next pair, individuals 2 and 3, lose to their children.
     pair(*crowding);
     EXPECT_EQ(firstGenes(offspring(), 1), (std::vector<int>{2, 1, 7, 8}));
@@ -280,6 +282,7 @@ TEST(CrowdingWithRegistryParts, NoChildEndsWorseThanItsParents) {
     params.mRate = 0.2;
     params.eliteCount = 0;
     AlgorithmParts parts = RegistryPartsMaker().make(params);
+    useEngine(parts, testing::testEngine());
     ASSERT_NE(dynamic_cast<QDeterministicCrowding*>(parts.niching.get()), nullptr);
     for (QPopulation* population : {parts.currentPopulation.get(), parts.matingPool.get(),
                                     parts.offspringPopulation.get()}) {
@@ -295,7 +298,7 @@ TEST(CrowdingWithRegistryParts, NoChildEndsWorseThanItsParents) {
     parts.initializer->initialize(*parts.currentPopulation);
     problem.evaluatePopulation(*parts.currentPopulation);
 
-    const auto breeding = makeBreeding(params.nichingType);
+    const auto breeding = makeBreeding(params.nichingType, testing::testEngine());
     for (int k = 0; k < params.populationSize / 2; ++k) breeding->pair(parts, problem, params);
     const QPopulation& parents = *parts.currentPopulation;
     const QPopulation& children = *parts.offspringPopulation;
@@ -325,10 +328,10 @@ TEST_F(CrowdingBreeding, ThePoolHoldsTheCurrentPopulationEachAtTheFrontOrTheBack
         testing::seedForTest(seed);
         crowding->fillMatingPool(parts);
         // One coin flip per individual.
-        const auto afterFill = rng::state;
+        const auto afterFill = testing::testEngine().random.word();
         testing::seedForTest(seed);
         for (int i = 0; i < current().size(); ++i) coinFlip();
-        EXPECT_EQ(rng::state, afterFill) << "seed " << seed;
+        EXPECT_EQ(testing::testEngine().random.word(), afterFill) << "seed " << seed;
 
         // Copies of every current individual: those put at the front in reverse order, then those
         // put at the back in order.
@@ -354,10 +357,10 @@ TEST_F(CrowdingBreeding, TheOffspringAreNotMutatedAgain) {
     params.mRate = 1.0;
     for (int mark : {0, 5}) fill(*offspring().getIndividual(offspring().addNewIndividual() - 1), mark);
     testing::seedForTest(9);
-    const auto state = rng::state;
+    const auto state = testing::testEngine().random.word();
     crowding->mutateOffspring(parts);
     EXPECT_EQ(firstGenes(offspring()), (std::vector<int>{0, 5}));
-    EXPECT_EQ(rng::state, state);
+    EXPECT_EQ(testing::testEngine().random.word(), state);
 }
 
 }  // namespace

@@ -156,13 +156,14 @@ TEST_F(Sarn2Test, EvaluationWritesTheMutatedParametersBack) {
 void rewindOneDraw() {
     std::uint64_t inverse = rng::multiplier;
     for (int i = 0; i < 5; ++i) inverse *= 2 - rng::multiplier * inverse;
-    rng::state *= inverse;
+    testing::testEngine().random.restore(testing::testEngine().random.word() * inverse, true);
 }
 
 TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
     // Every evaluation scores 10 worse than the one before, so the weights worst - F[i] differ.
     class RisingProblem final : public QProblem {
     public:
+        RisingProblem() : QProblem(testing::testEngine()) {}
         double next = 0.5;
         int adjustParameters(QEAParameters*) override { return 1; }
         int evaluateIndividual(QIndividual& individual) override {
@@ -185,10 +186,10 @@ TEST_F(Sarn2Test, TemplateTakesTheRouletteChoiceWeightedByDistanceToTheWorst) {
         double worst = vector(0).fitness;
         for (int i = 0; i < 4; ++i) worst = std::max(worst, vector(i).fitness);
         for (int i = 0; i < 4; ++i) weights.push_back(worst - vector(i).fitness);
-        const std::uint64_t after = rng::state;
+        const std::uint64_t after = testing::testEngine().random.word();
         rewindOneDraw();
         const int k = std::min(rouletteIndex(weights), 3);
-        ASSERT_EQ(rng::state, after);
+        ASSERT_EQ(testing::testEngine().random.word(), after);
         std::vector<double> taken;
         for (std::size_t j = 0; j < 11; ++j) taken.push_back(vector(k).genes[j]);
         EXPECT_EQ(sarn2.templateNetwork().mutationParameters, taken) << "evaluation " << round;

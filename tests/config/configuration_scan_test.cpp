@@ -43,7 +43,7 @@ ReaderResult readLeniently(const std::string& text) {
     ScratchDir dir;
     writeFile("config.xml", text);
     ReaderResult result;
-    result.tree.readFromFile("config.xml");
+    result.tree.readFromFile("config.xml", std::cerr);
     std::vector<XmlNode> names;
     std::vector<XmlNode> values;
     result.tree.collectByName("name", names);

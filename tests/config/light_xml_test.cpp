@@ -19,7 +19,7 @@ using testing::writeFile;
 std::string parse(QLightXMLIO& tree, const std::string& text) {
     writeFile("input.xml", text);
     ::testing::internal::CaptureStderr();
-    tree.readFromFile("input.xml");
+    tree.readFromFile("input.xml", std::cerr);
     return ::testing::internal::GetCapturedStderr();
 }
 
@@ -93,7 +93,7 @@ TEST(LightXml, ReportsUnreadableAndForeignFiles) {
     ScratchDir dir;
     QLightXMLIO tree;
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(tree.readFromFile("missing.xml"), 1);
+    EXPECT_EQ(tree.readFromFile("missing.xml", std::cerr), 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "[QLightXMLIO::readFromFile] error:\n\tCan't read file (missing.xml)\n");
     EXPECT_TRUE(tree.name.empty());

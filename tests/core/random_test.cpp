@@ -1,4 +1,4 @@
-// Tests of the process-wide generator: streams per seed, draw forms and their edge values.
+// Tests of the generator: streams per seed, draw forms and their edge values.
 #include "core/random.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ std::vector<double> draws(unsigned seed, int count) {
 void prepareNextBits(std::uint32_t bits) {
     std::uint64_t inverse = rng::multiplier;  // Newton's iteration for the inverse modulo 2^64
     for (int i = 0; i < 6; ++i) inverse *= 2 - rng::multiplier * inverse;
-    rng::state = (static_cast<std::uint64_t>(bits) << 22) * inverse;
+    testing::testEngine().random.restore((static_cast<std::uint64_t>(bits) << 22) * inverse, true);
 }
 
 TEST(RandomGenerator, SeedSelectsOneOf32768Streams) {
@@ -37,12 +37,12 @@ TEST(RandomGenerator, SeedSelectsOneOf32768Streams) {
 }
 
 TEST(RandomGenerator, OnlyTheFirstSeedingCountsAndIsAnnounced) {
-    resetGeneratorForTesting();
+    testing::testEngine().random.restore(0, false);
     ::testing::internal::CaptureStdout();
-    seedGenerator(3);
+    testing::testEngine().random.seed(3, std::cout);
     const double first = uniform();
-    seedGenerator(3);
-    seedGenerator(9);
+    testing::testEngine().random.seed(3, std::cout);
+    testing::testEngine().random.seed(9, std::cout);
     const double second = uniform();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Initialization of random numbers generator\n");
     const std::vector<double> expected = draws(3, 2);
@@ -51,7 +51,7 @@ TEST(RandomGenerator, OnlyTheFirstSeedingCountsAndIsAnnounced) {
 }
 
 TEST(RandomGenerator, DrawsBeforeSeedingStayAtZero) {
-    resetGeneratorForTesting();
+    testing::testEngine().random.restore(0, false);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(uniform(), 0.0);
         EXPECT_FALSE(coinFlip());
@@ -156,7 +156,7 @@ TEST(RateTestMatchesTheDoubleComparison, ForEveryKindOfRate) {
         for (int i = 0; i < 20000; ++i) expected.push_back(rate > uniform());
         testing::seedForTest(4242);
         const RateTest test(rate);
-        for (int i = 0; i < 20000; ++i) ASSERT_EQ(test(), expected[static_cast<std::size_t>(i)]) << "rate " << rate << " draw " << i;
+        for (int i = 0; i < 20000; ++i) ASSERT_EQ(test(testing::testEngine().random), expected[static_cast<std::size_t>(i)]) << "rate " << rate << " draw " << i;
     }
     // The extreme draws: |v| = 2^31 - 1 gives exactly 1 and v = -2^31 slightly more. The state is
     // set so that the next step lands on them (the multiplier is odd, hence invertible).
@@ -164,11 +164,11 @@ TEST(RateTestMatchesTheDoubleComparison, ForEveryKindOfRate) {
     for (int i = 0; i < 6; ++i) inverse *= 2 - rng::multiplier * inverse;
     for (std::uint64_t next : {std::uint64_t{0x7fffffffULL} << 22, std::uint64_t{0x80000000ULL} << 22}) {
         for (double rate : {1.0, std::nextafter(1.0, 2.0), 1.0 + 2 * oneStep}) {
-            rng::state = next * inverse;
+            testing::testEngine().random.restore(next * inverse, true);
             const double u = uniform();
-            ASSERT_EQ(rng::state, next);
-            rng::state = next * inverse;
-            EXPECT_EQ(RateTest(rate)(), rate > u) << "rate " << rate << " draw " << u;
+            ASSERT_EQ(testing::testEngine().random.word(), next);
+            testing::testEngine().random.restore(next * inverse, true);
+            EXPECT_EQ(RateTest(rate)(testing::testEngine().random), rate > u) << "rate " << rate << " draw " << u;
         }
     }
 }
@@ -182,24 +182,24 @@ TEST(RateTestMatchesTheDoubleComparison, InBatchesAndThroughTheCache) {
             const RateTest test(rate);
             std::vector<std::int64_t> expected;
             for (std::int64_t j = 0; j < count; ++j) {
-                if (test()) expected.push_back(j);
+                if (test(testing::testEngine().random)) expected.push_back(j);
             }
-            const std::uint64_t endState = rng::state;
+            const std::uint64_t endState = testing::testEngine().random.word();
             testing::seedForTest(777);
             std::vector<std::int64_t> passed;
-            test.drawMany(count, [&passed](std::int64_t j) { passed.push_back(j); });
+            test.drawMany(testing::testEngine().random, count, [&passed](std::int64_t j) { passed.push_back(j); });
             EXPECT_EQ(passed, expected) << "rate " << rate << ", " << count << " draws";
-            EXPECT_EQ(rng::state, endState) << "rate " << rate << ", " << count << " draws";
+            EXPECT_EQ(testing::testEngine().random.word(), endState) << "rate " << rate << ", " << count << " draws";
         }
     }
     // The cache makes the test again when the rate changes, and a rate that is not a number never
     // passes.
     CachedRateTest cached;
     testing::seedForTest(5);
-    EXPECT_TRUE(cached(2.0)());
-    EXPECT_FALSE(cached(0.0)());
-    EXPECT_FALSE(cached(std::nan(""))());
-    EXPECT_TRUE(cached(1.5)());
+    EXPECT_TRUE(cached(2.0)(testing::testEngine().random));
+    EXPECT_FALSE(cached(0.0)(testing::testEngine().random));
+    EXPECT_FALSE(cached(std::nan(""))(testing::testEngine().random));
+    EXPECT_TRUE(cached(1.5)(testing::testEngine().random));
 }
 
 }  // namespace

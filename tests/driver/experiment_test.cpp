@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,13 @@ std::vector<std::string> events;
 // --- Name look-up: the create functions only record which entry was chosen. ---
 
 template <int Index>
-std::unique_ptr<QEvolutionaryAlgorithm> recordAlgorithm() {
+std::unique_ptr<QEvolutionaryAlgorithm> recordAlgorithm(Engine&) {
     events.push_back("algorithm " + std::to_string(Index));
     return nullptr;
 }
 
 template <int Index>
-std::unique_ptr<QProblem> recordProblem() {
+std::unique_ptr<QProblem> recordProblem(Engine&) {
     events.push_back("problem " + std::to_string(Index));
     return nullptr;
 }
@@ -67,15 +68,15 @@ QLightXMLIO treeOf(std::vector<XmlNode> children) {
 TEST(ExperimentLookup, NamesMatchExactlyInTableOrder) {
     events.clear();
     ::testing::internal::CaptureStdout();
-    createAlgorithmByName(treeOf({chosen("algorithm", "SARN2")}), kRecordedAlgorithms);
-    createAlgorithmByName(treeOf({chosen("algorithm", "SARN")}), kRecordedAlgorithms);
+    createAlgorithmByName(treeOf({chosen("algorithm", "SARN2")}), kRecordedAlgorithms, testing::testEngine());
+    createAlgorithmByName(treeOf({chosen("algorithm", "SARN")}), kRecordedAlgorithms, testing::testEngine());
     // The first "algorithm" element in document order, and its first child, decide.
     createAlgorithmByName(treeOf({XmlNode{"group", "", {chosen("algorithm", "GA")}},
                                   XmlNode{"algorithm", "", {XmlNode{"a", "SARN", {}}, XmlNode{"b", "GA", {}}}}}),
-                          kRecordedAlgorithms);
+                          kRecordedAlgorithms, testing::testEngine());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Creating QSARN2 (indirect evolution)\nCreating QSARN\nCreating GA\n");
-    createProblemByName(treeOf({chosen("problem", "Double sin"), chosen("problem", "Sphere")}), kRecordedProblems);
+    createProblemByName(treeOf({chosen("problem", "Double sin"), chosen("problem", "Sphere")}), kRecordedProblems, testing::testEngine());
     EXPECT_EQ(events, (std::vector<std::string>{"algorithm 2", "algorithm 1", "algorithm 0", "problem 1"}));
 }
 
@@ -83,25 +84,25 @@ TEST(ExperimentLookup, UnknownNamesEndTheProcess) {
     for (const std::string name : {"ga", "G A", "GA ", "SARN3", ""}) {
         EXPECT_FAILURE(
             {
-                createAlgorithmByName(treeOf({chosen("algorithm", name)}), kRecordedAlgorithms);
+                createAlgorithmByName(treeOf({chosen("algorithm", name)}), kRecordedAlgorithms, testing::testEngine());
             }, "^\nIs it true\\? No algorithm\\?!\n$")
             << '"' << name << '"';
     }
     for (const std::string name : {"sphere", "Double  sin", "Doublesin"}) {
         EXPECT_FAILURE(
             {
-                createProblemByName(treeOf({chosen("problem", name)}), kRecordedProblems);
+                createProblemByName(treeOf({chosen("problem", name)}), kRecordedProblems, testing::testEngine());
             }, "^\nOopsie, no problem!\n$")
             << '"' << name << '"';
     }
 }
 
 TEST(ExperimentLookup, MissingChoiceIsReported) {
-    EXPECT_FAILURE(createAlgorithmByName(treeOf({chosen("problem", "Sphere")}), kRecordedAlgorithms),
+    EXPECT_FAILURE(createAlgorithmByName(treeOf({chosen("problem", "Sphere")}), kRecordedAlgorithms, testing::testEngine()),
                    "^\n\n\\[createAlgorithmByName\\] error:\n\tThe configuration names no algorithm: .*\n\n$");
-    EXPECT_FAILURE(createAlgorithmByName(treeOf({XmlNode{"algorithm", "GA", {}}}), kRecordedAlgorithms),
+    EXPECT_FAILURE(createAlgorithmByName(treeOf({XmlNode{"algorithm", "GA", {}}}), kRecordedAlgorithms, testing::testEngine()),
                    "\\[createAlgorithmByName\\] error:");
-    EXPECT_FAILURE(createProblemByName(QLightXMLIO{}, kRecordedProblems),
+    EXPECT_FAILURE(createProblemByName(QLightXMLIO{}, kRecordedProblems, testing::testEngine()),
                    "^\n\n\\[createProblemByName\\] error:\n\tThe configuration names no problem: .*\n\n$");
 }
 
@@ -111,7 +112,7 @@ const QProblem* lastFakeProblem = nullptr;
 
 class FakeAlgorithm final : public QEvolutionaryAlgorithm {
 public:
-    FakeAlgorithm() { events.push_back("algorithm constructed"); }
+    explicit FakeAlgorithm(Engine& engine) : QEvolutionaryAlgorithm(engine) { events.push_back("algorithm constructed"); }
     ~FakeAlgorithm() override { events.push_back("algorithm deleted"); }
 
     // Makes nothing: records what it was handed.
@@ -127,7 +128,7 @@ public:
     int run() override {
         ++runsMade;
         summary_.evaluationsCount = 10 * runsMade;
-        std::cout << "running\n";
+        engine().out() << "running\n";
         return 0;
     }
     int printName(std::ostream& out) const override {
@@ -157,7 +158,7 @@ private:
 
 class FakeProblem final : public QProblem {
 public:
-    FakeProblem() {
+    explicit FakeProblem(Engine& engine) : QProblem(engine) {
         events.push_back("problem constructed");
         lastFakeProblem = this;
     }
@@ -179,8 +180,8 @@ public:
 };
 
 template <class Concrete, class Base>
-std::unique_ptr<Base> createFake() {
-    return std::make_unique<Concrete>();
+std::unique_ptr<Base> createFake(Engine& engine) {
+    return std::make_unique<Concrete>(engine);
 }
 
 const std::vector<AlgorithmRow> kFakeAlgorithms = {
@@ -200,9 +201,11 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
     ScratchDir dir;
     writeFile("fake.xml", kFakeConfiguration);
     events.clear();
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(runExperiment(commandLine("fake.xml", 3), kFakeAlgorithms, kFakeProblems), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runExperiment(commandLine("fake.xml", 3), out, err, kFakeAlgorithms, kFakeProblems), 0);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(out.str(),
               "Creating the fake\nFake problem\nRun # 0\nrunning\nRun # 1\nrunning\nRun # 2\nrunning\n");
     EXPECT_EQ(events, (std::vector<std::string>{
                           "algorithm constructed", "problem constructed", "problem adjustParameters",
@@ -220,9 +223,10 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
 
 TEST(ExperimentRunLoop, UnreadableConfigurationStopsAtTheLookUpWithStatusOne) {
     ScratchDir dir;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(runExperiment(commandLine("absent.xml", 1), kFakeAlgorithms, kFakeProblems), 1);
-    const std::string err = ::testing::internal::GetCapturedStderr();
+    std::ostringstream out;
+    std::ostringstream messages;
+    EXPECT_EQ(runExperiment(commandLine("absent.xml", 1), out, messages, kFakeAlgorithms, kFakeProblems), 1);
+    const std::string err = messages.str();
     EXPECT_NE(err.find("Can't read file (absent.xml)\n\n\n[createAlgorithmByName] error:"), std::string::npos);
     EXPECT_NE(err.find("\nvaldrin: error: The configuration names no algorithm"), std::string::npos) << err;
 }
@@ -232,12 +236,11 @@ TEST(ExperimentRunLoop, WritesEveryFileIntoTheOutputFolder) {
     writeFile("fake.xml", kFakeConfiguration);
     CommandLine line = commandLine("fake.xml", 2);
     line.outputFolder = "results/first";
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(runExperiment(line, kFakeAlgorithms, kFakeProblems), 0);
-    ::testing::internal::GetCapturedStdout();
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runExperiment(line, out, err, kFakeAlgorithms, kFakeProblems), 0);
     EXPECT_TRUE(testing::fileExists("results/first/summary.log"));
     EXPECT_FALSE(testing::fileExists("summary.log"));
-    OutputFile::setFolder("");
 }
 
 }  // namespace

@@ -444,7 +444,7 @@ const std::vector<Experiment>& tinyExamples() {
         for (const std::string& name : names) {
             const fs::path folder = kSourceDir / "examples" / name;
             QLightXMLIO tree;
-            tree.readFromFile((folder / "config.xml").string());
+            tree.readFromFile((folder / "config.xml").string(), std::cerr);
             Experiment experiment{name, firstChildText(tree, "algorithm"), firstChildText(tree, "problem"), {}, {}};
             std::vector<XmlNode> keys, values;
             tree.collectByName("name", keys);

@@ -29,6 +29,7 @@ TEST(Initializers, BitsFollowTheUnitsRatioOneDrawPerBit) {
     QIntegerPopulation population;
     population.setParameters(&params);
     QIntegerInitializer initializer;
+    testing::bound(initializer);
     const auto bitsOf = [&population] {
         std::vector<int> bits;
         for (const auto& x : population.individuals)
@@ -71,6 +72,7 @@ TEST(Initializers, NetworksAreFullyConnectedInTheStatedDrawOrder) {
     QRNPopulation population;
     population.setParameters(&params);
     QRNInitializer initializer;
+    testing::bound(initializer);
     initializer.setParameters(params);
     testing::seedForTest(30);
     initializer.initialize(population);
@@ -102,6 +104,7 @@ TEST(Initializers, StringsRandomUnmixedAndPermuted) {
     QStringPopulation population;
     population.setParameters(&params);
     QStringInitializer initializer;
+    testing::bound(initializer);
     initializer.setParameters(params);
 
     testing::seedForTest(2);
@@ -154,6 +157,7 @@ TEST(Initializers, RealGenesStartAtTenPlusOneGaussianDraw) {
     QRCPopulation population;
     population.setParameters(&params);
     QRCInitializer initializer;
+    testing::bound(initializer);
     initializer.setParameters(params);
     testing::seedForTest(8);
     EXPECT_EQ(initializer.initialize(population), 1);
@@ -169,12 +173,15 @@ TEST(Initializers, ImpossiblePopulationsEndTheRun) {
     QStringPopulation strings;
     strings.setParameters(&params);
     QIntegerInitializer wrong;
+    testing::bound(wrong);
     wrong.setParameters(params);
     EXPECT_FAILURE(wrong.initialize(strings),
                 "^\n\n\\[QIntegerInitializer::operate\\] error:\n\tEncoding mismatch! "
                 "\\(population encoding ID = 1\\)\n\n$");
 
     QStringInitializer initializer;
+
+    testing::bound(initializer);
     params.arity = 0;
     initializer.setParameters(params);
     EXPECT_FAILURE(initializer.initialize(strings),
@@ -196,6 +203,7 @@ TEST(Initializers, ImpossiblePopulationsEndTheRun) {
     params.outputsNumber = 1;
     networks.setParameters(&params);
     QRNInitializer network;
+    testing::bound(network);
     network.setParameters(params);
     EXPECT_FAILURE(network.initialize(networks),
                 "^\\[QRNInitializer::operate\\] critical error:\n\tNumber of inputs and outputs should be >= 0!\n$");

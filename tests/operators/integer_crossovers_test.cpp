@@ -41,10 +41,10 @@ void expectReplayed(QCrossoverOperator& crossover, int G, int L, const std::func
     for (unsigned seed = 1; seed <= 80; ++seed) {
         testing::seedForTest(seed);
         const Expected expected = replay();
-        const auto after = rng::state;
+        const auto after = testing::testEngine().random.word();
         testing::seedForTest(seed);
         crossover.cross({&p0, &p1}, {&c0, &c1});
-        ASSERT_EQ(rng::state, after) << "seed " << seed;
+        ASSERT_EQ(testing::testEngine().random.word(), after) << "seed " << seed;
         for (int g = 0; g < L; ++g) {
             int expected0 = 0, expected1 = 0;
             if (expected.cut(g)) {
@@ -71,6 +71,7 @@ std::pair<int, int> twoDifferent(int n) {
 
 TEST(IntegerCrossovers, OnePointTakesTheCutGenesLowBitsAndTheTailFromTheOtherParent) {
     QIntegerCrossover1 crossover;
+    testing::bound(crossover);
     for (auto [G, L] : {std::pair{4, 3}, std::pair{3, 1}, std::pair{1, 5}}) {
         expectReplayed(crossover, G, L, [G, L] {
             const int t = uniformInt(G * L - 1) + 1;
@@ -82,6 +83,7 @@ TEST(IntegerCrossovers, OnePointTakesTheCutGenesLowBitsAndTheTailFromTheOtherPar
 
 TEST(IntegerCrossovers, TwoPointExchangesTheBitsBetweenTheCuts) {
     QIntegerCrossover2 crossover;
+    testing::bound(crossover);
     for (auto [G, L] : {std::pair{4, 3}, std::pair{8, 2}, std::pair{1, 2}, std::pair{3, 5}}) {
         expectReplayed(crossover, G, L, [G, L] {
             const auto [f, a] = twoDifferent(G * L);
@@ -94,12 +96,14 @@ TEST(IntegerCrossovers, TwoPointExchangesTheBitsBetweenTheCuts) {
 TEST(IntegerCrossovers, PerGeneCutsExchangeWithinEveryGene) {
     const Cut everyGene = [](int) { return true; };
     QIntegerCrossoverPGX1 onePoint;
+    testing::bound(onePoint);
     expectReplayed(onePoint, 5, 4, [&] {
         std::vector<int> cut;
         for (int g = 0; g < 4; ++g) cut.push_back(uniformInt(5));
         return Expected{[cut](int g, int b) { return b < cut[g]; }, everyGene};
     });
     QIntegerCrossoverPGX2 twoPoint;
+    testing::bound(twoPoint);
     for (int G : {2, 5}) {
         expectReplayed(twoPoint, G, 3, [&, G] {
             std::vector<std::pair<int, int>> cuts;
@@ -123,7 +127,9 @@ TEST(IntegerCrossovers, CutsReachEveryGeneOfAVeryWideChromosome) {
         p1.genes[g] = 2 * g + 1;
     }
     QIntegerCrossover1 onePoint;
+    testing::bound(onePoint);
     QIntegerCrossover2 twoPoint;
+    testing::bound(twoPoint);
     onePoint.setParameters(params);
     twoPoint.setParameters(params);
     bool beyondInt = false;
@@ -155,8 +161,11 @@ TEST(IntegerCrossovers, TooFewCutPositionsOrShortChromosomesEndTheRun) {
     params.geneSize = 1;
     params.chromosomeLength = 1;
     QIntegerCrossover1 onePoint;
+    testing::bound(onePoint);
     QIntegerCrossover2 twoPoint;
+    testing::bound(twoPoint);
     QIntegerCrossoverPGX2 perGene;
+    testing::bound(perGene);
     EXPECT_FAILURE(onePoint.setParameters(params),
                 "\\[QIntegerCrossover1::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(geneSize \\* chromosomeLength = 1\\)");

@@ -47,7 +47,7 @@ bool hasSignal(const Links& links, int s) {
 struct SmallNetwork : ::testing::Test {
     QEAParameters params;
     QRNIndividual net;
-    QRNMutationBasic mutation;
+    QRNMutationBasic mutation = testing::boundOperator<QRNMutationBasic>();
     const std::vector<int> degrees{3, 6, 4};
     const std::vector<int> invertedDegrees{3, 0, 2};
 
@@ -397,6 +397,7 @@ TEST(NetworkMutation, OnlyBoundMutationsTouchOnlyNetworks) {
     params.chromosomeLength = 2;
     params.mRate = 11.0;
     QRNMutationBasic mutation;
+    testing::bound(mutation);
     QRNIndividual net;
     net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{2, 0}}, {0.0}, 1));
     net.mutationParameters.assign(kMutationKinds, 1.0);
@@ -405,7 +406,7 @@ TEST(NetworkMutation, OnlyBoundMutationsTouchOnlyNetworks) {
     real.setParameters(&params);
     real.genes = {1.0, 2.0};
     testing::seedForTest(6);
-    const auto state = rng::state;
+    const auto state = testing::testEngine().random.word();
 
     EXPECT_EQ(mutation.mutate(net), 0);  // no record bound yet
     mutation.setParameters(params);
@@ -413,7 +414,7 @@ TEST(NetworkMutation, OnlyBoundMutationsTouchOnlyNetworks) {
     EXPECT_EQ(real.genes, (std::vector<double>{1.0, 2.0}));
     EXPECT_EQ(net.mutationParameters, before.mutationParameters);
     EXPECT_TRUE(sameNode(net.node(0), before.node(0)));
-    EXPECT_EQ(rng::state, state);
+    EXPECT_EQ(testing::testEngine().random.word(), state);
 }
 
 TEST(NetworkMutationSplit, TheNewSignalLiesAboveTheExternalOnes) {
@@ -430,6 +431,7 @@ TEST(NetworkMutationSplit, TheNewSignalLiesAboveTheExternalOnes) {
     net.node(0).A = 2.0;
     net.node(0).enabled = false;
     QRNMutationBasic mutation;
+    testing::bound(mutation);
     mutation.setParameters(params);
     testing::seedForTest(4);
     EXPECT_EQ(mutation.applyChange(net, 9, 1.0), 1);
@@ -454,7 +456,7 @@ void makeDrawExactlyOne(int m) {
     for (int i = 0; i < 6; ++i) inverse *= 2 - rng::multiplier * inverse;
     std::uint64_t state = std::uint64_t{0x7fffffff} << 22;
     for (int i = 0; i < m; ++i) state *= inverse;
-    rng::state = state;
+    testing::testEngine().random.restore(state, true);
 }
 
 TEST_F(SmallNetwork, DrawsOfExactlyOneStayWithinRange) {
@@ -503,6 +505,7 @@ TEST(NetworkMutationRewiring, OutputRewiringWithNoOtherSignalGivesUp) {
     net.genes.push_back(makeNode({{1, 0}}, {0.5}, {{0, 0}}, {0.0}, 2));
     const QRNIndividual before = net;
     QRNMutationBasic mutation;
+    testing::bound(mutation);
     mutation.setParameters(params);
 
     testing::seedForTest(9);
@@ -526,6 +529,7 @@ TEST(NetworkMutationRewiring, InputRewiringWithNoOtherSignalReportsAndEnds) {
     net.outputsNumber = 1;
     net.genes.push_back(makeNode({{0, 0}}, {0.5}, {}, {}, 2));
     QRNMutationBasic mutation;
+    testing::bound(mutation);
     mutation.setParameters(params);
     testing::seedForTest(9);
     EXPECT_FAILURE(mutation.applyChange(net, 4, 1.0), "^ -1 -1\n$");

@@ -18,6 +18,7 @@ namespace {
 // Fitness = sum of the gene values (the number of ones of a one-bit-per-gene chromosome).
 class GeneSumProblem final : public QProblem {
 public:
+    GeneSumProblem() : QProblem(testing::testEngine()) {}
     int evaluations = 0;
     std::vector<const QIndividual*> evaluated;  // in evaluation order
     int adjustParameters(QEAParameters*) override { return 1; }
@@ -63,6 +64,7 @@ std::vector<double> fitnessOf(const QPopulation& population) {
 void share(QEAParameters& params, QPopulation& population, double sigma, double alpha = 1.0) {
     params.sharingSigma = sigma;
     QFitnessSharing sharing;
+    testing::bound(sharing);
     sharing.setParameters(params);
     sharing.setAlpha(alpha);
     sharing.share(population);
@@ -145,6 +147,7 @@ TEST(FitnessSharing, SigmaComesFromTheRecordAndOneOperatorServesSuccessivePopula
     params.geneSize = 1;
     params.sharingSigma = 2.0;
     QFitnessSharing sharing;
+    testing::bound(sharing);
     sharing.setSigma(5.0);
     sharing.setParameters(params);
     EXPECT_EQ(sharing.getSigma(), 2.0);
@@ -195,8 +198,8 @@ TEST(NichingHelpers, DistanceMatrixIsSymmetricWithAZeroDiagonal) {
 struct CrowdingFixture : ::testing::Test {
     QEAParameters params;
     GeneSumProblem problem;
-    QIntegerMutationBitFlip mutation;
-    QDeterministicCrowding crowding;
+    QIntegerMutationBitFlip mutation = testing::boundOperator<QIntegerMutationBitFlip>();
+    QDeterministicCrowding crowding = testing::boundOperator<QDeterministicCrowding>();
     std::unique_ptr<QIntegerPopulation> parents;
     std::unique_ptr<QIntegerPopulation> children;
 

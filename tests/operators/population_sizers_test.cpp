@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "operators/population_sizers.h"
+#include "support/test_support.h"
 #include "representation/integer.h"
 #include "statistics/run_summary.h"
 
@@ -26,6 +27,7 @@ TEST(ConstPopulationSizer, FullAtPopulationSizeAndTruncatesToIt) {
     params.populationSize = 4;
     QIntegerPopulation population;
     QConstPopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     fill(population, params, 3);
     EXPECT_FALSE(sizer.isPopulationFull(population));
@@ -48,6 +50,7 @@ TEST(SteadyPopulationSizer, StepsFromTheStartingTargetWithinTheBounds) {
     params.maxPopulationSize = 68;
     QIntegerPopulation population;
     QSteadyPopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     EXPECT_EQ(sizer.targetSize, 55);
     std::vector<int> targets;
@@ -80,6 +83,7 @@ TEST(SteadyPopulationSizer, ANegativeStartingTargetEmptiesThePopulation) {
     params.sizingDirection = -1;
     QIntegerPopulation population;
     QSteadyPopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     fill(population, params, 3);
     EXPECT_TRUE(sizer.isPopulationFull(population));
@@ -130,6 +134,7 @@ TEST_F(SimpleSizerFixture, StartsAtTheLowerBoundAtLeast) {
     params.chromosomeLength = 2;
     params.geneSize = 2;
     QSimplePopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     EXPECT_EQ(sizer.targetSize, 10);
     EXPECT_EQ(sizer.lowerBound, 10);
@@ -141,7 +146,9 @@ TEST_F(SimpleSizerFixture, StartsAtTheLowerBoundAtLeast) {
 
 TEST_F(SimpleSizerFixture, BothAreFullAtTheTargetAndKeepTheFirstIndividuals) {
     QSimplePopulationSizer simple;
+    testing::bound(simple);
     QSimplePopulationSizerFibonacci fibonacci;
+    testing::bound(fibonacci);
     for (QSimplePopulationSizer* sizer : {&simple, static_cast<QSimplePopulationSizer*>(&fibonacci)}) {
         sizer->setParameters(params);
         sizer->setRunStatistics(&record);
@@ -159,6 +166,7 @@ TEST_F(SimpleSizerFixture, BothAreFullAtTheTargetAndKeepTheFirstIndividuals) {
 
 TEST_F(SimpleSizerFixture, GrowsDuringTheHorizonThenFollowsImprovement) {
     QSimplePopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
@@ -179,6 +187,7 @@ TEST_F(SimpleSizerFixture, GrowsDuringTheHorizonThenFollowsImprovement) {
 
 TEST_F(SimpleSizerFixture, WithoutARunRecordItOnlyGrows) {
     QSimplePopulationSizer sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     for (int g = 0; g < 3; ++g) sizer.resize(population);
     EXPECT_EQ(sizer.targetSize, 43);
@@ -191,6 +200,7 @@ TEST_F(SimpleSizerFixture, FibonacciShrinksByGrowingStepsLimitedToAThird) {
     params.populationSize = 100;
     params.maxPopulationSize = 200;
     QSimplePopulationSizerFibonacci sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
@@ -207,6 +217,7 @@ TEST_F(SimpleSizerFixture, FibonacciShrinksByGrowingStepsLimitedToAThird) {
 TEST_F(SimpleSizerFixture, FibonacciGrowsDuringTheHorizonAndRestartsAtTheUpperBound) {
     params.maxPopulationSize = 50;
     QSimplePopulationSizerFibonacci sizer;
+    testing::bound(sizer);
     sizer.setParameters(params);
     sizer.setRunStatistics(&record);
     sizer.reset();
@@ -225,6 +236,7 @@ TEST(PopulationSizerLimits, TargetsNearTheIntLimitsStayInRange) {
     params.sizingStep = INT_MAX;
     params.sizingDirection = 1;
     QSteadyPopulationSizer steady;
+    testing::bound(steady);
     steady.setParameters(params);
     EXPECT_EQ(steady.targetSize, INT_MAX);
     steady.resize(population);
@@ -239,6 +251,7 @@ TEST(PopulationSizerLimits, TargetsNearTheIntLimitsStayInRange) {
     params.populationSize = INT_MAX;
     params.maxPopulationSize = INT_MAX;
     QSimplePopulationSizer simple;
+    testing::bound(simple);
     simple.setParameters(params);
     simple.resize(population);
     EXPECT_EQ(simple.targetSize, INT_MAX);
@@ -247,6 +260,7 @@ TEST(PopulationSizerLimits, TargetsNearTheIntLimitsStayInRange) {
     // and the target only rises until it rests at the largest allowed size.
     params.populationSize = 10;
     QSimplePopulationSizerFibonacci fibonacci;
+    testing::bound(fibonacci);
     fibonacci.setParameters(params);
     int previous = fibonacci.targetSize;
     for (int g = 0; g < 120; ++g) {

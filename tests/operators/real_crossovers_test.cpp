@@ -36,8 +36,11 @@ struct Crossing {
 
 TEST(RealCrossovers, EachGeneFollowsItsDraws) {
     QRCCrossoverArithmetic arithmetic;
+    testing::bound(arithmetic);
     QRCCrossoverSBX sbx;
+    testing::bound(sbx);
     QRCCrossoverBLX blx;
+    testing::bound(blx);
     Crossing a(arithmetic, 0.5), s(sbx, 2.0), b(blx, 0.5);
     testing::seedForTest(9);
     a.run(arithmetic);
@@ -66,14 +69,15 @@ TEST(RealCrossovers, EachGeneFollowsItsDraws) {
 
 TEST(RealCrossovers, SbxKeepsChildrenFiniteForADrawOfOne) {
     QRCCrossoverSBX sbx;
+    testing::bound(sbx);
     Crossing one(sbx, 0.5, 1);
     // Sets the generator so that its next value is 2^31 - 1, the draw 1.0.
     std::uint64_t inverse = rng::multiplier;
     for (int k = 0; k < 6; ++k) inverse *= 2 - rng::multiplier * inverse;
-    rng::state = (std::uint64_t{0x7fffffff} << 22) * inverse;
-    const auto before = rng::state;
+    testing::testEngine().random.restore((std::uint64_t{0x7fffffff} << 22) * inverse, true);
+    const auto before = testing::testEngine().random.word();
     ASSERT_EQ(uniform(), 1.0);
-    rng::state = before;
+    testing::testEngine().random.restore(before, true);
     one.run(sbx);
     EXPECT_TRUE(std::isfinite(one.c0.genes[0]) && std::isfinite(one.c1.genes[0]));
     EXPECT_GT(std::fabs(one.c0.genes[0] - one.c1.genes[0]), 1e3);
@@ -81,6 +85,7 @@ TEST(RealCrossovers, SbxKeepsChildrenFiniteForADrawOfOne) {
 
 TEST(RealCrossovers, SbxRefusesMinusOneAsDistributionIndex) {
     QRCCrossoverSBX sbx;
+    testing::bound(sbx);
     EXPECT_FAILURE(Crossing(sbx, -1.0),
                 "\\[QRCCrossoverSBX::setParameters\\] error:\n\tThe distribution index xAlpha must not be -1");
 }

@@ -39,6 +39,7 @@ TEST(TournamentSelection, WinnerIsTheFittestContestantAndTheFirstDrawnOnTies) {
     auto source = tagged(params, {5.0, 1.0, 5.0, 1.0, 3.0, 1.0});
     QIntegerPopulation destination;
     QTournamentSelection selection;
+    testing::bound(selection);
     selection.setParameters(params);
 
     seedForTest(321);
@@ -65,6 +66,7 @@ TEST(TournamentSelection, EqualFitnessAlwaysPicksTheFirstContestant) {
     auto source = tagged(params, {2.0, 2.0, 2.0, 2.0, 2.0});
     QIntegerPopulation destination;
     QTournamentSelection selection;
+    testing::bound(selection);
     selection.setParameters(params);
     seedForTest(77);
     selection.select(*source, destination);
@@ -83,6 +85,7 @@ TEST(TournamentSelection, SizeOneOrLessIsOneUniformDrawPerSlot) {
         auto source = tagged(params, {4.0, 3.0, 2.0, 1.0});
         QIntegerPopulation destination;
         QTournamentSelection selection;
+        testing::bound(selection);
         selection.setParameters(params);
         seedForTest(5);
         selection.select(*source, destination);
@@ -100,6 +103,7 @@ TEST(TournamentSelection, AnyDestinationEndsAsAnEmptyOneWould) {
     params.tournamentSize = 2;
     auto source = tagged(params, {6.0, 2.0, 4.0, 1.0, 3.0});
     QTournamentSelection selection;
+    testing::bound(selection);
     selection.setParameters(params);
     QIntegerPopulation fresh;
     seedForTest(42);
@@ -135,6 +139,7 @@ TEST(NeutralSelection, FillsTheDestinationWithUniformCopiesWhateverItHeldBefore)
     QEAParameters params;
     auto source = tagged(params, {9.0, 8.0, 7.0, 6.0, 5.0});
     QNeutralSelection selection;
+    testing::bound(selection);
     selection.setParameters(params);
     // Destinations that start empty, smaller or larger, with longer chromosomes, all end the same.
     for (int start : {0, 2, 5, 9}) {
@@ -163,6 +168,7 @@ TEST(RandomParentSelector, ReturnsTheDrawnIndividualItself) {
     QEAParameters params;
     auto parents = tagged(params, {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0});
     QRandomParentSelector selector;
+    testing::bound(selector);
     selector.setParameters(params);
     seedForTest(99);
     std::vector<QIndividual*> chosen;

@@ -28,10 +28,10 @@ void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<Fr
     for (unsigned seed = 1; seed <= 40; ++seed) {
         testing::seedForTest(seed);
         const FromOther fromOther = replay();
-        const auto after = rng::state;
+        const auto after = testing::testEngine().random.word();
         testing::seedForTest(seed);
         crossover.cross({&p0, &p1}, {&c0, &c1});
-        ASSERT_EQ(rng::state, after);
+        ASSERT_EQ(testing::testEngine().random.word(), after);
         for (int j = 0; j < L; ++j) {
             ASSERT_EQ(c0.genes[j], (fromOther(j) ? 100 : 0) + j) << "seed " << seed << " position " << j;
             ASSERT_EQ(c1.genes[j], (fromOther(j) ? 0 : 100) + j) << "seed " << seed << " position " << j;
@@ -41,6 +41,7 @@ void expectReplayed(QCrossoverOperator& crossover, int L, const std::function<Fr
 
 TEST(StringCrossovers, CutAndUniformCrossoversFollowTheirDraws) {
     QStringCrossover1 onePoint;
+    testing::bound(onePoint);
     for (int L : {2, 7}) {
         expectReplayed(onePoint, L, [L] {
             const int t = uniformInt(L - 1) + 1;
@@ -48,6 +49,7 @@ TEST(StringCrossovers, CutAndUniformCrossoversFollowTheirDraws) {
         });
     }
     QStringCrossover2 twoPoint;
+    testing::bound(twoPoint);
     expectReplayed(twoPoint, 6, [] {
         const int j = uniformInt(6);
         int i = uniformInt(6);
@@ -55,6 +57,7 @@ TEST(StringCrossovers, CutAndUniformCrossoversFollowTheirDraws) {
         return FromOther([lo = std::min(i, j), hi = std::max(i, j)](int k) { return k >= lo && k < hi; });
     });
     QStringCrossoverUniform uniformCrossover;
+    testing::bound(uniformCrossover);
     expectReplayed(uniformCrossover, 9, [] {
         std::vector<bool> swap;
         for (int j = 0; j < 9; ++j) swap.push_back(!coinFlip());
@@ -66,6 +69,7 @@ TEST(StringCrossovers, OrderCrossoverKeepsTheHeadOfParentZeroAndTheOrderOfParent
     QEAParameters params;
     params.chromosomeLength = 5;
     QStringCrossoverOrder crossover;
+    testing::bound(crossover);
     crossover.setParameters(params);
     QStringIndividual p0, p1, c0, c1;
     for (QStringIndividual* x : {&p0, &p1, &c0, &c1}) x->setParameters(&params);
@@ -94,6 +98,7 @@ TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
     QEAParameters params;
     params.chromosomeLength = 1;
     QStringCrossover2 twoPoint;
+    testing::bound(twoPoint);
     EXPECT_FAILURE(twoPoint.setParameters(params),
                 "\\[QStringCrossover2::setParameters\\] error:\n\tThe crossover needs at least two cut positions "
                 "\\(chromosomeLength = 1\\)");
@@ -101,6 +106,7 @@ TEST(StringCrossovers, ImpossibleCrossingsEndTheRun) {
     // Parents that are no permutations of the same symbols leave the child's list short.
     params.chromosomeLength = 3;
     QStringCrossoverOrder order;
+    testing::bound(order);
     order.setParameters(params);
     QStringIndividual same, c0, c1;
     for (QStringIndividual* x : {&same, &c0, &c1}) x->setParameters(&params);

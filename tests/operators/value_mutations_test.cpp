@@ -18,7 +18,7 @@ namespace {
 auto stateAfter(unsigned seed, int draws) {
     testing::seedForTest(seed);
     for (int k = 0; k < draws; ++k) uniform();
-    return rng::state;
+    return testing::testEngine().random.word();
 }
 
 TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
@@ -35,8 +35,11 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
     bits.genes = {0x15, 0x0a, 512, 6};
     real.genes = {1.0, -2.0, 0.5};
     QIntegerMutationBitFlip bitFlip;
+    testing::bound(bitFlip);
     QStringMutationRandomFlip randomFlip;
+    testing::bound(randomFlip);
     QRCMutationGauss gauss;
+    testing::bound(gauss);
     bitFlip.setParameters(params);
     randomFlip.setParameters(params);
     gauss.setParameters(params);
@@ -72,7 +75,7 @@ TEST(ValueMutations, EachBitOrGeneTakesOneDrawEvenAtRateZero) {
     gauss.mutate(real);
     gauss.mutate(text);  // strings are not the gaussian's business: no draw
     EXPECT_EQ(bits.genes, flipped);
-    EXPECT_EQ(rng::state, stateAfter(17, 3 * 5 + 3 + 3));
+    EXPECT_EQ(testing::testEngine().random.word(), stateAfter(17, 3 * 5 + 3 + 3));
 }
 
 TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
@@ -83,6 +86,7 @@ TEST(ValueMutations, PermutationsStayPermutationsAndKeepTheirOrder) {
     params.encodingOrder = EncodingOrder::Ascending;
     params.mRate = 0.5;
     QStringMutationRandomFlip mutation;
+    testing::bound(mutation);
     mutation.setParameters(params);
     QStringIndividual x;
     x.setParameters(&params);
@@ -136,6 +140,7 @@ TEST(ValueMutations, OrderedRandomFlipRemovesThePositionThenInsertsInOrder) {
     params.permutation = true;
     params.mRate = 0.5;
     QStringMutationRandomFlip mutation;
+    testing::bound(mutation);
     mutation.setParameters(params);
     QStringIndividual x;
     x.setParameters(&params);
@@ -159,6 +164,7 @@ TEST(ValueMutations, UnmutableChromosomesEndTheRun) {
     params.permutation = true;
     params.mRate = 0.1;
     QStringMutationRandomFlip flip;
+    testing::bound(flip);
     EXPECT_FAILURE(flip.setParameters(params),
                 "\\[QStringMutationRandomFlip::setParameters\\] error:\n\tA permutation mutation needs more symbols "
                 "than genes \\(arity = 5, chromosomeLength = 5\\)");
@@ -180,6 +186,7 @@ TEST(ValueMutations, UnmutableChromosomesEndTheRun) {
     shorter.setParameters(&params);
     shorter.initialize(2);
     QIntegerMutationBitFlip bitFlip;
+    testing::bound(bitFlip);
     bitFlip.setParameters(params);
     EXPECT_FAILURE(bitFlip.mutate(shorter), "QIntegerIndividual::setGeneValue error:");
 }

@@ -37,14 +37,14 @@ double evaluate(QProblem& problem, QIndividual&& individual) {
 
 TEST(Benchmarks, NamesAndParameterOverrides) {
     const std::pair<std::unique_ptr<QProblem>, const char*> problems[] = {
-        {std::make_unique<QSphereFunction>(), "Sphere function\n"},
-        {std::make_unique<QRastriginFunction>(), "Rastrigin's function\n"},
-        {std::make_unique<QSchwefelFunction>(), "Schwefel's function\n"},
-        {std::make_unique<QRosenbrockFunction>(), "Rosenbrock's function\n"},
-        {std::make_unique<QOneMaxProblem>(), "Onemax problem\n"},
-        {std::make_unique<QDeceptiveProblem>(), "4-ugly deceptive problem\n"},
-        {std::make_unique<QPointlessProblem>(), "Pointless problem\n"},
-        {std::make_unique<QMixingTimeResearch>(), "Mixing-time research\n"},
+        {std::make_unique<QSphereFunction>(testing::testEngine()), "Sphere function\n"},
+        {std::make_unique<QRastriginFunction>(testing::testEngine()), "Rastrigin's function\n"},
+        {std::make_unique<QSchwefelFunction>(testing::testEngine()), "Schwefel's function\n"},
+        {std::make_unique<QRosenbrockFunction>(testing::testEngine()), "Rosenbrock's function\n"},
+        {std::make_unique<QOneMaxProblem>(testing::testEngine()), "Onemax problem\n"},
+        {std::make_unique<QDeceptiveProblem>(testing::testEngine()), "4-ugly deceptive problem\n"},
+        {std::make_unique<QPointlessProblem>(testing::testEngine()), "Pointless problem\n"},
+        {std::make_unique<QMixingTimeResearch>(testing::testEngine()), "Mixing-time research\n"},
     };
     for (const auto& [problem, name] : problems) {
         std::ostringstream out;
@@ -53,15 +53,15 @@ TEST(Benchmarks, NamesAndParameterOverrides) {
     }
 
     QEAParameters bits;
-    QOneMaxProblem().adjustParameters(&bits);
+    QOneMaxProblem(testing::testEngine()).adjustParameters(&bits);
     EXPECT_EQ(bits.geneSize, 1);
     EXPECT_EQ(bits.geneOffset, 0.0);
     EXPECT_EQ(bits.genePrecision, 1.0);
-    QDeceptiveProblem().adjustParameters(&bits);
+    QDeceptiveProblem(testing::testEngine()).adjustParameters(&bits);
     EXPECT_EQ(bits.geneSize, 4);
     QEAParameters mixing;
     mixing.arity = 7;
-    QMixingTimeResearch().adjustParameters(&mixing);
+    QMixingTimeResearch(testing::testEngine()).adjustParameters(&mixing);
     EXPECT_EQ(mixing.geneSize + mixing.chromosomeLength + mixing.populationSize, 21);
     EXPECT_EQ(mixing.genePrecision, 1.0);
 }
@@ -69,10 +69,10 @@ TEST(Benchmarks, NamesAndParameterOverrides) {
 TEST(Benchmarks, NumericFunctionsAtKnownPoints) {
     QEAParameters params;
     params.chromosomeLength = 3;
-    QSphereFunction sphere;
-    QRastriginFunction rastrigin;
-    QSchwefelFunction schwefel;
-    QRosenbrockFunction rosenbrock;
+    QSphereFunction sphere{testing::testEngine()};
+    QRastriginFunction rastrigin{testing::testEngine()};
+    QSchwefelFunction schwefel{testing::testEngine()};
+    QRosenbrockFunction rosenbrock{testing::testEngine()};
     for (QProblem* problem : std::initializer_list<QProblem*>{&sphere, &rastrigin, &schwefel, &rosenbrock}) {
         problem->setParameters(&params);
     }
@@ -95,7 +95,7 @@ TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
     QEAParameters params;
     params.chromosomeLength = 3;
 
-    QRastriginFunction rastrigin;
+    QRastriginFunction rastrigin{testing::testEngine()};
     rastrigin.setParameters(&params);
     const double r[] = {0.2, 0.9, 0.1};
     double expected = 10.0 * 3;
@@ -110,7 +110,7 @@ TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
     ASSERT_NE(expected, fullAngle);
     EXPECT_EQ(evaluate(rastrigin, reals(params, {r[0], r[1], r[2]})), expected);
 
-    QSchwefelFunction schwefel;
+    QSchwefelFunction schwefel{testing::testEngine()};
     schwefel.setParameters(&params);
     const double s[] = {5.0, -170.0, 130.0};
     expected = 418.9829 * 3;
@@ -122,7 +122,7 @@ TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
     ASSERT_NE(expected, 418.9829 * 3 - termsFirst);
     EXPECT_EQ(evaluate(schwefel, reals(params, {s[0], s[1], s[2]})), expected);
 
-    QRosenbrockFunction rosenbrock;
+    QRosenbrockFunction rosenbrock{testing::testEngine()};
     rosenbrock.setParameters(&params);
     const double b[] = {-1.7, -0.4, 0.2};
     expected = 0.0;
@@ -150,7 +150,7 @@ TEST(Benchmarks, NumericFunctionsKeepTheirSummationOrder) {
 
 TEST(Benchmarks, OneMaxAndDeceptive) {
     QEAParameters params;
-    QOneMaxProblem onemax;
+    QOneMaxProblem onemax{testing::testEngine()};
     onemax.adjustParameters(&params);
     onemax.setParameters(&params);
     params.chromosomeLength = 5;
@@ -163,7 +163,7 @@ TEST(Benchmarks, OneMaxAndDeceptive) {
     shifted.geneOffset = 1.0;
     EXPECT_EQ(evaluate(onemax, integers(shifted, {1, 0, 1, 1, 0})), 5.0 - 8.0);
 
-    QDeceptiveProblem deceptive;
+    QDeceptiveProblem deceptive{testing::testEngine()};
     deceptive.adjustParameters(&params);
     deceptive.setParameters(&params);
     params.chromosomeLength = 4;
@@ -179,13 +179,13 @@ TEST(Benchmarks, OneMaxAndDeceptive) {
 // the individual's own genes.
 TEST(Benchmarks, LengthComesFromTheRecord) {
     QEAParameters params;
-    QOneMaxProblem onemax;
+    QOneMaxProblem onemax{testing::testEngine()};
     onemax.adjustParameters(&params);
     onemax.setParameters(&params);
     params.chromosomeLength = 3;
     EXPECT_EQ(evaluate(onemax, integers(params, {1, 0, 1, 0, 0})), 1.0);
 
-    QDeceptiveProblem deceptive;
+    QDeceptiveProblem deceptive{testing::testEngine()};
     deceptive.adjustParameters(&params);
     deceptive.setParameters(&params);
     params.chromosomeLength = 5;
@@ -196,7 +196,7 @@ TEST(Benchmarks, LengthComesFromTheRecord) {
     EXPECT_EQ(evaluate(deceptive, integers(params, {1, 0, 0, 0})), 60.0 - (26 + 28 * 3));
 
     // The expected count n / a is a real: n = 3 over a = 2 symbols gives 1.5.
-    QMixingTimeResearch mixing;
+    QMixingTimeResearch mixing{testing::testEngine()};
     params.arity = 3;
     mixing.adjustParameters(&params);
     mixing.setParameters(&params);
@@ -207,7 +207,7 @@ TEST(Benchmarks, LengthComesFromTheRecord) {
 TEST(Benchmarks, MixingTimeCountsSymbols) {
     QEAParameters params;
     params.arity = 3;
-    QMixingTimeResearch mixing;
+    QMixingTimeResearch mixing{testing::testEngine()};
     mixing.adjustParameters(&params);
     mixing.setParameters(&params);
     EXPECT_DOUBLE_EQ(evaluate(mixing, symbols(params, {0, 0, 2})), 2.0 / 3);
@@ -219,7 +219,7 @@ TEST(Benchmarks, MixingTimeCountsSymbols) {
 TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
     QEAParameters params;
     params.chromosomeLength = 2;
-    QOneMaxProblem onemax;
+    QOneMaxProblem onemax{testing::testEngine()};
     onemax.adjustParameters(&params);
     onemax.setParameters(&params);
     params.genePrecision = 0.5;  // changed after the overrides: no integer reading any more
@@ -246,12 +246,12 @@ TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
     QRNIndividual network;
     network._params = &params;
     network.fitness = 2.5;
-    QSphereFunction sphere;
-    QRastriginFunction rastrigin;
-    QSchwefelFunction schwefel;
-    QRosenbrockFunction rosenbrock;
-    QDeceptiveProblem deceptive;
-    QMixingTimeResearch mixingNetwork;
+    QSphereFunction sphere{testing::testEngine()};
+    QRastriginFunction rastrigin{testing::testEngine()};
+    QSchwefelFunction schwefel{testing::testEngine()};
+    QRosenbrockFunction rosenbrock{testing::testEngine()};
+    QDeceptiveProblem deceptive{testing::testEngine()};
+    QMixingTimeResearch mixingNetwork{testing::testEngine()};
     const std::pair<QProblem*, const char*> headers[] = {
         {&sphere, "QSphereFunction::evaluatePopulation"},
         {&rastrigin, "QRastriginFunction::evaluatePopulation"},
@@ -272,7 +272,7 @@ TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
     }
 
     // Mixing-time refuses a population of another encoding without evaluating it.
-    QMixingTimeResearch mixing;
+    QMixingTimeResearch mixing{testing::testEngine()};
     mixing.setParameters(&params);
     population.getIndividual(0)->fitness = 3.0;
     ::testing::internal::CaptureStderr();
@@ -285,7 +285,7 @@ TEST(Benchmarks, DecodingFailuresLeaveFitnessAndGoOn) {
 
 TEST(Benchmarks, PointlessDrawsOneUniformPerEvaluation) {
     QEAParameters params;
-    QPointlessProblem pointless;
+    QPointlessProblem pointless{testing::testEngine()};
     pointless.setParameters(&params);
     testing::seedForTest(12345);
     const double first = evaluate(pointless, symbols(params, {1, 2}));
@@ -301,14 +301,14 @@ TEST(Benchmarks, PointlessDrawsOneUniformPerEvaluation) {
 TEST(Benchmarks, ChromosomeShorterThanRecordStops) {
     QEAParameters params;
     params.chromosomeLength = 4;
-    QSphereFunction sphere;
+    QSphereFunction sphere{testing::testEngine()};
     sphere.setParameters(&params);
     QRCIndividual shortOne = reals(params, {1.0, 2.0});
     EXPECT_FAILURE(sphere.evaluateIndividual(shortOne),
                 "QSphereFunction::evaluatePopulation. error:\n\tThe chromosome holds 2 genes, fewer than the "
                 "chromosome length .4.");
     params.arity = 0;
-    QMixingTimeResearch mixing;
+    QMixingTimeResearch mixing{testing::testEngine()};
     mixing.setParameters(&params);
     QStringIndividual three = symbols(params, {0, 1, 2});
     EXPECT_FAILURE(mixing.evaluateIndividual(three), "at least one symbol .arity = 0.");

@@ -42,8 +42,8 @@ double echo(double x, double previous) { return std::clamp(x + 0.5 * previous, -
 
 struct NetworkProblemsTest : ::testing::Test {
     QEAParameters params;
-    QANNProblemXOR xorTask;
-    QANNProblemSinDouble sineTask;
+    QANNProblemXOR xorTask{testing::testEngine()};
+    QANNProblemSinDouble sineTask{testing::testEngine()};
 
     NetworkProblemsTest() {
         xorTask.setParameters(&params);

@@ -54,7 +54,7 @@ protected:
 
     testing::ScratchDir scratch;
     bool written = (writeFile("matrix.txt", kMatrix), true);
-    QSubmatrixTask task;
+    QSubmatrixTask task{testing::testEngine()};
     QEAParameters mask;
     QEAParameters list;
 };
@@ -130,7 +130,7 @@ TEST_F(SubmatrixTest, FitnessKeepsItsOperatorOrder) {
 // only counts as common or covered where the combination is exactly 1.
 TEST_F(SubmatrixTest, OtherMatrixValuesCombineBitwise) {
     writeFile("matrix.txt", "3 2\n3 1\n1 2\n1 0\n1 1\n1 1\n1 1\n1\n");
-    QSubmatrixTask other;
+    QSubmatrixTask other{testing::testEngine()};
     other.setParameters(&mask);
     EXPECT_EQ(other.rowWeights, (std::vector<double>{4, 3, 1}));
     QIntegerIndividual first = maskOf(mask, {1, 0, 0});
@@ -253,7 +253,7 @@ TEST_F(SubmatrixTest, GenesOutsideTheMatrixStop) {
 
 TEST_F(SubmatrixTest, FaultyDataFilesStop) {
     std::remove("matrix.txt");
-    EXPECT_FAILURE(QSubmatrixTask(),
+    EXPECT_FAILURE(QSubmatrixTask(testing::testEngine()),
                 "^\\[QSubmatrixTask::readDataFromFile\\] error:\n\tCan't open input file \\(matrix.txt\\) for "
                 "reading\n$");
 
@@ -267,12 +267,12 @@ TEST_F(SubmatrixTest, FaultyDataFilesStop) {
     };
     for (const auto& [text, message] : faulty) {
         writeFile("matrix.txt", text);
-        EXPECT_FAILURE(QSubmatrixTask(), message) << text;
+        EXPECT_FAILURE(QSubmatrixTask(testing::testEngine()), message) << text;
     }
 
     // A leading plus sign and text after the last value are accepted.
     writeFile("matrix.txt", "+2 2\n1 0\n0 1\n1 +2.5\n1 1\n0 0\n1\nnotes that are never read\n");
-    QSubmatrixTask accepted;
+    QSubmatrixTask accepted{testing::testEngine()};
     EXPECT_EQ(accepted.totalWeight, 3.5);
 }
 
@@ -290,13 +290,13 @@ TEST_F(SubmatrixTest, SumsBeyondTheFitnessRangeStop) {
     };
     for (const auto& [text, message] : faulty) {
         writeFile("matrix.txt", text);
-        EXPECT_FAILURE(QSubmatrixTask(), "^\n\n\\[QSubmatrixTask::readDataFromFile\\] error:\n\t" + message + tooLarge)
+        EXPECT_FAILURE(QSubmatrixTask(testing::testEngine()), "^\n\n\\[QSubmatrixTask::readDataFromFile\\] error:\n\t" + message + tooLarge)
             << text;
     }
 
     // Just inside the limit every selection has a finite fitness, whatever the signs.
     writeFile("matrix.txt", "2 2\n1 0\n0 1\n1.4e306 -1.3e306\n-1e306 1.7e306\n2e306 -5e305\n2\n");
-    QSubmatrixTask large;
+    QSubmatrixTask large{testing::testEngine()};
     large.setParameters(&mask);
     for (const auto& genes : {std::vector<int>{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
         QIntegerIndividual individual = maskOf(mask, {});
@@ -307,7 +307,7 @@ TEST_F(SubmatrixTest, SumsBeyondTheFitnessRangeStop) {
 
     // A list may name its largest row at every position, so its target multiplies that row.
     writeFile("matrix.txt", "2 1\n1\n1\n1e306\n1\n1\n3\n");
-    QSubmatrixTask heavy;
+    QSubmatrixTask heavy{testing::testEngine()};
     EXPECT_EQ(heavy.adjustParameters(&mask), 1);
     EXPECT_FAILURE(heavy.adjustParameters(&list),
                    "^\n\n\\[QSubmatrixTask::adjustParameters\\] error:\n\tThe weights of a list of 3 rows could add "

@@ -354,7 +354,7 @@ TEST(ConfigurationCheck, ASeedAbove32767NamesTheSeedThatGivesTheSameRun) {
     EXPECT_EQ(draws(40000), draws(7232));
     EXPECT_EQ(draws(static_cast<unsigned>(-1)), draws(32767));
     EXPECT_NE(draws(40000), draws(40001));
-    resetGeneratorForTesting();
+    testing::testEngine().random.restore(0, false);
 }
 
 TEST(ConfigurationCheck, ALaterValueOfAKeyWinsWithAWarning) {
@@ -437,10 +437,10 @@ std::string recordOfARun(const std::string& text, const ProblemRow& row) {
     ScratchDir dir;
     writeFile("config.xml", text);
     QLightXMLIO tree;
-    tree.readFromFile("config.xml");
+    tree.readFromFile("config.xml", std::cerr);
     QEAParameters params;
     readParameters(tree, params);
-    row.make()->adjustParameters(&params);
+    row.make(testing::testEngine())->adjustParameters(&params);
     std::ostringstream out;
     dumpParameters(params, "", "", out);
     out << params.inputsNumber << " " << params.outputsNumber << "\n";

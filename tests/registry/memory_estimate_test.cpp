@@ -109,7 +109,7 @@ TEST(MemoryEstimate, HugeRecordsGiveHugeEstimatesWithoutOverflow) {
     // The list form of the submatrix task takes the target of its data file as chromosome length.
     testing::ScratchDir scratch;
     testing::writeFile("matrix.txt", "2 2\n1 0\n0 1\n1 1\n1 1\n1 1\n2147483647\n");
-    QSubmatrixTask task;
+    QSubmatrixTask task{testing::testEngine()};
     QEAParameters list;
     list.encoding = Encoding::String;
     list.permutation = true;

@@ -70,9 +70,9 @@ TEST(Registry, MakersBuildObjectsOfTheEncodingTheyClaim) {
             EXPECT_TRUE(made == maker.encoding || row.id == Mutation::Gaussian) << row.word;
         }
     }
-    for (const AlgorithmRow& row : algorithmRows()) EXPECT_NE(row.make(), nullptr) << row.word;
+    for (const AlgorithmRow& row : algorithmRows()) EXPECT_NE(row.make(testing::testEngine()), nullptr) << row.word;
     for (const ProblemRow& row : problemRows()) {
-        EXPECT_NE(row.make(), nullptr) << row.word;
+        EXPECT_NE(row.make(testing::testEngine()), nullptr) << row.word;
         EXPECT_FALSE(row.encodings.empty()) << row.word;
     }
     for (const NichingRow& row : nichingRows()) EXPECT_EQ(row.make == nullptr, row.id == Niching::None) << row.word;

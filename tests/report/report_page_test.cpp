@@ -232,15 +232,14 @@ TEST(ReportPageTest, NetworkSizesAreThoseOfEachRunsExaminedNetwork) {
 TEST(ReportPageTest, WritesThePageAndThePlotIntoTheOutputFolder) {
     testing::ScratchDir scratch;
     fs::create_directory("out");
-    OutputFile::setFolder("out");
+    const OutputFolder files("out");
     const std::vector<QRunSummary> runs{makeRun({3, 1}, 40, 12)};
     const std::vector<QRunSummary> none;
     const QEAParameters record;
     const ReportInputs inputs{runs, record, "A\n", "P\n"};
-    writeReport(inputs, "report.html");
-    writeConvergencePlot(inputs, "convergence.svg");
-    writeConvergencePlot(ReportInputs{none, record, "A\n", "P\n"}, "empty.svg");
-    OutputFile::setFolder("");
+    writeReport(inputs, files.placed("report.html"));
+    writeConvergencePlot(inputs, files.placed("convergence.svg"));
+    writeConvergencePlot(ReportInputs{none, record, "A\n", "P\n"}, files.placed("empty.svg"));
 
     EXPECT_EQ(testing::readFile("out/report.html"), reportPage(inputs));
     EXPECT_FALSE(fs::exists("out/report.html.part"));
@@ -259,12 +258,12 @@ TEST(ReportPageTest, WritesThePageAndThePlotIntoTheOutputFolder) {
 // Runs examples/NAME as the program would, in the working directory, output captured.
 ReportInputs runExample(const std::string& name, int count, std::vector<QRunSummary>& runs, QEAParameters& record) {
     QLightXMLIO tree;
-    tree.readFromFile(std::string(VALDRIN_SOURCE_DIR) + "/examples/" + name + "/config.xml");
+    tree.readFromFile(std::string(VALDRIN_SOURCE_DIR) + "/examples/" + name + "/config.xml", std::cerr);
     readParameters(tree, record);
     testing::seedForTest(record.rngSeed);
     ::testing::internal::CaptureStdout();
-    std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(tree, algorithmRows());
-    std::unique_ptr<QProblem> problem = createProblemByName(tree, problemRows());
+    std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(tree, algorithmRows(), testing::testEngine());
+    std::unique_ptr<QProblem> problem = createProblemByName(tree, problemRows(), testing::testEngine());
     problem->adjustParameters(&record);
     problem->setParameters(&record);
     algorithm->setUp(record, RegistryPartsMaker{}, *problem);

@@ -23,7 +23,7 @@ QRNGene oneInputNode(int type, double weight, double bias) {
 double activation(int type, double weight, double bias) {
     QRNGene gene = oneInputNode(type, weight, bias);
     std::vector<double> out;
-    gene.calculate({0.0, 0.25}, out);
+    gene.calculate({0.0, 0.25}, out, std::cout);
     return out.at(3);
 }
 
@@ -37,15 +37,15 @@ public:
 
 TEST(QRNGeneTest, CalculateGrowsAndAccumulatesOutputSignals) {
     std::vector<double> out;
-    EXPECT_EQ(QRNGene().calculate({0.0, 1.0}, out), 1);
+    EXPECT_EQ(QRNGene().calculate({0.0, 1.0}, out, std::cout), 1);
     EXPECT_TRUE(out.empty());
 
     QRNGene gene = oneInputNode(1, 2.0, 0.5);
-    EXPECT_EQ(gene.calculate({0.0, 0.25}, out), 1);
+    EXPECT_EQ(gene.calculate({0.0, 0.25}, out, std::cout), 1);
     EXPECT_EQ(out, (std::vector<double>{0.0, 0.0, 0.0, 1.0}));
     EXPECT_EQ(gene.inputs[0].value, 0.25);
     EXPECT_EQ(gene.outputs[0].value, 1.0);
-    gene.calculate({0.0, 0.25}, out);
+    gene.calculate({0.0, 0.25}, out, std::cout);
     EXPECT_EQ(out, (std::vector<double>{0.0, 0.0, 0.0, 2.0}));
 }
 
@@ -65,7 +65,7 @@ TEST(QRNGeneTest, ActivationFunctions) {
     gene.A = 0.5;
     gene.outputOffsets[0] = 0.125;
     std::vector<double> out;
-    gene.calculate({0.0, 0.25}, out);
+    gene.calculate({0.0, 0.25}, out, std::cout);
     EXPECT_DOUBLE_EQ(out[3], 0.5 * (0.5 + 0.25) + 0.125);
 }
 
@@ -81,7 +81,7 @@ TEST(QRNGeneTest, LinkRulesOfCalculate) {
     gene.addOutput({2, 0.0}, 0.25);
     gene.addOutput({-2, 0.0}, 0.0);
     std::vector<double> out;
-    gene.calculate({0.0, 0.25}, out);
+    gene.calculate({0.0, 0.25}, out, std::cout);
     EXPECT_EQ(gene.inputs[0].value, 7.0);
     EXPECT_EQ(gene.inputs[1].value, 0.0);
     EXPECT_EQ(gene.inputs[2].value, 0.0);
@@ -92,7 +92,7 @@ TEST(QRNGeneTest, LinkRulesOfCalculate) {
 
     gene.enabled = false;
     gene.inputs[3].value = 3.0;
-    EXPECT_EQ(gene.calculate({0.0, 0.25}, out), 0);
+    EXPECT_EQ(gene.calculate({0.0, 0.25}, out, std::cout), 0);
     EXPECT_EQ(gene.inputs[3].value, 3.0);
     EXPECT_EQ(out, (std::vector<double>{0.0, 0.0, 0.75}));
 }
@@ -102,7 +102,7 @@ TEST(QRNGeneTest, UnknownTypeReportsOnStandardOutputAndWritesNothing) {
     std::vector<double> out{1.0};
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(gene.calculate({0.0, 0.25}, out), 1);
+    EXPECT_EQ(gene.calculate({0.0, 0.25}, out, std::cout), 1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "\n\n[QRNGene::calculate] error:\nUnknown node type (typeID = 7)\n");

@@ -35,7 +35,8 @@ using Paths = std::tuple<int, int, int>;
 Paths analyse(const QRNIndividual& individual) {
     int inputToOutput = -1;
     int settling = -1;
-    const int result = individual.analyseSignalPaths(inputToOutput, settling);
+    NetworkScratch scratch;
+    const int result = individual.analyseSignalPaths(inputToOutput, settling, scratch);
     return {result, inputToOutput, settling};
 }
 
@@ -91,8 +92,9 @@ TEST(QRNIndividualTest, CalculateNetworkAccumulatesAndHoldsInputs) {
     // signal every step, which the next step must not see.
     QRNIndividual individual = network(1, 1, {node({1, 2}, {2}), node({}, {1}, 3)});
     individual.genes[1].bias = 1.0;
+    NetworkScratch scratch;
     std::vector<double> out;
-    EXPECT_EQ(individual.calculateNetwork({0.0, 0.5}, out, 2), 1);
+    EXPECT_EQ(individual.calculateNetwork({0.0, 0.5}, out, 2, scratch, std::cout), 1);
     const double y1 = std::tanh(0.5);
     const double y2 = std::tanh(0.5 + y1);
     ASSERT_EQ(out.size(), 3u);
@@ -101,13 +103,13 @@ TEST(QRNIndividualTest, CalculateNetworkAccumulatesAndHoldsInputs) {
     EXPECT_NEAR(individual.signalChange, (y1 + y2) / 2, 1e-12);
 
     std::vector<double> before = out;
-    individual.calculateNetwork({0.0, 0.5}, out, 0);
+    individual.calculateNetwork({0.0, 0.5}, out, 0, scratch, std::cout);
     EXPECT_EQ(out, before);
     EXPECT_TRUE(std::isnan(individual.signalChange));
 
     // A short input vector holds the missing inputs at 0.0.
     out.clear();
-    individual.calculateNetwork({}, out, 1);
+    individual.calculateNetwork({}, out, 1, scratch, std::cout);
     EXPECT_EQ(out[2], 0.0);
 
     // One vector passed as both IN and OUT: the inputs stay at their values on entry although
@@ -115,8 +117,8 @@ TEST(QRNIndividualTest, CalculateNetworkAccumulatesAndHoldsInputs) {
     std::vector<double> shared{0.0, 0.5};
     std::vector<double> separate = shared;
     QRNIndividual twin = individual;
-    individual.calculateNetwork(shared, shared, 3);
-    twin.calculateNetwork(std::vector<double>{0.0, 0.5}, separate, 3);
+    individual.calculateNetwork(shared, shared, 3, scratch, std::cout);
+    twin.calculateNetwork(std::vector<double>{0.0, 0.5}, separate, 3, scratch, std::cout);
     EXPECT_EQ(shared, separate);
     EXPECT_EQ(individual.signalChange, twin.signalChange);
 }

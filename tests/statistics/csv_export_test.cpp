@@ -100,11 +100,10 @@ TEST(CsvExport, ReaderAndNumbersFollowTheRules) {
 // Six runs of a small GA on the sphere function, reported as the program reports them.
 TEST(CsvExport, TablesOfGaRunsGiveBackTheSummaryOverRuns) {
     testing::AlgorithmBench<QGeneticAlgorithm> bench;  // works in a scratch folder
-    OutputFile::setFolder("");
     QEAParameters params = testing::sphereRecord();
     bench.useProblem<QSphereFunction>().setParameters(&params);
     QGeneticAlgorithm& ga = bench.setUp(params);
-    QSummaryProcessor processor(&params);
+    QSummaryProcessor processor(&params, testing::testEngine());
     std::vector<QRunSummary> runs;
     for (int i = 0; i < 6; ++i) {
         bench.runCapturingOutput();
@@ -211,7 +210,6 @@ QRunSummary handMadeRun(int done, std::vector<double> bests) {
 
 TEST(CsvExport, EmptyCellsStandForWhatARunDidNotReach) {
     testing::ScratchDir scratch;
-    OutputFile::setFolder("");
     QEAParameters params;
     params.encoding = Encoding::Real;  // indirect evolution: real vectors, networks examined
     std::vector<QRunSummary> runs;

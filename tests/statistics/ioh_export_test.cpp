@@ -95,7 +95,6 @@ QRunSummary handMadeRun(int evaluations, std::vector<FitnessImprovement> improve
 
 TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
     testing::ScratchDir scratch;
-    OutputFile::setFolder("");
     QEAParameters params;
     params.chromosomeLength = 10;
     params.errorLevel = 0.01;
@@ -130,7 +129,6 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
 // best so far in the data file is the least of the generation bests so far.
 TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
     testing::AlgorithmBench<QGeneticAlgorithm> bench;
-    OutputFile::setFolder("");
     QEAParameters params = testing::sphereRecord();
     bench.useProblem<QSphereFunction>().setParameters(&params);
     QGeneticAlgorithm& ga = bench.setUp(params);

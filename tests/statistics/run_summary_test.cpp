@@ -7,6 +7,7 @@
 #include <limits>
 #include <tuple>
 
+#include "core/processor_clock.h"
 #include "representation/integer.h"
 
 namespace Valdrin {
@@ -141,12 +142,12 @@ TEST(RunSummary, OnlyStrictImprovementsOfTheBestSoFarAreNoted) {
     EXPECT_TRUE(improvementsOf({nan}).empty());
 }
 
-TEST(RunSummary, ProcessorClockIsInMilliseconds) {
+TEST(ProcessorClock, IsInMilliseconds) {
     const auto milliseconds = [](std::clock_t ticks) {
         return static_cast<long>(static_cast<long long>(ticks) * 1000 / CLOCKS_PER_SEC);
     };
     const std::clock_t before = std::clock();
-    const long reading = processorClock();
+    const long reading = ProcessorClock{}.now();
     const std::clock_t after = std::clock();
     EXPECT_LE(milliseconds(before), reading);
     EXPECT_LE(reading, milliseconds(after));

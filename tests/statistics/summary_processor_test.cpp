@@ -67,7 +67,7 @@ class SummaryProcessorTest : public ::testing::Test {
 protected:
     testing::ScratchDir scratch;
     QEAParameters params;
-    QSummaryProcessor processor{&params};
+    QSummaryProcessor processor{&params, testing::testEngine()};
 };
 
 TEST_F(SummaryProcessorTest, WritesEveryLineOfTheThreeFiles) {
@@ -159,7 +159,7 @@ TEST_F(SummaryProcessorTest, UnreachedGenerationsAverageOverTheRunsThatReachedTh
 TEST_F(SummaryProcessorTest, LastHundredGenerationsBlockAppearsOnlyAboveHundred) {
     for (int generations : {100, 101}) {
         params.generationsNumber = generations;
-        QSummaryProcessor fresh(&params);
+        QSummaryProcessor fresh(&params, testing::testEngine());
         // Generation g (0-based) has best g + 1; generation 0 is outside the last hundred of 101.
         const std::vector<std::vector<double>> zeros(5, std::vector<double>(generations));
         QRunSummary run = makeRun(generations, zeros, 1);
@@ -274,7 +274,7 @@ TEST(SummaryProcessorParameters, NamesEveryEncodingAndOperator) {
         params.mutationType = static_cast<Mutation>(c.types[3]);
         params.populationSizerType = static_cast<Sizer>(c.types[4]);
         std::ostringstream out;
-        EXPECT_EQ(QSummaryProcessor(&params).printParameters(out), 1);
+        EXPECT_EQ(QSummaryProcessor(&params, testing::testEngine()).printParameters(out), 1);
         EXPECT_EQ(out.str(), "EA parameters:\n------------------------------\nEncoding type:\t" + c.encoding +
                                  "Genes number:\t12\nSelection operator:\t" + c.selection +
                                  "Crossover operator:\t" + c.crossover + "Crossover probability:\t0.7\n" +

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "algorithms/parts.h"
+#include "core/failure.h"
 #include "core/parameters.h"
 #include "problems/problem.h"
 #include "registry/parts_maker.h"
@@ -36,6 +37,7 @@ QEAParameters sphereRecord();
 // final test was given.
 class FixedProblem final : public QProblem {
 public:
+    FixedProblem() : QProblem(testing::testEngine()) {}
     double value = 1.0;
     int evaluations = 0;
     int tests = 0;
@@ -65,6 +67,7 @@ public:
 // genes); counts the evaluations.
 class GeneSumProblem final : public QProblem {
 public:
+    GeneSumProblem() : QProblem(testing::testEngine()) {}
     double offset = 0.0;
     int evaluations = 0;
 
@@ -111,7 +114,12 @@ public:
     template <class Problem, class... Arguments>
     Problem& useProblem(Arguments&&... arguments) {
         algorithm_.reset();
-        auto made = std::make_unique<Problem>(std::forward<Arguments>(arguments)...);
+        std::unique_ptr<Problem> made;
+        if constexpr (std::is_constructible_v<Problem, Engine&, Arguments...>) {
+            made = std::make_unique<Problem>(testEngine(), std::forward<Arguments>(arguments)...);
+        } else {
+            made = std::make_unique<Problem>(std::forward<Arguments>(arguments)...);
+        }
         Problem& problem = *made;
         problem_ = std::move(made);
         return problem;
@@ -125,7 +133,7 @@ public:
         if (problem_ == nullptr) useProblem<FixedProblem>();
         algorithm_.reset();  // the previous algorithm closes its log before the next one empties it
         seedForTest(params.rngSeed);
-        algorithm_ = std::make_unique<Algorithm>();
+        algorithm_ = std::make_unique<Algorithm>(testEngine());
         algorithm_->setUp(params, maker, *problem_);
         return *algorithm_;
     }
@@ -153,14 +161,17 @@ public:
         return out;
     }
 
-    // One run that the algorithm refuses; returns what it wrote to standard error.
+    // One run that the algorithm refuses; returns the message that ends the experiment.
     std::string refusedRunMessage() {
         Algorithm& refusing = algorithm();
-        ::testing::internal::CaptureStderr();
-        const int status = refusing.run();
-        std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(status, 0) << "the run was not refused";
-        return err;
+        try {
+            refusing.run();
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.stream(), MessageStream::Error);
+            return failure.message();
+        }
+        ADD_FAILURE() << "the run was not refused";
+        return "";
     }
 
     // The algorithm's log file (in the scratch folder) as written so far.

@@ -304,12 +304,15 @@ std::string gaConfiguration(const std::string& problem, const std::vector<std::p
     return ::testing::AssertionSuccess();
 }
 
+Engine& testEngine() {
+    static Engine engine;
+    return engine;
+}
+
 void seedForTest(unsigned seed) {
-    resetGeneratorForTesting();
-    std::streambuf* saved = std::cout.rdbuf(nullptr);
-    seedGenerator(seed);
-    std::cout.rdbuf(saved);
-    std::cout.clear();
+    std::ostream nowhere(nullptr);
+    testEngine().random.restore(0, false);
+    testEngine().random.seed(seed, nowhere);
 }
 
 }  // namespace Valdrin::testing

@@ -11,6 +11,7 @@
 
 #include <ostream>
 
+#include "core/engine.h"
 #include "core/identifiers.h"
 
 namespace Valdrin {
@@ -129,7 +130,44 @@ std::string gaConfiguration(const std::string& problem, const std::vector<std::p
 std::filesystem::path sourceFolder();
 std::vector<std::filesystem::path> exampleFolders();
 
-// Resets the process-wide generator to its unseeded state, then seeds it (quietly).
+// The engine of the unit tests that work on operators, problems and algorithms directly: text to
+// standard output and standard error (so that captured output can be checked), files in the
+// working folder.
+Engine& testEngine();
+
+// Binds the operator to the test engine and hands it back.
+template <class Operator>
+Operator& bound(Operator& op) {
+    op.useEngine(testEngine());
+    return op;
+}
+
+// A new operator bound to the test engine.
+template <class Operator>
+Operator boundOperator() {
+    Operator op;
+    op.useEngine(testEngine());
+    return op;
+}
+
+// Puts the test engine's generator back to its unseeded state, then seeds it (quietly).
 void seedForTest(unsigned seed);
 
 }  // namespace Valdrin::testing
+
+namespace Valdrin {
+
+// The test engine's draws, for tests that compute what an operator must do from the draws it
+// takes.
+inline double uniform() { return testing::testEngine().random.uniform(); }
+inline int uniformInt(int n) { return testing::testEngine().random.uniformInt(n); }
+inline bool flip(double p) { return testing::testEngine().random.flip(p); }
+inline bool coinFlip() { return testing::testEngine().random.coinFlip(); }
+inline double gaussian() { return testing::testEngine().random.gaussian(); }
+inline double smallUniform() { return testing::testEngine().random.smallUniform(); }
+template <class Weights>
+int rouletteIndex(const Weights& weights) {
+    return testing::testEngine().random.rouletteIndex(weights);
+}
+
+}  // namespace Valdrin
