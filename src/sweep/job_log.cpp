@@ -80,6 +80,34 @@ std::vector<std::optional<JobRecord>> jobOutcomes(const std::vector<JobRecord>& 
     return outcomes;
 }
 
+JobTally tallyOf(const std::vector<std::optional<JobRecord>>& outcomes) {
+    JobTally tally;
+    for (const std::optional<JobRecord>& outcome : outcomes) {
+        if (outcome) ++(outcome->succeeded() ? tally.succeeded : tally.failed);
+    }
+    return tally;
+}
+
+std::vector<JobRecord> GrowingJobLog::newRecords() {
+    std::vector<JobRecord> records;
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return records;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size <= offset_) return records;
+    in.seekg(offset_);
+    std::string text(static_cast<std::size_t>(size - offset_), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    const std::size_t complete = text.rfind('\n');
+    if (complete == std::string::npos) return records;
+    offset_ += static_cast<std::streamoff>(complete + 1);
+    std::istringstream lines(text.substr(0, complete + 1));
+    for (std::string line; std::getline(lines, line);) {
+        if (const std::optional<JobRecord> record = jobRecordOf(line)) records.push_back(*record);
+    }
+    return records;
+}
+
 void forgetJobs(const std::string& path, const std::set<int>& sequences) {
     std::ifstream in(path);
     if (!in) return;

@@ -3,9 +3,11 @@
 // after a header line.
 #pragma once
 
+#include <ios>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Valdrin {
@@ -33,6 +35,27 @@ std::vector<JobRecord> readJobLog(const std::string& path);
 // line that succeeded, as parallel's --resume-failed counts a job done when any of its lines
 // succeeded; else its last line; nothing for a job with no line.
 std::vector<std::optional<JobRecord>> jobOutcomes(const std::vector<JobRecord>& records, int count);
+
+// How many of the jobs ended, by their outcomes as jobOutcomes gives them: those that succeeded
+// and those whose lines all failed. A job with no line is in neither.
+struct JobTally {
+    int succeeded = 0;
+    int failed = 0;
+};
+JobTally tallyOf(const std::vector<std::optional<JobRecord>>& outcomes);
+
+// The log read while parallel writes it: each look gives the jobs of the lines completed since
+// the last look (a line still being written waits for the next); none while the file does not
+// exist.
+class GrowingJobLog {
+public:
+    explicit GrowingJobLog(std::string path) : path_(std::move(path)) {}
+    std::vector<JobRecord> newRecords();
+
+private:
+    std::string path_;
+    std::streamoff offset_ = 0;  // where the lines not yet read begin
+};
 
 // Rewrites the log without the lines of the given jobs (under a temporary name, then renamed),
 // so that parallel runs them again on --resume-failed. Ends with a Failure when it cannot.

@@ -4,16 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
-#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "config/configuration_scan.h"
 #include "core/failure.h"
@@ -22,7 +22,6 @@
 #include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
-#include "driver/progress.h"
 #include "registry/registry.h"
 #include "sweep/base_configuration.h"
 #include "sweep/job_log.h"
@@ -30,6 +29,7 @@
 #include "sweep/sweep_command_line.h"
 #include "sweep/sweep_page.h"
 #include "sweep/sweep_plan.h"
+#include "sweep/sweep_progress.h"
 #include "sweep/sweep_results.h"
 
 namespace Valdrin {
@@ -51,11 +51,22 @@ struct Sweep {
     std::vector<SweptKey> keys;
     std::vector<int> seeds;
     std::string baseText;
+    std::string title;   // "ALGORITHM on PROBLEM", the page's title
     std::string matrix;  // the matrix.txt every experiment copies; "" when the problem reads none
     std::vector<Experiment> experiments;
     fs::path folder;     // absolute
     std::string remoteFolder;
 };
+
+// --- Reading and checking the sweep, before anything is written ---
+
+// The swept keys and the seeds; a UsageError tells what the command line got wrong.
+void readKeysAndSeeds(Sweep& sweep) {
+    for (const std::string& set : sweep.line.sets) sweep.keys.push_back(parseSetting(set));
+    checkSweptKeys(sweep.keys);
+    sweep.seeds = parseSeeds(sweep.line.seeds);
+    checkPlanSize(sweep.keys, sweep.seeds);
+}
 
 std::string readWhole(const fs::path& path) {
     std::string text;
@@ -63,11 +74,11 @@ std::string readWhole(const fs::path& path) {
     return text;
 }
 
-void writeWhole(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) failPlainly(cannotWrite(path.string(), errno != 0 ? errno : EIO));
+// Says what every combination the base cannot run gets wrong; returns the exit status.
+int refuse(const std::vector<std::string>& refusals) {
+    for (const std::string& refusal : refusals) std::cerr << "valdrin-sweep: error: " << refusal << "\n";
+    std::cerr << "valdrin-sweep: error: nothing was run\n";
+    return kExitFailed;
 }
 
 // The first child's text of the first element of that name, as the program reads the algorithm
@@ -76,6 +87,47 @@ std::string chosenWord(const ConfigurationScan& scan, std::string_view element) 
     const std::vector<const ScannedElement*> found = elementsNamed(scan.root, element);
     if (found.empty() || found.front()->children.empty()) return "";
     return found.front()->children.front().text;
+}
+
+// What the base's algorithm and problem bring: the title, and the matrix.txt beside the base
+// when the problem reads one (a failure when it is missing).
+void readAlgorithmAndProblem(Sweep& sweep) {
+    const ConfigurationScan scan = scanConfiguration(sweep.baseText);
+    const std::string problem = chosenWord(scan, "problem");
+    sweep.title = chosenWord(scan, "algorithm") + " on " + problem;
+    const ProblemRow* problemRow = rowNamed(problemRows(), problem);
+    if (problemRow != nullptr && problemRow->id == ProblemKind::Submatrix) {
+        sweep.matrix = (fs::absolute(sweep.line.base).parent_path() / "matrix.txt").string();
+        if (!fs::is_regular_file(sweep.matrix)) {
+            failPlainly(problem + " reads matrix.txt, which is not beside " + sweep.line.base + " (looked for " +
+                        sweep.matrix + ")");
+        }
+    }
+}
+
+// The sweep's folder as an absolute path without a trailing "/".
+fs::path sweepFolder(const std::string& outputFolder) {
+    const fs::path folder = fs::absolute(outputFolder).lexically_normal();
+    return folder.has_filename() ? folder : folder.parent_path();
+}
+
+// Ends with a failure when the hosts file cannot be read or parallel is not installed.
+void checkHostsAndParallel(const SweepCommandLine& line) {
+    if (!line.hostsFile.empty() && !fs::is_regular_file(line.hostsFile)) {
+        failPlainly("cannot read the hosts file " + line.hostsFile);
+    }
+    if (foundOnPath("parallel").empty()) {
+        failPlainly("GNU parallel is not installed (no parallel on the PATH; make deps installs it)");
+    }
+}
+
+// --- The sweep's folder: laid out anew, or compared with the sweep it holds on --resume ---
+
+void writeWhole(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) failPlainly(cannotWrite(path.string(), errno != 0 ? errno : EIO));
 }
 
 // What identifies a sweep: the same plan text means --resume may go on with it.
@@ -93,6 +145,24 @@ std::string planText(const Sweep& sweep) {
     return text;
 }
 
+// A folder's plan.txt: the plan text, and the working folder on the hosts that follows it.
+struct StoredPlan {
+    std::string plan;
+    std::string remoteFolder;  // "" when the file names none
+};
+
+StoredPlan readStoredPlan(const fs::path& file) {
+    StoredPlan stored{readWhole(file), ""};
+    const std::size_t remote = stored.plan.find(kRemoteFolderLine);
+    if (remote != std::string::npos) {
+        const std::size_t end = stored.plan.find('\n', remote);
+        const std::size_t name = remote + std::strlen(kRemoteFolderLine);
+        stored.remoteFolder = stored.plan.substr(name, end - name);
+        stored.plan.erase(remote, end == std::string::npos ? std::string::npos : end - remote + 1);
+    }
+    return stored;
+}
+
 // A working folder for the hosts no other sweep uses: this machine's name and a random number.
 std::string newRemoteFolder() {
     char host[256] = {};
@@ -107,6 +177,7 @@ std::string newRemoteFolder() {
     return ".valdrin-sweep-" + (name.empty() ? std::string("host") : name) + "-" + number;
 }
 
+// The experiment's folder made afresh: its config.xml, and its matrix.txt when the problem reads one.
 void writeExperiment(const Sweep& sweep, const Experiment& experiment) {
     const fs::path folder = sweep.folder / experiment.folder;
     std::error_code error;
@@ -120,6 +191,13 @@ void writeExperiment(const Sweep& sweep, const Experiment& experiment) {
     }
 }
 
+// parallel's job list: every experiment's folder, one a line.
+void writeJobList(const Sweep& sweep) {
+    std::string list;
+    for (const Experiment& experiment : sweep.experiments) list += experiment.folder + "\n";
+    writeWhole(sweep.folder / kJobList, list);
+}
+
 void copyProgram(const Sweep& sweep) {
     const std::string program = programBesideThis();
     if (access(program.c_str(), X_OK) != 0) {
@@ -128,6 +206,54 @@ void copyProgram(const Sweep& sweep) {
     std::error_code error;
     fs::copy_file(program, sweep.folder / kProgramCopy, fs::copy_options::overwrite_existing, error);
     if (error) failPlainly("cannot copy " + program + " into " + sweep.folder.string() + ": " + error.message());
+}
+
+// Lays out a new sweep's folder, which must be empty or new. The plan goes last: a folder with a
+// plan holds a whole sweep.
+void layOutFolder(Sweep& sweep) {
+    const fs::path& folder = sweep.folder;
+    if (fs::exists(folder) && !fs::is_empty(folder)) {
+        failPlainly(folder.string() + " is not empty and holds no sweep: choose an empty or new folder with --out");
+    }
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) failPlainly("cannot create the sweep's folder " + folder.string() + ": " + error.message());
+    sweep.remoteFolder = newRemoteFolder();
+    writeWhole(folder / kBaseCopy, sweep.baseText);
+    copyProgram(sweep);
+    for (const Experiment& experiment : sweep.experiments) writeExperiment(sweep, experiment);
+    writeJobList(sweep);
+    writeWhole(folder / kPlanFile, planText(sweep) + kRemoteFolderLine + sweep.remoteFolder + "\n");
+}
+
+// Checks that the folder holds this sweep, which only --resume goes on with: the same plan and
+// the same base. Takes the hosts' working folder from its plan.
+void checkSameSweep(Sweep& sweep) {
+    const fs::path& folder = sweep.folder;
+    if (!sweep.line.resume) {
+        failPlainly(folder.string() + " already holds a sweep: add --resume to go on with it, or choose another --out");
+    }
+    const StoredPlan stored = readStoredPlan(folder / kPlanFile);
+    sweep.remoteFolder = stored.remoteFolder;
+    if (stored.plan != planText(sweep)) {
+        failPlainly("the sweep in " + folder.string() + " has another plan (its " + kPlanFile +
+                    "): --resume needs the same --set, --seeds and --runs");
+    }
+    if (readWhole(folder / kBaseCopy) != sweep.baseText) {
+        failPlainly("the base configuration differs from the one the sweep in " + folder.string() + " started with (its " +
+                    kBaseCopy + ")");
+    }
+}
+
+bool hasResults(const Sweep& sweep, const Experiment& experiment) {
+    const fs::path folder = sweep.folder / experiment.folder;
+    return fs::exists(folder / "runs.csv") && fs::exists(folder / "generations.csv");
+}
+
+// Whether the job was stopped rather than failed: never logged, or ended by a signal (to it, or
+// to the program, whose shell then gives 128 + SIGINT or SIGTERM).
+bool wasStopped(const std::optional<JobRecord>& outcome) {
+    return !outcome || outcome->signal != 0 || outcome->exitValue == 128 + SIGINT || outcome->exitValue == 128 + SIGTERM;
 }
 
 // Whether an experiment that is to run again can go on from the checkpoint in its folder: the
@@ -151,167 +277,68 @@ bool keepsCheckpoint(const Sweep& sweep, const Experiment& experiment) {
     return !error;
 }
 
-bool hasResults(const Sweep& sweep, const Experiment& experiment) {
-    const fs::path folder = sweep.folder / experiment.folder;
-    return fs::exists(folder / "runs.csv") && fs::exists(folder / "generations.csv");
+// Readies every experiment that is to run again on --resume. One the job log counts as done
+// whose results are missing starts afresh and leaves the log, so that parallel runs it again; one
+// that was stopped goes on from its checkpoint; one that failed, or has no checkpoint to go on
+// from, starts afresh.
+void readyExperimentsToRunAgain(const Sweep& sweep) {
+    const std::string jobLog = (sweep.folder / kJobLog).string();
+    const auto outcomes = jobOutcomes(readJobLog(jobLog), static_cast<int>(sweep.experiments.size()));
+    std::set<int> forgotten;
+    for (std::size_t i = 0; i < sweep.experiments.size(); ++i) {
+        const Experiment& experiment = sweep.experiments[i];
+        const bool done = outcomes[i] && outcomes[i]->succeeded();
+        if (done && hasResults(sweep, experiment)) continue;
+        if (done) forgotten.insert(experiment.id);
+        if (!done && wasStopped(outcomes[i]) && keepsCheckpoint(sweep, experiment)) continue;
+        writeExperiment(sweep, experiment);
+    }
+    if (!forgotten.empty()) forgetJobs(jobLog, forgotten);
 }
 
-// Lays out a new sweep's folder, or checks that the folder holds this sweep and makes every
-// experiment that is to run again start afresh. Returns whether the sweep goes on (--resume with
-// a job log).
+// Lays out a new sweep's folder, or checks that the folder holds this sweep and readies what is
+// to run again. Returns whether the sweep goes on (--resume with a job log).
 bool prepareFolder(Sweep& sweep) {
     const fs::path& folder = sweep.folder;
-    const std::string plan = planText(sweep);
-    std::error_code error;
     if (fs::exists(folder) && !fs::is_directory(folder)) {
         failPlainly("cannot use " + folder.string() + " as the sweep's folder: it is not a folder");
     }
-    if (fs::exists(folder / kPlanFile)) {
-        if (!sweep.line.resume) {
-            failPlainly(folder.string() + " already holds a sweep: add --resume to go on with it, or choose another --out");
-        }
-        std::string stored = readWhole(folder / kPlanFile);
-        const std::size_t remote = stored.find(kRemoteFolderLine);
-        if (remote != std::string::npos) {
-            const std::size_t end = stored.find('\n', remote);
-            sweep.remoteFolder = stored.substr(remote + std::strlen(kRemoteFolderLine), end - remote - std::strlen(kRemoteFolderLine));
-            stored.erase(remote, end == std::string::npos ? std::string::npos : end - remote + 1);
-        }
-        if (stored != plan) {
-            failPlainly("the sweep in " + folder.string() + " has another plan (its " + kPlanFile +
-                        "): --resume needs the same --set, --seeds and --runs");
-        }
-        if (readWhole(folder / kBaseCopy) != sweep.baseText) {
-            failPlainly("the base configuration differs from the one the sweep in " + folder.string() + " started with (its " +
-                        kBaseCopy + ")");
-        }
-        if (!fs::exists(folder / kProgramCopy)) copyProgram(sweep);
-        // Jobs the log counts as done whose results are missing run again.
-        const std::string jobLog = (folder / kJobLog).string();
-        const auto outcomes = jobOutcomes(readJobLog(jobLog), static_cast<int>(sweep.experiments.size()));
-        std::set<int> forgotten;
-        for (std::size_t i = 0; i < sweep.experiments.size(); ++i) {
-            const Experiment& experiment = sweep.experiments[i];
-            const bool done = outcomes[i] && outcomes[i]->succeeded();
-            if (done && hasResults(sweep, experiment)) continue;
-            if (done) forgotten.insert(experiment.id);
-            // An experiment that was stopped (never logged, or ended by a signal) goes on from its
-            // checkpoint; one that failed, or has none to go on from, starts afresh.
-            const bool failed = outcomes[i] && !outcomes[i]->succeeded() && outcomes[i]->signal == 0 &&
-                                outcomes[i]->exitValue != 128 + SIGINT && outcomes[i]->exitValue != 128 + SIGTERM;
-            if (!done && !failed && keepsCheckpoint(sweep, experiment)) continue;
-            writeExperiment(sweep, experiment);
-        }
-        if (!forgotten.empty()) forgetJobs(jobLog, forgotten);
-        writeWhole(folder / kJobList, [&] {
-            std::string list;
-            for (const Experiment& experiment : sweep.experiments) list += experiment.folder + "\n";
-            return list;
-        }());
-        return fs::exists(jobLog);
+    if (!fs::exists(folder / kPlanFile)) {
+        layOutFolder(sweep);
+        return false;
     }
-    if (fs::exists(folder) && !fs::is_empty(folder)) {
-        failPlainly(folder.string() + " is not empty and holds no sweep: choose an empty or new folder with --out");
-    }
-    fs::create_directories(folder, error);
-    if (error) failPlainly("cannot create the sweep's folder " + folder.string() + ": " + error.message());
-    sweep.remoteFolder = newRemoteFolder();
-    writeWhole(folder / kBaseCopy, sweep.baseText);
-    copyProgram(sweep);
-    std::string list;
-    for (const Experiment& experiment : sweep.experiments) {
-        writeExperiment(sweep, experiment);
-        list += experiment.folder + "\n";
-    }
-    writeWhole(folder / kJobList, list);
-    // The plan last: a folder with a plan holds a whole sweep.
-    writeWhole(folder / kPlanFile, plan + kRemoteFolderLine + sweep.remoteFolder + "\n");
-    return false;
+    checkSameSweep(sweep);
+    if (!fs::exists(folder / kProgramCopy)) copyProgram(sweep);
+    readyExperimentsToRunAgain(sweep);
+    writeJobList(sweep);
+    return fs::exists(folder / kJobLog);
 }
 
-// Whether the progress line is shown: when asked for, or when standard error is a terminal.
-bool progressWanted(const SweepCommandLine& line) { return line.progress || isatty(STDERR_FILENO) != 0; }
-
-// The progress line: experiments done of all, failures, time elapsed and left, from the job log
-// (read as it grows: only the lines added since the last look).
-class SweepProgress {
-public:
-    SweepProgress(bool enabled, std::string jobLog, int total)
-        : enabled_(enabled), jobLog_(std::move(jobLog)), total_(total), states_(static_cast<std::size_t>(total), 0),
-          start_(std::chrono::steady_clock::now()) {
-        readNewLines();
-        finishedAtStart_ = done_ + failed_;
+// The first lines on standard output: what the sweep is, and how far a resumed one had come.
+void announce(const Sweep& sweep, bool resuming) {
+    const int total = static_cast<int>(sweep.experiments.size());
+    const int combinations = combinationCount(sweep.keys);
+    std::cout << "Sweep of " << total << (total == 1 ? " experiment" : " experiments") << " (" << combinations
+              << (combinations == 1 ? " combination" : " combinations") << " x " << sweep.seeds.size()
+              << (sweep.seeds.size() == 1 ? " seed" : " seeds") << ", " << sweep.line.runs
+              << (sweep.line.runs == 1 ? " run" : " runs") << " each) in " << sweep.folder.string() << "\n";
+    if (resuming) {
+        const JobTally tally = tallyOf(jobOutcomes(readJobLog((sweep.folder / kJobLog).string()), total));
+        std::cout << "Resuming: " << tally.succeeded << " of " << total << " experiments already ran\n";
     }
+    std::cout << std::flush;
+}
 
-    void update(bool force = false) {
-        if (!enabled_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastDraw_ < std::chrono::milliseconds(250)) return;
-        lastDraw_ = now;
-        readNewLines();
-        const double elapsed = std::chrono::duration<double>(now - start_).count();
-        std::ostringstream line;
-        line << "valdrin-sweep: " << done_ << " of " << total_ << " experiments done, " << failed_ << " failed, "
-             << formatDuration(elapsed) << " elapsed";
-        const int finishedNow = done_ + failed_ - finishedAtStart_;
-        const int left = total_ - done_ - failed_;
-        if (finishedNow > 0 && left > 0) line << ", about " << formatDuration(elapsed * left / finishedNow) << " left";
-        std::cerr << "\r\033[K" << line.str() << std::flush;
-        shown_ = true;
-    }
-
-    void clear() {
-        if (!shown_) return;
-        std::cerr << "\r\033[K" << std::flush;
-        shown_ = false;
-    }
-
-private:
-    // Each job's state: 0 no line yet, 1 failed, 2 succeeded (which a later line cannot undo).
-    void readNewLines() {
-        std::ifstream in(jobLog_, std::ios::binary);
-        if (!in) return;
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (size <= offset_) return;
-        in.seekg(offset_);
-        std::string text(static_cast<std::size_t>(size - offset_), '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        const std::size_t complete = text.rfind('\n');
-        if (complete == std::string::npos) return;
-        offset_ += static_cast<std::streamoff>(complete + 1);
-        std::istringstream lines(text.substr(0, complete + 1));
-        for (std::string line; std::getline(lines, line);) {
-            const std::optional<JobRecord> record = jobRecordOf(line);
-            if (!record || record->sequence > total_) continue;
-            char& state = states_[static_cast<std::size_t>(record->sequence - 1)];
-            if (state == 2) continue;
-            if (state == 1) --failed_;
-            state = record->succeeded() ? 2 : 1;
-            ++(state == 2 ? done_ : failed_);
-        }
-    }
-
-    bool enabled_;
-    std::string jobLog_;
-    int total_;
-    std::vector<char> states_;
-    std::streamoff offset_ = 0;
-    int done_ = 0;
-    int failed_ = 0;
-    int finishedAtStart_ = 0;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point start_;
-    std::chrono::steady_clock::time_point lastDraw_{};
-};
+// --- Running the experiments through parallel ---
 
 int availableCores() {
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-// Runs parallel over the job list; returns its exit status.
-int runJobs(const Sweep& sweep, bool resuming) {
+// How parallel is to run the sweep: on this machine's cores unless --jobs says otherwise, or on
+// the hosts.
+ParallelPlan parallelPlanOf(const Sweep& sweep, bool resuming) {
     ParallelPlan plan;
     plan.jobList = kJobList;
     plan.jobLog = kJobLog;
@@ -324,13 +351,24 @@ int runJobs(const Sweep& sweep, bool resuming) {
         plan.hostsFile = fs::absolute(sweep.line.hostsFile).string();
         plan.remoteFolder = sweep.remoteFolder;
         if (!sweep.matrix.empty()) plan.inputs.push_back("matrix.txt");
-        // A job on this machine (":" in the hosts file) goes into the working folder as the others
-        // do: here it is the sweep's folder itself.
-        const fs::path here = sweep.folder / sweep.remoteFolder;
-        std::error_code error;
-        if (!fs::is_symlink(here)) fs::create_directory_symlink(".", here, error);
-        if (error) failPlainly("cannot make " + here.string() + ": " + error.message());
     }
+    return plan;
+}
+
+// A job on this machine (":" in the hosts file) goes into the working folder as the others do:
+// here it is a link to the sweep's folder itself.
+void linkWorkingFolderHere(const Sweep& sweep) {
+    const fs::path here = sweep.folder / sweep.remoteFolder;
+    std::error_code error;
+    if (!fs::is_symlink(here)) fs::create_directory_symlink(".", here, error);
+    if (error) failPlainly("cannot make " + here.string() + ": " + error.message());
+}
+
+// Whether the progress line is shown: when asked for, or when standard error is a terminal.
+bool progressWanted(const SweepCommandLine& line) { return line.progress || isatty(STDERR_FILENO) != 0; }
+
+// Runs parallel over the job list, drawing the progress line meanwhile; returns its exit status.
+int runParallel(const Sweep& sweep, const ParallelPlan& plan) {
     SweepProgress progress(progressWanted(sweep.line), (sweep.folder / kJobLog).string(),
                            static_cast<int>(sweep.experiments.size()));
     ParallelProcess parallel(parallelArguments(plan), sweep.folder.string(), (sweep.folder / ".parallel").string());
@@ -353,6 +391,40 @@ void cleanUpHosts(const Sweep& sweep) {
     fs::remove(sweep.folder / sweep.remoteFolder, ignored);
 }
 
+// How the running ended.
+struct RunEnd {
+    int parallelStatus = 0;  // 0 when parallel did not start
+    int signal = 0;          // the signal that interrupted the sweep, or 0
+};
+
+// Runs the experiments unless the sweep was interrupted already, then clears the hosts of the
+// working folder unless interrupted.
+RunEnd runExperiments(const Sweep& sweep, bool resuming) {
+    RunEnd end;
+    if (pendingInterruption() == 0) {
+        const ParallelPlan plan = parallelPlanOf(sweep, resuming);
+        if (!sweep.line.hostsFile.empty()) linkWorkingFolderHere(sweep);
+        end.parallelStatus = runParallel(sweep, plan);
+    }
+    end.signal = pendingInterruption();
+    if (!sweep.line.hostsFile.empty() && end.signal == 0) cleanUpHosts(sweep);
+    return end;
+}
+
+// --- The results and the report ---
+
+// Each experiment's outcome from the job log and its folder, written into results.sqlite,
+// sweep.csv and sweep.html.
+std::vector<ExperimentOutcome> collectResults(const Sweep& sweep) {
+    const std::vector<ExperimentOutcome> outcomes =
+        collectOutcomes(sweep.folder.string(), sweep.experiments, readJobLog((sweep.folder / kJobLog).string()));
+    const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string()};
+    writeResultsDatabase(record, (sweep.folder / "results.sqlite").string());
+    writeSweepCsv(record, (sweep.folder / "sweep.csv").string());
+    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds}, (sweep.folder / "sweep.html").string());
+    return outcomes;
+}
+
 void reportFailures(const Sweep& sweep, const std::vector<ExperimentOutcome>& outcomes) {
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const ExperimentOutcome& outcome = outcomes[i];
@@ -369,15 +441,47 @@ void reportFailures(const Sweep& sweep, const std::vector<ExperimentOutcome>& ou
     }
 }
 
+// Tells how the sweep ended: the failures, the count of experiments and the results on standard
+// output, why not every experiment ran; returns the exit status.
+int report(const Sweep& sweep, const std::vector<ExperimentOutcome>& outcomes, const RunEnd& end) {
+    const int total = static_cast<int>(sweep.experiments.size());
+    int ran = 0;
+    int failed = 0;
+    for (const ExperimentOutcome& outcome : outcomes) {
+        ran += outcome.state == ExperimentOutcome::State::Ran ? 1 : 0;
+        failed += outcome.state == ExperimentOutcome::State::Failed ? 1 : 0;
+    }
+    const int notRun = total - ran - failed;
+    reportFailures(sweep, outcomes);
+    std::cout << ran << " of " << total << " experiments ran, " << failed << " failed";
+    if (notRun > 0) std::cout << ", " << notRun << " did not run";
+    std::cout << "\nResults: " << (sweep.folder / "results.sqlite").string() << ", " << (sweep.folder / "sweep.csv").string()
+              << ", " << (sweep.folder / "sweep.html").string() << "\n"
+              << std::flush;
+    if (end.signal != 0) {
+        std::cerr << "valdrin-sweep: interrupted by " << signalName(end.signal) << ": " << ran << " of " << total
+                  << " experiments ran; run the same command with --resume to go on\n";
+        return exitStatusFor(end.signal);
+    }
+    if (failed > 0) {
+        std::cerr << "valdrin-sweep: error: " << failed << " of " << total
+                  << " experiments failed; the same command with --resume runs them again\n";
+        return kExitFailed;
+    }
+    if (notRun > 0) {
+        std::cerr << "valdrin-sweep: error: GNU parallel ended with status " << end.parallelStatus << " before " << notRun
+                  << " of " << total << " experiments ran; the same command with --resume runs them\n";
+        return kExitFailed;
+    }
+    return kExitRan;
+}
+
 int sweep(const SweepCommandLine& line) {
     const InterruptionGuard interruption;
     Sweep sweep;
     sweep.line = line;
     try {
-        for (const std::string& set : line.sets) sweep.keys.push_back(parseSetting(set));
-        checkSweptKeys(sweep.keys);
-        sweep.seeds = parseSeeds(line.seeds);
-        checkPlanSize(sweep.keys, sweep.seeds);
+        readKeysAndSeeds(sweep);
     } catch (const UsageError& error) {
         std::cerr << "valdrin-sweep: error: " << error.what() << "\nRun 'valdrin-sweep --help' for the command line.\n";
         return kExitMisused;
@@ -385,86 +489,17 @@ int sweep(const SweepCommandLine& line) {
     try {
         sweep.baseText = readWhole(line.base);
         const std::vector<std::string> refusals = sweepRefusals(sweep.baseText, line.base, sweep.keys, sweep.seeds.front());
-        if (!refusals.empty()) {
-            for (const std::string& refusal : refusals) std::cerr << "valdrin-sweep: error: " << refusal << "\n";
-            std::cerr << "valdrin-sweep: error: nothing was run\n";
-            return kExitFailed;
-        }
-        const ConfigurationScan scan = scanConfiguration(sweep.baseText);
-        const std::string problem = chosenWord(scan, "problem");
-        const ProblemRow* problemRow = rowNamed(problemRows(), problem);
-        if (problemRow != nullptr && problemRow->id == ProblemKind::Submatrix) {
-            sweep.matrix = (fs::absolute(line.base).parent_path() / "matrix.txt").string();
-            if (!fs::is_regular_file(sweep.matrix)) {
-                failPlainly(problem + " reads matrix.txt, which is not beside " + line.base + " (looked for " + sweep.matrix + ")");
-            }
-        }
+        if (!refusals.empty()) return refuse(refusals);
+        readAlgorithmAndProblem(sweep);
         sweep.experiments = expandPlan(sweep.keys, sweep.seeds);
-        sweep.folder = fs::absolute(line.outputFolder).lexically_normal();
-        if (sweep.folder.has_filename() == false) sweep.folder = sweep.folder.parent_path();
-        if (!line.hostsFile.empty() && !fs::is_regular_file(line.hostsFile)) {
-            failPlainly("cannot read the hosts file " + line.hostsFile);
-        }
-        if (foundOnPath("parallel").empty()) {
-            failPlainly("GNU parallel is not installed (no parallel on the PATH; make deps installs it)");
-        }
+        sweep.folder = sweepFolder(line.outputFolder);
+        checkHostsAndParallel(line);
 
         const bool resuming = prepareFolder(sweep);
-        const int total = static_cast<int>(sweep.experiments.size());
-        std::cout << "Sweep of " << total << (total == 1 ? " experiment" : " experiments") << " ("
-                  << combinationCount(sweep.keys) << (combinationCount(sweep.keys) == 1 ? " combination" : " combinations")
-                  << " x " << sweep.seeds.size() << (sweep.seeds.size() == 1 ? " seed" : " seeds") << ", " << line.runs
-                  << (line.runs == 1 ? " run" : " runs") << " each) in " << sweep.folder.string() << "\n";
-        if (resuming) {
-            const auto outcomes = jobOutcomes(readJobLog((sweep.folder / kJobLog).string()), total);
-            int done = 0;
-            for (const auto& outcome : outcomes) done += outcome && outcome->succeeded() ? 1 : 0;
-            std::cout << "Resuming: " << done << " of " << total << " experiments already ran\n";
-        }
-        std::cout << std::flush;
-
-        int parallelStatus = 0;
-        if (pendingInterruption() == 0) parallelStatus = runJobs(sweep, resuming);
-        const int signal = pendingInterruption();
-        if (!line.hostsFile.empty() && signal == 0) cleanUpHosts(sweep);
-
-        const std::vector<ExperimentOutcome> outcomes =
-            collectOutcomes(sweep.folder.string(), sweep.experiments, readJobLog((sweep.folder / kJobLog).string()));
-        const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string()};
-        writeResultsDatabase(record, (sweep.folder / "results.sqlite").string());
-        writeSweepCsv(record, (sweep.folder / "sweep.csv").string());
-        const std::string title = chosenWord(scan, "algorithm") + " on " + problem;
-        writeSweepPage({record, title, line.base, line.runs, sweep.seeds}, (sweep.folder / "sweep.html").string());
-
-        int ran = 0;
-        int failed = 0;
-        for (const ExperimentOutcome& outcome : outcomes) {
-            ran += outcome.state == ExperimentOutcome::State::Ran ? 1 : 0;
-            failed += outcome.state == ExperimentOutcome::State::Failed ? 1 : 0;
-        }
-        const int notRun = total - ran - failed;
-        reportFailures(sweep, outcomes);
-        std::cout << ran << " of " << total << " experiments ran, " << failed << " failed";
-        if (notRun > 0) std::cout << ", " << notRun << " did not run";
-        std::cout << "\nResults: " << (sweep.folder / "results.sqlite").string() << ", "
-                  << (sweep.folder / "sweep.csv").string() << ", " << (sweep.folder / "sweep.html").string() << "\n"
-                  << std::flush;
-        if (signal != 0) {
-            std::cerr << "valdrin-sweep: interrupted by " << signalName(signal) << ": " << ran << " of " << total
-                      << " experiments ran; run the same command with --resume to go on\n";
-            return exitStatusFor(signal);
-        }
-        if (failed > 0) {
-            std::cerr << "valdrin-sweep: error: " << failed << " of " << total
-                      << " experiments failed; the same command with --resume runs them again\n";
-            return kExitFailed;
-        }
-        if (notRun > 0) {
-            std::cerr << "valdrin-sweep: error: GNU parallel ended with status " << parallelStatus << " before "
-                      << notRun << " of " << total << " experiments ran; the same command with --resume runs them\n";
-            return kExitFailed;
-        }
-        return kExitRan;
+        announce(sweep, resuming);
+        const RunEnd end = runExperiments(sweep, resuming);
+        const std::vector<ExperimentOutcome> outcomes = collectResults(sweep);
+        return report(sweep, outcomes, end);
     } catch (const Failure& failure) {
         std::cout.flush();
         if (!failure.message().empty()) std::cerr << failure.message();

@@ -55,6 +55,35 @@ TEST(JobLogTest, AJobIsDoneWhenAnyOfItsLinesSucceededAsParallelCountsIt) {
     EXPECT_EQ(jobOutcomes(readJobLog("joblog"), 2).size(), 2u);
 }
 
+TEST(JobLogTest, TheTallyCountsJobsByTheirOutcomesNotTheirLines) {
+    testing::ScratchDir scratch;
+    writeFile("joblog", kLog);
+    // Jobs 1 and 4 have a failed line each beside a success; job 3 was ended by a signal.
+    const JobTally tally = tallyOf(jobOutcomes(readJobLog("joblog"), 6));
+    EXPECT_EQ(tally.succeeded, 3);
+    EXPECT_EQ(tally.failed, 1);
+}
+
+TEST(JobLogTest, AGrowingLogGivesEachCompletedLineOnce) {
+    testing::ScratchDir scratch;
+    GrowingJobLog log("joblog");
+    EXPECT_TRUE(log.newRecords().empty());  // parallel has not made it yet
+    const std::string header = "Seq\tHost\tStarttime\tJobRuntime\tSend\tReceive\tExitval\tSignal\tCommand\n";
+    const std::string first = "2\t:\t1796650341.000\t2.0\t0\t0\t0\t0\tcd experiments/2 && x\n";
+    // A line parallel is still writing, cut where it would already read as a job's line.
+    const std::string second = "1\t:\t1796650342.0\t0.5\t0\t0\t1\t0\tcd exper";
+    writeFile("joblog", header + first + second);
+    auto records = log.newRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].sequence, 2);
+    writeFile("joblog", header + first + second + "iments/1 && x\n");
+    records = log.newRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].sequence, 1);
+    EXPECT_EQ(records[0].exitValue, 1);
+    EXPECT_TRUE(log.newRecords().empty());
+}
+
 TEST(JobLogTest, ForgottenJobsLoseEveryLineAndTheRestStaysAsWritten) {
     testing::ScratchDir scratch;
     writeFile("joblog", kLog);
