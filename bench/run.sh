@@ -37,6 +37,10 @@ partial="$results.part"
     echo '```'
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
+    if [ -f "$here/floor.md" ]; then
+        echo
+        cat "$here/floor.md"
+    fi
 } > "$partial"
 mv "$partial" "$results"
 echo "bench: results written to $results"
