@@ -32,7 +32,8 @@ std::string chosenName(const QLightXMLIO& tree, const std::string& element) {
 // The reading a run makes: the tree, the record, the names of the algorithm and the problem.
 void readAsARunDoes(const std::string& path) {
     QLightXMLIO tree;
-    tree.readFromFile(path);
+    std::ostringstream messages;
+    tree.readFromFile(path, messages);
     QEAParameters params;
     readParameters(tree, params);
     std::ostringstream dump;
