@@ -1,61 +1,26 @@
 // Real-coded encoding: one double per gene, used directly as the phenotype. Encoding 3.
 #pragma once
 
-#include "representation/population.h"
+#include "representation/value_encoding.h"
 
 namespace Valdrin {
 
 // The generic face of one stored real; a chromosome holds the reals themselves.
-class QRCGene final : public QGene {
+class QRCGene final : public QValueGene<QRCGene, double, Encoding::Real> {
 public:
-    using Value = double;
-    Value value = 0.0;
-
-    QRCGene() = default;
-    explicit QRCGene(Value v) : value(v) {}
-    std::unique_ptr<QGene> clone() const override;
-    Encoding getEncoding() const override { return Encoding::Real; }
-    bool equalsTo(const QGene& other) const override;
-    int assign(const QGene& other) override;
-    Value getValue() const { return value; }
-    int setValue(Value v) { value = v; return 1; }
+    using QValueGene::QValueGene;
 };
 
-class QRCIndividual final : public QIndividual {
+class QRCIndividual final : public QValueIndividual<QRCIndividual, QRCGene> {
 public:
-    // One real per gene, contiguous, so that the operators walk plain doubles.
-    std::vector<QRCGene::Value> genes;
+    static constexpr const char* kName = "QRCIndividual";
+    QRCIndividual() {}  // defined here: see QValueIndividual
 
-    QRCIndividual() = default;
-    QRCIndividual(const QRCIndividual&) = default;
-    QRCIndividual& operator=(const QRCIndividual&) = default;
-
-    int initialize(int genesNumber) override;
-    int copy(const QIndividual& other) override;
-    std::unique_ptr<QIndividual> clone() const override;
-    Encoding getEncoding() const override { return Encoding::Real; }
     int decode(std::vector<double>& out) const override;
     int decode(std::vector<int>& out) const override;  // not supported: returns 0
     int print(std::ostream& out) const override;
-    int getGenesNumber() const override { return static_cast<int>(genes.size()); }
-    int addGene(const QGene& gene) override;
-    int deleteGene(int index) override;
-    std::unique_ptr<QGene> getGene(int index) const override;  // a QRCGene copy
-    int setGene(int index, const QGene& gene) override;
-    int deleteGenes() override;
-    bool equalsTo(const QIndividual& other) const override;
-
-    QRCGene::Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
-    int setGeneValue(int index, QRCGene::Value value);  // bound-checked
 };
 
-class QRCPopulation final : public QPopulation {
-public:
-    Encoding getEncoding() const override { return Encoding::Real; }
-    std::unique_ptr<QPopulation> clone() const override;
-
-protected:
-    std::unique_ptr<QIndividual> makeIndividual() const override;
-};
+using QRCPopulation = QValuePopulation<QRCIndividual>;
 
 }  // namespace Valdrin

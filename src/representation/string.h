@@ -3,61 +3,29 @@
 
 #include <cstdint>
 
-#include "representation/population.h"
+#include "representation/value_encoding.h"
 
 namespace Valdrin {
 
 // The generic face of one stored symbol; a chromosome holds the symbols themselves.
-class QStringGene final : public QGene {
+class QStringGene final : public QValueGene<QStringGene, std::int32_t, Encoding::String> {
 public:
-    using Value = std::int32_t;
-    Value value = 0;
-
-    QStringGene() = default;
-    explicit QStringGene(Value v) : value(v) {}
-    std::unique_ptr<QGene> clone() const override;
-    Encoding getEncoding() const override { return Encoding::String; }
+    using QValueGene::QValueGene;
     bool equalsTo(const QGene& other) const override;  // a gene of another encoding ends the experiment
     int assign(const QGene& other) override;           // a gene of another encoding ends the experiment
-    Value getValue() const { return value; }
-    int setValue(Value v) { value = v; return 1; }
 };
 
-class QStringIndividual final : public QIndividual {
+class QStringIndividual final : public QValueIndividual<QStringIndividual, QStringGene> {
 public:
-    // One symbol per gene, contiguous, so that the operators walk plain integers.
-    std::vector<QStringGene::Value> genes;
+    static constexpr const char* kName = "QStringIndividual";
+    QStringIndividual() {}  // defined here: see QValueIndividual
 
-    QStringIndividual() = default;
-    QStringIndividual(const QStringIndividual&) = default;
-    QStringIndividual& operator=(const QStringIndividual&) = default;
-
-    int initialize(int genesNumber) override;
-    int copy(const QIndividual& other) override;
-    std::unique_ptr<QIndividual> clone() const override;
-    Encoding getEncoding() const override { return Encoding::String; }
     int decode(std::vector<double>& out) const override;
     int decode(std::vector<int>& out) const override;
     int print(std::ostream& out) const override;
-    int getGenesNumber() const override { return static_cast<int>(genes.size()); }
-    int addGene(const QGene& gene) override;
-    int deleteGene(int index) override;
-    std::unique_ptr<QGene> getGene(int index) const override;  // a QStringGene copy
-    int setGene(int index, const QGene& gene) override;
-    int deleteGenes() override;
-    bool equalsTo(const QIndividual& other) const override;
-
-    QStringGene::Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
-    int setGeneValue(int index, QStringGene::Value value);  // bound-checked
+    int setGene(int index, const QGene& gene) override;  // its index message shows the index
 };
 
-class QStringPopulation final : public QPopulation {
-public:
-    Encoding getEncoding() const override { return Encoding::String; }
-    std::unique_ptr<QPopulation> clone() const override;
-
-protected:
-    std::unique_ptr<QIndividual> makeIndividual() const override;
-};
+using QStringPopulation = QValuePopulation<QStringIndividual>;
 
 }  // namespace Valdrin

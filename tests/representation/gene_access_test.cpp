@@ -1,9 +1,11 @@
 // Tests of the generic gene access of the value encodings (copies out, assignment in, foreign
-// genes) and of the plain storage behind it.
+// genes), of what their shared individual and population classes do, and of the plain storage
+// behind them.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
@@ -92,6 +94,83 @@ TYPED_TEST(ValueGeneAccess, IndexesOutsideTheChromosomeEndTheRun) {
     EXPECT_FAILURE(this->individual.getGene(-1), this->indexMessage("getGene", true));
     EXPECT_FAILURE(this->individual.setGene(3, Gene()), this->indexMessage("setGene"));
     EXPECT_FAILURE(this->individual.deleteGene(-1), this->indexMessage("deleteGene"));
+}
+
+TYPED_TEST(ValueGeneAccess, ClonesAreOfTheEncodingsOwnClassesAndIndependent) {
+    using Individual = typename TestFixture::Individual;
+    using Gene = typename TestFixture::Gene;
+    QEAParameters params;
+    this->individual._params = &params;
+    this->individual.fitness = 1.5;
+    this->individual.nicheNumber = 3;
+    this->individual.fitnessComponents = {0.5, 2.0};
+
+    std::unique_ptr<QIndividual> clone = this->individual.clone();
+    const auto* typed = dynamic_cast<const Individual*>(clone.get());
+    ASSERT_NE(typed, nullptr);
+    EXPECT_EQ(typed->genes, this->individual.genes);
+    EXPECT_EQ(typed->fitness, 1.5);
+    EXPECT_EQ(typed->nicheNumber, 3);
+    EXPECT_EQ(typed->fitnessComponents, (std::vector<double>{0.5, 2.0}));
+    EXPECT_EQ(typed->_params, &params);
+    this->individual.genes[0] = this->sample(7);
+    EXPECT_EQ(typed->genes[0], this->sample(0));
+
+    const Gene gene(this->sample(2));
+    std::unique_ptr<QGene> geneClone = gene.clone();
+    ASSERT_NE(dynamic_cast<const Gene*>(geneClone.get()), nullptr);
+    EXPECT_EQ(this->valueOf(*geneClone), this->sample(2));
+}
+
+TYPED_TEST(ValueGeneAccess, ResizingAndDeletionKeepTheOtherValuesInOrder) {
+    using Value = typename TestFixture::Value;
+    EXPECT_EQ(this->individual.deleteGene(1), 2);
+    EXPECT_EQ(this->individual.genes, (std::vector<Value>{this->sample(0), this->sample(2)}));
+    EXPECT_EQ(this->individual.initialize(4), 1);
+    EXPECT_EQ(this->individual.genes, (std::vector<Value>{this->sample(0), this->sample(2), Value(), Value()}));
+    EXPECT_EQ(this->individual.initialize(1), 1);
+    EXPECT_EQ(this->individual.genes, std::vector<Value>{this->sample(0)});
+    EXPECT_EQ(this->individual.initialize(-2), 1);
+    EXPECT_EQ(this->individual.getGenesNumber(), 0);
+}
+
+TYPED_TEST(ValueGeneAccess, PopulationsMakeAndCloneIndividualsOfTheirEncoding) {
+    using Individual = typename TestFixture::Individual;
+    QValuePopulation<Individual> population;
+    EXPECT_EQ(population.getEncoding(), this->individual.getEncoding());
+    population.createIndividuals(2);
+    population.appendIndividual(this->individual);
+    std::unique_ptr<QPopulation> clone = population.clone();
+    ASSERT_NE(dynamic_cast<const QValuePopulation<Individual>*>(clone.get()), nullptr);
+    ASSERT_EQ(clone->size(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_NE(dynamic_cast<const Individual*>(clone->getIndividual(i)), nullptr);
+    EXPECT_TRUE(clone->getIndividual(2)->equalsTo(this->individual));
+}
+
+// Symbol strings and bit strings store the same kind of number, yet neither equals nor copies
+// the other's genes.
+TEST(SameStoredType, SymbolAndBitStringsStayApart) {
+    QIntegerIndividual bits;
+    bits.genes = {1, 2};
+    QStringIndividual symbols;
+    symbols.genes = {1, 2};
+    EXPECT_FALSE(bits.equalsTo(symbols));
+    EXPECT_FALSE(symbols.equalsTo(bits));
+    EXPECT_FALSE(QIntegerGene(1).equalsTo(QStringGene(1)));
+
+    QIntegerIndividual otherBits;
+    otherBits.genes = {1, 2};
+    EXPECT_TRUE(bits.equalsTo(otherBits));
+
+    bits.genes = {7};
+    bits.fitness = 4;
+    symbols.copy(bits);
+    EXPECT_EQ(symbols.fitness, 4);
+    EXPECT_EQ(symbols.genes, (std::vector<std::int32_t>{1, 2}));
+    symbols.fitness = 6;
+    bits.copy(symbols);
+    EXPECT_EQ(bits.fitness, 6);
+    EXPECT_EQ(bits.genes, std::vector<std::int32_t>{7});
 }
 
 TEST(ForeignGenes, LeaveTheStoredValueAloneAndOnlySymbolStringsRefuseThem) {
