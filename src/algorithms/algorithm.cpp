@@ -2,7 +2,6 @@
 // the run's final report.
 #include "algorithms/algorithm.h"
 
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <limits>

@@ -2,6 +2,7 @@
 // interface through which the layer above (the registry) makes them from a parameter record.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 
 #include "core/parameters.h"
@@ -25,10 +26,11 @@ struct AlgorithmParts {
 
 // Binds every operator among the parts to the engine (QOperator::useEngine).
 inline void useEngine(AlgorithmParts& parts, Engine& engine) {
-    for (QOperator* part : {static_cast<QOperator*>(parts.initializer.get()), static_cast<QOperator*>(parts.niching.get()),
-                            static_cast<QOperator*>(parts.selection.get()),
-                            static_cast<QOperator*>(parts.parentSelector.get()), static_cast<QOperator*>(parts.sizer.get()),
-                            static_cast<QOperator*>(parts.crossover.get()), static_cast<QOperator*>(parts.mutation.get())}) {
+    const std::initializer_list<QOperator*> operators = {parts.initializer.get(),    parts.niching.get(),
+                                                         parts.selection.get(),      parts.parentSelector.get(),
+                                                         parts.sizer.get(),          parts.crossover.get(),
+                                                         parts.mutation.get()};
+    for (QOperator* part : operators) {
         if (part != nullptr) part->useEngine(engine);
     }
 }
