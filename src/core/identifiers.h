@@ -37,6 +37,12 @@ enum class Crossover : int {
 
 enum class Mutation : int { BitFlip = 1, RandomFlip = 2, Gaussian = 3, NetworkBasic = 4 };
 
+// The experiment's random number generator.
+enum class GeneratorKind : int { Legacy = 0, Pcg64 = 1 };
+
+// What mutation does to the elite copies a generation carries over.
+enum class Elitism : int { Mutated = 0, Kept = 1 };
+
 enum class AlgorithmKind : int { GA, SARN, SARN2 };
 
 enum class ProblemKind : int {

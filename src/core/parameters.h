@@ -54,6 +54,10 @@ struct QEAParameters {
     int inputsNumber = 0;
     int outputsNumber = 0;
     bool untilFirstHit = false;
+    // Settings that the parameter dump does not print.
+    GeneratorKind generator = GeneratorKind::Legacy;
+    Elitism elitism = Elitism::Mutated;
+    int evaluationsBudget = 0;  // 0: no budget
 };
 
 // Digit-accumulating conversions used for configuration values (no validation).

@@ -215,6 +215,17 @@ constexpr WordRow<int> kSizingDirections[] = {
     {"no", 0, "the steady sizer keeps its size"},
 };
 
+constexpr WordRow<GeneratorKind> kGenerators[] = {
+    {"legacy", GeneratorKind::Legacy,
+     "64-bit multiplicative congruential generator: one cycle of 2^30 draws shared by every seed"},
+    {"pcg64", GeneratorKind::Pcg64, "128-bit permuted congruential generator: each seed its own independent stream"},
+};
+
+constexpr WordRow<Elitism> kElitisms[] = {
+    {"mutated", Elitism::Mutated, "the elite copies are mutated with the rest of the offspring"},
+    {"kept", Elitism::Kept, "the elite copies pass to the next generation unchanged"},
+};
+
 // --- Keys ---
 
 template <class Row>
@@ -360,12 +371,16 @@ const KeyRow kKeys[] = {
     realKey<&P::xAlpha>("xAlpha", "parameter of the real-coded crossovers"),
     wordKey<&P::mutationType, &mutationRows>("Mutation type", "mutation operator"),
     realKey<&P::mRate>("Mutation rate", "probability of mutation per gene or bit"),
-    integerKey<&P::eliteCount>("Elite count", "best individuals copied unchanged into the next generation"),
+    integerKey<&P::eliteCount>("Elite count", "best of the mating pool copied into the next generation (see Elitism)"),
     integerKey<&P::parentsNumber>("Parents number", "parents per pairing (2)"),
     integerKey<&P::childrenNumber>("Children number", "children per pairing (at least 2)"),
     flagKey<&P::removeClones>("Remove clones", "children equal to an earlier offspring are dropped"),
     realKey<&P::errorLevel>("Error level", "a fitness below it counts as a solution"),
     flagKey<&P::untilFirstHit>("Until first hit", "network runs stop at the first solution"),
+    wordKey<&P::generator, &generatorRows>("Random generator", "the random number generator"),
+    wordKey<&P::elitism, &elitismRows>("Elitism", "whether mutation reaches the elite copies"),
+    integerKey<&P::evaluationsBudget>("Evaluations budget",
+                                      "a run ends after the generation that reaches this many evaluations (0: none)"),
 };
 
 }  // namespace
@@ -382,6 +397,8 @@ std::span<const NichingRow> nichingRows() { return kNichings; }
 std::span<const WordRow<Initialization>> initializationRows() { return kInitializations; }
 std::span<const WordRow<EncodingOrder>> encodingOrderRows() { return kEncodingOrders; }
 std::span<const WordRow<int>> sizingDirectionRows() { return kSizingDirections; }
+std::span<const WordRow<GeneratorKind>> generatorRows() { return kGenerators; }
+std::span<const WordRow<Elitism>> elitismRows() { return kElitisms; }
 std::span<const KeyRow> keyRows() { return kKeys; }
 
 const KeyRow* findKey(std::string_view key) {

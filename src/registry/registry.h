@@ -120,6 +120,8 @@ std::span<const NichingRow> nichingRows();
 std::span<const WordRow<Initialization>> initializationRows();
 std::span<const WordRow<EncodingOrder>> encodingOrderRows();
 std::span<const WordRow<int>> sizingDirectionRows();
+std::span<const WordRow<GeneratorKind>> generatorRows();
+std::span<const WordRow<Elitism>> elitismRows();
 
 // The first row of a table whose identifier is id; null when there is none.
 template <class Row, class Identifier>
