@@ -119,7 +119,7 @@ int QEvolutionaryAlgorithm::reportStatistics(const std::vector<QRunSummary>& /*r
 }
 
 int QEvolutionaryAlgorithm::reset() {
-    engine_->random.seed(params_.rngSeed, engine_->out());
+    engine_->random.seed(params_.rngSeed, params_.generator, engine_->out());
     for (QPopulation* population : {&currentPopulation(), &matingPool(), &offspringPopulation()}) {
         population->setParameters(&params_);
     }

@@ -1,44 +1,92 @@
-// The generator of one experiment: a 64-bit multiplicative congruential generator whose draws
-// are inline so that per-gene and per-bit loops pay one multiplication per draw. The experiment
-// owns it (core/engine.h) and everything that draws is handed it; nothing in the program keeps
-// a generator of its own.
+// The generator of one experiment. Two generators stand behind the same draws:
+// - legacy (the default): a 64-bit multiplicative congruential generator, one multiplication per
+//   draw. It starts from one fixed state, so every seed lies on the same cycle of 2^30 draws
+//   (seed s is seed 0 moved on by s draws) and uniform() takes about 2^21 distinct values.
+// - pcg64: a 128-bit permuted congruential generator; the seed picks both the starting state and
+//   the stream, so every bit of the seed matters and each seed is a stream of its own, with a
+//   period of 2^128 and uniform() at full double resolution.
+// Every draw form keeps its meaning and its number of draws under both. The draws are inline so
+// that per-gene and per-bit loops pay one multiplication (legacy) per draw. The experiment owns
+// the generator (core/engine.h) and everything that draws is handed it; nothing in the program
+// keeps a generator of its own.
 #pragma once
+
+#include <pcg_random.hpp>
 
 #include <cmath>
 #include <cstdint>
 #include <iosfwd>
 #include <vector>
 
+#include "core/identifiers.h"
+
 namespace Valdrin {
+
+class StateReader;
+class StateWriter;
+
+// The pcg64 generator with its state (the 128-bit state and the stream's odd increment) open to
+// saving and restoring.
+class Pcg64Stream : public pcg64 {
+public:
+    using Word = pcg_extras::pcg128_t;
+    Pcg64Stream() = default;
+    Pcg64Stream(Word state, Word stream) : pcg64(state, stream) {}
+    Word state() const { return state_; }
+    Word streamIncrement() const { return increment(); }
+    void setState(Word state, Word increment) {
+        state_ = state;
+        inc_ = increment;
+    }
+};
 
 namespace rng {
 constexpr std::uint64_t multiplier = 1220703125ULL;              // 5^13
 constexpr std::uint64_t initialState = multiplier << 32;         // 48C27395 00000000
 constexpr std::uint32_t seedMask = 0x7fff;
 constexpr double scale = 1.0 / 2147483647.0;
+// The legacy generator's period in draws, and the step between its distinct uniform() values,
+// which is also its smallest draw (its cycle never draws 0).
+constexpr std::uint64_t legacyPeriod = std::uint64_t{1} << 30;
+constexpr double legacyResolution = 1024.0 * scale;
+// pcg64 draws: 53 bits make a uniform() value in [0, 1).
+constexpr double unitOf53Bits = 1.0 / 9007199254740992.0;  // 2^-53
 }  // namespace rng
 
 class Random {
 public:
-    // Unseeded: every draw is 0 until seed() is called.
+    // Unseeded: the legacy generator, every draw 0 until seed() is called.
     Random() = default;
 
     // Seeds the generator the first time it is called (writing its announcement to out); later
-    // calls do nothing. Only the low 15 bits of the seed matter.
-    void seed(std::uint32_t seed, std::ostream& out);
+    // calls do nothing. The legacy generator reads only the low 15 bits of the seed; pcg64 all.
+    void seed(std::uint32_t seed, GeneratorKind kind, std::ostream& out);
+    void seed(std::uint32_t seed, std::ostream& out) { this->seed(seed, GeneratorKind::Legacy, out); }
     bool seeded() const { return seeded_; }
+    GeneratorKind kind() const { return pcg_ ? GeneratorKind::Pcg64 : GeneratorKind::Legacy; }
 
-    // The whole state, for checkpoints: the generator word and whether it was seeded.
+    // The legacy generator's word (its whole state), and setting it (which makes the generator
+    // the legacy one).
     std::uint64_t word() const { return state_; }
     void restore(std::uint64_t word, bool seeded) {
+        pcg_ = false;
         state_ = word;
         seeded_ = seeded;
     }
+    // The whole state of either generator, for checkpoints. restoreState throws StateError when
+    // the bytes are no generator state.
+    void saveState(StateWriter& out) const;
+    void restoreState(StateReader& in);
 
+    // The legacy generator's next word.
     std::uint64_t step() { return state_ *= rng::multiplier; }
+    // The next 64 random bits of pcg64.
+    std::uint64_t next64() { return stream_(); }
 
-    // Uniform draw in [0, 1]; exactly 1 for |v| = 2^31 - 1 and slightly above 1 for v = -2^31.
+    // Uniform draw in [0, 1]. Legacy: exactly 1 for |v| = 2^31 - 1 and slightly above 1 for
+    // v = -2^31. pcg64: a multiple of 2^-53 below 1.
     double uniform() {
+        if (pcg_) [[unlikely]] return static_cast<double>(next64() >> 11) * rng::unitOf53Bits;
         const std::uint64_t x = step();
         const auto v = static_cast<std::int32_t>(static_cast<std::uint32_t>(x >> 22));
         return std::fabs(static_cast<double>(v)) * rng::scale;
@@ -55,7 +103,10 @@ public:
     // U(-0.1, 0.1): one draw, computed as u * 0.2 - 0.1.
     double smallUniform() { return uniform() * 0.2 - 0.1; }
 
-    bool coinFlip() { return ((step() >> 53) & 1U) != 0; }
+    bool coinFlip() {
+        if (pcg_) [[unlikely]] return (next64() >> 63) != 0;
+        return ((step() >> 53) & 1U) != 0;
+    }
 
     // Sum of twelve uniform draws, centred and scaled: mean 0, standard deviation 1/6.
     double gaussian() {
@@ -93,7 +144,9 @@ public:
 private:
     friend class RateTest;
     std::uint64_t state_ = 0;
+    bool pcg_ = false;  // draws come from stream_ instead of state_
     bool seeded_ = false;
+    Pcg64Stream stream_;
 };
 
 // The test "rate > uniform()" made once per bit or gene, with exactly the same outcome and the
@@ -113,9 +166,16 @@ public:
             else failing = middle;
         }
         setLimit(failing);
+        // pcg64: uniform() is k * 2^-53, and rate > k * 2^-53 exactly when k < ceil(rate * 2^53).
+        const double scaled = std::ceil(rate * 9007199254740992.0);
+        if (scaled >= 9007199254740992.0) pcgLimit_ = std::uint64_t{1} << 53;
+        else if (scaled > 0.0) pcgLimit_ = static_cast<std::uint64_t>(scaled);
     }
     // Draws once from the generator; true when rate > uniform() for that draw.
-    bool operator()(Random& random) const { return passes(random.step()); }
+    bool operator()(Random& random) const {
+        if (random.pcg_) [[unlikely]] return (random.next64() >> 11) < pcgLimit_;
+        return passes(random.step());
+    }
 
     // Makes count draws in a row, exactly those count calls of operator() would make, and calls
     // onPass(j) for each draw j (0-based) that passes. The draws come from four multiplication
@@ -123,6 +183,12 @@ public:
     // four states), so the multiplications of one round do not wait for each other.
     template <class OnPass>
     void drawMany(Random& random, std::int64_t count, OnPass&& onPass) const {
+        if (random.pcg_) [[unlikely]] {
+            for (std::int64_t j = 0; j < count; ++j) {
+                if ((random.next64() >> 11) < pcgLimit_) onPass(j);
+            }
+            return;
+        }
         constexpr std::uint64_t a1 = rng::multiplier;
         constexpr std::uint64_t a2 = a1 * a1;
         constexpr std::uint64_t a3 = a2 * a1;
@@ -170,6 +236,7 @@ private:
     }
 
     double rate_ = 0.0;
+    std::uint64_t pcgLimit_ = 0;  // pcg64: the draws whose top 53 bits are below it pass
     std::uint64_t offset_ = 1;
     std::uint64_t bound_ = 0;
 };

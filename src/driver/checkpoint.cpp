@@ -196,8 +196,7 @@ std::string encodeCheckpoint(const Checkpoint& checkpoint) {
     content.i32(checkpoint.generationsDone);
     content.u64(checkpoint.outputBytes);
     content.i64(checkpoint.processorClock);
-    content.u64(checkpoint.randomState);
-    content.flag(checkpoint.seeded);
+    content.text(checkpoint.randomState);
     writeFiles(content, checkpoint.files);
     content.text(checkpoint.finishedRuns);
     content.text(checkpoint.algorithmState);
@@ -263,8 +262,7 @@ Checkpoint readCheckpoint(const std::string& path) {
         checkpoint.generationsDone = in.i32();
         checkpoint.outputBytes = in.u64();
         checkpoint.processorClock = static_cast<long>(in.i64());
-        checkpoint.randomState = in.u64();
-        checkpoint.seeded = in.flag();
+        checkpoint.randomState = in.text();
         checkpoint.files = readFiles(in);
         checkpoint.finishedRuns = in.text();
         checkpoint.algorithmState = in.text();
@@ -365,6 +363,9 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
         processor.runs.resize(runs.count(1));
         for (QRunSummary& run : processor.runs) readRunSummary(runs, run, records);
         runs.expectEnd();
+        StateReader random(checkpoint.randomState);
+        algorithm.engine().random.restoreState(random);
+        random.expectEnd();
     } catch (const StateError& error) {
         // The checksum matched, so the state was written by this program for another algorithm or
         // problem: the configuration was checked, so this is the program's own fault.
@@ -372,7 +373,6 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
                     ")");
     }
     if (checkpoint.runInProgress) algorithm.continueRestoredRun();
-    algorithm.engine().random.restore(checkpoint.randomState, checkpoint.seeded);
     algorithm.engine().clock.continueFrom(checkpoint.processorClock);
     output.setCount(checkpoint.outputBytes);
 
@@ -463,8 +463,9 @@ void CheckpointKeeper::write() {
     checkpoint.generationsDone = inProgress_ ? algorithm_.runSummary().generationsDone : 0;
     checkpoint.outputBytes = output_.count();
     checkpoint.processorClock = engine.clock.now();
-    checkpoint.randomState = engine.random.word();
-    checkpoint.seeded = engine.random.seeded();
+    StateWriter random;
+    engine.random.saveState(random);
+    checkpoint.randomState = random.bytes();
 
     // Every output file the experiment keeps, as it stands on the disk.
     algorithm_.verifyLog();

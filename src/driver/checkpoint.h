@@ -22,7 +22,7 @@ class QSummaryProcessor;
 struct QEAParameters;
 
 // The version of the checkpoint format this program writes and reads.
-constexpr std::uint32_t kCheckpointFormat = 1;
+constexpr std::uint32_t kCheckpointFormat = 2;
 // The first eight bytes of every checkpoint.
 constexpr std::string_view kCheckpointMagic = "VLDRCKPT";
 // Checkpoints are written every this long of running when no --every is given.
@@ -80,8 +80,7 @@ struct Checkpoint {
     int generationsDone = 0;
     std::uint64_t outputBytes = 0;  // bytes the experiment had written to standard output
     long processorClock = 0;        // the experiment's processor clock (ms)
-    std::uint64_t randomState = 0;  // the generator's whole state
-    bool seeded = false;
+    std::string randomState;        // the generator's whole state (Random::saveState)
     std::vector<SavedOutputFile> files;
     std::string finishedRuns;    // the finished runs' records (read by restoreCheckpoint)
     std::string algorithmState;  // QEvolutionaryAlgorithm::saveState

@@ -278,6 +278,7 @@ Parameters commonParameters(Draw& draw, bool variableSize) {
     p.emplace_back("Parents selection type", "random");
     p.emplace_back("Elite count", std::to_string(draw.between(0, 2)));
     p.emplace_back("RNG seed", std::to_string(draw.between(1, 32767)));
+    if (draw.chance(50)) p.emplace_back("Random generator", "pcg64");
     if (variableSize && draw.chance(50)) {
         const std::string sizer = draw.pick({"simple", "simple Fibonacci", "steady"});
         p.emplace_back("Population sizer type", sizer);
@@ -601,13 +602,13 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherVersionIsRefused) {
     ScratchDir scratch;
     const std::string good = preparedExperiment();
 
-    // Format version 2, with a checksum that matches.
+    // Format version 3, with a checksum that matches.
     std::string other = good.substr(0, good.size() - 4);
-    other[8] = 2;
+    other[8] = 3;
     StateWriter checksum;
     checksum.u32(crc32Of(other));
     writeFile(kCheckpoint, other + checksum.bytes());
-    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 2; this program reads version 1");
+    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 3; this program reads version 2");
 
     // Another version of the program, in the same format.
     writeFile(kCheckpoint, good);
