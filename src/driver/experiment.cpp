@@ -204,7 +204,7 @@ int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std
     std::ostream& shown = line.quiet ? nowhere : out;
     try {
         const ConfigurationScan scan = scanConfigurationFile(line.configuration);
-        std::vector<Finding> findings = checkConfiguration(scan);
+        std::vector<Finding> findings = checkConfiguration(scan, line.runs);
         if (line.strict) findings = warningsAsErrors(std::move(findings));
         if (line.check) {
             shown << parametersText(effectiveParameters(scan));

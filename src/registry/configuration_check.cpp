@@ -11,6 +11,7 @@
 
 #include "config/word_distance.h"
 #include "core/random.h"
+#include "registry/draw_estimate.h"
 #include "registry/registry.h"
 #include "representation/network.h"
 
@@ -194,7 +195,7 @@ struct Setting {
 
 class Checker {
 public:
-    explicit Checker(const ConfigurationScan& scan) : scan_(scan), findings_(scan.findings) {}
+    Checker(const ConfigurationScan& scan, long long runs) : scan_(scan), findings_(scan.findings), runs_(runs) {}
 
     std::vector<Finding> run() {
         // A file without elements has no content to judge beyond the scan's findings.
@@ -206,6 +207,8 @@ public:
         if (problem_ != nullptr) adjustAsTheProblemDoes(problem_->id, params_);
         checkAlone();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
+        // Only an experiment that can run is worth the generator's warnings.
+        if (algorithm_ != nullptr && problem_ != nullptr && !hasErrors(findings_)) checkGenerator();
         sortByLine(findings_);
         return std::move(findings_);
     }
@@ -309,11 +312,12 @@ private:
         return false;
     }
 
-    // Only the seed's low 15 bits choose the stream: the run is that of a smaller seed. The
-    // run is as written, so a warning.
+    // On the legacy generator only the seed's low 15 bits choose the stream: the run is that of
+    // a smaller seed. The run is as written, so a warning.
     void checkSeed() {
         const Setting* given = setting("RNG seed");
         if (given == nullptr || !given->readable || params_.rngSeed <= rng::seedMask) return;
+        if (params_.generator != GeneratorKind::Legacy) return;  // pcg64 reads every bit
         const std::uint32_t low = params_.rngSeed & rng::seedMask;
         const int written = static_cast<int>(params_.rngSeed);
         std::string message = written < 0 ? "RNG seed " + std::to_string(written) + " is negative and is read as " +
@@ -324,6 +328,12 @@ private:
                             : "and they are all 0; no seed from 1 to 32767 gives this run (seed 0 means the calendar "
                               "time)";
         warning(given->line, message);
+    }
+
+    // Where the legacy generator cannot give what the experiment asks of it. The run is as
+    // written, so warnings.
+    void checkGenerator() {
+        for (GeneratorNote& note : legacyGeneratorNotes(params_, runs_)) warning(lineOf(note.key), std::move(note.message));
     }
 
     // The algorithm or problem row the file names; null (with an error) when it names none or
@@ -559,6 +569,7 @@ private:
                                                "; a gene's value holds 32 bits");
             }
         }
+        if (evolved == Encoding::Integer) checkCutPositions();
         if (problem == ProblemKind::MixingTime) {
             atLeast("Arity", params_.arity, 1,
                     std::string(problem_->word) +
@@ -579,6 +590,28 @@ private:
         }
     }
 
+    // The bit-string crossovers draw two different cut positions: among the chromosome's bits,
+    // or (2-point PGX) among each gene's bits. Fewer than two end the run at its first
+    // crossover.
+    void checkCutPositions() {
+        if (rowOf(crossoverRows(), params_.xType) == nullptr || params_.geneSize < 1 || params_.chromosomeLength < 1) return;
+        const bool perGene = params_.xType == Crossover::TwoPointPGX;
+        if (params_.xType == Crossover::OnePointPGX) return;
+        const long long positions =
+            perGene ? params_.geneSize : static_cast<long long>(params_.geneSize) * params_.chromosomeLength;
+        if (positions >= 2) return;
+        const std::string geneSize = "\"Gene size\" " + std::to_string(params_.geneSize) +
+                                     (setsGeneSize(problem_->id) ? ", set by " + std::string(problem_->word) : origin("Gene size"));
+        int line = lineOf("Crossover type");
+        if (line == 0 && !perGene) line = lineOf("Chromosome length");
+        if (line == 0) line = lineOf("Gene size");
+        error(line, "crossover " + quoted(rowOf(crossoverRows(), params_.xType)->word) + " needs two different cut positions " +
+                        (perGene ? "inside every gene, but a gene holds 1 bit (" + geneSize + ")"
+                                 : "in the chromosome, but it holds 1 bit (\"Chromosome length\" " +
+                                       std::to_string(params_.chromosomeLength) + origin("Chromosome length") + ", " +
+                                       geneSize + ")"));
+    }
+
     const ConfigurationScan& scan_;
     std::vector<Finding> findings_;
     QEAParameters params_;
@@ -588,14 +621,17 @@ private:
     const ProblemRow* problem_ = nullptr;
     int algorithmLine_ = 0;
     int problemLine_ = 0;
+    long long runs_ = 1;
 };
 
 }  // namespace
 
-std::vector<Finding> checkConfiguration(const ConfigurationScan& scan) { return Checker(scan).run(); }
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs) {
+    return Checker(scan, runs).run();
+}
 
-std::vector<Finding> checkConfigurationFile(const std::string& path) {
-    return checkConfiguration(scanConfigurationFile(path));
+std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs) {
+    return checkConfiguration(scanConfigurationFile(path), runs);
 }
 
 std::vector<Finding> warningsAsErrors(std::vector<Finding> findings) {

@@ -15,11 +15,12 @@ namespace Valdrin {
 // Every finding for the scanned configuration: the scan's own findings (text that is not
 // well-formed, names and values that do not pair) and those about its content (keys, words,
 // numbers, the algorithm and the problem, and values that cannot make a meaningful run).
-// Findings come in line order; those about the file as a whole (line 0) come last.
-std::vector<Finding> checkConfiguration(const ConfigurationScan& scan);
+// Findings come in line order; those about the file as a whole (line 0) come last. runs is the
+// number of runs the experiment will make (the legacy generator's cycle is shared by them).
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs = 1);
 
 // Scans the file and checks it.
-std::vector<Finding> checkConfigurationFile(const std::string& path);
+std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs = 1);
 
 // The findings with every warning made an error, for a check that accepts no warning.
 std::vector<Finding> warningsAsErrors(std::vector<Finding> findings);

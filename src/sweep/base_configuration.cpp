@@ -223,4 +223,19 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
     return refusals;
 }
 
+std::string sharedStreamWarning(const std::string& baseText, const std::vector<SweptKey>& keys,
+                                const std::vector<int>& seeds) {
+    if (seeds.size() < 2) return "";
+    const int combinations = combinationCount(keys);
+    for (int c = 0; c < combinations; ++c) {
+        const std::string text = configurationWith(baseText, settingsOf(keys, combinationValues(keys, c), seeds.front()));
+        if (effectiveParameters(scanConfiguration(text)).generator != GeneratorKind::Legacy) continue;
+        return "the experiments run on the legacy generator, on which seed s is seed 0's stream moved on by s "
+               "draws: the " + std::to_string(seeds.size()) +
+               " seeds give nearly the same starting populations, not independent samples; set \"Random "
+               "generator\" to pcg64 in the base (or sweep it) for independent seeds";
+    }
+    return "";
+}
+
 }  // namespace Valdrin

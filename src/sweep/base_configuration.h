@@ -37,4 +37,10 @@ std::vector<Setting> settingsOf(const std::vector<SweptKey>& keys, const std::ve
 std::vector<std::string> sweepRefusals(const std::string& baseText, const std::string& baseName,
                                        const std::vector<SweptKey>& keys, int seed);
 
+// The warning for a sweep that gives several seeds to experiments on the legacy generator, whose
+// seeds are one stream moved on by a few draws (so the runs of different seeds are far from
+// independent); empty when there is one seed or no combination uses that generator.
+std::string sharedStreamWarning(const std::string& baseText, const std::vector<SweptKey>& keys,
+                                const std::vector<int>& seeds);
+
 }  // namespace Valdrin

@@ -490,6 +490,8 @@ int sweep(const SweepCommandLine& line) {
         sweep.baseText = readWhole(line.base);
         const std::vector<std::string> refusals = sweepRefusals(sweep.baseText, line.base, sweep.keys, sweep.seeds.front());
         if (!refusals.empty()) return refuse(refusals);
+        const std::string sharedStream = sharedStreamWarning(sweep.baseText, sweep.keys, sweep.seeds);
+        if (!sharedStream.empty()) std::cerr << "valdrin-sweep: warning: " << sharedStream << "\n";
         readAlgorithmAndProblem(sweep);
         sweep.experiments = expandPlan(sweep.keys, sweep.seeds);
         sweep.folder = sweepFolder(line.outputFolder);

@@ -156,7 +156,8 @@ TEST(ConfigurationCheck, NumbersMustBeWhollyNumbersWithinRange) {
     for (const auto& [parameters, message] : faults) {
         EXPECT_EQ(checkSphere(parameters), Lines{"line 9: error: " + message});
     }
-    EXPECT_EQ(checkSphere({{"Population size", "0040"},
+    EXPECT_EQ(checkSphere({{"Random generator", "pcg64"},
+                           {"Population size", "0040"},
                            {"Generations number", "2147483647"},
                            {"Sizing step", "-2147483648"},
                            {"Elite count", "-0"},
@@ -290,6 +291,19 @@ TEST(ConfigurationCheck, TheAlgorithmAndTheProblemMustBeNamedAndFitTogether) {
     EXPECT_EQ(check("SARN2", "XOR", vectors),
               (Lines{"line 6: error: SARN2 needs at least 11 genes per vector, one per kind of network mutation; "
                      "\"Chromosome length\" is 10"}));
+}
+
+// A crossover without two cut positions ends the run at its first pairing: the check refuses it,
+// also where the problem sets the gene size (OneMax's 1-bit genes).
+TEST(ConfigurationCheck, BitStringCrossoversNeedTwoCutPositions) {
+    const Parameters bits{{"Encoding", "integer"}, {"Selection type", "neutral"}, {"Crossover type", "2-point PGX"}};
+    EXPECT_EQ(check("GA", "Onemax", bits),
+              (Lines{"line 7: error: crossover \"2-point PGX\" needs two different cut positions inside every gene, "
+                     "but a gene holds 1 bit (\"Gene size\" 1, set by Onemax)"}));
+    EXPECT_EQ(check("GA", "Deceptive", bits), Lines{});
+    EXPECT_EQ(check("GA", "Onemax", {{"Encoding", "integer"}, {"Selection type", "neutral"}, {"Chromosome length", "1"}}),
+              (Lines{"line 7: error: crossover \"2-point\" needs two different cut positions in the chromosome, but "
+                     "it holds 1 bit (\"Chromosome length\" 1, \"Gene size\" 1, set by Onemax)"}));
 }
 
 TEST(ConfigurationCheck, WhatTheProblemSetsItselfIsNotReported) {

@@ -40,6 +40,18 @@ TEST(SweepConfigurationTest, ValuesReplaceThoseInForceAndEveryOtherLineStaysAsWr
     EXPECT_FALSE(hasErrors(checkConfiguration(scanConfiguration(text))));
 }
 
+// Several seeds of the legacy generator are one stream moved on by a few draws: the sweep warns
+// whenever some experiment would run on it, and only then.
+TEST(SweepConfigurationTest, SeveralSeedsOnTheLegacyGeneratorAreWarnedAbout) {
+    EXPECT_NE(sharedStreamWarning(kBase, {}, {1, 2, 3}).find("the 3 seeds give nearly the same starting populations"),
+              std::string::npos);
+    EXPECT_EQ(sharedStreamWarning(kBase, {}, {1}), "");
+    const std::string independent = configurationWith(kBase, {{"Random generator", "pcg64"}});
+    EXPECT_EQ(sharedStreamWarning(independent, {}, {1, 2}), "");
+    EXPECT_NE(sharedStreamWarning(independent, {{"Random generator", {"pcg64", "legacy"}}}, {1, 2}), "");
+    EXPECT_EQ(sharedStreamWarning(kBase, {{"Random generator", {"pcg64"}}}, {1, 2}), "");
+}
+
 TEST(SweepConfigurationTest, KeysTheBaseDoesNotGiveAreAddedBeforeTheRootCloses) {
     const std::string text = configurationWith(kBase, {{"Mutation rate", "0.25"}, {"Elite count", "1"}});
     const QEAParameters read = effectiveParameters(scanConfiguration(text));
