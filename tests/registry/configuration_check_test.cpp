@@ -279,9 +279,6 @@ TEST(ConfigurationCheck, ValuesBeyondTheirMeaningAreWarningsThatSayWhatRuns) {
         {{{"Niching type", "sharing"}},
          "line 9: warning: \"Sharing sigma\" is 0, the default: no two individuals are closer than that, so fitness "
          "sharing changes no fitness"},
-        {{{"Niching type", "sharing"}, {"Sharing sigma", "-2"}},
-         "line 10: warning: \"Sharing sigma\" is -2: no two individuals are closer than that, so fitness sharing "
-         "changes no fitness"},
         {{{"Error level", "0"}},
          "line 9: warning: \"Error level\" is 0: only a fitness strictly below it solves the problem, and "
          "\"Sphere\" gives no fitness below 0, so no run counts as solved"},
