@@ -2,9 +2,10 @@
 // the run's final report.
 #include "algorithms/algorithm.h"
 
+#include <algorithm>
+#include <limits>
 #include <ostream>
 #include <string>
-#include <limits>
 #include <numeric>
 #include <sstream>
 
@@ -269,9 +270,13 @@ int QEvolutionaryAlgorithm::select() {
 }
 
 int QEvolutionaryAlgorithm::selectElite() {
+    eliteCopies_ = 0;
     const int count = params_.eliteCount;
     if (count < 1) return 1;
-    const QPopulation& pool = matingPool();
+    // Kept elite are the best of the generation just evaluated, so that the best individual
+    // cannot be lost by not being drawn into the mating pool; mutated elite are the best of the
+    // pool, as they always were.
+    const QPopulation& pool = params_.elitism == Elitism::Kept ? currentPopulation() : matingPool();
     if (count > pool.size()) {
         fail("\n\n[QEvolutionaryAlgorithm::selectElite] error:\n"
               "\tNumber of elite individuals exceeds total number of individuals\n\n");
@@ -300,6 +305,7 @@ int QEvolutionaryAlgorithm::selectElite() {
         const auto slot = eliteCandidates_.begin() + chosen;
         offspringPopulation().appendIndividual(*pool.individuals[static_cast<std::size_t>(*slot)]);
         eliteCandidates_.erase(slot);
+        ++eliteCopies_;
     }
     return 1;
 }
@@ -327,7 +333,9 @@ int QEvolutionaryAlgorithm::recombine() {
 }
 
 int QEvolutionaryAlgorithm::mutate() {
-    breeding_->mutateOffspring(parts_);
+    // The elite copies lead the offspring population; a sizer may have cut it below their count.
+    const int kept = params_.elitism == Elitism::Kept ? std::min(eliteCopies_, offspringPopulation().size()) : 0;
+    breeding_->mutateOffspring(parts_, kept);
     return 1;
 }
 

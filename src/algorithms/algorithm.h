@@ -137,6 +137,9 @@ protected:
     // Working lists kept between generations so that the steps do not allocate.
     std::vector<double> fitnessValues_;  // evaluate: one fitness per individual
     std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
+    // The elite copies selectElite put at the front of this generation's offspring population;
+    // a recombination that replaces the offspring (SARN's) sets it back to 0.
+    int eliteCopies_ = 0;
 
 private:
     Engine* engine_;  // not owned

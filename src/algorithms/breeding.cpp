@@ -1,6 +1,7 @@
 // Selective breeding and deterministic crowding, and the pairing step they share.
 #include "algorithms/breeding.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "core/random.h"
@@ -80,8 +81,12 @@ public:
             });
     }
 
-    void mutateOffspring(AlgorithmParts& parts) const override {
-        for (auto& individual : parts.offspringPopulation->individuals) parts.mutation->mutate(*individual);
+    void mutateOffspring(AlgorithmParts& parts, int kept) const override {
+        auto& individuals = parts.offspringPopulation->individuals;
+        QMutationOperator& mutation = *parts.mutation;
+        for (std::size_t i = static_cast<std::size_t>(std::max(kept, 0)); i < individuals.size(); ++i) {
+            mutation.mutate(*individuals[i]);
+        }
     }
 
 private:
@@ -128,8 +133,8 @@ public:
             });
     }
 
-    // The children were mutated when they competed.
-    void mutateOffspring(AlgorithmParts& /*parts*/) const override {}
+    // The children were mutated when they competed; the elite copies never are, whatever kept.
+    void mutateOffspring(AlgorithmParts& /*parts*/, int /*kept*/) const override {}
 
 private:
     Engine& engine_;

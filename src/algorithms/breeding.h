@@ -32,8 +32,10 @@ public:
     // them away again).
     virtual void pair(AlgorithmParts& parts, QProblem& problem, const QEAParameters& params) const = 0;
 
-    // Mutates the offspring population.
-    virtual void mutateOffspring(AlgorithmParts& parts) const = 0;
+    // Mutates the offspring population except its first kept individuals (elite copies that
+    // pass to the next generation unchanged): those take no draw, and the others are mutated in
+    // order exactly as they would be after them.
+    virtual void mutateOffspring(AlgorithmParts& parts, int kept) const = 0;
 };
 
 // The breeding the niching type asks for, drawing from the engine's generator and writing its

@@ -19,6 +19,8 @@ int QSARN::recombine() {
     QPopulation& offspring = offspringPopulation();
     const int m = pool.size();
     offspring.copy(pool);
+    // The copy replaced the elite copies: none lead the offspring.
+    eliteCopies_ = 0;
     // An empty mating pool has nothing to clone: the offspring stay as they are.
     while (m > 0 && !parts().sizer->isPopulationFull(offspring)) {
         // A draw of exactly 1 (or just above it) would reach one past the pool.

@@ -49,6 +49,19 @@ void listRows(std::ostringstream& out, const char* title, std::span<const Row> r
     for (const Row& row : rows) out << "  " << row.word << "\n      " << row.description << "\n";
 }
 
+// The encodings on which an operator word builds another operator than it names, from its row.
+template <class Row>
+void listRunsInstead(std::ostringstream& out, std::span<const Row> rows, std::string_view word) {
+    const Row* row = rowNamed(rows, word);
+    if (row == nullptr) return;
+    for (const auto& entry : row->makers) {
+        const std::string instead = runsInstead(*row, entry.encoding);
+        const EncodingRow* encoding = rowOf(encodingRows(), entry.encoding);
+        if (instead.empty() || encoding == nullptr) continue;
+        out << "          on the " << encoding->word << " encoding it " << instead << "\n";
+    }
+}
+
 
 }  // namespace
 
@@ -71,8 +84,12 @@ std::string vocabularyHelp() {
             out << "        " << word;
             if (!description.empty()) out << ": " << description;
             out << "\n";
+            if (key.key == "Crossover type") listRunsInstead(out, crossoverRows(), word);
+            if (key.key == "Mutation type") listRunsInstead(out, mutationRows(), word);
         }
     }
+    out << "\nEvery value summary.log calls a deviation (Deviation, devMean, Time deviation, ...) is a variance:\n"
+           "no square root is taken.\n";
     out << "\nExit status: 0 when the experiment ran, 1 when it could not be run or failed, 2 for a misused\n"
            "command line, 130 and 143 when interrupted (SIGINT, SIGTERM) after writing the report over\n"
            "the runs that had finished (and, with --checkpoint, a checkpoint to resume from).\n";

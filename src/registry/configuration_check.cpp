@@ -479,6 +479,9 @@ private:
         const std::string encodingText = "the " + std::string(row->word) + " encoding";
         checkOperators(*row, evolved, encodingText);
         checkSizes(evolved);
+        checkValues(*row, evolved);
+        checkElitism();
+        checkFirstHit();
         if (evolved == Encoding::Network && params_.nichingType == Niching::Sharing) {
             error(lineOf("Niching type"), "fitness sharing cannot measure distances between regulatory networks; "
                                           "choose another \"Niching type\"");
@@ -515,6 +518,14 @@ private:
                              : "crossover " + quoted(crossover->word) + " does not apply to " + encodingText +
                                    "; accepted for it: " + accepted);
             }
+            // A word that builds another operator on this encoding runs as that one.
+            if (crossover != nullptr && algorithm_->id != AlgorithmKind::SARN) {
+                const std::string instead = runsInstead(*crossover, evolved);
+                if (!instead.empty()) {
+                    warning(lineOf("Crossover type"),
+                            "crossover " + quoted(crossover->word) + " on " + encodingText + " " + instead);
+                }
+            }
             if (judged("Parents number") && params_.parentsNumber != 2) {
                 error(lineOf("Parents number"), "\"Parents number\" is " + std::to_string(params_.parentsNumber) +
                                                     "; a crossover pairs exactly 2 parents");
@@ -548,6 +559,124 @@ private:
                                "; choose a \"Mutation type\": " + accepted
                          : "mutation " + quoted(mutation->word) + " does not apply to " + encodingText +
                                "; accepted for it: " + accepted);
+        }
+        if (mutation != nullptr) {
+            const std::string instead = runsInstead(*mutation, evolved);
+            if (!instead.empty()) {
+                warning(lineOf("Mutation type"), "mutation " + quoted(mutation->word) + " on " + encodingText + " " + instead);
+            }
+        }
+    }
+
+    // --- values the run reads as something else than they say: warnings that say what it does ---
+
+    // A probability outside [0, 1] acts as the nearer bound.
+    void probability(std::string_view key, double value, const std::string& atOne, const std::string& atZero,
+                     const std::string& note = "") {
+        if (!judged(key) || (value >= 0.0 && value <= 1.0)) return;
+        const bool above = value > 1.0;
+        warning(lineOf(key), quoted(key) + " is " + shownReal(value) + origin(key) + ": a probability " +
+                                 (above ? "above 1 acts as 1, so " + atOne : "below 0 acts as 0, so " + atZero) + note);
+    }
+
+    bool crosses(const EncodingRow& row) const {
+        return row.crossoverTable != nullptr && algorithm_->id != AlgorithmKind::SARN;
+    }
+
+    void checkValues(const EncodingRow& row, Encoding evolved) {
+        // The submatrix task sets the mutation rate and the units ratio from its data file.
+        const bool problemSetsRates = problem_->id == ProblemKind::Submatrix;
+        const MutationRow* mutation = rowOf(mutationRows(), params_.mutationType);
+        if (!problemSetsRates && mutation != nullptr && !mutation->rateUnit.empty() && appliesTo(*mutation, evolved)) {
+            const std::string unit(mutation->rateUnit);
+            probability("Mutation rate", params_.mRate, "every " + unit + " mutates", "no " + unit + " mutates",
+                        algorithm_->id == AlgorithmKind::SARN2
+                            ? " (SARN2's network mutation still scales its probabilities by the value as written)"
+                            : "");
+        }
+        // Deterministic crowding crosses every pair whatever the rate.
+        if (crosses(row) && params_.nichingType != Niching::DeterministicCrowding) {
+            probability("Crossover rate", params_.xRate, "every pair of parents is crossed",
+                        "no pair is crossed and the children are copies of their parents");
+        }
+        if (evolved == Encoding::Integer && !problemSetsRates) {
+            probability("Units ratio", params_.unitsRatio, "every initial bit is 1", "every initial bit is 0");
+        }
+        if (params_.nichingType == Niching::Sharing && evolved != Encoding::Network && judged("Sharing sigma") &&
+            params_.sharingSigma <= 0.0) {
+            warning(lineOf("Sharing sigma") > 0 ? lineOf("Sharing sigma") : lineOf("Niching type"),
+                    "\"Sharing sigma\" is " + shownReal(params_.sharingSigma) + origin("Sharing sigma") +
+                        ": no two individuals are closer than that, so fitness sharing changes no fitness");
+        }
+        if (problem_->neverBelowZero && judged("Error level") && params_.errorLevel <= 0.0) {
+            warning(lineOf("Error level"), "\"Error level\" is " + shownReal(params_.errorLevel) + origin("Error level") +
+                                               ": only a fitness strictly below it solves the problem, and " +
+                                               quoted(problem_->word) + " gives no fitness below 0, so no run counts "
+                                               "as solved");
+        }
+        if (crosses(row)) checkXAlpha();
+    }
+
+    // Only BLX (the interval's extension) and SBX (the distribution index) read xAlpha.
+    void checkXAlpha() {
+        if (!judged("xAlpha")) return;
+        const int line = lineOf("xAlpha");
+        const double alpha = params_.xAlpha;
+        const std::string value = "\"xAlpha\" is " + shownReal(alpha);
+        if (params_.xType == Crossover::BLX) {
+            if (alpha < -0.5) {
+                warning(line, value + ": below -0.5 the BLX interval turns over, so it acts as xAlpha " +
+                                  shownReal(-1.0 - alpha) + " (-1 - xAlpha)");
+            }
+        } else if (params_.xType == Crossover::SBX) {
+            if (alpha == -1.0) {
+                error(line, value + ": SBX's exponent 1/(xAlpha + 1) does not exist, and the run would end at its "
+                                    "start");
+            } else if (alpha < -1.0) {
+                warning(line, value + ": below -1 SBX's exponent 1/(xAlpha + 1) is negative, so half of its draws "
+                                      "throw the children beyond their parents, the farther the nearer a draw is to "
+                                      "0 (a draw of 0 makes the genes infinite)");
+            }
+        } else if (setting("xAlpha") != nullptr) {
+            const CrossoverRow* crossover = rowOf(crossoverRows(), params_.xType);
+            warning(line, "\"xAlpha\" is not used: only BLX and SBX read it" +
+                              (crossover != nullptr ? ", and the crossover is " + quoted(crossover->word) : ""));
+        }
+    }
+
+    void checkElitism() {
+        if (!judged("Elitism") || !judged("Elite count")) return;
+        const int line = lineOf("Elitism");
+        const bool crowding = params_.nichingType == Niching::DeterministicCrowding;
+        if (params_.elitism == Elitism::Kept) {
+            if (params_.eliteCount == 0) {
+                warning(line, "\"Elitism\" \"kept\" changes nothing: \"Elite count\" is 0" + origin("Elite count") +
+                                  ", so there are no elite copies");
+            } else if (algorithm_->id == AlgorithmKind::SARN) {
+                warning(line, "SARN makes its offspring from the mating pool alone and drops the elite copies, so "
+                              "neither \"Elite count\" nor \"Elitism\" \"kept\" changes its runs");
+            } else if (algorithm_->id == AlgorithmKind::SARN2) {
+                warning(line, "under SARN2 \"kept\" spares the elite vectors the vector mutation only: every "
+                              "generation still builds a network from each vector, mutates it and writes its "
+                              "mutated parameters back, so an elite's fitness is not carried over");
+            }
+        } else if (setting("Elitism") != nullptr && crowding && params_.eliteCount >= 1 &&
+                   algorithm_->id != AlgorithmKind::SARN) {
+            warning(line, "under deterministic crowding the elite copies are never mutated (crowding mutates only "
+                          "the children it makes), so \"Elitism\" \"mutated\" leaves them unchanged");
+        }
+    }
+
+    // Only the network algorithms stop at the first hit, and not under deterministic crowding.
+    void checkFirstHit() {
+        if (!params_.untilFirstHit || !judged("Until first hit")) return;
+        const int line = lineOf("Until first hit");
+        if (algorithm_->id == AlgorithmKind::GA) {
+            warning(line, "\"Until first hit\" does not stop GA runs: every run goes through all its generations "
+                          "(its first solution is still recorded)");
+        } else if (params_.nichingType == Niching::DeterministicCrowding) {
+            warning(line, "\"Until first hit\" does not stop runs under deterministic crowding: every run goes "
+                          "through all its generations (its first solution is still recorded)");
         }
     }
 

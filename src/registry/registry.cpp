@@ -58,27 +58,27 @@ constexpr AlgorithmRow kAlgorithms[] = {
 
 constexpr ProblemRow kProblems[] = {
     {"Sphere", ProblemKind::Sphere, kValueEncodings, &makeFor<QSphereFunction, QProblem>,
-     "sum of squares, minimum 0 at the origin"},
+     "sum of squares, minimum 0 at the origin", true},
     {"Rastrigin", ProblemKind::Rastrigin, kValueEncodings, &makeFor<QRastriginFunction, QProblem>,
-     "Rastrigin's multimodal function, minimum 0 at the origin"},
+     "Rastrigin's multimodal function, minimum 0 at the origin", true},
     {"Schwefel", ProblemKind::Schwefel, kValueEncodings, &makeFor<QSchwefelFunction, QProblem>,
-     "Schwefel's function, minimum near 0 at 420.9687 in every coordinate"},
+     "Schwefel's function, minimum near 0 at 420.9687 in every coordinate", false},
     {"Rosenbrock", ProblemKind::Rosenbrock, kValueEncodings, &makeFor<QRosenbrockFunction, QProblem>,
-     "Rosenbrock's valley, minimum 0 at 1 in every coordinate"},
+     "Rosenbrock's valley, minimum 0 at 1 in every coordinate", true},
     {"Deceptive", ProblemKind::Deceptive, kSymbolEncodings, &makeFor<QDeceptiveProblem, QProblem>,
-     "4-bit deceptive blocks (gene size set to 4)"},
+     "4-bit deceptive blocks (gene size set to 4)", true},
     {"Mixing-time", ProblemKind::MixingTime, kStringOnly, &makeFor<QMixingTimeResearch, QProblem>,
-     "balance of symbols over the alphabet: 0 for a permutation of it"},
+     "balance of symbols over the alphabet: 0 for a permutation of it", true},
     {"Onemax", ProblemKind::OneMax, kSymbolEncodings, &makeFor<QOneMaxProblem, QProblem>,
-     "number of zero bits, 0 for all ones (gene size set to 1)"},
+     "number of zero bits, 0 for all ones (gene size set to 1)", true},
     {"Pointless", ProblemKind::Pointless, kAllEncodings, &makeFor<QPointlessProblem, QProblem>,
-     "a uniformly random fitness: a baseline with nothing to learn"},
+     "a uniformly random fitness: a baseline with nothing to learn", true},
     {"Submatrix", ProblemKind::Submatrix, kSymbolEncodings, &makeFor<QSubmatrixTask, QProblem>,
-     "choice of matrix rows (diagnostic tests) from matrix.txt, as a mask or as a list of rows"},
+     "choice of matrix rows (diagnostic tests) from matrix.txt, as a mask or as a list of rows", false},
     {"XOR", ProblemKind::XOR, kNetworkOnly, &makeFor<QANNProblemXOR, QProblem>,
-     "exclusive or of two inputs, learned by a regulatory network"},
+     "exclusive or of two inputs, learned by a regulatory network", true},
     {"Double sin", ProblemKind::DoubleSine, kNetworkOnly, &makeFor<QANNProblemSinDouble, QProblem>,
-     "prediction of a sum of two sine waves by a regulatory network"},
+     "prediction of a sum of two sine waves by a regulatory network", true},
 };
 
 // --- Encodings ---
@@ -91,7 +91,9 @@ constexpr EncodingRow kEncodings[] = {
      &make<QIntegerInitializer, QInitializer>, "createIntegerCrossover", "createIntegerMutation",
      "bit strings: Gene size bits per gene, read as value * Gene precision + Gene offset"},
     {"real", Encoding::Real, false, &make<QRCPopulation, QPopulation>, &make<QRCInitializer, QInitializer>,
-     "createRCCrossover", "createRCMutation", "one real number per gene"},
+     "createRCCrossover", "createRCMutation",
+     "one real number per gene, each starting at 10 + (the sum of 12 uniform draws - 6) / 6 (between 9 and 11, "
+     "standard deviation 1/6), whatever the problem"},
     {"permutation", Encoding::String, true, &make<QStringPopulation, QPopulation>,
      &make<QStringInitializer, QInitializer>, "createStringCrossover", "createStringMutation",
      "symbol strings without repeated symbols"},
@@ -113,7 +115,8 @@ constexpr ForEncoding<QCrossoverOperator> kTwoPoint[] = {
 // Bit strings have no uniform crossover of their own: they cross at two points.
 constexpr ForEncoding<QCrossoverOperator> kUniform[] = {
     {Encoding::String, &make<QStringCrossoverUniform, QCrossoverOperator>},
-    {Encoding::Integer, &make<QIntegerCrossover2, QCrossoverOperator>},
+    {Encoding::Integer, &make<QIntegerCrossover2, QCrossoverOperator>, "2-point",
+     "bit strings have no uniform crossover"},
 };
 constexpr ForEncoding<QCrossoverOperator> kOnePointPGX[] = {
     {Encoding::Integer, &make<QIntegerCrossoverPGX1, QCrossoverOperator>},
@@ -142,7 +145,8 @@ constexpr CrossoverRow kCrossovers[] = {
     {"2-point PGX", Crossover::TwoPointPGX, kTwoPointPGX, "two cut points inside every gene"},
     {"BLX", Crossover::BLX, kBLX, "blend crossover, extended by xAlpha"},
     {"SBX", Crossover::SBX, kSBX, "simulated binary crossover, distribution index xAlpha"},
-    {"arithmetic", Crossover::Arithmetic, kArithmetic, "weighted means of the parents, weight xAlpha"},
+    {"arithmetic", Crossover::Arithmetic, kArithmetic,
+     "weighted means of the parents, a fresh uniform weight per gene (xAlpha is not used)"},
     {"order", Crossover::Order, kOrder, "order crossover for permutations"},
 };
 
@@ -154,7 +158,9 @@ constexpr ForEncoding<QMutationOperator> kRandomFlip[] = {
 };
 // Integer genes are perturbed as real numbers.
 constexpr ForEncoding<QMutationOperator> kGaussian[] = {
-    {Encoding::Integer, &make<QRCMutationGauss, QMutationOperator>},
+    {Encoding::Integer, &make<QRCMutationGauss, QMutationOperator>, "real-coded gaussian",
+     "each chosen gene's value, code x Gene precision + Gene offset, moves by the draw and is cut back "
+     "toward zero to a whole code, which may leave the Gene size bits"},
     {Encoding::Real, &make<QRCMutationGauss, QMutationOperator>},
 };
 constexpr ForEncoding<QMutationOperator> kNetworkBasic[] = {
@@ -162,11 +168,15 @@ constexpr ForEncoding<QMutationOperator> kNetworkBasic[] = {
 };
 
 constexpr MutationRow kMutations[] = {
-    {"bit-flip", Mutation::BitFlip, kBitFlip, "each bit flips with probability Mutation rate"},
+    {"bit-flip", Mutation::BitFlip, kBitFlip, "each bit flips with probability Mutation rate", "bit"},
     {"random flip", Mutation::RandomFlip, kRandomFlip,
-     "each symbol is redrawn with probability Mutation rate (permutations stay permutations)"},
-    {"gaussian", Mutation::Gaussian, kGaussian, "each gene perturbed by a normal draw"},
-    {"basic", Mutation::NetworkBasic, kNetworkBasic, "the self-adaptive network mutation"},
+     "each symbol is redrawn with probability Mutation rate (permutations stay permutations)", "symbol"},
+    {"gaussian", Mutation::Gaussian, kGaussian,
+     "each gene, with probability Mutation rate, moves by (the sum of 12 uniform draws - 6) / 6: a draw of "
+     "fixed width (mean 0, standard deviation 1/6, never beyond -1 or 1); genes have no bounds",
+     "gene"},
+    {"basic", Mutation::NetworkBasic, kNetworkBasic,
+     "the self-adaptive network mutation (Mutation rate scales its probabilities)", ""},
 };
 
 constexpr SelectionRow kSelections[] = {
@@ -222,8 +232,11 @@ constexpr WordRow<GeneratorKind> kGenerators[] = {
 };
 
 constexpr WordRow<Elitism> kElitisms[] = {
-    {"mutated", Elitism::Mutated, "the elite copies are mutated with the rest of the offspring"},
-    {"kept", Elitism::Kept, "the elite copies pass to the next generation unchanged"},
+    {"mutated", Elitism::Mutated,
+     "the elite are the best of the mating pool, and their copies are mutated with the rest of the offspring"},
+    {"kept", Elitism::Kept,
+     "the elite are the best of the evaluated population, and their copies pass to the next generation "
+     "unchanged"},
 };
 
 // --- Keys ---
@@ -368,15 +381,19 @@ const KeyRow kKeys[] = {
     wordKey<&P::sizingDirection, &sizingDirectionRows>("Sizing direction", "direction of the steady sizer"),
     wordKey<&P::xType, &crossoverRows>("Crossover type", "crossover operator"),
     realKey<&P::xRate>("Crossover rate", "probability that a pair of parents is crossed"),
-    realKey<&P::xAlpha>("xAlpha", "parameter of the real-coded crossovers"),
+    realKey<&P::xAlpha>("xAlpha", "BLX's interval extension, SBX's distribution index (no other crossover reads it)"),
     wordKey<&P::mutationType, &mutationRows>("Mutation type", "mutation operator"),
     realKey<&P::mRate>("Mutation rate", "probability of mutation per gene or bit"),
-    integerKey<&P::eliteCount>("Elite count", "best of the mating pool copied into the next generation (see Elitism)"),
+    integerKey<&P::eliteCount>("Elite count",
+                               "best individuals copied into the next generation: of the mating pool, or of the "
+                               "evaluated population when Elitism is kept"),
     integerKey<&P::parentsNumber>("Parents number", "parents per pairing (2)"),
     integerKey<&P::childrenNumber>("Children number", "children per pairing (at least 2)"),
     flagKey<&P::removeClones>("Remove clones", "children equal to an earlier offspring are dropped"),
     realKey<&P::errorLevel>("Error level", "a fitness below it counts as a solution"),
-    flagKey<&P::untilFirstHit>("Until first hit", "network runs stop at the first solution"),
+    flagKey<&P::untilFirstHit>("Until first hit",
+                               "SARN and SARN2 runs stop at the first solution (GA runs, and runs under "
+                               "deterministic crowding, always go on)"),
     wordKey<&P::generator, &generatorRows>("Random generator", "the random number generator"),
     wordKey<&P::elitism, &elitismRows>("Elitism", "whether mutation reaches the elite copies"),
     integerKey<&P::evaluationsBudget>("Evaluations budget",
@@ -400,6 +417,24 @@ std::span<const WordRow<int>> sizingDirectionRows() { return kSizingDirections; 
 std::span<const WordRow<GeneratorKind>> generatorRows() { return kGenerators; }
 std::span<const WordRow<Elitism>> elitismRows() { return kElitisms; }
 std::span<const KeyRow> keyRows() { return kKeys; }
+
+namespace {
+
+template <class Row>
+std::string runsInsteadOf(const Row& row, Encoding encoding, std::string_view kind) {
+    const auto* entry = entryFor(row, encoding);
+    if (entry == nullptr || entry->runsAs.empty()) return {};
+    return "runs the " + std::string(entry->runsAs) + " " + std::string(kind) + " (" + std::string(entry->because) +
+           ")";
+}
+
+}  // namespace
+
+std::string runsInstead(const CrossoverRow& row, Encoding encoding) {
+    return runsInsteadOf(row, encoding, "crossover");
+}
+
+std::string runsInstead(const MutationRow& row, Encoding encoding) { return runsInsteadOf(row, encoding, "mutation"); }
 
 const KeyRow* findKey(std::string_view key) {
     for (const KeyRow& row : kKeys) {

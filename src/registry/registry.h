@@ -50,6 +50,8 @@ struct ProblemRow {
     Encodings encodings;  // the encodings whose individuals it can evaluate
     EngineMaker<QProblem> make;
     std::string_view description;
+    // No fitness it gives is below 0, so an error level of 0 or below counts no run as solved.
+    bool neverBelowZero = false;
 };
 
 struct EncodingRow {
@@ -66,10 +68,14 @@ struct EncodingRow {
 };
 
 // An operator made per encoding: the same word may make a different class for each encoding.
+// Where that class is not the operator the word names, the row says what runs instead and why;
+// the configuration check warns with it and the help shows it.
 template <class Product>
 struct ForEncoding {
     Encoding encoding;
     Maker<Product> make;
+    std::string_view runsAs = {};   // the operator that runs, as the report names it ("" for the word's own)
+    std::string_view because = {};  // why, for the warning
 };
 
 struct CrossoverRow {
@@ -84,6 +90,9 @@ struct MutationRow {
     Mutation id;
     std::span<const ForEncoding<QMutationOperator>> makers;
     std::string_view description;
+    // What Mutation rate is the probability for ("bit", "gene"); "" where the rate is not a
+    // probability (the network mutation scales its own probabilities by it).
+    std::string_view rateUnit;
 };
 
 // The choices that apply to every encoding.
@@ -149,14 +158,27 @@ std::vector<std::string_view> wordsOf(std::span<const Row> rows) {
     return words;
 }
 
-// What an operator row makes for the encoding; null when it does not apply to it.
+// An operator row's entry for the encoding; null when it does not apply to it.
 template <class Row>
-auto makerFor(const Row& row, Encoding encoding) -> decltype(row.makers.front().make) {
-    for (const auto& maker : row.makers) {
-        if (maker.encoding == encoding) return maker.make;
+auto entryFor(const Row& row, Encoding encoding) -> decltype(&row.makers.front()) {
+    for (const auto& entry : row.makers) {
+        if (entry.encoding == encoding) return &entry;
     }
     return nullptr;
 }
+
+// What an operator row makes for the encoding; null when it does not apply to it.
+template <class Row>
+auto makerFor(const Row& row, Encoding encoding) -> decltype(row.makers.front().make) {
+    const auto* entry = entryFor(row, encoding);
+    return entry != nullptr ? entry->make : nullptr;
+}
+
+// Where the row's word builds another operator on the encoding than the one it names: what
+// runs and why ("runs the 2-point crossover (bit strings have no uniform crossover)"); "" where
+// the word's own operator runs or the row does not apply.
+std::string runsInstead(const CrossoverRow& row, Encoding encoding);
+std::string runsInstead(const MutationRow& row, Encoding encoding);
 
 // One configuration key: how its value is read into the record and shown from it.
 enum class KeyKind { Integer, Real, Word, Flag, Seed };

@@ -6,6 +6,7 @@
 #include <limits>
 #include <locale>
 #include <sstream>
+#include <string_view>
 
 #include "core/output_file.h"
 #include "report/convergence_plot.h"
@@ -285,6 +286,27 @@ ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs) {
     return outcome;
 }
 
+// The operators that ran, where a configured word builds another operator on the record's
+// encoding (the registry's "runs as" entries, which the report layer cannot see; a test keeps
+// the two in step): "2-point (configured as uniform)".
+std::string ranAs(std::string_view ran, const std::string& configured) {
+    return std::string(ran) + " (configured as " + configured + ")";
+}
+
+std::string crossoverRun(const QEAParameters& record) {
+    const std::string word = crossoverWord(record.xType);
+    if (record.encoding == Encoding::Integer && record.xType == Crossover::Uniform) return ranAs("2-point", word);
+    return word;
+}
+
+std::string mutationRun(const QEAParameters& record) {
+    const std::string word = mutationWord(record.mutationType);
+    if (record.encoding == Encoding::Integer && record.mutationType == Mutation::Gaussian) {
+        return ranAs("real-coded gaussian", word);
+    }
+    return word;
+}
+
 std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParameters& record) {
     std::vector<std::pair<std::string, std::string>> rows;
     rows.emplace_back("Encoding", encodingWord(record));
@@ -297,16 +319,17 @@ std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParamete
     if (record.encoding == Encoding::Network) {
         rows.emplace_back("Crossover", "none (networks are not recombined)");
     } else {
-        std::string crossover = crossoverWord(record.xType);
+        std::string crossover = crossoverRun(record);
         if (record.xType == Crossover::BLX || record.xType == Crossover::SBX) {
             crossover += " (xAlpha " + shownNumber(record.xAlpha) + ")";
         }
         rows.emplace_back("Crossover", crossover);
         rows.emplace_back("Crossover rate", shownNumber(record.xRate));
     }
-    rows.emplace_back("Mutation", mutationWord(record.mutationType));
+    rows.emplace_back("Mutation", mutationRun(record));
     rows.emplace_back("Mutation rate", shownNumber(record.mRate));
-    rows.emplace_back("Elite count", shownNumber(record.eliteCount));
+    rows.emplace_back("Elite count", shownNumber(record.eliteCount) +
+                                         (record.elitism == Elitism::Kept ? " (kept: not mutated)" : ""));
     rows.emplace_back("Error level", shownNumber(record.errorLevel));
     rows.emplace_back("RNG seed", shownNumber(record.rngSeed));
     return rows;

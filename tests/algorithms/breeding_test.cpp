@@ -216,11 +216,39 @@ TEST_F(SelectiveBreeding, EveryOffspringIsMutatedAndNothingElse) {
     params.mRate = 1.0;  // every bit flips
     params.geneSize = 4;
     for (int mark : {0, 5, 15}) fill(*offspring().getIndividual(offspring().addNewIndividual() - 1), mark);
-    selective->mutateOffspring(parts);
+    selective->mutateOffspring(parts, 0);
     EXPECT_EQ(firstGenes(offspring()), (std::vector<int>{15, 10, 0}));
     for (const auto& child : offspring().individuals) EXPECT_EQ(genesOf(*child)[1], genesOf(*child)[0]);
     EXPECT_EQ(firstGenes(current()), (std::vector<int>{1, 2, 102, 103}));
     EXPECT_EQ(firstGenes(pool()), (std::vector<int>{1, 2, 102, 103}));
+}
+
+TEST_F(SelectiveBreeding, KeptEliteTakeNoDrawAndTheOthersMutateAsTheyWouldAlone) {
+    params.mRate = 0.5;
+    params.geneSize = 4;
+    for (int mark : {3, 12, 5, 9}) fill(*offspring().getIndividual(offspring().addNewIndividual() - 1), mark);
+    // The two individuals after the elite, alone in a population, mutated from the same seed.
+    std::unique_ptr<QPopulation> alone = std::make_unique<QIntegerPopulation>();
+    alone->_params = &params;
+    for (int i = 2; i < 4; ++i) alone->appendIndividual(*offspring().getIndividual(i));
+    std::swap(parts.offspringPopulation, alone);
+    testing::seedForTest(21);
+    selective->mutateOffspring(parts, 0);
+    const auto afterAlone = testing::testEngine().random.word();
+    std::swap(parts.offspringPopulation, alone);
+    ASSERT_NE(firstGenes(*alone), (std::vector<int>{5, 9})) << "the seed must mutate something";
+
+    testing::seedForTest(21);
+    selective->mutateOffspring(parts, 2);
+    EXPECT_EQ(testing::testEngine().random.word(), afterAlone);
+    EXPECT_EQ(firstGenes(offspring(), 0), (std::vector<int>{3, 12, geneOf(*alone, 0), geneOf(*alone, 1)}));
+    for (int i = 2; i < 4; ++i) EXPECT_TRUE(offspring().getIndividual(i)->equalsTo(*alone->getIndividual(i - 2)));
+
+    // More kept than individuals (a sizer cut the population): nothing is drawn or changed.
+    const std::vector<int> before = firstGenes(offspring());
+    selective->mutateOffspring(parts, 9);
+    EXPECT_EQ(testing::testEngine().random.word(), afterAlone);
+    EXPECT_EQ(firstGenes(offspring()), before);
 }
 
 // Crowding setting: evaluated parents, one elite already in the offspring population, no
@@ -358,7 +386,7 @@ TEST_F(CrowdingBreeding, TheOffspringAreNotMutatedAgain) {
     for (int mark : {0, 5}) fill(*offspring().getIndividual(offspring().addNewIndividual() - 1), mark);
     testing::seedForTest(9);
     const auto state = testing::testEngine().random.word();
-    crowding->mutateOffspring(parts);
+    for (int kept : {0, 1}) crowding->mutateOffspring(parts, kept);
     EXPECT_EQ(firstGenes(offspring()), (std::vector<int>{0, 5}));
     EXPECT_EQ(testing::testEngine().random.word(), state);
 }

@@ -66,7 +66,12 @@ TEST(ConfigurationCheck, EveryExampleChecksClean) {
         const std::string path = (folder / "config.xml").string();
         Lines lines;
         for (const Finding& finding : checkConfigurationFile(path)) lines.push_back(formatFinding(finding));
-        EXPECT_EQ(lines, Lines{}) << path;
+        // OneMax's example names uniform crossover on bit strings, which run the 2-point one.
+        const Lines expected = folder.filename() == "onemax"
+                                   ? Lines{"line 11: warning: crossover \"uniform\" on the integer encoding runs the "
+                                           "2-point crossover (bit strings have no uniform crossover)"}
+                                   : Lines{};
+        EXPECT_EQ(lines, expected) << path;
     }
 }
 
@@ -211,12 +216,18 @@ TEST(ConfigurationCheck, ValuesThatCannotMakeAMeaningfulRunAreErrors) {
               Lines{});
 }
 
+const std::string kGaussianOnBits =
+    "line 8: warning: mutation \"gaussian\" on the integer encoding runs the real-coded gaussian mutation (each "
+    "chosen gene's value, code x Gene precision + Gene offset, moves by the draw and is cut back toward zero to a "
+    "whole code, which may leave the Gene size bits)";
+
 TEST(ConfigurationCheck, OperatorsMustApplyToTheEncoding) {
     EXPECT_EQ(check("GA", "Sphere",
                     {{"Encoding", "integer"}, {"Selection type", "neutral"}, {"Crossover type", "BLX"},
                      {"Mutation type", "gaussian"}}),
               (Lines{"line 7: error: crossover \"BLX\" does not apply to the integer encoding; accepted for it: "
-                     "1-point, 2-point, uniform, 1-point PGX, 2-point PGX"}));
+                     "1-point, 2-point, uniform, 1-point PGX, 2-point PGX",
+                     kGaussianOnBits}));
     EXPECT_EQ(check("GA", "Onemax", {{"Encoding", "string"}, {"Selection type", "neutral"}, {"Mutation type", "bit-flip"}}),
               (Lines{"line 7: error: mutation \"bit-flip\" does not apply to the string encoding; accepted for it: "
                      "random flip"}));
@@ -235,6 +246,114 @@ TEST(ConfigurationCheck, OperatorsMustApplyToTheEncoding) {
     EXPECT_EQ(checkSphere({{"Initialization type", "unmixed"}}),
               (Lines{"line 9: warning: \"unmixed\" initialization applies to string encodings only: the real encoding "
                      "starts from random genes"}));
+}
+
+TEST(ConfigurationCheck, AWordThatBuildsAnotherOperatorSaysWhatRuns) {
+    const Parameters bits{{"Encoding", "integer"}, {"Selection type", "neutral"}, {"Crossover type", "uniform"},
+                          {"Mutation type", "gaussian"}};
+    EXPECT_EQ(check("GA", "Sphere", bits),
+              (Lines{"line 7: warning: crossover \"uniform\" on the integer encoding runs the 2-point crossover (bit "
+                     "strings have no uniform crossover)",
+                     kGaussianOnBits}));
+    // Symbol strings have a uniform crossover of their own, real vectors a gaussian mutation.
+    EXPECT_EQ(check("GA", "Onemax",
+                    {{"Encoding", "string"}, {"Selection type", "neutral"}, {"Crossover type", "uniform"},
+                     {"Mutation type", "random flip"}}),
+              Lines{});
+    EXPECT_EQ(checkSphere({}), Lines{});
+}
+
+// Values the run reads as something else than they say are warnings that say what runs (and so
+// errors under --strict); only the values an operator of the run reads are judged.
+TEST(ConfigurationCheck, ValuesBeyondTheirMeaningAreWarningsThatSayWhatRuns) {
+    const std::vector<std::pair<Parameters, std::string>> cases{
+        {{{"Mutation rate", "1.5"}},
+         "line 9: warning: \"Mutation rate\" is 1.5: a probability above 1 acts as 1, so every gene mutates"},
+        {{{"Mutation rate", "-0.1"}},
+         "line 9: warning: \"Mutation rate\" is -0.1: a probability below 0 acts as 0, so no gene mutates"},
+        {{{"Crossover rate", "2"}},
+         "line 9: warning: \"Crossover rate\" is 2: a probability above 1 acts as 1, so every pair of parents is "
+         "crossed"},
+        {{{"Crossover rate", "-1"}},
+         "line 9: warning: \"Crossover rate\" is -1: a probability below 0 acts as 0, so no pair is crossed and the "
+         "children are copies of their parents"},
+        {{{"Niching type", "sharing"}},
+         "line 9: warning: \"Sharing sigma\" is 0, the default: no two individuals are closer than that, so fitness "
+         "sharing changes no fitness"},
+        {{{"Error level", "0"}},
+         "line 9: warning: \"Error level\" is 0: only a fitness strictly below it solves the problem, and "
+         "\"Sphere\" gives no fitness below 0, so no run counts as solved"},
+        {{{"xAlpha", "-1"}},
+         "line 9: error: \"xAlpha\" is -1: SBX's exponent 1/(xAlpha + 1) does not exist, and the run would end at "
+         "its start"},
+        {{{"xAlpha", "-3"}},
+         "line 9: warning: \"xAlpha\" is -3: below -1 SBX's exponent 1/(xAlpha + 1) is negative, so half of its "
+         "draws throw the children beyond their parents, the farther the nearer a draw is to 0 (a draw of 0 makes "
+         "the genes infinite)"},
+    };
+    for (const auto& [parameters, message] : cases) EXPECT_EQ(checkSphere(parameters), Lines{message});
+    const auto crossing = [](const std::string& crossover, const std::string& alpha) {
+        return check("GA", "Sphere",
+                     {{"Encoding", "real"}, {"Selection type", "neutral"}, {"Crossover type", crossover},
+                      {"Mutation type", "gaussian"}, {"xAlpha", alpha}});
+    };
+    EXPECT_EQ(crossing("BLX", "-2"),
+              (Lines{"line 9: warning: \"xAlpha\" is -2: below -0.5 the BLX interval turns over, so it acts as xAlpha 1 "
+                     "(-1 - xAlpha)"}));
+    EXPECT_EQ(crossing("BLX", "-0.25"), Lines{});
+    EXPECT_EQ(crossing("arithmetic", "0.3"),
+              (Lines{"line 9: warning: \"xAlpha\" is not used: only BLX and SBX read it, and the crossover is "
+                     "\"arithmetic\""}));
+    // Within range, or at the bounds, nothing is said.
+    EXPECT_EQ(checkSphere({{"Mutation rate", "1"}, {"Crossover rate", "0"}, {"Error level", "0.001"},
+                           {"Niching type", "sharing"}, {"Sharing sigma", "0.5"}, {"xAlpha", "-0.9"}}),
+              Lines{});
+
+    const Parameters bits{{"Encoding", "integer"}, {"Selection type", "neutral"}, {"Units ratio", "1.25"},
+                          {"Mutation rate", "3"}};
+    EXPECT_EQ(check("GA", "Onemax", bits),
+              (Lines{"line 7: warning: \"Units ratio\" is 1.25: a probability above 1 acts as 1, so every initial bit "
+                     "is 1",
+                     "line 8: warning: \"Mutation rate\" is 3: a probability above 1 acts as 1, so every bit mutates"}));
+    // The submatrix task sets both from its data file; Schwefel's fitness may fall below 0.
+    EXPECT_EQ(check("GA", "Submatrix", bits), Lines{});
+    EXPECT_EQ(check("GA", "Schwefel", {{"Encoding", "real"}, {"Selection type", "neutral"}, {"Crossover type", "SBX"},
+                                       {"Mutation type", "gaussian"}, {"Error level", "0"}}),
+              Lines{});
+    // The network mutation reads the rate as a scale; SARN crosses nothing; crowding crosses every pair.
+    EXPECT_EQ(check("SARN", "XOR",
+                    {{"Selection type", "neutral"}, {"Mutation type", "basic"}, {"Mutation rate", "10"},
+                     {"Crossover rate", "5"}, {"xAlpha", "-1"}}),
+              Lines{});
+    EXPECT_EQ(checkSphere({{"Niching type", "deterministic crowding"}, {"Crossover rate", "5"}}), Lines{});
+}
+
+TEST(ConfigurationCheck, ElitismAndTheFirstHitSayWhereTheyChangeNothing) {
+    EXPECT_EQ(checkSphere({{"Elitism", "kept"}}), Lines{});
+    EXPECT_EQ(checkSphere({{"Elite count", "0"}, {"Elitism", "kept"}}),
+              (Lines{"line 10: warning: \"Elitism\" \"kept\" changes nothing: \"Elite count\" is 0, so there are no "
+                     "elite copies"}));
+    EXPECT_EQ(check("SARN", "XOR", {{"Selection type", "neutral"}, {"Mutation type", "basic"}, {"Elitism", "kept"}}),
+              (Lines{"line 7: warning: SARN makes its offspring from the mating pool alone and drops the elite copies, "
+                     "so neither \"Elite count\" nor \"Elitism\" \"kept\" changes its runs"}));
+    EXPECT_EQ(check("SARN2", "XOR",
+                    {{"Encoding", "real"}, {"Chromosome length", "11"}, {"Selection type", "neutral"},
+                     {"Crossover type", "BLX"}, {"Mutation type", "gaussian"}, {"Elitism", "kept"}}),
+              (Lines{"line 10: warning: under SARN2 \"kept\" spares the elite vectors the vector mutation only: every "
+                     "generation still builds a network from each vector, mutates it and writes its mutated "
+                     "parameters back, so an elite's fitness is not carried over"}));
+    // Crowding never mutates the elite copies: only a written "mutated" is contradicted.
+    EXPECT_EQ(checkSphere({{"Niching type", "deterministic crowding"}}), Lines{});
+    EXPECT_EQ(checkSphere({{"Niching type", "deterministic crowding"}, {"Elitism", "mutated"}}),
+              (Lines{"line 10: warning: under deterministic crowding the elite copies are never mutated (crowding "
+                     "mutates only the children it makes), so \"Elitism\" \"mutated\" leaves them unchanged"}));
+
+    EXPECT_EQ(checkSphere({{"Until first hit", "yes"}}),
+              (Lines{"line 9: warning: \"Until first hit\" does not stop GA runs: every run goes through all its "
+                     "generations (its first solution is still recorded)"}));
+    EXPECT_EQ(checkSphere({{"Until first hit", "no"}}), Lines{});
+    EXPECT_EQ(check("SARN", "XOR", {{"Selection type", "neutral"}, {"Mutation type", "basic"}, {"Until first hit", "yes"}}),
+              Lines{});
 }
 
 TEST(ConfigurationCheck, TheAlgorithmAndTheProblemMustBeNamedAndFitTogether) {

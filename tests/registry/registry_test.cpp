@@ -9,6 +9,7 @@
 #include <string>
 
 #include "algorithms/algorithm.h"
+#include "driver/command_line.h"
 #include "operators/operator.h"
 #include "problems/problem.h"
 #include "representation/population.h"
@@ -110,6 +111,35 @@ TEST(Registry, DefaultsShowAsWordsWhereTheRecordHoldsOne) {
     EXPECT_EQ(findKey("Encoding")->shown(defaults), "(none)");
     EXPECT_EQ(findKey("Population size")->shown(defaults), "50");
     EXPECT_EQ(findKey("Until first hit")->shown(defaults), "no");
+}
+
+// Where a word builds another operator than it names, its row says what runs and why, and the
+// help says it under the word; the help also states the defaults that surprise.
+TEST(Registry, TheHelpSaysWhereAWordRunsAnotherOperator) {
+    const std::string help = vocabularyHelp();
+    int notes = 0;
+    const auto judge = [&](const auto& row) {
+        for (const auto& entry : row.makers) {
+            const std::string instead = runsInstead(row, entry.encoding);
+            if (entry.runsAs.empty()) {
+                EXPECT_EQ(instead, "") << row.word;
+                continue;
+            }
+            ++notes;
+            EXPECT_FALSE(entry.because.empty()) << row.word;
+            EXPECT_NE(help.find(" encoding it " + instead + "\n"), std::string::npos) << instead;
+        }
+    };
+    for (const CrossoverRow& row : crossoverRows()) judge(row);
+    for (const MutationRow& row : mutationRows()) judge(row);
+    EXPECT_EQ(notes, 2);  // uniform crossover and gaussian mutation on bit strings
+    EXPECT_NE(help.find("on the integer encoding it runs the 2-point crossover (bit strings have no uniform crossover)"),
+              std::string::npos);
+    for (const char* note : {"each starting at 10 + (the sum of 12 uniform draws - 6) / 6",
+                             "mean 0, standard deviation 1/6, never beyond -1 or 1); genes have no bounds",
+                             "(GA runs, and runs under deterministic crowding, always go on)", "is a variance"}) {
+        EXPECT_NE(help.find(note), std::string::npos) << note;
+    }
 }
 
 }  // namespace

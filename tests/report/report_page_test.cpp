@@ -119,6 +119,40 @@ TEST(ReportPageTest, KeyParametersNameChoicesByTheirConfigurationWords) {
     EXPECT_EQ(parameter(record, "Crossover rate"), "(none)");
 }
 
+// Where a word builds another operator on the encoding, the page names the one that ran, as the
+// registry has it; elsewhere the word itself.
+TEST(ReportPageTest, KeyParametersNameTheOperatorThatRan) {
+    QEAParameters record;
+    const auto expected = [](const auto& entry, std::string_view word) {
+        return entry.runsAs.empty() ? std::string(word)
+                                    : std::string(entry.runsAs) + " (configured as " + std::string(word) + ")";
+    };
+    int renamed = 0;
+    for (const CrossoverRow& row : crossoverRows()) {
+        record.xType = row.id;
+        for (const auto& entry : row.makers) {
+            record.encoding = entry.encoding;
+            const std::string shown = parameter(record, "Crossover");
+            EXPECT_EQ(shown.substr(0, shown.find(" (xAlpha")), expected(entry, row.word)) << row.word;
+            renamed += entry.runsAs.empty() ? 0 : 1;
+        }
+    }
+    for (const MutationRow& row : mutationRows()) {
+        record.mutationType = row.id;
+        for (const auto& entry : row.makers) {
+            record.encoding = entry.encoding;
+            EXPECT_EQ(parameter(record, "Mutation"), expected(entry, row.word)) << row.word;
+            renamed += entry.runsAs.empty() ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(renamed, 2);  // uniform crossover and gaussian mutation on bit strings
+
+    record.eliteCount = 3;
+    EXPECT_EQ(parameter(record, "Elite count"), "3");
+    record.elitism = Elitism::Kept;
+    EXPECT_EQ(parameter(record, "Elite count"), "3 (kept: not mutated)");
+}
+
 TEST(ReportPageTest, PageIsSelfContainedAndShowsEverySection) {
     QEAParameters record;
     record.errorLevel = 0.5;
