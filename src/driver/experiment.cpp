@@ -135,14 +135,21 @@ void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorit
 }
 
 // Refuses, before anything is allocated, an experiment whose populations and records do not fit
-// in the memory the system has.
-void checkMemory(const QEAParameters& params, int runs) {
-    const std::uint64_t needed = estimateMemory(params, runs);
+// in the memory the system has. The estimate is a quarter larger than what it counts, for the
+// heap's own use of memory.
+void checkMemory(const QEAParameters& params, int runs, AlgorithmKind algorithm) {
+    const ExperimentMemory memory = estimateExperimentMemory(params, runs, algorithm);
+    const std::uint64_t counted = memory.total();
+    const std::uint64_t needed = counted > UINT64_MAX / 5 * 4 ? UINT64_MAX : counted + counted / 4;
     const std::optional<std::uint64_t> available = availableMemory();
     if (available && needed > *available) {
+        std::string parts = std::to_string(params.populationSize) + " individuals of " +
+                            std::to_string(params.chromosomeLength) + " genes";
+        if (memory.records > 0) parts += "; " + formatBytes(memory.records) + " of per-generation records";
+        if (memory.sharing > 0) parts += "; " + formatBytes(memory.sharing) + " for fitness sharing";
+        if (memory.growth > 0) parts += "; " + formatBytes(memory.growth) + " for the growing template network";
         failPlainly("the experiment needs about " + formatBytes(needed) + " of memory for its populations and records (" +
-                    std::to_string(params.populationSize) + " individuals of " + std::to_string(params.chromosomeLength) +
-                    " genes), but only " + formatBytes(*available) + " is available");
+                    parts + "), but only " + formatBytes(*available) + " is available");
     }
 }
 
@@ -267,7 +274,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         // A seed taken from the calendar stays the one the experiment started with.
         if (resume) params->rngSeed = resume->seed;
         problem->setParameters(params.get());
-        checkMemory(*params, runs);
+        checkMemory(*params, runs, rowNamed(algorithms, names.algorithm)->id);
         checkDiskSpace(*params, line.outputFolder);
         algorithm->setUp(*params, RegistryPartsMaker{}, *problem);
         summaryProcessor = std::make_unique<QSummaryProcessor>(params.get(), engine);

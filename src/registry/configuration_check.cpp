@@ -209,6 +209,13 @@ public:
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
         if (algorithm_ != nullptr && problem_ != nullptr && !hasErrors(findings_)) checkGenerator();
+        if (algorithm_ != nullptr && algorithm_->id == AlgorithmKind::SARN2 && runs_ > 1) {
+            // The template network goes on from one run to the next: the runs are as written, but
+            // neither independent nor alike in cost.
+            warning(algorithmLine_, "SARN2's runs share one template network, which goes on growing from run to run: "
+                                    "the " + std::to_string(runs_) + " runs are not independent and later ones take "
+                                    "longer; for independent runs, run separate experiments (or a sweep over seeds)");
+        }
         sortByLine(findings_);
         return std::move(findings_);
     }

@@ -3,6 +3,7 @@
 #include "registry/memory_estimate.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -45,8 +46,9 @@ std::uint64_t vectorBlock(std::uint64_t n, std::uint64_t valueSize) {
 }
 
 // A network as the initializer builds it: outputsNumber nodes, each linked to every input and
-// every output, with the self-adaptation parameters and counters.
-std::uint64_t networkBytes(const QEAParameters& params) {
+// every output, with the self-adaptation parameters and counters; grownNodes more nodes linked
+// alike.
+std::uint64_t networkBytes(const QEAParameters& params, std::uint64_t grownNodes = 0) {
     const std::uint64_t links = plus(count(params.inputsNumber), count(params.outputsNumber));
     constexpr std::uint64_t linkBytes = sizeof(SignalLink) + sizeof(double);  // the link and its weight
     // Four vectors per node: input links, their weights, output links, their offsets.
@@ -54,7 +56,7 @@ std::uint64_t networkBytes(const QEAParameters& params) {
     std::uint64_t bytes = plus(sizeof(QRNIndividual), kHeapBlock);
     bytes = plus(bytes, vectorBlock(kMutationKinds, sizeof(double)));
     bytes = plus(bytes, vectorBlock(kMutationKinds, sizeof(int)));
-    return plus(bytes, plus(times(count(params.outputsNumber), node), kHeapBlock));
+    return plus(bytes, plus(times(plus(count(params.outputsNumber), grownNodes), node), kHeapBlock));
 }
 
 // The largest population the record's sizer may ask for.
@@ -121,6 +123,34 @@ std::uint64_t estimateGenerationRecords(const QEAParameters& params, int runs) {
     return plus(times(perRecord, plus(count(runs), 1)), table);
 }
 
+std::uint64_t ExperimentMemory::total() const { return plus(plus(populations, records), plus(sharing, growth)); }
+
+ExperimentMemory estimateExperimentMemory(const QEAParameters& params, int runs, AlgorithmKind algorithm) {
+    ExperimentMemory memory;
+    const std::uint64_t generations = count(params.generationsNumber);
+    memory.populations = estimateMemory(params, runs);
+    if (algorithm == AlgorithmKind::SARN && params.encoding == Encoding::Network) {
+        // The same individuals, each network with its grown nodes.
+        const std::uint64_t grownNode = networkBytes(params, 1) - networkBytes(params);
+        const std::uint64_t perNetwork = times(generations / kGenerationsPerGrownNode, grownNode);
+        memory.populations = plus(memory.populations,
+                                  times(memory.populations / estimateIndividualMemory(params), perNetwork));
+    }
+    // Vectors grow by doubling: up to twice the entries they hold.
+    memory.records = times(2, estimateGenerationRecords(params, runs));
+    if (params.nichingType == Niching::Sharing) {
+        // The distances between every two individuals of the current population.
+        const std::uint64_t n = peakPopulationSize(params);
+        memory.sharing = vectorBlock(times(n, n), sizeof(double));
+    }
+    if (algorithm == AlgorithmKind::SARN2) {
+        // The template, and the network built from it for every individual evaluated.
+        const std::uint64_t grown = times(generations, count(runs)) / kGenerationsPerGrownNode;
+        memory.growth = times(plus(peakPopulationSize(params), 1), plus(networkBytes(params, grown), kHeapBlock));
+    }
+    return memory;
+}
+
 std::optional<std::uint64_t> readMemAvailable(std::istream& meminfo) {
     std::string line;
     while (std::getline(meminfo, line)) {
@@ -145,7 +175,14 @@ std::optional<std::uint64_t> availableMemory() {
     if (meminfo.is_open()) available = readMemAvailable(meminfo);
     rlimit limit{};
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-        const auto addressSpace = static_cast<std::uint64_t>(limit.rlim_cur);
+        std::uint64_t addressSpace = static_cast<std::uint64_t>(limit.rlim_cur);
+        // The program, its libraries, stacks and heap already take part of the limit.
+        std::ifstream statm("/proc/self/statm");
+        unsigned long long pages = 0;
+        if (statm >> pages) {
+            const std::uint64_t used = times(pages, static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE)));
+            addressSpace = addressSpace > used ? addressSpace - used : 0;
+        }
         if (!available || addressSpace < *available) available = addressSpace;
     }
     return available;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/identifiers.h"
 #include "core/parameters.h"
 
 namespace Valdrin {
@@ -32,9 +33,26 @@ std::uint64_t estimateIndividualMemory(const QEAParameters& params);
 // table of averages over runs the report builds. Saturating like estimateMemory.
 std::uint64_t estimateGenerationRecords(const QEAParameters& params, int runs);
 
+// The regulatory networks' allowance for growth: a network of the population (SARN) is counted
+// with one node more for every 10 generations of a run, and SARN2's template network, which
+// goes on from run to run, with one node more for every 10 generations of all the runs.
+constexpr int kGenerationsPerGrownNode = 10;
+
+// The parts of an experiment's memory the check before the runs counts.
+struct ExperimentMemory {
+    std::uint64_t populations = 0;  // estimateMemory, the networks at their grown size
+    std::uint64_t records = 0;      // estimateGenerationRecords, with the series' spare capacity
+    std::uint64_t sharing = 0;      // fitness sharing's working memory
+    std::uint64_t growth = 0;       // the template network of SARN2 at its grown size
+    std::uint64_t total() const;
+};
+
+// Everything the experiment's memory check counts, for the algorithm that runs it. Saturating.
+ExperimentMemory estimateExperimentMemory(const QEAParameters& params, int runs, AlgorithmKind algorithm);
+
 // The memory the process may still take: the smaller of the system's available memory
-// (MemAvailable in /proc/meminfo) and the process's address-space limit (RLIMIT_AS) when one is
-// set; nothing when neither can be read.
+// (MemAvailable in /proc/meminfo) and what the process's address-space limit (RLIMIT_AS), when
+// one is set, leaves beyond the address space it already uses; nothing when neither can be read.
 std::optional<std::uint64_t> availableMemory();
 
 // The "MemAvailable:" line of text in the form of /proc/meminfo, in bytes; nothing without one.

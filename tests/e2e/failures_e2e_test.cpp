@@ -231,11 +231,13 @@ TEST(FailuresEndToEnd, AnInterruptedExperimentKeepsTheRunsThatFinished) {
         EXPECT_EQ(stopped.out.back(), '\n');
     }
 
-    // A run that cannot end soon (10^8 generations of 4 individuals) starts at once and stops in
-    // order, with no report since no run finished.
+    // A run that cannot end soon (10^6 generations of 4 individuals of 5,000 bits) starts at once
+    // and stops in order, with no report since no run finished.
     fs::remove("summary.log");
-    writeFile("config.xml", testing::gaConfiguration("Onemax", with(with(kOneMax, "Generations number", "100000000"),
-                                                         "Population size", "4")));
+    writeFile("config.xml",
+              testing::gaConfiguration("Onemax", with(with(with(kOneMax, "Generations number", "1000000"),
+                                                           "Population size", "4"),
+                                                      "Chromosome length", "5000")));
     const ProgramResult endless = runInterrupted("TERM", "1", {"config.xml"});
     EXPECT_EQ(endless.status, 143) << endless.err;
     EXPECT_TRUE(mentions(endless.err, "before the first run finished: no report was written")) << endless.err;

@@ -49,7 +49,14 @@ void checkExample(const std::string& folder, const std::string& creation, const 
 #endif
     const Outcome first = runExample(folder);
     const std::string& out = first.result.out;
-    EXPECT_EQ(first.result.err, "");
+    // SARN2's runs carry its template network on: the check says so for every experiment of
+    // several runs.
+    const bool sarn2 = creation.find("QSARN2") != std::string::npos;
+    EXPECT_EQ(first.result.err, sarn2 ? "valdrin: warning: config.xml:3: SARN2's runs share one template network, "
+                                        "which goes on growing from run to run: the 3 runs are not independent and "
+                                        "later ones take longer; for independent runs, run separate experiments (or "
+                                        "a sweep over seeds)\n"
+                                      : "");
     EXPECT_TRUE(startsWith(out, creation + "\n" + problem + "\nInitialization of random numbers generator\nRun # 0\n"));
     EXPECT_EQ(count(out, "Finishing the run...done\nFinal best fitness = "), 3);
     EXPECT_EQ(count(out, "\nMean error = ") + count(out, "Incorrect network structure: The output is unreachable\n"), 3);
