@@ -117,6 +117,24 @@ TEST_F(GeneticAlgorithmTest, ANonPositiveGenerationCountRefusesToRun) {
     }
 }
 
+// 8 evaluations a generation: a budget reached exactly at a generation's end, one short of it,
+// one past it, and one below the first generation's evaluations. The final population's
+// evaluation comes on top of the budget.
+TEST_F(GeneticAlgorithmTest, ABudgetEndsTheRunAfterTheGenerationThatReachesIt) {
+    for (const auto& [budget, generations] : std::vector<std::pair<int, int>>{{16, 2}, {15, 2}, {17, 3}, {5, 1}}) {
+        SCOPED_TRACE("budget " + std::to_string(budget));
+        EXPECT_EQ(testing::expectBudgetedRunEndsLikeAShorterOne(bench, params, budget, "ga.log"), generations);
+        EXPECT_EQ(bench.algorithm().runSummary().evaluationsCount, 8 * (generations + 1));
+    }
+    // A budget the generations do not reach changes nothing; a negative one is refused.
+    EXPECT_EQ(testing::expectBudgetedRunEndsLikeAShorterOne(bench, params, 8 * 10, "ga.log"), 10);
+    params.evaluationsBudget = -1;
+    bench.setUp(params);
+    EXPECT_EQ(bench.refusedRunMessage(),
+              "\n\n[QGeneticAlgorithm::run] error:\n\tEvaluations budget is negative! "
+              "(_params.evaluationsBudget = -1; 0 sets no budget)\n\n");
+}
+
 TEST_F(GeneticAlgorithmTest, RunsOnTheSmallRecordOfEveryValueEncoding) {
     FixedProblem& fixed = bench.useProblem<FixedProblem>();
     for (Encoding encoding : {Encoding::String, Encoding::Integer, Encoding::Real}) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <limits>
 #include <tuple>
@@ -140,6 +141,33 @@ TEST(RunSummary, OnlyStrictImprovementsOfTheBestSoFarAreNoted) {
     // A NaN is neither a first value nor an improvement: the first number after it starts the list.
     EXPECT_EQ(improvementsOf({nan, nan, 8.0, nan, 2.0}), (std::vector<FitnessImprovement>{{3, 8.0}, {5, 2.0}}));
     EXPECT_TRUE(improvementsOf({nan}).empty());
+}
+
+// The generation is the one whose evaluation step counted the evaluation: the boundaries
+// between generations are where an off-by-one would put it in the next or the previous one.
+TEST(RunSummary, BestSoFarIsTheLastImprovementInTheGenerationThatCountedIt) {
+    QRunSummary record;
+    record.evaluationsByGeneration = {50, 100, 160};
+    const auto bestAt = [&record](int evaluation) {
+        record.improvements = {{1, 9.0}, {evaluation, 0.5}};
+        const BestSoFar best = bestSoFar(record);
+        EXPECT_EQ(best.fitness, 0.5);
+        EXPECT_EQ(best.evaluation, evaluation);
+        return best.generation;
+    };
+    EXPECT_EQ(bestAt(50), 1);   // the last evaluation of the first generation
+    EXPECT_EQ(bestAt(51), 2);   // the first of the second
+    EXPECT_EQ(bestAt(160), 3);  // the last generation's last
+    EXPECT_EQ(bestAt(161), 3);  // the final population, evaluated after the last generation
+    record.improvements = {{1, 4.0}};
+    EXPECT_EQ(bestSoFar(record).generation, 1);
+
+    // Without a fitness there is nothing to tell.
+    record.improvements.clear();
+    const BestSoFar none = bestSoFar(record);
+    EXPECT_TRUE(std::isnan(none.fitness));
+    EXPECT_EQ(none.generation, 0);
+    EXPECT_EQ(none.evaluation, 0);
 }
 
 TEST(ProcessorClock, IsInMilliseconds) {
