@@ -108,10 +108,10 @@ const char* kStyle = R"(
   figcaption { color: #57606a; font-size: 0.9em; margin-top: 4px; }
   svg.plot { display: block; width: 100%; height: auto; border: 1px solid #d8dee4; border-radius: 4px; }
   table.data { border-collapse: collapse; width: 100%; font-variant-numeric: tabular-nums; }
-  table.data th, table.data td { padding: 4px 10px; border-bottom: 1px solid #e6e9ed; text-align: right;
+  table.data th, table.data td { padding: 4px 7px; border-bottom: 1px solid #e6e9ed; text-align: right;
                                  white-space: nowrap; }
   table.data thead th { background: #f6f8fa; border-bottom: 2px solid #d8dee4; font-weight: 600;
-                        position: sticky; top: 0; }
+                        position: sticky; top: 0; white-space: normal; vertical-align: bottom; }
   table.data tbody tr:nth-child(even) { background: #fafbfc; }
   table.data td.text, table.data th.text { text-align: left; }
   table.data.compact { width: auto; min-width: 360px; }
@@ -134,7 +134,8 @@ void writeExperiment(const ReportInputs& inputs, const std::string& algorithm, c
     page << "<section id=\"experiment\">\n<h2>What was run</h2>\n<dl class=\"parameters\">\n";
     std::vector<std::pair<std::string, std::string>> rows{{"Algorithm", algorithm}, {"Problem", problem}};
     for (auto& row : keyParameters(inputs.record)) rows.push_back(std::move(row));
-    rows.emplace_back("Runs", runsCovered(static_cast<int>(inputs.runs.size()), inputs.runsAsked));
+    const int runs = static_cast<int>(inputs.runs.size());
+    rows.emplace_back("Runs", inputs.runsAsked > runs ? runsCovered(runs, inputs.runsAsked) : shownNumber(runs));
     for (const auto& [label, value] : rows) {
         page << "  <dt>" << escaped(label) << "</dt><dd>" << escaped(value) << "</dd>\n";
     }
@@ -161,9 +162,9 @@ void writeOutcome(const ReportOutcome& outcome, double errorLevel, std::ostrings
               finite ? "evaluations to reach the error level" : "no run solved the problem", page);
     const std::string none = "&mdash;";
     const bool anyBest = !std::isnan(outcome.medianBestSoFar);
-    writeTile("median-best-so-far", "Median best so far", anyBest ? shownNumber(outcome.medianBestSoFar) : none,
-              "best fitness each run found over all its evaluations", page);
     writeTile("mean-best-so-far", "Mean best so far", anyBest ? shownNumber(outcome.meanBestSoFar) : none,
+              "best fitness each run found over all its evaluations", page);
+    writeTile("median-best-so-far", "Median best so far", anyBest ? shownNumber(outcome.medianBestSoFar) : none,
               "lower is better", page);
     writeTile("mean-final-best", "Mean final best", outcome.runs > 0 ? shownNumber(outcome.meanFinalBest) : none,
               "best fitness of each run's last generation", page);
