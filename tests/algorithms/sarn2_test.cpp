@@ -54,12 +54,6 @@ struct Sarn2Test : ::testing::Test {
     }
 };
 
-// The networks' evaluations count against the budget in the common run loop: 4 a generation.
-TEST_F(Sarn2Test, ABudgetEndsTheRunAfterTheGenerationThatReachesIt) {
-    params.generationsNumber = 8;
-    EXPECT_EQ(testing::expectBudgetedRunEndsLikeAShorterOne(bench, params, 10, "sarn2.log"), 3);
-}
-
 TEST_F(Sarn2Test, NetworkTaskGetsRealVectorsAndAWiredTemplate) {
     ASSERT_EQ(params.encoding, Encoding::Network);
     QSARN2& sarn2 = setUp();

