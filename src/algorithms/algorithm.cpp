@@ -79,6 +79,11 @@ int QEvolutionaryAlgorithm::run() {
         fail(runErrorHeader() + std::string("\tGenerations number is undefined! (_params.generationsNumber = ") +
              std::to_string(params_.generationsNumber) + ")\n\n");
     }
+    const int budget = params_.evaluationsBudget;
+    if (budget < 0) {
+        fail(runErrorHeader() + std::string("\tEvaluations budget is negative! (_params.evaluationsBudget = ") +
+             std::to_string(budget) + "; 0 sets no budget)\n\n");
+    }
     // A restored run already has its record, populations and first log lines.
     if (!continuing_) {
         summary_.clear();
@@ -89,7 +94,11 @@ int QEvolutionaryAlgorithm::run() {
     }
     continuing_ = false;
 
-    for (int generation = summary_.generationsDone; generation < params_.generationsNumber; ++generation) {
+    // A budget ends the run after the generation in which its evaluations reach it; tested before
+    // each generation, so that a run restored after that generation ends there too.
+    const auto budgetSpent = [this, budget] { return budget > 0 && summary_.evaluationsCount >= budget; };
+    for (int generation = summary_.generationsDone; generation < params_.generationsNumber && !budgetSpent();
+         ++generation) {
         const auto slot = static_cast<std::size_t>(summary_.generationsDone);
         if (slot >= summary_.populationSizes.size()) summary_.populationSizes.resize(slot + 1, 0.0);
         summary_.populationSizes[slot] = currentPopulation().size();
@@ -253,13 +262,16 @@ void QEvolutionaryAlgorithm::writeFinalLines() const {
 void QEvolutionaryAlgorithm::recordFinalConvergence() {
     const int done = summary_.generationsDone;
     if (done <= 0 || summary_.convergenceGeneration != 0) return;
-    if (done == params_.generationsNumber) {
-        if (recordedValue(summary_.bestFitness, done - 1) == recordedValue(summary_.worstFitness, done - 1)) {
-            summary_.convergenceGeneration = done;
-        }
-    } else if (done < params_.generationsNumber) {
+    // A run stopped by an evaluation (its first hit) recorded the generation it did not complete;
+    // one that went to its end or spent its budget stopped after its last completed generation.
+    const bool stoppedInEvaluation = static_cast<std::size_t>(done) < summary_.evaluationsByGeneration.size();
+    if (done < params_.generationsNumber && stoppedInEvaluation) {
         if (recordedValue(summary_.bestFitness, done) == recordedValue(summary_.worstFitness, done)) {
             summary_.convergenceGeneration = done + 1;
+        }
+    } else if (done <= params_.generationsNumber) {
+        if (recordedValue(summary_.bestFitness, done - 1) == recordedValue(summary_.worstFitness, done - 1)) {
+            summary_.convergenceGeneration = done;
         }
     }
 }

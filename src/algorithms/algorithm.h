@@ -36,8 +36,9 @@ public:
     // borrowed and must outlive the algorithm's runs.
     virtual int setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem);
 
-    // One run: the generations, then the run's final report. A record that allows no
-    // generation ends the experiment.
+    // One run: the generations, then the run's final report. The generations end with the
+    // record's count, or after the one whose end finds the evaluations budget (when above 0)
+    // reached. A record that allows no generation, or has a negative budget, ends the experiment.
     virtual int run();
 
     const QRunSummary& runSummary() const { return summary_; }

@@ -161,15 +161,17 @@ struct ExperimentNames {
     int problemNumber = 0;
 };
 
-// The results files the command line asks for, beside the reports over the runs.
+// The results files the command line asks for, beside the reports over the runs. The page says
+// how many of the runs asked for it covers when the processor was told of an interruption.
 void writeResults(const CommandLine& line, const OutputFolder& files, const QSummaryProcessor& processor,
                   const QEAParameters& params, const ExperimentNames& names) {
-    if (line.csv) writeCsvFiles(processor.runs, params, files.folder());
+    if (line.csv) writeCsvFiles(processor.runs, params, line.runs, files.folder());
     if (!line.iohFolder.empty()) {
         writeIohProfilerData(processor.runs, params, names.problemNumber, names.algorithm, names.problem,
                              files.placed(line.iohFolder));
     }
-    const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName};
+    const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName,
+                              processor.runsAsked};
     if (line.report) writeReport(inputs, files.placed("report.html"));
     if (line.plot) writeConvergencePlot(inputs, files.placed("convergence.svg"));
 }
@@ -326,6 +328,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             algorithm->log().flush();
             const int finished = summaryProcessor->summariesCount();
             if (finished > 0) {
+                summaryProcessor->runsAsked = runs;
                 summaryProcessor->operate();
                 writeResults(line, engine.files, *summaryProcessor, *params, names);
                 err << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished

@@ -109,10 +109,10 @@ const char* kStyle = R"(
   figcaption { color: #57606a; font-size: 0.9em; margin-top: 4px; }
   svg.plot { display: block; width: 100%; height: auto; border: 1px solid #d8dee4; border-radius: 4px; }
   table.data { border-collapse: collapse; width: 100%; font-variant-numeric: tabular-nums; }
-  table.data th, table.data td { padding: 4px 10px; border-bottom: 1px solid #e6e9ed; text-align: right;
+  table.data th, table.data td { padding: 4px 7px; border-bottom: 1px solid #e6e9ed; text-align: right;
                                  white-space: nowrap; }
   table.data thead th { background: #f6f8fa; border-bottom: 2px solid #d8dee4; font-weight: 600;
-                        position: sticky; top: 0; }
+                        position: sticky; top: 0; white-space: normal; vertical-align: bottom; }
   table.data tbody tr:nth-child(even) { background: #fafbfc; }
   table.data td.text, table.data th.text { text-align: left; }
   table.data.compact { width: auto; min-width: 360px; }
@@ -135,7 +135,8 @@ void writeExperiment(const ReportInputs& inputs, const std::string& algorithm, c
     page << "<section id=\"experiment\">\n<h2>What was run</h2>\n<dl class=\"parameters\">\n";
     std::vector<std::pair<std::string, std::string>> rows{{"Algorithm", algorithm}, {"Problem", problem}};
     for (auto& row : keyParameters(inputs.record)) rows.push_back(std::move(row));
-    rows.emplace_back("Runs", shownNumber(inputs.runs.size()));
+    const int runs = static_cast<int>(inputs.runs.size());
+    rows.emplace_back("Runs", inputs.runsAsked > runs ? runsCovered(runs, inputs.runsAsked) : shownNumber(runs));
     for (const auto& [label, value] : rows) {
         page << "  <dt>" << escaped(label) << "</dt><dd>" << escaped(value) << "</dd>\n";
     }
@@ -161,6 +162,11 @@ void writeOutcome(const ReportOutcome& outcome, double errorLevel, std::ostrings
     writeTile("ert", "Expected running time (ERT)", finite ? shownNumber(outcome.expectedRunningTime) : "&infin;",
               finite ? "evaluations to reach the error level" : "no run solved the problem", page);
     const std::string none = "&mdash;";
+    const bool anyBest = !std::isnan(outcome.medianBestSoFar);
+    writeTile("mean-best-so-far", "Mean best so far", anyBest ? shownNumber(outcome.meanBestSoFar) : none,
+              "best fitness each run found over all its evaluations", page);
+    writeTile("median-best-so-far", "Median best so far", anyBest ? shownNumber(outcome.medianBestSoFar) : none,
+              "lower is better", page);
     writeTile("mean-final-best", "Mean final best", outcome.runs > 0 ? shownNumber(outcome.meanFinalBest) : none,
               "best fitness of each run's last generation", page);
     writeTile("median-final-best", "Median final best", outcome.runs > 0 ? shownNumber(outcome.medianFinalBest) : none,
@@ -197,27 +203,52 @@ void writeSolutions(const ReportInputs& inputs, const ReportOutcome& outcome, st
          << "</figure>\n</section>\n";
 }
 
+// The runs' places, from the lowest best-so-far fitness up; runs without one last, ties in run order.
+std::vector<std::size_t> rankedByBestSoFar(const std::vector<QRunSummary>& runs) {
+    std::vector<double> bests;
+    for (const QRunSummary& run : runs) bests.push_back(bestSoFar(run).fitness);
+    std::vector<std::size_t> order(runs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&bests](std::size_t a, std::size_t b) {
+        if (std::isnan(bests[b])) return !std::isnan(bests[a]);
+        return !std::isnan(bests[a]) && bests[a] < bests[b];
+    });
+    return order;
+}
+
 void writeRuns(const ReportInputs& inputs, std::ostringstream& page) {
     page << "<section id=\"runs-section\">\n<h2>Runs</h2>\n<table class=\"data\" id=\"runs\">\n<thead><tr>"
          << "<th>run</th><th>generations</th><th>evaluations</th><th class=\"text\">solved</th>"
-         << "<th>evaluations to solution</th><th>final best</th><th>final worst</th><th>duration (s)</th>"
+         << "<th>evaluations to solution</th><th>best so far</th><th>found in generation</th>"
+         << "<th>at evaluation</th><th>final best</th><th>final worst</th><th>duration (s)</th>"
          << "</tr></thead>\n<tbody>\n";
-    for (std::size_t i = 0; i < inputs.runs.size(); ++i) {
+    for (const std::size_t i : rankedByBestSoFar(inputs.runs)) {
         const QRunSummary& run = inputs.runs[i];
         const bool solved = isSolved(run);
+        const BestSoFar best = bestSoFar(run);
+        const bool found = best.evaluation != 0;
         page << "<tr data-run=\"" << i + 1 << "\" data-generations=\"" << run.generationsDone
              << "\" data-evaluations=\"" << run.evaluationsCount << "\" data-solved=\"" << (solved ? "yes" : "no")
              << "\" data-evaluations-to-solution=\"" << (solved ? shownNumber(run.evaluationsToSolution) : "")
+             << "\" data-best-so-far=\"" << (found ? exactNumber(best.fitness) : "")
+             << "\" data-best-so-far-generation=\"" << (found ? shownNumber(best.generation) : "")
+             << "\" data-best-so-far-evaluation=\"" << (found ? shownNumber(best.evaluation) : "")
              << "\" data-final-best=\"" << exactNumber(finalBest(run)) << "\" data-final-worst=\""
              << exactNumber(finalWorst(run)) << "\" data-duration=\"" << exactNumber(run.duration) << "\">"
              << "<td>" << i + 1 << "</td><td>" << run.generationsDone << "</td><td>" << run.evaluationsCount
              << "</td><td class=\"text\"><span class=\"tag " << (solved ? "yes\">yes" : "no\">no") << "</span></td>"
              << "<td>" << (solved ? shownNumber(run.evaluationsToSolution) : "&mdash;") << "</td><td>"
+             << (found ? escaped(shownNumber(best.fitness)) : "&mdash;") << "</td><td>"
+             << (found ? shownNumber(best.generation) : "&mdash;") << "</td><td>"
+             << (found ? shownNumber(best.evaluation) : "&mdash;") << "</td><td>"
              << escaped(shownNumber(finalBest(run))) << "</td><td>" << escaped(shownNumber(finalWorst(run))) << "</td><td>"
              << escaped(shownNumber(run.duration)) << "</td></tr>\n";
     }
-    page << "</tbody>\n</table>\n<p class=\"note\">Runs are numbered from 1, as in the other reports. Durations are "
-         << "processor time.</p>\n</section>\n";
+    page << "</tbody>\n</table>\n<p class=\"note\">Runs are ranked by their best fitness so far, lowest first: the "
+         << "best fitness any of a run's evaluations gave, which its last generation's best (the final best) may be "
+         << "worse than; ties keep run order. Runs are numbered from 1, as in the other reports; a run's generations "
+         << "are numbered from 1 as well, and the final population it evaluates after its last generation counts in "
+         << "that generation. Durations are processor time.</p>\n</section>\n";
 }
 
 void writeNetworks(const ReportInputs& inputs, std::ostringstream& page) {
@@ -269,12 +300,23 @@ ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs) {
     outcome.runs = static_cast<int>(runs.size());
     std::vector<double> finals;
     double finalsSum = 0.0;
+    std::vector<double> bests;
+    double bestsSum = 0.0;
     for (const QRunSummary& run : runs) {
         const bool solved = isSolved(run);
         outcome.solved += solved ? 1 : 0;
         outcome.totalEvaluations += solved ? run.evaluationsToSolution : run.evaluationsCount;
         finals.push_back(finalBest(run));
         finalsSum += finals.back();
+        const double best = bestSoFar(run).fitness;
+        if (std::isnan(best)) continue;
+        bests.push_back(best);
+        bestsSum += best;
+    }
+    outcome.meanBestSoFar = outcome.medianBestSoFar = std::numeric_limits<double>::quiet_NaN();
+    if (!bests.empty()) {
+        outcome.meanBestSoFar = bestsSum / static_cast<double>(bests.size());
+        outcome.medianBestSoFar = quantile(bests, 0.5);
     }
     outcome.expectedRunningTime = outcome.solved > 0
                                       ? static_cast<double>(outcome.totalEvaluations) / outcome.solved
@@ -345,7 +387,7 @@ std::string reportPage(const ReportInputs& inputs) {
     page.imbue(std::locale::classic());
     writeHead(title, page);
     page << "<body>\n<main>\n<header>\n<h1>" << escaped(title) << "</h1>\n<p class=\"subtitle\">Valdrin report: "
-         << outcome.runs << (outcome.runs == 1 ? " run" : " runs") << ", fitness is a cost (lower is better)</p>\n"
+         << runsCovered(outcome.runs, inputs.runsAsked) << ", fitness is a cost (lower is better)</p>\n"
          << "</header>\n";
     writeExperiment(inputs, algorithm, problem, page);
     writeOutcome(outcome, inputs.record.errorLevel, page);

@@ -19,6 +19,9 @@ struct ReportInputs {
     const QEAParameters& record;
     std::string algorithmName;  // as printed (a trailing line break is dropped)
     std::string problemName;
+    // The runs the experiment was asked for, when it was interrupted before they all finished: the
+    // page then says "3 of 8 runs (interrupted)". 0, or no more than the runs: nothing is said.
+    int runsAsked = 0;
 };
 
 // The outcome over runs. A run is solved when it met a fitness below the error level.
@@ -32,6 +35,9 @@ struct ReportOutcome {
     double expectedRunningTime = 0.0;
     double meanFinalBest = 0.0;
     double medianFinalBest = 0.0;
+    // Over the runs whose evaluations gave a fitness (bestSoFar); NaN when none did.
+    double meanBestSoFar = 0.0;
+    double medianBestSoFar = 0.0;
 };
 
 ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs);

@@ -63,10 +63,11 @@ void writeGenerations(const std::vector<QRunSummary>& runs, std::ostream& out) {
     }
 }
 
-void writeRuns(const std::vector<QRunSummary>& runs, bool networks, std::ostream& out) {
+void writeRuns(const std::vector<QRunSummary>& runs, int runsAsked, bool networks, std::ostream& out) {
     out << "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
            "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness"
-        << (networks ? ",network_nodes\n" : "\n");
+        << (networks ? ",network_nodes" : "")
+        << ",best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked\n";
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const QRunSummary& run = runs[r];
         const bool solved = isSolved(run);
@@ -92,7 +93,14 @@ void writeRuns(const std::vector<QRunSummary>& runs, bool networks, std::ostream
             out << ',';
             if (const QIndividual* network = examinedNetwork(run)) out << network->getGenesNumber();
         }
-        out << '\n';
+        const BestSoFar best = bestSoFar(run);
+        out << ',';
+        writeShortestNumber(out, best.fitness);
+        out << ',';
+        if (best.generation != 0) out << best.generation;
+        out << ',';
+        if (best.evaluation != 0) out << best.evaluation;
+        out << ',' << runsAsked << '\n';
     }
 }
 
@@ -123,7 +131,8 @@ void makeResultsFolder(const std::string& folder) {
     if (!std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is not a folder");
 }
 
-void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, const std::string& folder) {
+void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, int runsAsked,
+                   const std::string& folder) {
     makeResultsFolder(folder);
     {
         AtomicOutputFile generations(resultsFile(folder, "generations.csv"));
@@ -131,7 +140,7 @@ void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& pa
         generations.commit();
     }
     AtomicOutputFile perRun(resultsFile(folder, "runs.csv"));
-    writeRuns(runs, holdsNetworks(runs, params), perRun);
+    writeRuns(runs, runsAsked, holdsNetworks(runs, params), perRun);
     perRun.commit();
 }
 

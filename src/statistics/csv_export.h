@@ -28,12 +28,20 @@ void makeResultsFolder(const std::string& folder);
 //     fitness_variance, population_size, solved
 //   runs.csv: run, generations, evaluations, duration_s, solved, time_to_solution_s,
 //     generations_to_solution, evaluations_to_solution, convergence_generation,
-//     final_best_fitness, final_worst_fitness, and network_nodes when the runs hold networks
+//     final_best_fitness, final_worst_fitness, network_nodes when the runs hold networks, then
+//     best_so_far_fitness, best_so_far_generation, best_so_far_evaluations, runs_asked
 // Runs are numbered from 1 in the order given, generations from 1 as "summary.log" numbers them;
 // generations_to_solution is the number "summary.log" prints for the run (the generations
 // completed before the one that met the solution), so solved is 1 from the row after it on.
+// final_best_fitness and final_worst_fitness are those of the last generation the run completed
+// (its first when it completed none); best_so_far_fitness is the best fitness any of its
+// evaluations gave (nan when none gave one), best_so_far_generation the generation that found it
+// and best_so_far_evaluations its evaluation, as bestSoFar tells them (both empty without one).
+// runs_asked is the number of runs the experiment was asked for, the same in every row: a table
+// with fewer rows belongs to an experiment that was interrupted, and holds the runs that finished.
 // Each file appears under its name only once it is complete; one that cannot be written ends
 // the experiment.
-void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, const std::string& folder = "");
+void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, int runsAsked,
+                   const std::string& folder = "");
 
 }  // namespace Valdrin

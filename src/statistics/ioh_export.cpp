@@ -2,7 +2,6 @@
 #include "statistics/ioh_export.h"
 
 #include <cctype>
-#include <limits>
 #include <ostream>
 
 #include "core/output_file.h"
@@ -54,10 +53,6 @@ std::string quotedValue(const std::string& name) {
 
 bool isSolved(const QRunSummary& run) { return run.evaluationsToSolution != 0; }
 
-double bestSoFar(const QRunSummary& run) {
-    return run.improvements.empty() ? std::numeric_limits<double>::quiet_NaN() : run.improvements.back().fitness;
-}
-
 void writeRecord(std::ostream& out, int evaluation, double fitness) {
     out << evaluation << ' ';
     writeShortestNumber(out, fitness);
@@ -73,7 +68,7 @@ void writeData(const std::vector<QRunSummary>& runs, std::ostream& out) {
         // An unsolved run's budget: the evaluations it spent without reaching the error level.
         const int lastImprovement = run.improvements.empty() ? 0 : run.improvements.back().evaluation;
         if (!isSolved(run) && run.evaluationsCount > lastImprovement) {
-            writeRecord(out, run.evaluationsCount, bestSoFar(run));
+            writeRecord(out, run.evaluationsCount, bestSoFar(run).fitness);
         }
     }
 }
@@ -119,7 +114,7 @@ void writeIohProfilerData(const std::vector<QRunSummary>& runs, const QEAParamet
     info << dataPath;
     for (std::size_t r = 0; r < runs.size(); ++r) {
         info << ", " << r + 1 << ':' << runs[r].evaluationsCount << '|';
-        writeShortestNumber(info, bestSoFar(runs[r]));
+        writeShortestNumber(info, bestSoFar(runs[r]).fitness);
     }
     info << '\n';
     info.commit();

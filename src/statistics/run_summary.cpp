@@ -1,6 +1,7 @@
 // QRunSummary: copying with owned individuals and clearing between runs.
 #include "statistics/run_summary.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Valdrin {
@@ -96,6 +97,28 @@ void QRunSummary::reserveGeneration(int g, int populationSize) {
     }
     if (populationSizes.size() < needed) populationSizes.resize(needed, populationSize);
     if (evaluationsByGeneration.size() < needed) evaluationsByGeneration.resize(needed, 0);
+}
+
+BestSoFar bestSoFar(const QRunSummary& run) {
+    BestSoFar best;
+    if (run.improvements.empty()) return best;
+    best.fitness = run.improvements.back().fitness;
+    best.evaluation = run.improvements.back().evaluation;
+    // The first generation whose evaluation step had counted that many evaluations; after the
+    // last one (the final population), the last one.
+    const std::vector<int>& counts = run.evaluationsByGeneration;
+    if (counts.empty()) return best;
+    const auto found = std::lower_bound(counts.begin(), counts.end(), best.evaluation);
+    best.generation = static_cast<int>(std::min(found, counts.end() - 1) - counts.begin()) + 1;
+    return best;
+}
+
+std::string runsCovered(int finished, int asked) {
+    std::string text = std::to_string(finished);
+    if (asked > finished) text += " of " + std::to_string(asked);
+    text += finished == 1 && asked <= finished ? " run" : " runs";
+    if (asked > finished) text += " (interrupted)";
+    return text;
 }
 
 }  // namespace Valdrin

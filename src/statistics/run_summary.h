@@ -2,7 +2,9 @@
 // driver after every run.
 #pragma once
 
+#include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "representation/individual.h"
@@ -69,5 +71,23 @@ public:
     // early holds no storage for the generations it did not reach.
     void reserveGeneration(int g, int populationSize);
 };
+
+// The best fitness a run found over all its evaluations (its last improvement), which the last
+// generation's best may be far worse than.
+struct BestSoFar {
+    double fitness = std::numeric_limits<double>::quiet_NaN();  // NaN: no evaluation gave a fitness
+    // The generation whose evaluation step counted it, numbered from 1 as generations.csv numbers
+    // them; 0 with no fitness. The final population that a run evaluates once its generations are
+    // over (the last generation's offspring) counts in the last generation the run recorded.
+    int generation = 0;
+    int evaluation = 0;  // the evaluation that found it, counted from 1 in the run; 0 with no fitness
+};
+
+// Read from the run's improvements and its evaluations by generation.
+BestSoFar bestSoFar(const QRunSummary& run);
+
+// How many runs a report covers: "1 run", "5 runs", or for an experiment interrupted before all
+// the runs asked for finished (asked greater than finished), "3 of 8 runs (interrupted)".
+std::string runsCovered(int finished, int asked);
 
 }  // namespace Valdrin

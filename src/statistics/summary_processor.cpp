@@ -299,6 +299,7 @@ int QSummaryProcessor::operate() {
     {
         AtomicOutputFile summary(engine_->files.placed("summary.log"));
         dumpParameters(*params, algorithmName, problemName, summary);
+        if (runsAsked > total) summary << "Report covers:\t" << runsCovered(total, runsAsked) << "\n";
         writeGenerationTable(table, generations, summary);
         writeTimes(runs, summary);
         writeConvergence(runs, summary);

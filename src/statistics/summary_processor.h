@@ -24,6 +24,10 @@ public:
     std::string algorithmName;
     std::string problemName;
     std::function<void(const std::vector<QRunSummary>&, std::ostream&)> algorithmReport;
+    // The runs the experiment was asked for, when it was interrupted before they all finished;
+    // "summary.log" then says how many of them it covers ("Report covers:\t3 of 8 runs
+    // (interrupted)", after the parameter dump). 0, or no more than the records: nothing is said.
+    int runsAsked = 0;
 
     // The report files go to the engine's folder, its messages to the engine's error stream.
     QSummaryProcessor(QEAParameters* parameters, Engine& engine) : params(parameters), engine_(&engine) {}

@@ -1,6 +1,7 @@
 // The sweep's page.
 #include "sweep/sweep_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -35,6 +36,39 @@ std::string seedsText(const std::vector<int>& seeds) {
         i = j + 1;
     }
     return text;
+}
+
+struct Quartiles {
+    double lower;
+    double median;
+    double upper;
+};
+
+// Of the finite values; NaN when there is none.
+Quartiles quartilesOf(const std::vector<double>& values) {
+    std::vector<double> finite;
+    for (double value : values) {
+        if (std::isfinite(value)) finite.push_back(value);
+    }
+    if (finite.empty()) {
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        return {none, none, none};
+    }
+    return {quantile(finite, 0.25), quantile(finite, 0.5), quantile(finite, 0.75)};
+}
+
+// The combinations' places, from the lowest median best so far up; those without one last, ties
+// in combination order.
+std::vector<std::size_t> rankedByBestSoFar(const std::vector<CombinationSummary>& combinations) {
+    std::vector<std::size_t> order(combinations.size());
+    for (std::size_t c = 0; c < order.size(); ++c) order[c] = c;
+    std::stable_sort(order.begin(), order.end(), [&combinations](std::size_t a, std::size_t b) {
+        const double left = combinations[a].medianBestSoFar;
+        const double right = combinations[b].medianBestSoFar;
+        if (std::isnan(right)) return !std::isnan(left);
+        return !std::isnan(left) && left < right;
+    });
+    return order;
 }
 
 void writeTile(const std::string& id, const std::string& label, const std::string& value, const std::string& detail,
@@ -93,10 +127,13 @@ void writeCombinations(const SweepRecord& record, const std::vector<CombinationS
     page << "<section id=\"combinations-section\">\n<h2>Combinations</h2>\n<table class=\"data\" id=\"combinations\">\n"
          << "<thead><tr>";
     for (const SweptKey& swept : record.keys) page << "<th class=\"text\">" << escaped(swept.key) << "</th>";
-    page << "<th>experiments</th><th>runs</th><th>success rate</th><th>ERT</th><th>median final best</th>"
-         << "<th>quartiles of final best</th></tr></thead>\n<tbody>\n";
-    for (std::size_t c = 0; c < combinations.size(); ++c) {
+    page << "<th>experiments</th><th>runs</th><th>success rate</th><th>ERT</th><th>median best so far</th>"
+         << "<th>quartiles of best so far</th><th>median final best</th><th>quartiles of final best</th></tr></thead>\n"
+         << "<tbody>\n";
+    int standIns = 0;
+    for (const std::size_t c : rankedByBestSoFar(combinations)) {
         const CombinationSummary& combination = combinations[c];
+        standIns += combination.finalBestStandIns;
         const bool anyRun = combination.runs > 0;
         const bool finite = std::isfinite(combination.expectedRunningTime);
         const double rate = anyRun ? static_cast<double>(combination.solved) / combination.runs : 0.0;
@@ -104,6 +141,11 @@ void writeCombinations(const SweepRecord& record, const std::vector<CombinationS
              << "\" data-ran=\"" << combination.ran << "\" data-failed=\"" << combination.failed << "\" data-runs=\""
              << combination.runs << "\" data-solved=\"" << combination.solved << "\" data-success-rate=\""
              << (anyRun ? exactNumber(rate) : "") << "\" data-ert=\"" << (anyRun ? (finite ? exactNumber(combination.expectedRunningTime) : "inf") : "")
+             << "\" data-median-best-so-far=\"" << (anyRun ? exactNumber(combination.medianBestSoFar) : "")
+             << "\" data-lower-quartile-best-so-far=\""
+             << (anyRun ? exactNumber(combination.lowerQuartileBestSoFar) : "")
+             << "\" data-upper-quartile-best-so-far=\""
+             << (anyRun ? exactNumber(combination.upperQuartileBestSoFar) : "")
              << "\" data-median-final-best=\"" << (anyRun ? exactNumber(combination.medianFinalBest) : "")
              << "\" data-lower-quartile=\"" << (anyRun ? exactNumber(combination.lowerQuartile) : "")
              << "\" data-upper-quartile=\"" << (anyRun ? exactNumber(combination.upperQuartile) : "") << "\">";
@@ -112,29 +154,43 @@ void writeCombinations(const SweepRecord& record, const std::vector<CombinationS
              << (combination.failed > 0 ? " (" + shownNumber(combination.failed) + " failed)" : "") << "</td><td>"
              << combination.runs << "</td>";
         if (!anyRun) {
-            page << "<td>&mdash;</td><td>&mdash;</td><td>&mdash;</td><td>&mdash;</td></tr>\n";
+            page << "<td>&mdash;</td><td>&mdash;</td><td>&mdash;</td><td>&mdash;</td><td>&mdash;</td><td>&mdash;</td>"
+                 << "</tr>\n";
             continue;
         }
         page << "<td>" << escaped(shownNumber(100.0 * rate)) << "%</td><td>"
              << (finite ? escaped(shownNumber(combination.expectedRunningTime)) : "&infin;") << "</td><td>"
+             << escaped(shownNumber(combination.medianBestSoFar)) << "</td><td>"
+             << escaped(shownNumber(combination.lowerQuartileBestSoFar)) << " &#8211; "
+             << escaped(shownNumber(combination.upperQuartileBestSoFar)) << "</td><td>"
              << escaped(shownNumber(combination.medianFinalBest)) << "</td><td>" << escaped(shownNumber(combination.lowerQuartile))
              << " &#8211; " << escaped(shownNumber(combination.upperQuartile)) << "</td></tr>\n";
     }
     page << "</tbody>\n</table>\n<p class=\"note\">Over every run of every experiment (seed) of the combination that "
-         << "ran. ERT, the expected running time, is the evaluations of all runs (up to the solution for a solved run) "
-         << "over the solved runs, infinite when none solved. The quartiles of the final best fitness (lower is "
-         << "better) interpolate between the runs' values.</p>\n</section>\n";
+         << "ran, ranked by the median best fitness so far, lowest first (combinations without runs last, ties in the "
+         << "order of the swept values). A run's best so far is the best fitness any of its evaluations gave; its "
+         << "final best, that of its last generation, may be worse. ERT, the expected running time, is the "
+         << "evaluations of all runs (up to the solution for a solved run) over the solved runs, infinite when none "
+         << "solved. The quartiles (lower is better) interpolate between the runs' values.</p>\n";
+    if (standIns > 0) {
+        page << "<p class=\"note\" id=\"final-best-stand-ins\">" << standIns
+             << (standIns == 1 ? " run comes" : " runs come") << " from a runs.csv without best-so-far columns "
+             << "(written by an earlier version): "
+             << (standIns == 1 ? "its final best stands" : "their final best stands") << " for the best so far.</p>\n";
+    }
+    page << "</section>\n";
 }
 
 void writePlots(const SweepRecord& record, const std::vector<CombinationSummary>& combinations,
                 const std::vector<int>& seeds, std::ostringstream& page) {
-    page << "<section id=\"plots\">\n<h2>Final best against each swept key</h2>\n";
+    page << "<section id=\"plots\">\n<h2>Best so far against each swept key</h2>\n";
     bool any = false;
     const auto figure = [&page, &any](const std::vector<ValueGroup>& groups, const std::string& key, const std::string& id) {
-        const std::string svg = groupedValuesSvg(groups, {"Final best fitness against " + key, key, "final best fitness", id});
+        const std::string svg =
+            groupedValuesSvg(groups, {"Best fitness so far against " + key, key, "best fitness so far", id});
         if (svg.empty()) return;
         any = true;
-        page << "<figure>\n" << svg << "<figcaption>Every run's final best fitness for each value of "
+        page << "<figure>\n" << svg << "<figcaption>Every run's best fitness so far for each value of "
              << escaped(key) << ", over the other keys' values and the seeds: the runs as points, the band between "
              << "the quartiles and the median as a bar.</figcaption>\n</figure>\n";
     };
@@ -144,13 +200,13 @@ void writePlots(const SweepRecord& record, const std::vector<CombinationSummary>
         for (const CombinationSummary& combination : combinations) {
             for (std::size_t v = 0; v < groups.size(); ++v) {
                 if (groups[v].label != combination.values[k]) continue;
-                groups[v].values.insert(groups[v].values.end(), combination.finalBests.begin(), combination.finalBests.end());
+                groups[v].values.insert(groups[v].values.end(), combination.bestsSoFar.begin(), combination.bestsSoFar.end());
             }
         }
         figure(groups, record.keys[k].key, "key" + std::to_string(k + 1));
     }
     if (record.keys.empty()) {
-        // Nothing swept but the seed: the final best against the seed.
+        // Nothing swept but the seed: the best so far against the seed.
         std::vector<ValueGroup> groups;
         for (int seed : seeds) groups.push_back({std::to_string(seed), {}});
         for (std::size_t i = 0; i < record.experiments.size(); ++i) {
@@ -158,7 +214,10 @@ void writePlots(const SweepRecord& record, const std::vector<CombinationSummary>
             if (outcome.state != ExperimentOutcome::State::Ran) continue;
             for (ValueGroup& group : groups) {
                 if (group.label != std::to_string(record.experiments[i].seed)) continue;
-                for (const auto& row : outcome.runs.rows) group.values.push_back(cell(outcome.runs, row, "final_best_fitness"));
+                const bool recorded = outcome.runs.column("best_so_far_fitness") >= 0;
+                for (const auto& row : outcome.runs.rows) {
+                    group.values.push_back(cell(outcome.runs, row, recorded ? "best_so_far_fitness" : "final_best_fitness"));
+                }
             }
         }
         figure(groups, "RNG seed", "seed");
@@ -213,20 +272,24 @@ std::vector<CombinationSummary> summarizeCombinations(const SweepRecord& record)
             const double evaluations = cell(outcome.runs, row, solved ? "evaluations_to_solution" : "evaluations");
             if (std::isfinite(evaluations)) combination.totalEvaluations += static_cast<long long>(evaluations);
             combination.finalBests.push_back(cell(outcome.runs, row, "final_best_fitness"));
+            const bool recorded = outcome.runs.column("best_so_far_fitness") >= 0;
+            combination.bestsSoFar.push_back(
+                cell(outcome.runs, row, recorded ? "best_so_far_fitness" : "final_best_fitness"));
+            combination.finalBestStandIns += recorded ? 0 : 1;
         }
     }
     for (CombinationSummary& combination : combinations) {
         combination.expectedRunningTime = combination.solved > 0
                                               ? static_cast<double>(combination.totalEvaluations) / combination.solved
                                               : std::numeric_limits<double>::infinity();
-        std::vector<double> finite;
-        for (double value : combination.finalBests) {
-            if (std::isfinite(value)) finite.push_back(value);
-        }
-        const double none = std::numeric_limits<double>::quiet_NaN();
-        combination.medianFinalBest = finite.empty() ? none : quantile(finite, 0.5);
-        combination.lowerQuartile = finite.empty() ? none : quantile(finite, 0.25);
-        combination.upperQuartile = finite.empty() ? none : quantile(finite, 0.75);
+        const Quartiles finals = quartilesOf(combination.finalBests);
+        combination.lowerQuartile = finals.lower;
+        combination.medianFinalBest = finals.median;
+        combination.upperQuartile = finals.upper;
+        const Quartiles bests = quartilesOf(combination.bestsSoFar);
+        combination.lowerQuartileBestSoFar = bests.lower;
+        combination.medianBestSoFar = bests.median;
+        combination.upperQuartileBestSoFar = bests.upper;
     }
     return combinations;
 }

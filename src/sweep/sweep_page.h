@@ -1,6 +1,7 @@
 // sweep.html: one self-contained page in the manner of the report page: what was swept, the
-// outcome of every combination of values (success rate, expected running time, median final
-// best with its quartiles), a plot of the final best against each swept key, and the failures.
+// outcome of every combination of values (success rate, expected running time, median best so
+// far and median final best with their quartiles), ranked by the median best so far, a plot of
+// the best so far against each swept key, and the failures.
 #pragma once
 
 #include <string>
@@ -28,6 +29,14 @@ struct CombinationSummary {
     double lowerQuartile = 0.0;
     double upperQuartile = 0.0;
     std::vector<double> finalBests;  // every run's, in experiment and run order
+    // The same of the runs' best fitness so far (runs.csv's best_so_far_fitness). A runs.csv
+    // without that column (written before it existed) gives its runs' final best instead, and
+    // those runs are counted in finalBestStandIns.
+    double medianBestSoFar = 0.0;
+    double lowerQuartileBestSoFar = 0.0;
+    double upperQuartileBestSoFar = 0.0;
+    std::vector<double> bestsSoFar;
+    int finalBestStandIns = 0;
 };
 
 std::vector<CombinationSummary> summarizeCombinations(const SweepRecord& record);

@@ -147,7 +147,8 @@ void bindCell(sqlite3_stmt* statement, int place, const std::string& text) {
 bool isCountColumn(const std::string& name) {
     static const std::set<std::string> counts = {"run", "generation", "generations", "evaluations", "population_size",
                                                  "solved", "generations_to_solution", "evaluations_to_solution",
-                                                 "convergence_generation", "network_nodes"};
+                                                 "convergence_generation", "network_nodes", "best_so_far_generation",
+                                                 "best_so_far_evaluations", "runs_asked"};
     return counts.contains(name);
 }
 

@@ -50,12 +50,16 @@ struct SweepRecord {
     std::string folder;  // the sweep's folder, where the experiments' folders are
 };
 
-// Writes the database at path (under a temporary name, renamed when complete), built afresh:
+// Writes the database at path (under a temporary name, renamed when complete), built afresh from
+// the experiments' folders (a database already at path, of whatever version, is replaced whole):
 //   experiments: id, folder, one column per swept key (named by columnName; INTEGER, REAL or
 //     TEXT as the key reads its values), seed, exit_status, host, duration_s (the last three from
 //     the job log; NULL for an experiment that did not run)
 //   runs: experiment_id, then the columns of runs.csv; generations: experiment_id, then the
-//     columns of generations.csv (only experiments that ran have rows)
+//     columns of generations.csv (only experiments that ran have rows). The columns are those of
+//     every experiment's file in the order first met, so that files of an earlier version, which
+//     lack the later columns (runs.csv's best_so_far_* and runs_asked), leave them NULL in their
+//     rows.
 //   swept_keys: position (from 1), key, column_name
 // Empty cells and nan are NULL; inf stays infinite. Ends with a Failure when it cannot be written.
 void writeResultsDatabase(const SweepRecord& record, const std::string& path);

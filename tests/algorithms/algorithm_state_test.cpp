@@ -91,6 +91,17 @@ TEST(AlgorithmState, AGeneticAlgorithmWithAnAdaptiveSizerGoesOnFromItsSavedState
     expectRestoredRunGoesOnAlike<QGeneticAlgorithm, QOneMaxProblem>(params, "ga.log", 17);
 }
 
+// Saved after the generation that spent its budget (as an interruption there saves it), the run
+// ends there once restored instead of going on with another generation.
+TEST(AlgorithmState, ARunSavedAsItSpentItsBudgetEndsThereWhenRestored) {
+    QEAParameters params = smallRecord(Encoding::Integer);  // 6 evaluations a generation
+    params.chromosomeLength = 40;
+    params.generationsNumber = 30;
+    params.evaluationsBudget = 4 * 6 - 1;
+    params.rngSeed = 9;
+    expectRestoredRunGoesOnAlike<QGeneticAlgorithm, QOneMaxProblem>(params, "ga.log", 4);
+}
+
 TEST(AlgorithmState, SarnGoesOnFromItsSavedState) {
     QEAParameters params = smallRecord(Encoding::Network);
     params.generationsNumber = 12;

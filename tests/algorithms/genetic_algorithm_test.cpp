@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <tuple>
 
 #include "algorithms/genetic_algorithm.h"
 #include "support/algorithm_fixture.h"
@@ -115,6 +116,33 @@ TEST_F(GeneticAlgorithmTest, ANonPositiveGenerationCountRefusesToRun) {
         EXPECT_EQ(ga.runSummary().evaluationsCount, evaluations);
         EXPECT_EQ(ga.runSummary().generationsDone, done);
     }
+}
+
+// 8 evaluations a generation: a budget reached exactly at a generation's end, one short of it,
+// one past it, one below the first generation's evaluations, and one never reached. The run
+// ended by it is the run configured with as many generations, final evaluation included.
+TEST_F(GeneticAlgorithmTest, ABudgetEndsTheRunAfterTheGenerationThatReachesIt) {
+    for (const auto& [budget, generations] :
+         std::vector<std::pair<int, int>>{{16, 2}, {15, 2}, {17, 3}, {5, 1}, {8 * 10, 10}}) {
+        SCOPED_TRACE("budget " + std::to_string(budget));
+        params.evaluationsBudget = budget;
+        params.generationsNumber = 10;
+        const std::string budgetedOutput = (bench.setUp(params), bench.runCapturingOutput());
+        const QRunSummary a = bench.algorithm().runSummary();
+        EXPECT_EQ(a.generationsDone, generations);
+        EXPECT_EQ(a.evaluationsCount, 8 * (generations + 1));
+        params.evaluationsBudget = 0;
+        params.generationsNumber = generations;
+        EXPECT_EQ((bench.setUp(params), bench.runCapturingOutput()), budgetedOutput);
+        const QRunSummary& b = bench.algorithm().runSummary();
+        EXPECT_EQ(std::tie(a.bestFitness, a.improvements, a.convergenceGeneration),
+                  std::tie(b.bestFitness, b.improvements, b.convergenceGeneration));
+    }
+    params.evaluationsBudget = -1;
+    bench.setUp(params);
+    EXPECT_EQ(bench.refusedRunMessage(),
+              "\n\n[QGeneticAlgorithm::run] error:\n\tEvaluations budget is negative! "
+              "(_params.evaluationsBudget = -1; 0 sets no budget)\n\n");
 }
 
 TEST_F(GeneticAlgorithmTest, RunsOnTheSmallRecordOfEveryValueEncoding) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -129,8 +130,11 @@ public:
         ++runsMade;
         summary_.evaluationsCount = 10 * runsMade;
         engine().out() << "running\n";
+        if (runsMade == interruptedInRun) std::raise(SIGINT);
         return 0;
     }
+    // The run (from 1) during which SIGINT comes, as from the terminal; 0 for none.
+    static inline int interruptedInRun = 0;
     int printName(std::ostream& out) const override {
         out << "Fake algorithm\n";
         return 1;
@@ -219,6 +223,29 @@ TEST(ExperimentRunLoop, StartsRunsAndTearsDownInOrder) {
                            "Problem:\tFake problem\n"),
               0U);
     EXPECT_NE(summary.find("generationsNumber:\t4\n"), std::string::npos);
+}
+
+// SIGINT during the third of 8 runs: the reports cover the 3 runs that finished and say so.
+TEST(ExperimentRunLoop, AnInterruptedExperimentsReportsSayHowManyOfTheRunsAskedForTheyCover) {
+    ScratchDir dir;
+    writeFile("fake.xml", kFakeConfiguration);
+    CommandLine line = commandLine("fake.xml", 8);
+    line.csv = true;
+    line.report = true;
+    std::ostringstream out;
+    std::ostringstream err;
+    FakeAlgorithm::interruptedInRun = 3;
+    const int status = runExperiment(line, out, err, kFakeAlgorithms, kFakeProblems);
+    FakeAlgorithm::interruptedInRun = 0;
+    EXPECT_EQ(status, 130);
+    EXPECT_NE(err.str().find("interrupted by SIGINT: the report covers 3 of 8 runs"), std::string::npos) << err.str();
+    EXPECT_NE(readFile("summary.log").find("Until first hit:\t0\n\nReport covers:\t3 of 8 runs (interrupted)\n\n#"),
+              std::string::npos);
+    EXPECT_NE(readFile("report.html").find("Valdrin report: 3 of 8 runs (interrupted),"), std::string::npos);
+    const std::vector<std::string> rows = testing::splitLines(readFile("runs.csv"));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_TRUE(rows[0].ends_with(",runs_asked"));
+    for (std::size_t r = 1; r < rows.size(); ++r) EXPECT_TRUE(rows[r].ends_with(",8")) << rows[r];
 }
 
 TEST(ExperimentRunLoop, UnreadableConfigurationStopsAtTheLookUpWithStatusOne) {

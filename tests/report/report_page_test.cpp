@@ -199,25 +199,39 @@ TEST(ReportPageTest, NamesAreTrimmedAndEscaped) {
     EXPECT_FALSE(contains(page, "<b>"));
 }
 
-// Checks the runs table, as written or as a browser rendered it, against the runs.
+// Checks the runs table, as written or as a browser rendered it, against the runs: every run
+// once, with its numbers.
 void expectRunsTable(const std::string& html, const std::vector<QRunSummary>& runs) {
     const auto rows = tableRows(html, "runs");
     ASSERT_EQ(rows.size(), runs.size());
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const QRunSummary& run = runs[i];
+    std::set<std::size_t> seen;
+    for (const auto& [data, cells] : rows) {
+        const std::size_t number = std::stoul(data.at("run"));
+        ASSERT_TRUE(number >= 1 && number <= runs.size() && seen.insert(number).second) << number;
+        const QRunSummary& run = runs[number - 1];
+        const BestSoFar best = bestSoFar(run);
+        const bool found = best.evaluation != 0;
         const bool solved = run.evaluationsToSolution != 0;
         const std::string evaluationsToSolution = solved ? std::to_string(run.evaluationsToSolution) : "";
-        SCOPED_TRACE("run " + std::to_string(i + 1));
-        const auto& [data, cells] = rows[i];
-        ASSERT_EQ(cells.size(), 8u);
-        EXPECT_EQ(cells[0], std::to_string(i + 1));
+        SCOPED_TRACE("run " + std::to_string(number));
+        ASSERT_EQ(cells.size(), 11u);
+        EXPECT_EQ(cells[0], std::to_string(number));
         EXPECT_EQ(cells[1], std::to_string(run.generationsDone));
         EXPECT_EQ(cells[2], std::to_string(run.evaluationsCount));
         EXPECT_EQ(cells[3], solved ? "yes" : "no");
         EXPECT_EQ(cells[4], solved ? evaluationsToSolution : "\u2014");
-        EXPECT_NEAR(std::stod(cells[5]), finalBest(run), 1e-5 * std::fabs(finalBest(run)));
-        EXPECT_NEAR(std::stod(cells[6]), finalWorst(run), 1e-5 * std::fabs(finalWorst(run)));
-        EXPECT_NEAR(std::stod(cells[7]), run.duration, 1e-5 * run.duration);
+        if (found) {
+            EXPECT_NEAR(std::stod(cells[5]), best.fitness, 1e-5 * std::fabs(best.fitness));
+            EXPECT_EQ(cells[6], std::to_string(best.generation));
+            EXPECT_EQ(cells[7], std::to_string(best.evaluation));
+            EXPECT_EQ(std::stod(data.at("best-so-far")), best.fitness);
+        } else {
+            EXPECT_EQ(cells[5] + cells[6] + cells[7], "\u2014\u2014\u2014");
+            EXPECT_EQ(data.at("best-so-far"), "");
+        }
+        EXPECT_NEAR(std::stod(cells[8]), finalBest(run), 1e-5 * std::fabs(finalBest(run)));
+        EXPECT_NEAR(std::stod(cells[9]), finalWorst(run), 1e-5 * std::fabs(finalWorst(run)));
+        EXPECT_NEAR(std::stod(cells[10]), run.duration, 1e-5 * run.duration);
         // The attributes hold every digit.
         EXPECT_EQ(data.at("evaluations-to-solution"), evaluationsToSolution);
         EXPECT_EQ(std::stod(data.at("final-best")), finalBest(run));
@@ -226,12 +240,29 @@ void expectRunsTable(const std::string& html, const std::vector<QRunSummary>& ru
     }
 }
 
-TEST(ReportPageTest, RunsTableHoldsTheNumbersOfEveryRun) {
+TEST(ReportPageTest, RunsTableRanksTheRunsByTheirBestSoFar) {
     QRunSummary stopped = makeRun({6, 5, 99}, 90);
     stopped.generationsDone = 2;
     stopped.duration = 1.0 / 7;
-    const std::vector<QRunSummary> runs{makeRun({3, 1.0 / 3}, 120, 77), stopped, makeRun({0.123456789}, 40, 1)};
-    expectRunsTable(pageOf(runs), runs);
+    stopped.evaluationsByGeneration = {30, 60};
+    stopped.improvements = {{1, 6.0}, {44, 5.0}, {88, 0.25}};  // found by the final evaluation
+    QRunSummary second = makeRun({3, 1.0 / 3}, 120, 77);
+    second.evaluationsByGeneration = {60, 120};
+    second.improvements = {{2, 3.0}, {77, 1.0 / 3}};
+    QRunSummary tied = makeRun({3, 1.0 / 3}, 120);
+    tied.evaluationsByGeneration = {60, 120};
+    tied.improvements = {{3, 1.0 / 3}};
+    const std::vector<QRunSummary> runs{makeRun({0.123456789}, 40, 1), second, stopped, tied};
+    const std::string page = pageOf(runs);
+    expectRunsTable(page, runs);
+    std::string order;
+    for (const auto& row : tableRows(page, "runs")) order += row.data.at("run");
+    EXPECT_EQ(order, "3241") << "4 ties with 2; 1 has no best so far";
+    EXPECT_TRUE(contains(readPage(page).text, "Runs are ranked by their best fitness so far, lowest first"));
+
+    const ReportOutcome outcome = reportOutcome(runs);
+    EXPECT_DOUBLE_EQ(outcome.medianBestSoFar, 1.0 / 3);
+    EXPECT_DOUBLE_EQ(outcome.meanBestSoFar, (0.25 + 2.0 / 3) / 3);
 }
 
 std::unique_ptr<QRNIndividual> network(int nodes) {

@@ -111,7 +111,7 @@ TEST(CsvExport, TablesOfGaRunsGiveBackTheSummaryOverRuns) {
         processor.addSummary(ga.runSummary());
     }
     ASSERT_EQ(processor.operate(), 1);
-    writeCsvFiles(runs, params);
+    writeCsvFiles(runs, params, 6);
     const std::string summary = readFile("summary.log");
     const std::string generationsText = readFile("generations.csv");
     EXPECT_EQ(generationsText.find('\r'), std::string::npos);  // LF line ends
@@ -226,13 +226,18 @@ TEST(CsvExport, EmptyCellsStandForWhatARunDidNotReach) {
     runs.push_back(handMadeRun(1, {std::numeric_limits<double>::infinity()}));  // no network
     runs[2].meanFitness[0] = std::numeric_limits<double>::quiet_NaN();
     runs[2].bestIndividual = std::make_unique<QIntegerIndividual>();
-    writeCsvFiles(runs, params, "tables/csv");
+    // The first run's best came in its third generation; the second's in its final population,
+    // better than its last generation's best; the third's evaluations gave no fitness.
+    runs[0].improvements = {{1, 3.0}, {27, 0.001}};
+    runs[1].improvements = {{1, 1.0}, {18, 0.5}, {29, 0.25}};
+    writeCsvFiles(runs, params, 5, "tables/csv");
     EXPECT_EQ(readFile("tables/csv/runs.csv"),
               "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
-              "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness,network_nodes\n"
-              "1,2,40,1.5,1,0.25,2,27,,2,6,3\n"
-              "2,2,30,1.5,0,,,,2,0.5,4.5,4\n"
-              "3,1,20,1.5,0,,,,,inf,inf,\n");
+              "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness,network_nodes,"
+              "best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked\n"
+              "1,2,40,1.5,1,0.25,2,27,,2,6,3,0.001,3,27,5\n"
+              "2,2,30,1.5,0,,,,2,0.5,4.5,4,0.25,2,29,5\n"
+              "3,1,20,1.5,0,,,,,inf,inf,,nan,,,5\n");
     EXPECT_EQ(readFile("tables/csv/generations.csv"),
               "run,generation,evaluations,best_fitness,mean_fitness,worst_fitness,fitness_variance,population_size,"
               "solved\n"
@@ -246,14 +251,16 @@ TEST(CsvExport, EmptyCellsStandForWhatARunDidNotReach) {
     runs[0].solutionIndividual.reset();
     std::filesystem::create_directories("blocked/runs.csv");
     try {
-        writeCsvFiles(runs, params, "blocked");
+        writeCsvFiles(runs, params, 1, "blocked");
         ADD_FAILURE() << "a folder named runs.csv was written over";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.plain(), "cannot write blocked/runs.csv: Is a directory");
     }
     EXPECT_EQ(splitLines(readFile("blocked/generations.csv")).size(), 4u);
-    writeCsvFiles(runs, params);
-    EXPECT_EQ(readCsv(readFile("runs.csv"))[0].back(), "final_worst_fitness");
+    writeCsvFiles(runs, params, 1);
+    const Records withoutNetworks = readCsv(readFile("runs.csv"));
+    EXPECT_EQ(withoutNetworks[0][10], "final_worst_fitness");
+    EXPECT_EQ(withoutNetworks[0][11], "best_so_far_fitness");
 }
 
 }  // namespace

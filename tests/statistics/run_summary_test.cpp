@@ -142,6 +142,24 @@ TEST(RunSummary, OnlyStrictImprovementsOfTheBestSoFarAreNoted) {
     EXPECT_TRUE(improvementsOf({nan}).empty());
 }
 
+// The generation is the one whose evaluation step counted the evaluation: the boundaries
+// between generations are where an off-by-one would put it in the next or the previous one.
+TEST(RunSummary, BestSoFarIsTheLastImprovementInTheGenerationThatCountedIt) {
+    QRunSummary record;
+    record.evaluationsByGeneration = {50, 100, 160};
+    const auto bestAt = [&record](int evaluation) {
+        record.improvements = {{1, 9.0}, {evaluation, 0.5}};
+        const BestSoFar best = bestSoFar(record);
+        EXPECT_EQ(best.fitness, 0.5);
+        EXPECT_EQ(best.evaluation, evaluation);
+        return best.generation;
+    };
+    EXPECT_EQ(bestAt(50), 1);   // the last evaluation of the first generation
+    EXPECT_EQ(bestAt(51), 2);   // the first of the second
+    EXPECT_EQ(bestAt(160), 3);  // the last generation's last
+    EXPECT_EQ(bestAt(161), 3);  // the final population, evaluated after the last generation
+}
+
 TEST(ProcessorClock, IsInMilliseconds) {
     const auto milliseconds = [](std::clock_t ticks) {
         return static_cast<long>(static_cast<long long>(ticks) * 1000 / CLOCKS_PER_SEC);

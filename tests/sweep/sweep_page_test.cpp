@@ -61,6 +61,9 @@ TEST(SweepSummaryTest, EachCombinationCountsItsRunsAsTheReportDoes) {
     EXPECT_DOUBLE_EQ(first.medianFinalBest, 0.251);
     EXPECT_DOUBLE_EQ(first.lowerQuartile, 0.00175);
     EXPECT_DOUBLE_EQ(first.upperQuartile, 1.375);
+    // Its runs.csv files predate the best-so-far column: the final bests stand in.
+    EXPECT_DOUBLE_EQ(first.medianBestSoFar, 0.251);
+    EXPECT_EQ(first.finalBestStandIns, 4);
 
     const CombinationSummary& second = combinations[1];
     EXPECT_EQ(second.experiments, 2);
@@ -100,14 +103,44 @@ TEST(SweepPageTest, ThePageIsWellFormedSelfContainedAndHoldsEveryCombinationPlot
     EXPECT_EQ(failures[0].cells[3], "valdrin: error: config.xml:7: \"Population size\" is 0 <&>");
 }
 
-TEST(SweepPageTest, WithoutSweptKeysTheFinalBestIsPlottedAgainstTheSeed) {
+// The first value's runs ended worse than the second's but had found better: the ranking, the
+// plot and the table go by what the runs found.
+TEST(SweepPageTest, CombinationsAreRankedByTheirMedianBestSoFar) {
+    const std::vector<SweptKey> keys = {{"Mutation rate", {"0.1", "0.2", "0.3"}}};
+    const std::vector<Experiment> experiments = expandPlan(keys, {1});
+    const auto withBestSoFar = [](const std::vector<std::vector<std::string>>& runs) {
+        ExperimentOutcome outcome = ran(runs);
+        outcome.runs.header.push_back("best_so_far_fitness");
+        return outcome;
+    };
+    const std::vector<ExperimentOutcome> outcomes = {withBestSoFar({{"1", "100", "0", "", "5", "2"}, {"2", "100", "0", "", "6", "2.5"}}),
+                                                     withBestSoFar({{"1", "100", "0", "", "3", "3"}}), failed()};
+    const SweepRecord record{keys, experiments, outcomes, "."};
+    const std::string page = sweepPage({record, "GA on Sphere", "base.xml", 2, {1}});
+    const auto rows = testing::tableRows(page, "combinations");
+    ASSERT_EQ(rows.size(), 3u);
+    std::vector<std::string> order;
+    for (const auto& row : rows) order.push_back(row.data.at("combination") + ":" + row.data.at("median-best-so-far"));
+    EXPECT_EQ(order, (std::vector<std::string>{"1:2.25", "2:3", "3:"}));
+    EXPECT_EQ(rows[0].data.at("median-final-best"), "5.5");
+    EXPECT_EQ(rows[0].cells[5], "2.25");
+    EXPECT_NE(page.find("ranked by the median best fitness so far"), std::string::npos);
+    EXPECT_EQ(page.find("final-best-stand-ins"), std::string::npos);
+
+    const Fixture older;
+    EXPECT_NE(sweepPage({older.record, "GA on Sphere", "base.xml", 2, older.seeds})
+                  .find("6 runs come from a runs.csv without best-so-far columns"),
+              std::string::npos);
+}
+
+TEST(SweepPageTest, WithoutSweptKeysTheBestSoFarIsPlottedAgainstTheSeed) {
     const std::vector<SweptKey> keys;
     const std::vector<Experiment> experiments = expandPlan(keys, {3, 4});
     const std::vector<ExperimentOutcome> outcomes = {ran({{"1", "10", "0", "", "2"}}), ran({{"1", "10", "0", "", "3"}})};
     const SweepRecord record{keys, experiments, outcomes, "."};
     const std::string page = sweepPage({record, "GA on Sphere", "base.xml", 1, {3, 4}});
     EXPECT_EQ(testing::parseMarkup(page.substr(page.find("<html"))).count("svg"), 1);
-    EXPECT_NE(page.find("Final best fitness against RNG seed"), std::string::npos);
+    EXPECT_NE(page.find("Best fitness so far against RNG seed"), std::string::npos);
     EXPECT_EQ(page.find("id=\"failures\""), std::string::npos);
 }
 

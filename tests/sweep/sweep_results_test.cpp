@@ -89,6 +89,26 @@ TEST_F(SweepResultsTest, TheDatabaseHoldsEveryExperimentAndTheRunsAndGenerations
     EXPECT_EQ(queryRows("results.sqlite", "SELECT count(*) FROM runs"), (Rows{{"2"}}));
 }
 
+// A sweep resumed with a newer program: experiments that ran before keep their runs.csv without
+// the later columns, the new ones have them; the database is made over whatever was there.
+TEST_F(SweepResultsTest, RunsOfAnEarlierVersionLeaveTheLaterColumnsNull) {
+    writeFile(experiments[2].folder + "/runs.csv",
+              "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
+              "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness,"
+              "best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked\n"
+              "1,4,100,0.01,0,,,,,0.5,3,0.125,2,47,1\n");
+    writeFile(experiments[2].folder + "/generations.csv", kGenerations);
+    outcomes = collectOutcomes(".", experiments, readJobLog("joblog"));
+    writeFile("results.sqlite", "an older database, or anything else\n");
+    writeResultsDatabase({keys, experiments, outcomes, "."}, "results.sqlite");
+    EXPECT_EQ(queryRows("results.sqlite", "SELECT experiment_id, run, final_best_fitness, best_so_far_fitness, "
+                                          "typeof(best_so_far_generation), best_so_far_evaluations, runs_asked "
+                                          "FROM runs ORDER BY experiment_id, run"),
+              (Rows{{"1", "1", "0.001", "NULL", "null", "NULL", "NULL"},
+                    {"1", "2", "NULL", "NULL", "null", "NULL", "NULL"},
+                    {"3", "1", "0.5", "0.125", "integer", "47", "1"}}));
+}
+
 TEST_F(SweepResultsTest, SweepCsvHasARowPerExperimentAndRunWithTheValuesAsGiven) {
     const SweepRecord record{keys, experiments, outcomes, "."};
     writeSweepCsv(record, "sweep.csv");
