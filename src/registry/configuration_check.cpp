@@ -413,6 +413,7 @@ private:
         if (!mixingTime()) atLeast("Population size", params_.populationSize, 1, "a run needs at least 1 individual");
         atLeast("Generations number", params_.generationsNumber, 1, "a run needs at least 1 generation");
         atLeast("Elite count", params_.eliteCount, 0, "it cannot be negative");
+        atLeast("Evaluations budget", params_.evaluationsBudget, 0, "it cannot be negative (0: no budget)");
         if (judged("Elite count") && populationJudged() && params_.populationSize >= 1 &&
             params_.eliteCount > params_.populationSize) {
             error(lineOf("Elite count") > 0 ? lineOf("Elite count") : populationLine(),

@@ -374,6 +374,7 @@ std::vector<std::pair<std::string, std::string>> keyParameters(const QEAParamete
                                          (record.elitism == Elitism::Kept ? " (kept: not mutated)" : ""));
     rows.emplace_back("Error level", shownNumber(record.errorLevel));
     rows.emplace_back("RNG seed", shownNumber(record.rngSeed));
+    rows.emplace_back("Random generator", record.generator == GeneratorKind::Pcg64 ? "pcg64" : "legacy");
     return rows;
 }
 

@@ -181,6 +181,7 @@ TEST(ConfigurationCheck, ValuesThatCannotMakeAMeaningfulRunAreErrors) {
          "line 9: error: \"Generations number\" is -5; a run needs at least 1 generation"},
         {{{"Chromosome length", "0"}}, "line 9: error: \"Chromosome length\" is 0; a chromosome needs at least 1 gene"},
         {{{"Elite count", "-1"}}, "line 9: error: \"Elite count\" is -1; it cannot be negative"},
+        {{{"Evaluations budget", "-5"}}, "line 9: error: \"Evaluations budget\" is -5; it cannot be negative (0: no budget)"},
         {{{"Population size", "5"}, {"Elite count", "6"}},
          "line 10: error: \"Elite count\" (6) is above \"Population size\" (5): the elite is chosen from a mating "
          "pool that size"},

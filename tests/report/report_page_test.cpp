@@ -108,6 +108,10 @@ TEST(ReportPageTest, KeyParametersNameChoicesByTheirConfigurationWords) {
         record.selectionType = row.id;
         EXPECT_EQ(parameter(record, "Selection").substr(0, row.word.size()), row.word);
     }
+    for (const auto& row : generatorRows()) {
+        record.generator = row.value;
+        EXPECT_EQ(parameter(record, "Random generator"), row.word);
+    }
 
     record.tournamentSize = 3;
     record.xType = Crossover::SBX;
