@@ -423,6 +423,7 @@ CheckpointKeeper::CheckpointKeeper(const CommandLine& line, ExperimentIdentity i
       lastWritten_(std::chrono::steady_clock::now()) {}
 
 void CheckpointKeeper::resumedFrom(const Checkpoint& checkpoint) {
+    written_ = true;
     run_ = checkpoint.nextRun;
     inProgress_ = checkpoint.runInProgress;
 }
@@ -505,6 +506,7 @@ void CheckpointKeeper::write() {
     checkpoint.algorithmState = state.bytes();
 
     writeFileDurably(path_, encodeCheckpoint(checkpoint));
+    written_ = true;
     lastWritten_ = std::chrono::steady_clock::now();
 }
 

@@ -154,6 +154,9 @@ public:
                      const OutputCounter& output);
 
     bool enabled() const { return !path_.empty(); }
+    // Whether the experiment has a checkpoint to resume from: one it wrote, or the one it resumed
+    // from.
+    bool written() const { return written_; }
     // Where the experiment stands: where the checkpoint it resumed from left it, the run in
     // progress (after startRun), or the next run to start (after runDone).
     void resumedFrom(const Checkpoint& checkpoint);
@@ -175,6 +178,7 @@ private:
     const OutputCounter& output_;
     int run_ = 0;
     bool inProgress_ = false;
+    bool written_ = false;
     std::chrono::steady_clock::time_point lastWritten_;
     // The finished runs' records as written so far (runs only ever finish, so they are encoded
     // once each).

@@ -3,6 +3,7 @@
 #include "driver/experiment.h"
 
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -151,6 +152,25 @@ void checkMemory(const QEAParameters& params, int runs, AlgorithmKind algorithm)
         failPlainly("the experiment needs about " + formatBytes(needed) + " of memory for its populations and records (" +
                     parts + "), but only " + formatBytes(*available) + " is available");
     }
+}
+
+// The memory the report over runs takes beyond the runs' records: its table of averages over
+// runs (nine columns of one double per generation, with room to grow) and a few megabytes for the
+// files' text.
+std::size_t reportReserveBytes(const QEAParameters& params) {
+    const std::uint64_t generations = static_cast<std::uint64_t>(std::max(params.generationsNumber, 0));
+    const std::uint64_t bytes = std::min<std::uint64_t>(generations, 1ULL << 32) * 9 * sizeof(double) * 2 + (4ULL << 20);
+    return static_cast<std::size_t>(bytes);
+}
+
+// What ran out, for the message of a run that ran out of memory.
+std::string memoryShortage() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        return "the experiment needed more than its address-space limit of " +
+               formatBytes(static_cast<std::uint64_t>(limit.rlim_cur)) + " (ulimit -v) allows";
+    }
+    return "the system could not give the experiment more memory";
 }
 
 // What the results files call the experiment: the configuration's words for the algorithm and
@@ -306,8 +326,13 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             checkpoints.generationDone(summary.generationsDone);
             if (const int signal = pendingInterruption()) throw Interrupted{signal};
         });
+        // Memory held back for the reports over the finished runs, given back when a run runs out
+        // of memory (untouched, it takes address space but no memory).
+        std::unique_ptr<char[]> reportReserve(new (std::nothrow) char[reportReserveBytes(*params)]);
+        int current = firstRun;
         try {
             for (int i = firstRun; i < runs; ++i) {
+                current = i;
                 if (const int signal = pendingInterruption()) throw Interrupted{signal};
                 progress.startRun(i);
                 checkpoints.startRun(i);
@@ -342,6 +367,30 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                     << line.checkpointFile << " goes on from there\n";
             }
             return exitStatusFor(stop.signal);
+        } catch (const std::bad_alloc&) {
+            // The run in progress is given up: its populations and the reserve make room for the
+            // reports over the runs that finished. Its state is not saved (it stopped in the
+            // middle of a generation); the last checkpoint stays the one to resume from.
+            reportReserve.reset();
+            algorithm->cleanup();
+            progress.clear();
+            engine.out() << "\n" << std::flush;
+            algorithm->log().flush();
+            const int finished = summaryProcessor->summariesCount();
+            err << "valdrin: error: out of memory in run " << current << ": " << memoryShortage();
+            if (finished > 0) {
+                summaryProcessor->runsAsked = runs;
+                summaryProcessor->operate();
+                writeResults(line, engine.files, *summaryProcessor, *params, names);
+                err << "; the report covers " << finished << " of " << runs << " runs\n";
+            } else {
+                err << "; no run had finished: no report was written\n";
+            }
+            if (checkpoints.enabled() && checkpoints.written()) {
+                err << "valdrin: the last checkpoint is in " << line.checkpointFile << ": --resume " << line.checkpointFile
+                    << " goes on from there, with more memory\n";
+            }
+            return kExitFailed;
         }
         progress.clear();
         summaryProcessor->operate();

@@ -92,6 +92,8 @@ public:
     bool running();
     // Sends the signal, unless the run has ended.
     void signal(int number);
+    // Its process id.
+    int pid() const { return pid_; }
     // What it has written to standard output so far.
     std::string outputSoFar() const;
     // Waits for the end; the status as runCommand gives it, and what it wrote.
