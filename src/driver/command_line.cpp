@@ -33,12 +33,13 @@ std::string runsProblem(const std::string& text) {
 }
 
 // --every N as a whole number of generations from 1 to the int limit; "" when the text is one.
-std::string everyProblem(const std::string& text) {
+// The problem with a whole number of generations given to option, "" when it is one from 1 up.
+std::string generationsProblem(const std::string& option, const std::string& text) {
     const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     const std::string trimmed = digits ? text.substr(std::min(text.find_first_not_of('0'), text.size())) : "";
     const std::string limit = std::to_string(INT_MAX);
     if (!digits || trimmed.empty() || trimmed.size() > limit.size() || (trimmed.size() == limit.size() && trimmed > limit)) {
-        return "--every must be a whole number of generations from 1 to " + limit + " (got \"" + text + "\")";
+        return option + " must be a whole number of generations from 1 to " + limit + " (got \"" + text + "\")";
     }
     return {};
 }
@@ -133,6 +134,12 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     app.add_flag("--report", line.report,
                  "also write report.html: what was run, the outcome, the convergence plot and the runs");
     app.add_flag("--plot", line.plot, "also write the convergence plot alone, as convergence.svg");
+    std::string recordEveryText;
+    CLI::Option* recordEveryOption =
+        app.add_option("--record-every", recordEveryText,
+                       "generations.csv and the plots keep generation 1, every N-th generation and each run's last "
+                       "(the logs and summary.log keep every generation)")
+            ->option_text("N");
     CLI::Option* checkpointOption =
         app.add_option("--checkpoint", line.checkpointFile,
                        "write the whole state of the experiment to FILE after every run and every 10 minutes "
@@ -169,8 +176,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     if (resumeOption->count() > 0 && line.resumeFile.empty()) misuse = "--resume needs a file name";
     if (everyOption->count() > 0) {
         if (checkpointOption->count() == 0) misuse = "--every needs --checkpoint FILE";
-        else if (const std::string problem = everyProblem(everyText); !problem.empty()) misuse = problem;
+        else if (const std::string problem = generationsProblem("--every", everyText); !problem.empty()) misuse = problem;
         else line.checkpointEvery = std::stoi(everyText);
+    }
+    if (recordEveryOption->count() > 0) {
+        if (const std::string problem = generationsProblem("--record-every", recordEveryText); !problem.empty()) {
+            misuse = problem;
+        } else {
+            line.recordEvery = std::stoi(recordEveryText);
+        }
     }
     if (line.check && (checkpointOption->count() > 0 || resumeOption->count() > 0)) {
         misuse = "--check runs nothing, so it takes neither --checkpoint nor --resume";

@@ -25,6 +25,7 @@ struct CommandLine {
     std::string iohFolder;     // also write the runs in the IOHprofiler format there ("" for none)
     bool report = false;       // also write report.html
     bool plot = false;         // also write convergence.svg
+    int recordEvery = 1;       // generations.csv and the plots keep every N-th generation (and the first and last)
     std::string checkpointFile;  // write the experiment's state there as it goes ("" for none)
     int checkpointEvery = 0;     // after every N generations of a run (0: every 10 minutes)
     std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)

@@ -185,13 +185,13 @@ struct ExperimentNames {
 // how many of the runs asked for it covers when the processor was told of an interruption.
 void writeResults(const CommandLine& line, const OutputFolder& files, const QSummaryProcessor& processor,
                   const QEAParameters& params, const ExperimentNames& names) {
-    if (line.csv) writeCsvFiles(processor.runs, params, line.runs, files.folder());
+    if (line.csv) writeCsvFiles(processor.runs, params, line.runs, files.folder(), line.recordEvery);
     if (!line.iohFolder.empty()) {
         writeIohProfilerData(processor.runs, params, names.problemNumber, names.algorithm, names.problem,
                              files.placed(line.iohFolder));
     }
     const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName,
-                              processor.runsAsked};
+                              processor.runsAsked, line.recordEvery};
     if (line.report) writeReport(inputs, files.placed("report.html"));
     if (line.plot) writeConvergencePlot(inputs, files.placed("convergence.svg"));
 }

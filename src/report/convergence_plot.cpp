@@ -289,8 +289,9 @@ ConvergenceSeries convergenceSeries(const std::vector<QRunSummary>& runs) {
     return series;
 }
 
-std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double errorLevel) {
+std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double errorLevel, int recordEvery) {
     const ConvergenceSeries series = convergenceSeries(runs);
+    const int lastOverRuns = static_cast<int>(series.median.size());
     double low = 0.0;
     double high = 0.0;
     bool any = false;
@@ -326,9 +327,10 @@ std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double erro
     for (const QRunSummary& run : runs) {
         x.clear();
         y.clear();
+        const int reached = std::min(std::max(run.generationsDone, 0), lastOverRuns);
         for (std::size_t g = 0; g < series.median.size(); ++g) {
             double best = 0.0;
-            if (!bestAt(run, g, best)) continue;
+            if (!keptGeneration(static_cast<int>(g), reached, recordEvery) || !bestAt(run, g, best)) continue;
             x.push_back(static_cast<double>(g + 1));
             y.push_back(toAxis(best, logY));
         }
@@ -338,13 +340,16 @@ std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double erro
     // The band: along the upper quartiles, back along the lower ones.
     x.clear();
     y.clear();
+    const auto kept = [&](std::size_t g) {
+        return series.runsCounted[g] != 0 && keptGeneration(static_cast<int>(g), lastOverRuns, recordEvery);
+    };
     for (std::size_t g = 0; g < series.median.size(); ++g) {
-        if (series.runsCounted[g] == 0) continue;
+        if (!kept(g)) continue;
         x.push_back(static_cast<double>(g + 1));
         y.push_back(toAxis(series.upperQuartile[g], logY));
     }
     for (std::size_t g = series.median.size(); g-- > 0;) {
-        if (series.runsCounted[g] == 0) continue;
+        if (!kept(g)) continue;
         x.push_back(static_cast<double>(g + 1));
         y.push_back(toAxis(series.lowerQuartile[g], logY));
     }
@@ -356,7 +361,7 @@ std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double erro
     x.clear();
     y.clear();
     for (std::size_t g = 0; g < series.median.size(); ++g) {
-        if (series.runsCounted[g] == 0) continue;
+        if (!kept(g)) continue;
         x.push_back(static_cast<double>(g + 1));
         y.push_back(toAxis(series.median[g], logY));
     }

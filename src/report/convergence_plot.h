@@ -34,7 +34,9 @@ bool spansDecades(const std::vector<double>& values);
 // The convergence plot: the median over runs of the best fitness per generation with the band
 // between the quartiles, every run as a faint line and the error level as a dashed line. The
 // root element carries data-y-scale="log" or "linear". Empty when no run recorded a generation.
-std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double errorLevel);
+// With recordEvery above 1 the lines pass only through the generations keptGeneration keeps (the
+// axes still span every generation).
+std::string convergencePlotSvg(const std::vector<QRunSummary>& runs, double errorLevel, int recordEvery = 1);
 
 // The empirical distribution of the evaluations to solution over the solved runs: for every
 // count of evaluations, the fraction of all runs solved within it. The root element carries

@@ -181,7 +181,7 @@ void writeOutcome(const ReportOutcome& outcome, double errorLevel, std::ostrings
 
 void writeConvergence(const ReportInputs& inputs, std::ostringstream& page) {
     page << "<section id=\"convergence\">\n<h2>Convergence</h2>\n";
-    const std::string svg = convergencePlotSvg(inputs.runs, inputs.record.errorLevel);
+    const std::string svg = convergencePlotSvg(inputs.runs, inputs.record.errorLevel, inputs.recordEvery);
     if (svg.empty()) {
         page << "<p class=\"note\">No run recorded a generation: there is nothing to plot.</p>\n";
     } else {
@@ -424,7 +424,7 @@ void writeReport(const ReportInputs& inputs, const std::string& path) {
 }
 
 void writeConvergencePlot(const ReportInputs& inputs, const std::string& path) {
-    std::string svg = convergencePlotSvg(inputs.runs, inputs.record.errorLevel);
+    std::string svg = convergencePlotSvg(inputs.runs, inputs.record.errorLevel, inputs.recordEvery);
     if (svg.empty()) svg = kEmptyPlot;
     AtomicOutputFile file(path);
     file << svg;

@@ -22,6 +22,8 @@ struct ReportInputs {
     // The runs the experiment was asked for, when it was interrupted before they all finished: the
     // page then says "3 of 8 runs (interrupted)". 0, or no more than the runs: nothing is said.
     int runsAsked = 0;
+    // The plots' lines pass through generation 1, every N-th and the last (--record-every).
+    int recordEvery = 1;
 };
 
 // The outcome over runs. A run is solved when it met a fitness below the error level.

@@ -43,13 +43,14 @@ int generationsReached(const QRunSummary& run) {
     return static_cast<std::size_t>(done) < run.evaluationsByGeneration.size() ? done + 1 : done;
 }
 
-void writeGenerations(const std::vector<QRunSummary>& runs, std::ostream& out) {
+void writeGenerations(const std::vector<QRunSummary>& runs, int recordEvery, std::ostream& out) {
     out << "run,generation,evaluations,best_fitness,mean_fitness,worst_fitness,fitness_variance,population_size,"
            "solved\n";
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const QRunSummary& run = runs[r];
         const int reached = generationsReached(run);
         for (int g = 0; g < reached; ++g) {
+            if (!keptGeneration(g, reached, recordEvery)) continue;
             const auto at = static_cast<std::size_t>(g);
             out << r + 1 << ',' << g + 1 << ',';
             if (at < run.evaluationsByGeneration.size()) out << run.evaluationsByGeneration[at];
@@ -132,11 +133,11 @@ void makeResultsFolder(const std::string& folder) {
 }
 
 void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, int runsAsked,
-                   const std::string& folder) {
+                   const std::string& folder, int recordEvery) {
     makeResultsFolder(folder);
     {
         AtomicOutputFile generations(resultsFile(folder, "generations.csv"));
-        writeGenerations(runs, generations);
+        writeGenerations(runs, recordEvery, generations);
         generations.commit();
     }
     AtomicOutputFile perRun(resultsFile(folder, "runs.csv"));

@@ -39,9 +39,10 @@ void makeResultsFolder(const std::string& folder);
 // and best_so_far_evaluations its evaluation, as bestSoFar tells them (both empty without one).
 // runs_asked is the number of runs the experiment was asked for, the same in every row: a table
 // with fewer rows belongs to an experiment that was interrupted, and holds the runs that finished.
+// generations.csv holds the generations keptGeneration keeps for recordEvery (every one for 1).
 // Each file appears under its name only once it is complete; one that cannot be written ends
 // the experiment.
 void writeCsvFiles(const std::vector<QRunSummary>& runs, const QEAParameters& params, int runsAsked,
-                   const std::string& folder = "");
+                   const std::string& folder = "", int recordEvery = 1);
 
 }  // namespace Valdrin

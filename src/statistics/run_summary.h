@@ -17,6 +17,13 @@ inline double recordedValue(const std::vector<double>& values, int g) {
     return g >= 0 && static_cast<std::size_t>(g) < values.size() ? values[static_cast<std::size_t>(g)] : 0.0;
 }
 
+// Whether the outputs that keep every N-th generation keep generation g (0-based) of a run that
+// reached `reached` generations: the first, every N-th counted from 1, and the last. every <= 1
+// keeps them all.
+inline bool keptGeneration(int g, int reached, int every) {
+    return every <= 1 || g == 0 || (g + 1) % every == 0 || g + 1 == reached;
+}
+
 // One lowering of a run's best-so-far fitness: the evaluation that reached it (counted from 1 in
 // the run, as evaluationsCount counts) and the fitness reached.
 struct FitnessImprovement {

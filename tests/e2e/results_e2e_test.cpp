@@ -54,5 +54,35 @@ TEST(ResultsEndToEnd, EveryResultsOptionWritesItsFilesIntoTheOutputFolder) {
     }
 }
 
+// --record-every thins generations.csv and the plots, never the logs: summary.log and the run log
+// stay those of a run without it.
+TEST(ResultsEndToEnd, RecordEveryThinsTheTablesAndPlotsButNotTheLogs) {
+    ScratchDir dir;
+    writeFile("config.xml", testing::gaConfiguration("Onemax", {{"Encoding", "integer"},
+                                                                {"Chromosome length", "20"},
+                                                                {"Population size", "10"},
+                                                                {"Generations number", "23"},
+                                                                {"Selection type", "tournament"}}));
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "all", "--csv", "--plot"}).status, 0);
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "thin", "--csv", "--plot", "--record-every", "10"}).status, 0);
+    EXPECT_EQ(testing::maskClock(readFile("thin/summary.log")), testing::maskClock(readFile("all/summary.log")));
+    EXPECT_EQ(testing::maskClock(readFile("thin/ga.log")), testing::maskClock(readFile("all/ga.log")));
+    EXPECT_EQ(readFile("thin/runs.csv"), readFile("all/runs.csv"));
+
+    // Generations 1, 10, 20 and the last (23) of each run, as in the full table.
+    const auto all = splitLines(readFile("all/generations.csv"));
+    const auto thin = splitLines(readFile("thin/generations.csv"));
+    std::vector<std::string> expected{all[0]};
+    for (int run = 0; run < 2; ++run) {
+        for (int generation : {1, 10, 20, 23}) expected.push_back(all[static_cast<std::size_t>(1 + run * 23 + generation - 1)]);
+    }
+    EXPECT_EQ(thin, expected);
+    EXPECT_LT(readFile("thin/convergence.svg").size(), readFile("all/convergence.svg").size());
+
+    const auto misused = runProgram({"config.xml", "--record-every", "0"});
+    EXPECT_EQ(misused.status, 2);
+    EXPECT_NE(misused.err.find("--record-every must be a whole number of generations from 1 to"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace Valdrin
