@@ -25,8 +25,10 @@ public:
     virtual std::unique_ptr<QPopulation> clone() const = 0;
     // Appends an individual bound to _params with chromosomeLength default genes; new size.
     int addNewIndividual();
-    // Same size: each own individual copies the one at the same index; otherwise rebuilt from
-    // clones. _params is not copied. Returns 1.
+    // Same size: each own individual copies the one at the same index. Another size: the same
+    // result as rebuilding from clones, made in the storage of own individuals and spares where
+    // they are of the class copied, the own individuals beyond other's size becoming spares.
+    // _params is not copied. Returns 1.
     virtual int copy(const QPopulation& other);
     // Stores params, creates populationSize individuals and binds each of them. Returns 1.
     virtual int setParameters(const QEAParameters* params);
