@@ -50,8 +50,8 @@ public:
     int addIndividualToOverwrite();
     int clear();
 
-    // Individuals let go by clear and the deletions are kept as spares, and individuals added
-    // later take a spare's storage instead of allocating: a population refilled every generation
+    // Individuals let go by clear, the deletions and a copy from a smaller population are kept as
+    // spares, and individuals added or copied later take a spare's storage instead of allocating: a population refilled every generation
     // allocates nothing once it has reached its size. A taken spare is made equal to what it
     // stands for (a copy, or a new individual), so reuse changes no result.
     int sparesCount() const { return static_cast<int>(spares_.size()); }
