@@ -51,9 +51,10 @@ public:
     int clear();
 
     // Individuals let go by clear, the deletions and a copy from a smaller population are kept as
-    // spares, and individuals added or copied later take a spare's storage instead of allocating: a population refilled every generation
-    // allocates nothing once it has reached its size. A taken spare is made equal to what it
-    // stands for (a copy, or a new individual), so reuse changes no result.
+    // spares, and individuals added or copied later take a spare's storage instead of allocating:
+    // a population refilled every generation allocates nothing once it has reached its size. A
+    // taken spare is made equal to what it stands for (a copy, or a new individual), so reuse
+    // changes no result.
     int sparesCount() const { return static_cast<int>(spares_.size()); }
     // Least fitness by the running-minimum rule (starts at 1e9); null / -1 when none.
     QIndividual* getBestIndividual(double threshold) const;
