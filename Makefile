@@ -45,7 +45,7 @@ sanitize: deps
 	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 # Benchmarks on a Release build: the workloads of bench/workloads/, the scaling table and the
-# inner operations, written to bench/results.md (about two minutes).
+# inner operations, written to bench/results.md (about three minutes).
 BENCH_ROUNDS ?= 3
 bench: deps configure
 	cmake --build $(BUILD) -j $(JOBS) --target valdrin valdrin_bench_workloads valdrin_bench_operators

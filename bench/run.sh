@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads,
-# the scaling table and the inner operations.
+# Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads, SARN
+# over growing generation counts, the scaling table, the inner operations and the history kept in
+# bench/floor.md.
 # Usage: bench/run.sh BUILD_FOLDER [ROUNDS]
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_FOLDER [ROUNDS]}

@@ -5,7 +5,10 @@
 // between two runs that differ only in their generation count, so that the start-up, the three
 // populations' initialization and the final log are left out.
 //
-// usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-scaling]
+// A SARN table follows the workloads: one network configuration at 200 .. 1,600 generations,
+// with the networks' size beside the time and memory, since a network's cost grows with it.
+//
+// usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-workloads] [--no-scaling] [--no-sarn]
 // Writes Markdown tables to standard output.
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <regex>
 #include <sstream>
@@ -64,8 +68,13 @@ std::string withValue(const std::string& config, const std::string& key, long va
     return match.prefix().str() + match[1].str() + std::to_string(value) + match[2].str() + match.suffix().str();
 }
 
-// Runs "VALDRIN config.xml 1" in a fresh scratch folder holding the configuration.
-Measure runOnce(const std::string& valdrin, const std::string& config) {
+// Reads what a finished run left in its scratch folder, before the folder is removed.
+using Inspection = std::function<void(const fs::path& folder)>;
+
+// Runs "VALDRIN config.xml 1" (with the extra options) in a fresh scratch folder holding the
+// configuration; inspect, when given, reads the folder before it is removed.
+Measure runOnce(const std::string& valdrin, const std::string& config, const std::vector<std::string>& options = {},
+                const Inspection& inspect = nullptr) {
     char folderTemplate[] = "/tmp/valdrin-bench-XXXXXX";
     const char* folder = mkdtemp(folderTemplate);
     if (folder == nullptr) quit("cannot make a scratch folder");
@@ -78,14 +87,20 @@ Measure runOnce(const std::string& valdrin, const std::string& config) {
     if (child == 0) {
         if (chdir(folder) != 0) _exit(127);
         if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) _exit(127);
-        execl(valdrin.c_str(), valdrin.c_str(), "config.xml", "1", static_cast<char*>(nullptr));
+        std::vector<char*> arguments = {const_cast<char*>(valdrin.c_str()), const_cast<char*>("config.xml"),
+                                        const_cast<char*>("1")};
+        for (const std::string& option : options) arguments.push_back(const_cast<char*>(option.c_str()));
+        arguments.push_back(nullptr);
+        execv(valdrin.c_str(), arguments.data());
         _exit(127);
     }
     int status = 0;
     rusage usage{};
     if (wait4(child, &status, 0, &usage) != child) quit("lost the program's process");
+    const bool succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (succeeded && inspect) inspect(folder);
     fs::remove_all(folder);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) quit("the program failed on a workload (status " + std::to_string(status) + ")");
+    if (!succeeded) quit("the program failed on a workload (status " + std::to_string(status) + ")");
     Measure measure;
     measure.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -94,11 +109,12 @@ Measure runOnce(const std::string& valdrin, const std::string& config) {
 }
 
 // The median CPU time and the largest peak memory over rounds.
-Measure measure(const std::string& valdrin, const std::string& config, int rounds) {
+Measure measure(const std::string& valdrin, const std::string& config, int rounds,
+                const std::vector<std::string>& options = {}, const Inspection& inspect = nullptr) {
     std::vector<double> times;
     Measure result;
     for (int i = 0; i < rounds; ++i) {
-        const Measure once = runOnce(valdrin, config);
+        const Measure once = runOnce(valdrin, config, options, inspect);
         times.push_back(once.cpuSeconds);
         result.peakKilobytes = std::max(result.peakKilobytes, once.peakKilobytes);
     }
@@ -144,6 +160,73 @@ void workloadTable(const std::string& valdrin, const fs::path& folder, int round
     }
 }
 
+// What a SARN run says about its networks' size: the mean number of nodes of the population it
+// logged first and last (sarn.log), and the nodes of the network the run is judged by (runs.csv's
+// network_nodes: its first solution when solved, else its best). No file gives the size of every
+// generation.
+struct NetworkSizes {
+    double firstMean = 0;
+    double lastMean = 0;
+    std::string judgedNodes;
+};
+
+NetworkSizes readNetworkSizes(const fs::path& folder) {
+    NetworkSizes sizes;
+    const std::string log = readFile(folder / "sarn.log");
+    const std::regex mean("Average number of genes:\\t([^\\n]*)\\n");
+    bool first = true;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), mean); it != std::sregex_iterator(); ++it) {
+        const double value = std::stod((*it)[1].str());
+        if (first) sizes.firstMean = value;
+        sizes.lastMean = value;
+        first = false;
+    }
+    if (first) quit("sarn.log holds no population's mean number of nodes");
+    std::istringstream runs(readFile(folder / "runs.csv"));
+    std::string header;
+    std::string row;
+    std::getline(runs, header);
+    std::getline(runs, row);
+    if (header.substr(header.rfind(',') + 1) != "network_nodes") quit("runs.csv has no network_nodes column last");
+    sizes.judgedNodes = row.substr(row.rfind(',') + 1);
+    return sizes;
+}
+
+// SARN on XOR (bench/workloads/sarn-generations.xml) at doubling generation counts: its time and
+// memory should grow only as its networks do. Each row's span is the generations it adds to the
+// row before (to none for the first); its cost per generation and node divides the span's time
+// by the mean of the population's mean node counts at the span's two ends.
+void sarnTable(const std::string& valdrin, const fs::path& folder, int rounds) {
+    const std::string base = readFile(folder / "sarn-generations.xml");
+    const long networks = numberOf(base, "Population size", 0);
+    std::cout << "\nSARN, XOR, " << networks
+              << " networks, every generation run (median CPU time of the rounds, their largest peak memory; "
+                 "nodes from sarn.log's first and last population and runs.csv's network_nodes):\n\n"
+              << "| generations | CPU time (s) | peak memory (MB) | ms per generation of the span | "
+                 "µs per generation and node | mean nodes, last population | nodes of the run's network |\n"
+              << "|---:|---:|---:|---:|---:|---:|---:|\n";
+    long previousGenerations = 0;
+    double previousSeconds = 0;
+    double previousMean = -1;
+    for (long generations : {200L, 400L, 800L, 1600L}) {
+        NetworkSizes sizes;
+        const Measure m = measure(valdrin, withValue(base, "Generations number", generations), rounds, {"--csv"},
+                                  [&](const fs::path& run) { sizes = readNetworkSizes(run); });
+        if (previousMean < 0) previousMean = sizes.firstMean;
+        const double span = static_cast<double>(generations - previousGenerations);
+        const double perGeneration = (m.cpuSeconds - previousSeconds) / span;
+        const double spanMean = (previousMean + sizes.lastMean) / 2.0;
+        std::cout << "| " << generations << " | " << fixed(m.cpuSeconds, 3) << " | "
+                  << fixed(static_cast<double>(m.peakKilobytes) / 1024.0, 1) << " | " << fixed(perGeneration * 1e3, 2)
+                  << " | " << fixed(perGeneration * 1e6 / spanMean, 1) << " | " << fixed(sizes.lastMean, 1) << " | "
+                  << sizes.judgedNodes << " |\n";
+        std::cout.flush();
+        previousGenerations = generations;
+        previousSeconds = m.cpuSeconds;
+        previousMean = sizes.lastMean;
+    }
+}
+
 void scalingTable(const std::string& valdrin, const fs::path& folder, int rounds) {
     const std::string base = readFile(folder / "onemax.xml");
     const std::vector<long> sizes = {100, 1000, 10000};
@@ -179,22 +262,29 @@ void scalingTable(const std::string& valdrin, const fs::path& folder, int rounds
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) quit("usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-scaling]");
+    if (argc < 3) quit("usage: valdrin_bench_workloads VALDRIN WORKLOADS_FOLDER [--rounds N] [--no-workloads] [--no-scaling] [--no-sarn]");
     const std::string valdrin = fs::absolute(argv[1]).string();
     const fs::path folder = argv[2];
     int rounds = 3;
+    bool workloads = true;
     bool scaling = true;
+    bool sarn = true;
     for (int i = 3; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--rounds" && i + 1 < argc) {
             rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (word == "--no-workloads") {
+            workloads = false;
         } else if (word == "--no-scaling") {
             scaling = false;
+        } else if (word == "--no-sarn") {
+            sarn = false;
         } else {
             quit("unknown option " + word);
         }
     }
-    workloadTable(valdrin, folder, rounds);
+    if (workloads) workloadTable(valdrin, folder, rounds);
+    if (sarn) sarnTable(valdrin, folder, rounds);
     if (scaling) scalingTable(valdrin, folder, rounds);
     return 0;
 }

@@ -117,7 +117,7 @@ int QSARN2::evaluate() {
     recordGenerationStatistics(g);
 
     if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) {
-        summary_.bestIndividual = bestNetwork->clone();
+        keepBestNetwork(*bestNetwork);
     } else {
         reportMissingBest();
     }
@@ -145,12 +145,20 @@ int QSARN2::finish() {
     QPopulation& networks = buildNetworks(false);
     evaluateNetworks(networks, done);
     // With no best network the run keeps the one its last generation found.
-    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) summary_.bestIndividual = bestNetwork->clone();
+    if (const QIndividual* bestNetwork = networks.getBestIndividual(0.0)) keepBestNetwork(*bestNetwork);
     networks.clear();
 
     writeFinalLines();
     recordFinalConvergence();
     return 1;
+}
+
+void QSARN2::keepBestNetwork(const QIndividual& network) {
+    if (summary_.bestIndividual != nullptr && summary_.bestIndividual->getEncoding() == network.getEncoding()) {
+        summary_.bestIndividual->copy(network);
+    } else {
+        summary_.bestIndividual = network.clone();
+    }
 }
 
 int QSARN2::printName(std::ostream& out) const {

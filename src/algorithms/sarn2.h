@@ -45,6 +45,9 @@ private:
     QPopulation& buildNetworks(bool writeBack);
     // Evaluates network i and gives its fitness to vector i; counted in generation g.
     void evaluateNetworks(QPopulation& networks, int g);
+    // Makes the run's best individual a copy of network, in the storage of the copy kept from
+    // the previous generation when that is a network too.
+    void keepBestNetwork(const QIndividual& network);
 
     std::unique_ptr<QRNIndividual> templateNetwork_;
     std::unique_ptr<QRNMutationBasic> networkMutation_;

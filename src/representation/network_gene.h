@@ -30,6 +30,10 @@ public:
     QRNGene() = default;
     QRNGene(const QRNGene&) = default;
     QRNGene& operator=(const QRNGene&) = default;
+    // Moved, a node hands its link vectors over: a network's node vector grows, and loses a
+    // node from its middle, without copying the links of the nodes it keeps.
+    QRNGene(QRNGene&&) noexcept = default;
+    QRNGene& operator=(QRNGene&&) noexcept = default;
 
     std::unique_ptr<QGene> clone() const override;
     Encoding getEncoding() const override { return Encoding::Network; }

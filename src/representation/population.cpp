@@ -76,9 +76,26 @@ int QPopulation::copy(const QPopulation& other) {
         for (std::size_t i = 0; i < individuals.size(); ++i) individuals[i]->copy(*other.individuals[i]);
         return 1;
     }
-    individuals.clear();
-    individuals.reserve(other.individuals.size());
-    for (const auto& individual : other.individuals) individuals.push_back(individual->clone());
+    // Another size: the own individuals take copies of the first ones where they are of the
+    // same class, those beyond other's size become spares, and the missing ones are copies in a
+    // spare's storage (new clones when there is none), so that a population copied every
+    // generation keeps a bounded number of individuals alive.
+    const std::size_t count = other.individuals.size();
+    while (individuals.size() > count) {
+        letGo(std::move(individuals.back()));
+        individuals.pop_back();
+    }
+    for (std::size_t i = 0; i < individuals.size(); ++i) {
+        const QIndividual& source = *other.individuals[i];
+        if (individuals[i]->getEncoding() == source.getEncoding()) {
+            individuals[i]->copy(source);
+        } else {
+            letGo(std::move(individuals[i]));
+            individuals[i] = copyOf(source);
+        }
+    }
+    individuals.reserve(count);
+    for (std::size_t i = individuals.size(); i < count; ++i) individuals.push_back(copyOf(*other.individuals[i]));
     return 1;
 }
 

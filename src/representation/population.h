@@ -25,8 +25,10 @@ public:
     virtual std::unique_ptr<QPopulation> clone() const = 0;
     // Appends an individual bound to _params with chromosomeLength default genes; new size.
     int addNewIndividual();
-    // Same size: each own individual copies the one at the same index; otherwise rebuilt from
-    // clones. _params is not copied. Returns 1.
+    // Same size: each own individual copies the one at the same index. Another size: the same
+    // result as rebuilding from clones, made in the storage of own individuals and spares where
+    // they are of the class copied, the own individuals beyond other's size becoming spares.
+    // _params is not copied. Returns 1.
     virtual int copy(const QPopulation& other);
     // Stores params, creates populationSize individuals and binds each of them. Returns 1.
     virtual int setParameters(const QEAParameters* params);
@@ -48,10 +50,11 @@ public:
     int addIndividualToOverwrite();
     int clear();
 
-    // Individuals let go by clear and the deletions are kept as spares, and individuals added
-    // later take a spare's storage instead of allocating: a population refilled every generation
-    // allocates nothing once it has reached its size. A taken spare is made equal to what it
-    // stands for (a copy, or a new individual), so reuse changes no result.
+    // Individuals let go by clear, the deletions and a copy from a smaller population are kept as
+    // spares, and individuals added or copied later take a spare's storage instead of allocating:
+    // a population refilled every generation allocates nothing once it has reached its size. A
+    // taken spare is made equal to what it stands for (a copy, or a new individual), so reuse
+    // changes no result.
     int sparesCount() const { return static_cast<int>(spares_.size()); }
     // Least fitness by the running-minimum rule (starts at 1e9); null / -1 when none.
     QIndividual* getBestIndividual(double threshold) const;

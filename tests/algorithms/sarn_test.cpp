@@ -2,7 +2,9 @@
 // reproduction, and the networks' report over runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "algorithms/sarn.h"
 #include "core/random.h"
@@ -147,6 +149,30 @@ TEST_F(SarnTest, RecombineClonesFromTheMatingPool) {
     pool.clear();
     larger.recombine();
     EXPECT_EQ(offspring.size(), 0);
+}
+
+// Every network the three populations hold, as members or as spares kept for reuse.
+int networksHeld(QSARN& sarn) {
+    int held = 0;
+    for (QPopulation* population : {&sarn.currentPopulation(), &sarn.matingPool(), &sarn.offspringPopulation()}) {
+        held += population->size() + population->sparesCount();
+    }
+    return held;
+}
+
+// The offspring are rebuilt from the mating pool every generation; the networks that make way
+// for them must be reused, not left to pile up until the run ends.
+TEST_F(SarnTest, NetworksHeldStayBoundedAcrossGenerations) {
+    params.generationsNumber = 40;
+    QSARN& sarn = setUp();
+    std::vector<int> held;
+    sarn.setGenerationObserver([&](const QRunSummary&) { held.push_back(networksHeld(sarn)); });
+    bench.runCapturingOutput();
+    ASSERT_EQ(held.size(), 40u);
+    // A population's worth in each of the three populations, and the elite copies.
+    const int bound = 3 * params.populationSize + params.eliteCount;
+    EXPECT_LE(*std::max_element(held.begin(), held.end()), bound);
+    EXPECT_EQ(held.back(), held[1]);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "representation/integer.h"
+#include "representation/real.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -39,7 +40,7 @@ TEST(PopulationEditing, DeletionAndInsertionKeepOrderAndOwnership) {
     EXPECT_EQ(population->getIndividual(1), second);
 }
 
-TEST(PopulationCopy, SameSizeKeepsObjectsOtherSizeReplacesThem) {
+TEST(PopulationCopy, SameSizeKeepsObjectsOtherSizeMatchesTheSource) {
     QEAParameters params;
     auto source = withFitness({1, 2, 3});
     source->_params = &params;
@@ -62,6 +63,65 @@ TEST(PopulationCopy, SameSizeKeepsObjectsOtherSizeReplacesThem) {
         EXPECT_EQ(other->getIndividual(i)->fitness, i + 1);
     }
     EXPECT_EQ(source->clone()->_params, nullptr);
+}
+
+// A population copied from one of another size makes its copies in the storage it already has:
+// its own individuals, then its spares; those it no longer needs become spares. What it holds
+// equals the source whatever that storage held before.
+TEST(PopulationCopy, OtherSizeReusesOwnIndividualsAndSpares) {
+    QEAParameters params;
+    auto source = withFitness({1, 2, 3, 4, 5});
+    for (int i = 0; i < 5; ++i) {
+        auto& individual = static_cast<QIntegerIndividual&>(*source->getIndividual(i));
+        individual.genes.assign(static_cast<std::size_t>(i), i);
+        individual.nicheNumber = i;
+        individual._params = &params;
+    }
+    auto population = withFitness({9, 9, 9});
+    static_cast<QIntegerIndividual&>(*population->getIndividual(0)).genes.assign(8, 1);
+    population->clear();
+    population->addNewIndividual();  // one member, two spares
+    population->copy(*source);
+    ASSERT_EQ(population->size(), 5);
+    EXPECT_EQ(population->sparesCount(), 0);
+    for (int i = 0; i < 5; ++i) {
+        const auto& copy = static_cast<const QIntegerIndividual&>(*population->getIndividual(i));
+        const auto& original = static_cast<const QIntegerIndividual&>(*source->getIndividual(i));
+        EXPECT_NE(&copy, &original);
+        EXPECT_EQ(copy.genes, original.genes);
+        EXPECT_EQ(copy.fitness, original.fitness);
+        EXPECT_EQ(copy.nicheNumber, i);
+        EXPECT_EQ(copy._params, &params);
+    }
+
+    // Back to fewer: the members beyond the source's size wait as spares for the next copy.
+    auto pair = withFitness({6, 8});
+    const QIndividual* fifth = population->getIndividual(4);
+    population->copy(*pair);
+    EXPECT_EQ(population->size(), 2);
+    EXPECT_EQ(population->sparesCount(), 3);
+    EXPECT_EQ(population->getIndividual(1)->fitness, 8);
+    EXPECT_TRUE(population->getIndividual(1)->equalsTo(*pair->getIndividual(1)));
+    population->copy(*source);
+    EXPECT_EQ(population->sparesCount(), 0);
+    EXPECT_TRUE(population->getIndividual(4)->equalsTo(*source->getIndividual(4)));
+    bool reused = false;
+    for (int i = 2; i < 5; ++i) reused = reused || population->getIndividual(i) == fifth;
+    EXPECT_TRUE(reused);
+}
+
+// An individual of another class cannot take a copy in full (only the shared fields would
+// pass): it gives way to a copy of the source's class.
+TEST(PopulationCopy, OtherSizeReplacesIndividualsOfAnotherClass) {
+    auto source = withFitness({1, 2});
+    static_cast<QIntegerIndividual&>(*source->getIndividual(0)).genes = {3, 4};
+    auto population = withFitness({0, 0, 0});
+    population->individuals[0] = std::make_unique<QRCIndividual>();
+    population->copy(*source);
+    ASSERT_EQ(population->size(), 2);
+    EXPECT_EQ(population->getIndividual(0)->getEncoding(), source->getIndividual(0)->getEncoding());
+    EXPECT_TRUE(population->getIndividual(0)->equalsTo(*source->getIndividual(0)));
+    EXPECT_EQ(population->getIndividual(0)->fitness, 1);
 }
 
 TEST(PopulationSetup, ParametersCreateBoundIndividualsAndUniformityFollows) {
