@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads, SARN
-# over growing generation counts, the scaling table, the inner operations and the history kept in
-# bench/floor.md.
+# over growing generation counts, the scaling table and the inner operations, then the tables
+# measured by hand (floor.md, growth.md).
 # Usage: bench/run.sh BUILD_FOLDER [ROUNDS]
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_FOLDER [ROUNDS]}
@@ -38,10 +38,13 @@ partial="$results.part"
     echo '```'
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
-    if [ -f "$here/floor.md" ]; then
-        echo
-        cat "$here/floor.md"
-    fi
+    # Tables measured by hand, kept with their before and after.
+    for kept in floor.md growth.md; do
+        if [ -f "$here/$kept" ]; then
+            echo
+            cat "$here/$kept"
+        fi
+    done
 } > "$partial"
 mv "$partial" "$results"
 echo "bench: results written to $results"

@@ -142,6 +142,8 @@ void workloadTable(const std::string& valdrin, const fs::path& folder, int round
         {"sphere-int", "GA, Sphere, 100 × 10 genes of 10 bits, 500 generations"},
         {"rastrigin", "GA, Rastrigin, 100 × 30 reals, 500 generations"},
         {"large-onemax", "GA, OneMax, 10,000 × 1,000 bits, 20 generations"},
+        {"clones-onemax", "large-onemax with clone removal"},
+        {"sharing-onemax", "GA, OneMax, 1,000 × 100 bits, 20 generations, fitness sharing"},
         {"xor-sarn", "SARN, XOR, 40 networks, 200 generations"},
         {"huge-onemax", "GA, OneMax, 100,000 × 1,000 bits, 2 generations (its peak memory is the point)"},
     };

@@ -25,11 +25,14 @@ public:
     // and fitness sharing, the first-hit stop and the run's final lines do not apply.
     virtual bool judgesAtBirth() const = 0;
 
-    // Fills the mating pool from the current population.
+    // Fills the mating pool from the current population. It starts a generation: the pairing
+    // steps that follow fill one offspring population.
     virtual void fillMatingPool(AlgorithmParts& parts) const = 0;
 
     // One pairing step: children appended to the offspring population (clone removal may take
-    // them away again).
+    // them away again). Clone removal remembers the offspring it has seen in the generation, so
+    // between two steps the offspring population may only grow at its end (the elite copies
+    // before the first step).
     virtual void pair(AlgorithmParts& parts, QProblem& problem, const QEAParameters& params) const = 0;
 
     // Mutates the offspring population except its first kept individuals (elite copies that

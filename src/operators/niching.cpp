@@ -53,11 +53,18 @@ int QFitnessSharing::share(QPopulation& population) {
     }
     const auto& members = population.individuals;
     const std::size_t n = members.size();
-    std::vector<double>& distances = distances_;
-    distances.assign(n * n, 0.0);
-    auto store = [&](std::size_t i, std::size_t j, double d) {
-        distances[i * n + j] = d;
-        distances[j * n + i] = d;
+    // Each distance is measured once, for the pair (i, j) with i < j in that argument order, and
+    // its share goes to both niche counts at once. Walking the pairs row by row adds to each
+    // count in increasing order of the other index, so every count is the same sum, term for
+    // term, as one summed over its own row; no distance is kept.
+    std::vector<double>& counts = counts_;
+    counts.assign(n, 1.0);
+    auto shareOut = [&](std::size_t i, std::size_t j, double d) {
+        if (sigma > d) {
+            const double share = 1.0 - std::pow(d / sigma, alpha);
+            counts[i] += share;
+            counts[j] += share;
+        }
     };
     const QDistance distance;
 
@@ -74,7 +81,7 @@ int QFitnessSharing::share(QPopulation& population) {
         for (std::size_t i = 0; i < n; ++i) {
             for (std::size_t j = i + 1; j < n; ++j) {
                 const double gap = std::fabs(static_cast<double>(units_[i] - units_[j]));
-                store(i, j, sigma > gap ? distance.measure(*members[i], *members[j]) : sigma + 1.0);
+                shareOut(i, j, sigma > gap ? distance.measure(*members[i], *members[j]) : sigma + 1.0);
             }
         }
     } else {
@@ -83,18 +90,13 @@ int QFitnessSharing::share(QPopulation& population) {
         for (std::size_t i = 0; i < n; ++i) {
             const auto& a = static_cast<const QRCIndividual&>(*members[i]);
             for (std::size_t j = i + 1; j < n; ++j) {
-                store(i, j, euclideanDistance(a, static_cast<const QRCIndividual&>(*members[j])));
+                shareOut(i, j, euclideanDistance(a, static_cast<const QRCIndividual&>(*members[j])));
             }
         }
     }
 
     for (std::size_t i = 0; i < n; ++i) {
-        double count = 1.0;
-        for (std::size_t j = 0; j < n; ++j) {
-            const double d = distances[i * n + j];
-            if (j != i && sigma > d) count += 1.0 - std::pow(d / sigma, alpha);
-        }
-        members[i]->fitness = members[i]->fitness / count;
+        members[i]->fitness = members[i]->fitness / counts[i];
         members[i]->fitnessComponents.clear();
     }
     return 1;

@@ -22,8 +22,9 @@ public:
     double getSigma() const { return sigma; }
 
 private:
-    std::vector<long long> units_;   // sums of gene values, reused between calls
-    std::vector<double> distances_;  // n x n, row i at i * n, reused between calls
+    // Working memory, in proportion to the population and reused between calls.
+    std::vector<long long> units_;  // sums of gene values
+    std::vector<double> counts_;    // niche counts
 };
 
 class QProblem;

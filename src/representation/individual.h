@@ -1,6 +1,7 @@
 // QIndividual: a chromosome (a vector of genes held by its concrete class) plus its fitness.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 #include <vector>
@@ -41,6 +42,10 @@ public:
     virtual int setGene(int index, const QGene& gene) = 0;
     virtual int deleteGenes() = 0;
     virtual bool equalsTo(const QIndividual& other) const = 0;
+    // A summary of the chromosome for finding equal ones quickly: individuals that equalsTo each
+    // other have the same hash (the converse need not hold). An encoding without a hash of its own
+    // gives every chromosome the same one, so that only equalsTo tells them apart.
+    virtual std::uint64_t chromosomeHash() const { return 0; }
     // Stores params, then initialize(params->chromosomeLength).
     virtual int setParameters(const QEAParameters* params);
     // Makes an individual let go by a population equal to a new one bound to params: base fields

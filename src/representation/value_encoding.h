@@ -4,7 +4,9 @@
 // its particular messages.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -100,6 +102,35 @@ public:
         if (other.getEncoding() != kEncoding) return false;
         return genes == static_cast<const Derived&>(other).genes;
     }
+    // Agrees with equalsTo: the gene count and the values as == sees them (a real zero hashes
+    // alike whatever its sign; a not-a-number gene equals nothing, so its bits may hash as they
+    // are). Four independent lanes of 64-bit words (two 32-bit genes, or one real, per word)
+    // keep the multiplier busy; one pass over the genes, nothing allocated.
+    std::uint64_t chromosomeHash() const override {
+        static_assert(sizeof(Value) == 4 || sizeof(Value) == 8, "a gene value is 32 or 64 bits");
+        constexpr std::size_t perWord = sizeof(Value) == 4 ? 2 : 1;
+        const Value* values = genes.data();
+        const std::size_t count = genes.size();
+        const std::size_t words = count / perWord;
+        std::uint64_t lanes[4] = {0x243F6A8885A308D3ULL, 0x13198A2E03707344ULL, 0xA4093822299F31D0ULL,
+                                  0x082EFA98EC4E6C89ULL};
+        std::size_t w = 0;
+        for (; w + 4 <= words; w += 4) {
+            for (std::size_t lane = 0; lane < 4; ++lane) {
+                lanes[lane] = hashStep(lanes[lane], wordAt(values + (w + lane) * perWord));
+            }
+        }
+        for (; w < words; ++w) lanes[w % 4] = hashStep(lanes[w % 4], wordAt(values + w * perWord));
+        if (words * perWord < count) lanes[3] = hashStep(lanes[3], valueBits(values[count - 1]));
+        std::uint64_t h = hashStep(static_cast<std::uint64_t>(count), lanes[0]);
+        for (std::size_t lane = 1; lane < 4; ++lane) h = hashStep(h, lanes[lane]);
+        // A final mixing, so that the low bits depend on every bit.
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 33;
+        h *= 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 33);
+    }
 
     Value getGeneValue(int index) const { return genes[static_cast<std::size_t>(index)]; }
     // Bound-checked. Out of line, as it is called only now and then (after an operator's loop, say),
@@ -125,6 +156,29 @@ protected:
 private:
     Derived& self() { return static_cast<Derived&>(*this); }
     const Derived& self() const { return static_cast<const Derived&>(*this); }
+
+    // One gene value as the hash reads it: equal values give equal bits.
+    static std::uint64_t valueBits(Value value) {
+        if constexpr (sizeof(Value) == 8) {
+            // -0.0 == 0.0: both read as +0.0.
+            return value == Value() ? 0 : std::bit_cast<std::uint64_t>(value);
+        } else {
+            return std::bit_cast<std::uint32_t>(value);
+        }
+    }
+    // The word of perWord consecutive values starting at first.
+    static std::uint64_t wordAt(const Value* first) {
+        if constexpr (sizeof(Value) == 8) {
+            return valueBits(first[0]);
+        } else {
+            return valueBits(first[0]) | (valueBits(first[1]) << 32);
+        }
+    }
+    // One odd multiplication and a shift: for a fixed word, distinct lanes stay distinct.
+    static std::uint64_t hashStep(std::uint64_t lane, std::uint64_t word) {
+        lane = (lane ^ word) * 0x9E3779B97F4A7C15ULL;
+        return lane ^ (lane >> 29);
+    }
 
     // The index as a position in genes; ends the process with the method's message unless
     // 0 <= index < size.

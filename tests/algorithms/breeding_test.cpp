@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <functional>
+#include <random>
+#include <type_traits>
 #include <vector>
 
 #include "algorithms/breeding.h"
@@ -16,6 +20,7 @@
 #include "problems/problem.h"
 #include "registry/parts_maker.h"
 #include "representation/integer.h"
+#include "representation/real.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -191,6 +196,110 @@ TEST_F(SelectiveBreeding, ClonesOfEarlierOffspringAreRemoved) {
         pair(*selective);
         EXPECT_EQ(firstGenes(offspring(), 2), c.added) << "children " << c.mark0 << ", " << c.mark1;
     }
+}
+
+// Children drawn from a small alphabet by the test's own generator, so that many are clones of
+// earlier offspring or of each other; the last two written are kept.
+template <class Individual>
+class AlphabetCrossover final : public QCrossoverOperator {
+public:
+    using Value = typename Individual::Value;
+    std::vector<Value> alphabet;
+    std::mt19937 draws{29};
+    std::vector<Value> written[2];
+    int cross(const ParentPair&, const ChildPair& children) override {
+        for (std::size_t k = 0; k < 2; ++k) {
+            auto& genes = static_cast<Individual&>(*children[k]).genes;
+            for (auto& gene : genes) gene = alphabet[draws() % alphabet.size()];
+            written[k] = genes;
+        }
+        return 1;
+    }
+    Encoding getEncoding() const override { return Individual::kEncoding; }
+    std::unique_ptr<QCrossoverOperator> clone() const override { return std::make_unique<AlphabetCrossover>(*this); }
+};
+
+// The chromosomes' bits, so that a zero's sign and not-a-number genes count in a comparison.
+template <class Value>
+std::vector<std::uint64_t> bitsOf(const std::vector<std::vector<Value>>& chromosomes) {
+    std::vector<std::uint64_t> bits;
+    for (const auto& genes : chromosomes) {
+        for (const Value gene : genes) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, &gene, sizeof gene);
+            bits.push_back(word);
+        }
+    }
+    return bits;
+}
+
+// The old rule compared each child with every earlier individual up to index size - 3; the
+// offspring kept must be exactly those, in the same order, generation after generation (the
+// offspring objects mutated, let go and reused as in a run).
+class CloneRemoval : public BreedingFixture {
+protected:
+    template <class Population, class Individual>
+    void keepsWhatEveryComparisonKeeps(const std::vector<typename Individual::Value>& alphabet) {
+        using Value = typename Individual::Value;
+        params.chromosomeLength = 3;
+        params.removeClones = true;
+        params.xRate = 1.0;
+        auto drawn = std::make_unique<AlphabetCrossover<Individual>>();
+        AlphabetCrossover<Individual>& crossover = *drawn;
+        crossover.alphabet = alphabet;
+        parts.crossover = std::move(drawn);
+        parts.offspringPopulation = std::make_unique<Population>();
+        QPopulation& offspring = *parts.offspringPopulation;
+        offspring._params = &params;
+        int removed = 0;
+        bool signedZeroClone = false;
+        for (int children : {2, 3}) {
+            params.childrenNumber = children;
+            for (int generation = 0; generation < 4; ++generation) {
+                selective->fillMatingPool(parts);
+                for (auto& x : offspring.individuals) static_cast<Individual&>(*x).genes[0] = alphabet[0];
+                offspring.clear();
+                std::vector<std::vector<Value>> kept;
+                for (int elite = 0; elite < 2; ++elite) {
+                    auto& genes = static_cast<Individual&>(*offspring.getIndividual(offspring.addNewIndividual() - 1)).genes;
+                    genes = {alphabet[1], alphabet[static_cast<std::size_t>(elite)], alphabet[1]};
+                    kept.push_back(genes);
+                }
+                while (offspring.size() < 70) {
+                    selective->pair(parts, problem, params);
+                    kept.push_back(crossover.written[0]);
+                    kept.push_back(crossover.written[1]);
+                    for (int k = 2; k < children; ++k) kept.emplace_back(3, Value());
+                    const int last = static_cast<int>(kept.size()) - 3;
+                    bool clones[2] = {false, false};
+                    for (int i = 0; i <= last; ++i) {
+                        for (std::size_t c = 0; c < 2; ++c) {
+                            const bool equal = crossover.written[c] == kept[static_cast<std::size_t>(i)];
+                            clones[c] = clones[c] || equal;
+                            signedZeroClone = signedZeroClone || (equal && bitsOf<Value>({crossover.written[c]}) !=
+                                                                               bitsOf<Value>({kept[static_cast<std::size_t>(i)]}));
+                        }
+                    }
+                    if (clones[0]) kept.erase(kept.end() - 2);
+                    if (clones[1]) kept.erase(kept.end() - 1);
+                    removed += clones[0] + clones[1];
+                }
+                std::vector<std::vector<Value>> actual;
+                for (const auto& x : offspring.individuals) actual.push_back(static_cast<const Individual&>(*x).genes);
+                ASSERT_EQ(bitsOf(actual), bitsOf(kept)) << children << " children, generation " << generation;
+            }
+        }
+        EXPECT_GT(removed, 100);
+        if constexpr (std::is_floating_point_v<Value>) {
+            EXPECT_TRUE(signedZeroClone);
+        }
+    }
+};
+
+TEST_F(CloneRemoval, KeepsWhatComparingWithEveryEarlierOffspringKeeps) {
+    keepsWhatEveryComparisonKeeps<QIntegerPopulation, QIntegerIndividual>({0, 1, 2, 3, 4});
+    // Zeros of both signs are equal; a not-a-number gene makes a chromosome equal to nothing.
+    keepsWhatEveryComparisonKeeps<QRCPopulation, QRCIndividual>({0.0, -0.0, 1.5, std::nan(""), 2.5});
 }
 
 TEST_F(SelectiveBreeding, TheMatingPoolIsWhatTheSelectionChooses) {

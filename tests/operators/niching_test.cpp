@@ -2,10 +2,16 @@
 // crowding.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+
 #include "core/random.h"
 #include "operators/mutations.h"
 #include "operators/niching.h"
 #include "problems/problem.h"
+#include "representation/distance.h"
 #include "representation/integer.h"
 #include "representation/network.h"
 #include "representation/real.h"
@@ -162,6 +168,94 @@ TEST(FitnessSharing, SigmaComesFromTheRecordAndOneOperatorServesSuccessivePopula
     auto again = bitStrings(params, {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}, {1, 1, 1}}, {3.0, 3.0, 3.0, 3.0});
     sharing.share(*again);
     EXPECT_EQ(fitnessOf(*again), (std::vector<double>{2.0, 1.5, 1.5, 2.0}));
+}
+
+// The genes of an integer or string chromosome (both 32-bit values).
+std::vector<std::int32_t>& codesOf(QIndividual& individual) {
+    if (individual.getEncoding() == Encoding::String) return static_cast<QStringIndividual&>(individual).genes;
+    return static_cast<QIntegerIndividual&>(individual).genes;
+}
+
+// Fitness sharing as it was first computed: every distance stored in an n x n matrix, then each
+// niche count summed over its row in index order. Each distance is measured with the lower
+// index first, as sharing measures it.
+std::vector<double> sharedThroughTheMatrix(const QPopulation& population, double sigma, double alpha) {
+    const auto& members = population.individuals;
+    const std::size_t n = members.size();
+    std::vector<double> matrix(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            double d = 0.0;
+            if (population.getEncoding() == Encoding::Real) {
+                const auto& a = static_cast<const QRCIndividual&>(*members[i]).genes;
+                const auto& b = static_cast<const QRCIndividual&>(*members[j]).genes;
+                for (std::size_t k = 0; k < a.size(); ++k) d += (a[k] - b[k]) * (a[k] - b[k]);
+                d = std::sqrt(d);
+            } else {
+                long long units[2] = {0, 0};
+                for (int side = 0; side < 2; ++side) {
+                    for (const auto gene : codesOf(*members[side == 0 ? i : j])) units[side] += gene;
+                }
+                const double gap = std::fabs(static_cast<double>(units[0] - units[1]));
+                d = sigma > gap ? QDistance().measure(*members[i], *members[j]) : sigma + 1.0;
+            }
+            matrix[i * n + j] = matrix[j * n + i] = d;
+        }
+    }
+    std::vector<double> shared;
+    for (std::size_t i = 0; i < n; ++i) {
+        double count = 1.0;
+        for (std::size_t j = 0; j < n; ++j) {
+            const double d = matrix[i * n + j];
+            if (j != i && sigma > d) count += 1.0 - std::pow(d / sigma, alpha);
+        }
+        shared.push_back(members[i]->fitness / count);
+    }
+    return shared;
+}
+
+TEST(FitnessSharing, GivesTheMatrixMethodsValuesToTheLastBit) {
+    // Random populations of each encoding, many individuals repeated and most pairs within the
+    // niche radius, so that every niche count sums many terms: adding them in any other order
+    // than the row's would show in the last bits.
+    std::mt19937 draws(31);
+    auto uniformIn = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(draws); };
+    for (const Encoding encoding : {Encoding::Integer, Encoding::String, Encoding::Real}) {
+        for (const double alpha : {1.0, 0.7, 2.0}) {
+            QEAParameters params;
+            params.geneSize = 3;
+            params.populationSize = 150;
+            params.chromosomeLength = 8;
+            std::unique_ptr<QPopulation> population;
+            if (encoding == Encoding::Integer) population = std::make_unique<QIntegerPopulation>();
+            if (encoding == Encoding::String) population = std::make_unique<QStringPopulation>();
+            if (encoding == Encoding::Real) population = std::make_unique<QRCPopulation>();
+            population->setParameters(&params);
+            const double reals[] = {0.0, -0.0, 0.3, 1.0 / 3.0};
+            for (std::size_t i = 0; i < population->individuals.size(); ++i) {
+                QIndividual& individual = *population->individuals[i];
+                if (i % 3 == 2) {
+                    individual.copy(*population->individuals[i - 1]);  // a clone
+                } else if (encoding == Encoding::Real) {
+                    for (double& gene : static_cast<QRCIndividual&>(individual).genes) {
+                        gene = draws() % 2 ? reals[draws() % 4] : uniformIn(-1, 1);
+                    }
+                } else {
+                    for (auto& gene : codesOf(individual)) gene = static_cast<int>(draws() % 8);
+                }
+                individual.fitness = uniformIn(1, 100);
+            }
+            const double sigma = encoding == Encoding::Real ? 2.5 : 20.0;
+            const std::vector<double> expected = sharedThroughTheMatrix(*population, sigma, alpha);
+            share(params, *population, sigma, alpha);
+            const std::vector<double> actual = fitnessOf(*population);
+            ASSERT_EQ(actual.size(), expected.size());
+            for (std::size_t i = 0; i < actual.size(); ++i) {
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(actual[i]), std::bit_cast<std::uint64_t>(expected[i]))
+                    << "encoding " << number(encoding) << ", alpha " << alpha << ", individual " << i;
+            }
+        }
+    }
 }
 
 TEST(FitnessSharing, NetworksHaveNoChromosomeDistance) {

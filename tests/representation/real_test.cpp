@@ -1,4 +1,4 @@
-// Tests of the real-coded encoding: printing, readings and exact gene equality.
+// Tests of the real-coded encoding: printing, readings, exact gene equality and its hash.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -36,6 +36,13 @@ TEST(RealIndividual, EqualityIsExact) {
     EXPECT_TRUE(a.equalsTo(b));
     a.setGeneValue(1, std::nan(""));
     EXPECT_FALSE(a.equalsTo(a));
+
+    // Zeros of either sign are equal, so they must hash alike (clone removal finds equal
+    // chromosomes by hash).
+    QRCIndividual zeros = individualOf({0.0, -0.0, 2});
+    QRCIndividual signedZeros = individualOf({-0.0, 0.0, 2});
+    EXPECT_TRUE(zeros.equalsTo(signedZeros));
+    EXPECT_EQ(zeros.chromosomeHash(), signedZeros.chromosomeHash());
 
     QRCGene gene(2.5);
     EXPECT_EQ(gene.assign(QIntegerGene(1)), 0);
