@@ -147,7 +147,7 @@ void checkMemory(const QEAParameters& params, int runs, AlgorithmKind algorithm)
         std::string parts = std::to_string(params.populationSize) + " individuals of " +
                             std::to_string(params.chromosomeLength) + " genes";
         if (memory.records > 0) parts += "; " + formatBytes(memory.records) + " of per-generation records";
-        if (memory.sharing > 0) parts += "; " + formatBytes(memory.sharing) + " for fitness sharing";
+        if (memory.sharing > 0) parts += "; " + formatBytes(memory.sharing) + " for fitness sharing and clone removal";
         if (memory.growth > 0) parts += "; " + formatBytes(memory.growth) + " for the growing template network";
         failPlainly("the experiment needs about " + formatBytes(needed) + " of memory for its populations and records (" +
                     parts + "), but only " + formatBytes(*available) + " is available");

@@ -138,10 +138,14 @@ ExperimentMemory estimateExperimentMemory(const QEAParameters& params, int runs,
     }
     // Vectors grow by doubling: up to twice the entries they hold.
     memory.records = times(2, estimateGenerationRecords(params, runs));
+    const std::uint64_t n = peakPopulationSize(params);
     if (params.nichingType == Niching::Sharing) {
-        // The distances between every two individuals of the current population.
-        const std::uint64_t n = peakPopulationSize(params);
-        memory.sharing = vectorBlock(times(n, n), sizeof(double));
+        // A niche count per individual, and for bit and symbol strings a sum of gene values.
+        memory.sharing = vectorBlock(n, 2 * sizeof(double));
+    }
+    if (params.removeClones) {
+        // The clone index: a hash, a chain link and a bucket per offspring.
+        memory.sharing = plus(memory.sharing, vectorBlock(plus(n, count(params.childrenNumber)), 32));
     }
     if (algorithm == AlgorithmKind::SARN2) {
         // The template, and the network built from it for every individual evaluated.

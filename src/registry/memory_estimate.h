@@ -42,7 +42,7 @@ constexpr int kGenerationsPerGrownNode = 10;
 struct ExperimentMemory {
     std::uint64_t populations = 0;  // estimateMemory, the networks at their grown size
     std::uint64_t records = 0;      // estimateGenerationRecords, with the series' spare capacity
-    std::uint64_t sharing = 0;      // fitness sharing's working memory
+    std::uint64_t sharing = 0;      // fitness sharing's niche counts and the clone index
     std::uint64_t growth = 0;       // the template network of SARN2 at its grown size
     std::uint64_t total() const;
 };
