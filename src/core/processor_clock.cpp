@@ -14,8 +14,23 @@ long ownProcessorClock() {
 
 }  // namespace
 
-long ProcessorClock::now() const { return ownProcessorClock() + offset_; }
+long ProcessorClock::now() const { return pauses_ > 0 ? pausedAt_ : ownProcessorClock() + offset_; }
 
-void ProcessorClock::continueFrom(long reading) { offset_ = reading - ownProcessorClock(); }
+void ProcessorClock::continueFrom(long reading) {
+    if (pauses_ > 0) {
+        pausedAt_ = reading;
+    } else {
+        offset_ = reading - ownProcessorClock();
+    }
+}
+
+void ProcessorClock::pause() {
+    if (pauses_++ == 0) pausedAt_ = ownProcessorClock() + offset_;
+}
+
+void ProcessorClock::resume() {
+    if (pauses_ == 0) return;
+    if (--pauses_ == 0) offset_ = pausedAt_ - ownProcessorClock();
+}
 
 }  // namespace Valdrin

@@ -602,13 +602,14 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherVersionIsRefused) {
     ScratchDir scratch;
     const std::string good = preparedExperiment();
 
-    // Format version 3, with a checksum that matches.
+    // Format version 2 (which did not say where standard output's file stood), with a checksum
+    // that matches.
     std::string other = good.substr(0, good.size() - 4);
-    other[8] = 3;
+    other[8] = 2;
     StateWriter checksum;
     checksum.u32(crc32Of(other));
     writeFile(kCheckpoint, other + checksum.bytes());
-    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 3; this program reads version 2");
+    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 2; this program reads version 3");
 
     // Another version of the program, in the same format.
     writeFile(kCheckpoint, good);
@@ -631,8 +632,9 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherExperimentIsRefused) {
                   "content)");
     writeFile("config.xml", configuration);
 
-    expectRefused(refusedResume({"config.xml", "3", "--resume", kCheckpoint}),
-                  "the checkpoint belongs to an experiment of 2 runs; the command line asks for 3");
+    expectRefused(refusedResume({"config.xml", "1", "--resume", kCheckpoint}),
+                  "the checkpoint belongs to an experiment of 2 runs; the command line asks for 1: --resume can extend "
+                  "an experiment to more runs, never cut it to fewer");
     expectRefused(refusedResume({"config.xml", "2", "--csv", "--resume", kCheckpoint}),
                   "the checkpoint belongs to an experiment run with other output options (none; this command line "
                   "gives --csv)");
