@@ -19,10 +19,6 @@ std::string cannotWrite(const std::string& path, int error) {
     return "cannot write " + path + ": " + (error != 0 ? std::strerror(error) : "the data could not be stored");
 }
 
-std::string cannotRead(const std::string& path, int error) {
-    return "cannot read " + path + ": " + std::strerror(error != 0 ? error : EIO);
-}
-
 void writeWholeFile(const std::string& path, std::string_view bytes) {
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (descriptor < 0) failPlainly(cannotWrite(path, errno));

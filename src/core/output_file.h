@@ -100,9 +100,6 @@ private:
 // errno value; 0 when the system gave none).
 std::string cannotWrite(const std::string& path, int error);
 
-// "cannot read FILE: REASON", the same for an input.
-std::string cannotRead(const std::string& path, int error);
-
 // Writes the bytes to the file, emptied first; ends the experiment with cannotWrite and the
 // system's reason when it cannot.
 void writeWholeFile(const std::string& path, std::string_view bytes);

@@ -71,7 +71,7 @@ void readKeysAndSeeds(Sweep& sweep) {
 
 std::string readWhole(const fs::path& path) {
     std::string text;
-    if (!readFileContent(path.string(), text)) failPlainly(cannotRead(path.string(), errno));
+    if (!readFileContent(path.string(), text)) failPlainly("cannot read " + path.string() + ": " + std::strerror(errno));
     return text;
 }
 
@@ -124,7 +124,12 @@ void checkHostsAndParallel(const SweepCommandLine& line) {
 
 // --- The sweep's folder: laid out anew, or compared with the sweep it holds on --resume ---
 
-void writeWhole(const fs::path& path, const std::string& text) { writeWholeFile(path.string(), text); }
+void writeWhole(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) failPlainly(cannotWrite(path.string(), errno != 0 ? errno : EIO));
+}
 
 // What identifies a sweep: the same plan text means --resume may go on with it.
 std::string planText(const Sweep& sweep) {
