@@ -17,8 +17,13 @@ public:
     void resume();
 
 private:
+    // The reading at the process's processor time of that many microseconds.
+    long readingAt(long long microseconds) const;
+
     long offset_ = 0;
-    long pausedAt_ = 0;
+    long pausedAt_ = 0;                 // the reading when the (outermost) pause began
+    long long pauseStart_ = 0;          // the process's processor time then (microseconds)
+    long long pausedMicroseconds_ = 0;  // time spent paused, left out of every reading
     int pauses_ = 0;
 };
 

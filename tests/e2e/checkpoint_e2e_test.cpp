@@ -588,6 +588,38 @@ TEST(CheckpointResume, ResumedWithMoreRunsAnExperimentEndsAsIfItHadAskedForThemF
     }
 }
 
+// The run durations ga.log reports, added up (seconds).
+double totalRunDuration() {
+    double total = 0;
+    const std::regex duration("^Run duration: ([0-9.e+-]+) seconds$");
+    for (const std::string& line : testing::splitLines(readFile("ga.log"))) {
+        std::smatch match;
+        if (std::regex_match(line, match, duration)) total += std::stod(match[1]);
+    }
+    return total;
+}
+
+// A checkpoint after every generation of a large population costs several times the run itself;
+// the processor clock stands still meanwhile, so the durations stay those of the runs.
+TEST(CheckpointResume, WritingCheckpointsIsNoPartOfTheRunsDurations) {
+    if (testing::programIsSanitized()) GTEST_SKIP() << "processor times of a sanitized build say little";
+    ScratchDir scratch;
+    writeFile("config.xml", testing::gaConfiguration("Sphere", {{"Encoding", "real"},
+                                                                {"Chromosome length", "30"},
+                                                                {"Population size", "400"},
+                                                                {"Generations number", "300"},
+                                                                {"Selection type", "tournament"},
+                                                                {"Crossover type", "SBX"},
+                                                                {"Mutation type", "gaussian"},
+                                                                {"Mutation rate", "0.3"},
+                                                                {"RNG seed", "77"}}));
+    ASSERT_EQ(runProgram({"config.xml", "2"}).status, 0);
+    const double alone = totalRunDuration();
+    ASSERT_GT(alone, 0.05) << "the runs are too short to measure";
+    ASSERT_EQ(runProgram({"config.xml", "2", "--checkpoint", kCheckpoint, "--every", "1"}).status, 0);
+    EXPECT_LT(totalRunDuration(), 1.5 * alone + 0.02);
+}
+
 // A relative --checkpoint or --resume file is in the --out folder, as every file the experiment
 // writes; an absolute one is where it says.
 TEST(CheckpointResume, ARelativeCheckpointIsPlacedInTheOutputFolder) {
