@@ -108,9 +108,12 @@ WriteLock::WriteLock(const std::string& lockPath, const LockWords& words) {
         }
         descriptor_ = descriptor;
         path_ = path;
+        // Written over a killed holder's line before the rest is cut, so that a program refused
+        // meanwhile reads a whole first line (holderOf waits a moment for a new file's line).
         const std::string text = std::to_string(getpid()) + " " + words.program + "\n";
         errno = 0;
-        if (ftruncate(descriptor, 0) != 0 || pwrite(descriptor, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+        if (pwrite(descriptor, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
+            ftruncate(descriptor, static_cast<off_t>(text.size())) != 0) {
             const int reason = errno != 0 ? errno : EIO;
             release();
             failPlainly(cannotWrite(lockPath, reason));
