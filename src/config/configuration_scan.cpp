@@ -5,12 +5,14 @@
 #include "config/configuration_scan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "config/light_xml.h"
 #include "config/word_distance.h"
+#include "core/file_content.h"
 
 namespace Valdrin {
 
@@ -473,15 +475,13 @@ ConfigurationScan scanConfiguration(std::string_view text) {
 }
 
 ConfigurationScan scanConfigurationFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
+    std::string text;
+    if (!readFileContent(path, text)) {
         ConfigurationScan scan;
-        scan.findings.push_back({Severity::Error, 0, "the file " + path + " cannot be read"});
+        scan.findings.push_back({Severity::Error, 0, cannotRead(path, errno)});
         return scan;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return scanConfiguration(text.str());
+    return scanConfiguration(text);
 }
 
 std::vector<const ScannedElement*> elementsNamed(const ScannedElement& root, std::string_view name) {

@@ -2,6 +2,7 @@
 #include "core/file_content.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -22,6 +23,10 @@ bool readFileContent(const std::string& path, std::string& content) {
     }
     content = bytes.str();
     return true;
+}
+
+std::string cannotRead(const std::string& path, int error) {
+    return "cannot read " + path + ": " + std::strerror(error != 0 ? error : EIO);
 }
 
 }  // namespace Valdrin

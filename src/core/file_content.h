@@ -9,4 +9,8 @@ namespace Valdrin {
 // when it cannot be opened or read, content then unchanged.
 bool readFileContent(const std::string& path, std::string& content);
 
+// "cannot read FILE: REASON", the one wording of an input that cannot be read (error: an errno
+// value; 0 when the system gave none).
+std::string cannotRead(const std::string& path, int error);
+
 }  // namespace Valdrin

@@ -7,15 +7,43 @@ namespace Valdrin {
 
 namespace {
 
-long ownProcessorClock() {
-    // Widened first: clock ticks times 1000 may not fit the tick type on every platform.
-    return static_cast<long>(static_cast<long long>(std::clock()) * 1000LL / static_cast<long long>(CLOCKS_PER_SEC));
+// The process's processor time in microseconds. Widened first: clock ticks times a million may not
+// fit the tick type on every platform.
+long long ownMicroseconds() {
+    return static_cast<long long>(std::clock()) * 1000000LL / static_cast<long long>(CLOCKS_PER_SEC);
 }
 
 }  // namespace
 
-long ProcessorClock::now() const { return ownProcessorClock() + offset_; }
+// Paused time is left out in microseconds, so that many short pauses add no rounding.
+long ProcessorClock::readingAt(long long microseconds) const {
+    return static_cast<long>((microseconds - pausedMicroseconds_) / 1000) + offset_;
+}
 
-void ProcessorClock::continueFrom(long reading) { offset_ = reading - ownProcessorClock(); }
+long ProcessorClock::now() const { return pauses_ > 0 ? pausedAt_ : readingAt(ownMicroseconds()); }
+
+void ProcessorClock::continueFrom(long reading) {
+    if (pauses_ > 0) {
+        pausedAt_ = reading;
+        return;
+    }
+    offset_ = 0;
+    offset_ = reading - readingAt(ownMicroseconds());
+}
+
+void ProcessorClock::pause() {
+    if (pauses_++ > 0) return;
+    pauseStart_ = ownMicroseconds();
+    pausedAt_ = readingAt(pauseStart_);
+}
+
+void ProcessorClock::resume() {
+    if (pauses_ == 0 || --pauses_ > 0) return;
+    const long long end = ownMicroseconds();
+    pausedMicroseconds_ += end - pauseStart_;
+    // Unchanged unless a reading was restored while paused: the clock goes on from pausedAt_.
+    offset_ = 0;
+    offset_ = pausedAt_ - readingAt(end);
+}
 
 }  // namespace Valdrin

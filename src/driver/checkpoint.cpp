@@ -42,24 +42,37 @@ constexpr std::size_t kChecksumBytes = 4;
     failPlainly("cannot resume from " + path + ": " + reason);
 }
 
-
 std::string systemReason(int error) { return std::strerror(error != 0 ? error : EIO); }
 
-// CRC-32 of the (up to) kTailBytes bytes of the file before length; false when they cannot be
-// read (the file is shorter, or unreadable).
-bool tailChecksum(const std::string& path, std::uint64_t length, std::uint32_t& checksum) {
-    const std::uint64_t start = length > kTailBytes ? length - kTailBytes : 0;
-    std::string tail(static_cast<std::size_t>(length - start), '\0');
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return false;
+// Reads the size bytes of the open file from the offset; false when they cannot all be read
+// (errno says why, EIO when the file is shorter).
+bool readAt(int descriptor, std::uint64_t offset, std::size_t size, std::string& bytes) {
+    bytes.assign(size, '\0');
     std::size_t done = 0;
-    while (done < tail.size()) {
-        const ssize_t got = ::pread(descriptor, tail.data() + done, tail.size() - done, static_cast<off_t>(start + done));
-        if (got <= 0) break;
+    while (done < size) {
+        const ssize_t got = ::pread(descriptor, bytes.data() + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;
+            return false;
+        }
         done += static_cast<std::size_t>(got);
     }
+    return true;
+}
+
+// CRC-32 of the (up to) kTailBytes bytes of the file before length; false when they cannot be
+// read (the file is shorter, or unreadable; errno says why).
+bool tailChecksum(const std::string& path, std::uint64_t length, std::uint32_t& checksum) {
+    const std::uint64_t start = length > kTailBytes ? length - kTailBytes : 0;
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    std::string tail;
+    const bool read = readAt(descriptor, start, static_cast<std::size_t>(length - start), tail);
+    const int error = errno;
     ::close(descriptor);
-    if (done != tail.size()) return false;
+    errno = error;
+    if (!read) return false;
     checksum = crc32Of(tail);
     return true;
 }
@@ -155,7 +168,7 @@ std::string optionsText(const ExperimentIdentity& identity) {
 
 InputFileSum inputSum(const std::string& name) {
     std::string content;
-    if (!readFileContent(name, content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
+    if (!readFileContent(name, content)) failPlainly(cannotRead(name, errno));
     return {name, content.size(), crc32Of(content)};
 }
 
@@ -173,9 +186,7 @@ std::uint32_t crc32Of(std::string_view bytes) {
 
 ExperimentIdentity identityOf(const CommandLine& line, const std::vector<std::string>& inputFiles) {
     ExperimentIdentity identity;
-    if (!readFileContent(line.configuration, identity.configuration)) {
-        failPlainly("cannot read " + line.configuration + ": " + systemReason(errno));
-    }
+    if (!readFileContent(line.configuration, identity.configuration)) failPlainly(cannotRead(line.configuration, errno));
     identity.runs = line.runs;
     identity.outputFolder = line.outputFolder;
     identity.csv = line.csv;
@@ -195,6 +206,8 @@ std::string encodeCheckpoint(const Checkpoint& checkpoint) {
     content.flag(checkpoint.runInProgress);
     content.i32(checkpoint.generationsDone);
     content.u64(checkpoint.outputBytes);
+    content.u64(checkpoint.outputPosition);
+    content.text(checkpoint.outputTail);
     content.i64(checkpoint.processorClock);
     content.text(checkpoint.randomState);
     writeFiles(content, checkpoint.files);
@@ -261,6 +274,9 @@ Checkpoint readCheckpoint(const std::string& path) {
         checkpoint.runInProgress = in.flag();
         checkpoint.generationsDone = in.i32();
         checkpoint.outputBytes = in.u64();
+        checkpoint.outputPosition = in.u64();
+        checkpoint.outputTail = in.text();
+        if (checkpoint.outputTail.size() > kTailBytes) throw StateError("standard output's tail is too long");
         checkpoint.processorClock = static_cast<long>(in.i64());
         checkpoint.randomState = in.text();
         checkpoint.files = readFiles(in);
@@ -285,9 +301,10 @@ void checkCheckpointFits(const Checkpoint& checkpoint, const ExperimentIdentity&
         refuse(path, "the checkpoint belongs to another configuration (its experiment's configuration file held other "
                      "content)");
     }
-    if (saved.runs != current.runs) {
+    if (current.runs < saved.runs) {
         refuse(path, "the checkpoint belongs to an experiment of " + std::to_string(saved.runs) +
-                         " runs; the command line asks for " + std::to_string(current.runs));
+                         " runs; the command line asks for " + std::to_string(current.runs) +
+                         ": --resume can extend an experiment to more runs, never cut it to fewer");
     }
     if (optionsText(saved) != optionsText(current)) {
         const auto shown = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
@@ -309,13 +326,13 @@ void checkCheckpointFits(const Checkpoint& checkpoint, const ExperimentIdentity&
         }
         if (!fs::is_regular_file(status)) refuse(path, file.path + " is not a regular file");
         const std::uint64_t size = fs::file_size(file.path, error);
-        if (error) refuse(path, "cannot read " + file.path + ": " + error.message());
+        if (error) refuse(path, cannotRead(file.path, error.value()));
         if (size < file.length) {
             refuse(path, file.path + " was changed since the checkpoint (it holds " + std::to_string(size) +
                              " bytes; the checkpoint's experiment had written " + std::to_string(file.length) + ")");
         }
         std::uint32_t checksum = 0;
-        if (!tailChecksum(file.path, file.length, checksum)) refuse(path, "cannot read " + file.path);
+        if (!tailChecksum(file.path, file.length, checksum)) refuse(path, cannotRead(file.path, errno));
         if (checksum != file.tailChecksum) {
             refuse(path, file.path + " was changed since the checkpoint (its bytes before byte " +
                              std::to_string(file.length) + " are not those the checkpoint's experiment wrote)");
@@ -337,7 +354,9 @@ OutputCounter::int_type OutputCounter::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     if (muted_) return c;
     ++count_;
-    if (target_ != nullptr && traits_type::eq_int_type(target_->sputc(traits_type::to_char_type(c)), traits_type::eof())) {
+    const char byte = traits_type::to_char_type(c);
+    remember(&byte, 1);
+    if (target_ != nullptr && traits_type::eq_int_type(target_->sputc(byte), traits_type::eof())) {
         return traits_type::eof();
     }
     return c;
@@ -346,10 +365,62 @@ OutputCounter::int_type OutputCounter::overflow(int_type c) {
 std::streamsize OutputCounter::xsputn(const char* s, std::streamsize n) {
     if (muted_ || n <= 0) return n;
     count_ += static_cast<std::uint64_t>(n);
+    remember(s, static_cast<std::size_t>(n));
     return target_ != nullptr ? target_->sputn(s, n) : n;
 }
 
 int OutputCounter::sync() { return target_ != nullptr ? target_->pubsync() : 0; }
+
+void OutputCounter::remember(const char* s, std::size_t n) {
+    if (n >= kTailBytes) {
+        tail_.assign(s + n - kTailBytes, kTailBytes);
+        return;
+    }
+    tail_.append(s, n);
+    if (tail_.size() > 2 * kTailBytes) tail_.erase(0, tail_.size() - kTailBytes);
+}
+
+std::string OutputCounter::tail() const {
+    return tail_.size() > kTailBytes ? tail_.substr(tail_.size() - kTailBytes) : tail_;
+}
+
+std::uint64_t OutputCounter::filePosition() const {
+    if (descriptor_ < 0 || target_ == nullptr) return kNoOutputPosition;
+    struct stat file {};
+    if (::fstat(descriptor_, &file) != 0 || !S_ISREG(file.st_mode)) return kNoOutputPosition;
+    // Appended to (>>), every write lands at the end; otherwise at the descriptor's offset.
+    const int flags = ::fcntl(descriptor_, F_GETFL);
+    if (flags < 0) return kNoOutputPosition;
+    if ((flags & O_APPEND) != 0) return static_cast<std::uint64_t>(file.st_size);
+    const off_t offset = ::lseek(descriptor_, 0, SEEK_CUR);
+    return offset < 0 ? kNoOutputPosition : static_cast<std::uint64_t>(offset);
+}
+
+std::string OutputCounter::cutBackTo(std::uint64_t position, const std::string& tail) {
+    if (descriptor_ < 0 || target_ == nullptr || position == kNoOutputPosition || position < tail.size()) return {};
+    struct stat file {};
+    if (::fstat(descriptor_, &file) != 0 || !S_ISREG(file.st_mode)) return {};
+    const auto size = static_cast<std::uint64_t>(file.st_size);
+    if (size <= position) return {};
+    // Only the file the checkpoint's experiment wrote is cut: its bytes before the offset are the
+    // last ones that experiment had written (a new file, or another, is left alone).
+    // Standard output is open for writing only: its file is read through a descriptor of its own.
+    const int reader = ::open(("/proc/self/fd/" + std::to_string(descriptor_)).c_str(), O_RDONLY | O_CLOEXEC);
+    if (reader < 0) return {};
+    struct stat opened {};
+    std::string before;
+    const bool same = ::fstat(reader, &opened) == 0 && opened.st_dev == file.st_dev && opened.st_ino == file.st_ino &&
+                      readAt(reader, position - tail.size(), tail.size(), before) && before == tail;
+    ::close(reader);
+    if (!same) return {};
+    target_->pubsync();
+    if (::ftruncate(descriptor_, static_cast<off_t>(position)) != 0) return systemReason(errno);
+    const int flags = ::fcntl(descriptor_, F_GETFL);
+    if (flags >= 0 && (flags & O_APPEND) == 0 && ::lseek(descriptor_, static_cast<off_t>(position), SEEK_SET) < 0) {
+        return systemReason(errno);
+    }
+    return {};
+}
 
 void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& algorithm, QProblem& problem,
                        QSummaryProcessor& processor, OutputCounter& output) {
@@ -375,6 +446,7 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
     if (checkpoint.runInProgress) algorithm.continueRestoredRun();
     algorithm.engine().clock.continueFrom(checkpoint.processorClock);
     output.setCount(checkpoint.outputBytes);
+    output.setTail(checkpoint.outputTail);
 
     // What the set-up wrote to the logs (opened with their content kept) goes with the rest of
     // what was written after the checkpoint.
@@ -386,19 +458,16 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
             fs::resize_file(file.path, file.length, error);
             if (error) failPlainly(cannotWrite(file.path, error.value()));
         } else if (file.exists) {
-            std::ofstream out(file.path, std::ios::binary | std::ios::trunc);
-            out << file.content;
-            out.close();
-            if (!out) failPlainly(cannotWrite(file.path, errno));
+            writeWholeFile(file.path, file.content);
         } else {
             fs::remove(file.path, error);
         }
     }
 }
 
-std::string resumingNote(const Checkpoint& checkpoint, const std::string& path) {
+std::string resumingNote(const Checkpoint& checkpoint, const std::string& path, int runs) {
     std::string where;
-    if (checkpoint.finished()) {
+    if (checkpoint.finishedFor(runs)) {
         where = "every run had finished";
     } else if (checkpoint.runInProgress) {
         where = "run " + std::to_string(checkpoint.nextRun) + " after generation " +
@@ -406,14 +475,18 @@ std::string resumingNote(const Checkpoint& checkpoint, const std::string& path) 
     } else {
         where = "run " + std::to_string(checkpoint.nextRun) + " from its start";
     }
+    if (runs > checkpoint.identity.runs) {
+        where += ", the experiment extended from " + std::to_string(checkpoint.identity.runs) + " to " +
+                 std::to_string(runs) + " runs";
+    }
     return "valdrin: resuming from " + path + ": " + where + "\n";
 }
 
-CheckpointKeeper::CheckpointKeeper(const CommandLine& line, ExperimentIdentity identity, QEvolutionaryAlgorithm& algorithm,
+CheckpointKeeper::CheckpointKeeper(std::string path, int every, ExperimentIdentity identity, QEvolutionaryAlgorithm& algorithm,
                                    QProblem& problem, const QSummaryProcessor& processor, const QEAParameters& params,
                                    const OutputCounter& output)
-    : path_(line.checkpointFile),
-      every_(line.checkpointEvery),
+    : path_(std::move(path)),
+      every_(every),
       identity_(std::move(identity)),
       algorithm_(algorithm),
       problem_(problem),
@@ -454,6 +527,7 @@ void CheckpointKeeper::write() {
     // Standard output reaches its file (or pipe) up to the counted byte before the checkpoint
     // names that byte, so that a kill after the checkpoint loses none of what it counts.
     Engine& engine = algorithm_.engine();
+    const ClockPause pause(engine.clock);
     engine.out().flush();
     Checkpoint checkpoint;
     checkpoint.programVersion = programVersion();
@@ -463,6 +537,8 @@ void CheckpointKeeper::write() {
     checkpoint.runInProgress = inProgress_;
     checkpoint.generationsDone = inProgress_ ? algorithm_.runSummary().generationsDone : 0;
     checkpoint.outputBytes = output_.count();
+    checkpoint.outputPosition = output_.filePosition();
+    checkpoint.outputTail = output_.tail();
     checkpoint.processorClock = engine.clock.now();
     StateWriter random;
     engine.random.saveState(random);
@@ -482,12 +558,12 @@ void CheckpointKeeper::write() {
         file.rewritten = std::find(rewritten.begin(), rewritten.end(), name) != rewritten.end();
         if (file.rewritten) {
             file.exists = fs::exists(name);
-            if (file.exists && !readFileContent(name, file.content)) failPlainly("cannot read " + name + ": " + systemReason(errno));
+            if (file.exists && !readFileContent(name, file.content)) failPlainly(cannotRead(name, errno));
         } else {
             std::error_code error;
             file.length = fs::file_size(name, error);
             if (error) failPlainly(cannotWrite(name, error.value()));
-            if (!tailChecksum(name, file.length, file.tailChecksum)) failPlainly("cannot read " + name);
+            if (!tailChecksum(name, file.length, file.tailChecksum)) failPlainly(cannotRead(name, errno));
             syncFile(name);
         }
         checkpoint.files.push_back(std::move(file));
@@ -510,6 +586,10 @@ void CheckpointKeeper::write() {
     lastWritten_ = std::chrono::steady_clock::now();
 }
 
+std::string checkpointPath(const CommandLine& line, const std::string& name) {
+    return name.empty() ? name : OutputFolder(line.outputFolder).placed(name);
+}
+
 void checkCheckpointWritable(const std::string& path) {
     const std::string temporary = path + ".part";
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -522,24 +602,31 @@ void writeFileDurably(const std::string& path, std::string_view bytes) {
     const std::string temporary = path + ".part";
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (descriptor < 0) failPlainly(cannotWrite(temporary, errno));
+    // A temporary file that could not be written in full goes: the previous checkpoint stays the
+    // one to resume from, and a full disk gets its space back.
+    const auto giveUp = [&](const std::string& named, int error) {
+        if (descriptor >= 0) ::close(descriptor);
+        ::unlink(temporary.c_str());
+        failPlainly(cannotWrite(named, error));
+    };
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            const int error = written < 0 ? errno : EIO;
-            ::close(descriptor);
-            failPlainly(cannotWrite(temporary, error));
-        }
+        if (written <= 0) giveUp(temporary, written < 0 ? errno : EIO);
         done += static_cast<std::size_t>(written);
     }
-    if (::fsync(descriptor) != 0) {
+    if (::fsync(descriptor) != 0) giveUp(temporary, errno);
+    if (::close(descriptor) != 0) {
         const int error = errno;
-        ::close(descriptor);
+        ::unlink(temporary.c_str());
         failPlainly(cannotWrite(temporary, error));
     }
-    if (::close(descriptor) != 0) failPlainly(cannotWrite(temporary, errno));
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) failPlainly(cannotWrite(path, errno));
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        failPlainly(cannotWrite(path, error));
+    }
     // The rename itself is on the disk only once the folder is.
     const fs::path folder = fs::path(path).parent_path();
     const int folderDescriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -10,6 +10,7 @@
 #include <streambuf>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "driver/command_line.h"
@@ -21,8 +22,9 @@ class QProblem;
 class QSummaryProcessor;
 struct QEAParameters;
 
-// The version of the checkpoint format this program writes and reads.
-constexpr std::uint32_t kCheckpointFormat = 2;
+// The version of the checkpoint format this program writes and reads (3 added where standard
+// output's file stood).
+constexpr std::uint32_t kCheckpointFormat = 3;
 // The first eight bytes of every checkpoint.
 constexpr std::string_view kCheckpointMagic = "VLDRCKPT";
 // Checkpoints are written every this long of running when no --every is given.
@@ -40,8 +42,9 @@ struct InputFileSum {
     bool operator==(const InputFileSum&) const = default;
 };
 
-// What a checkpoint belongs to: the configuration's content, the number of runs, the options that
-// decide what is written and where, and the data files the problem reads.
+// What a checkpoint belongs to: the configuration's content, the options that decide what is
+// written and where, and the data files the problem reads; and the number of runs asked for,
+// which a resumed experiment may raise (its runs go on in the same stream of random numbers).
 struct ExperimentIdentity {
     std::string configuration;  // the configuration file's bytes
     int runs = 0;
@@ -70,6 +73,10 @@ struct SavedOutputFile {
 };
 constexpr std::uint64_t kTailBytes = 4096;
 
+// Where standard output's file stood at a checkpoint when standard output was no regular file the
+// experiment wrote (a pipe, a terminal, --quiet).
+constexpr std::uint64_t kNoOutputPosition = UINT64_MAX;
+
 // The content of a checkpoint file.
 struct Checkpoint {
     std::string programVersion;
@@ -79,14 +86,21 @@ struct Checkpoint {
     bool runInProgress = false;   // nextRun has completed generationsDone generations
     int generationsDone = 0;
     std::uint64_t outputBytes = 0;  // bytes the experiment had written to standard output
+    // The offset in standard output's file just after those bytes (kNoOutputPosition when it was
+    // no regular file), and the last (up to kTailBytes) of them.
+    std::uint64_t outputPosition = kNoOutputPosition;
+    std::string outputTail;
     long processorClock = 0;        // the experiment's processor clock (ms)
     std::string randomState;        // the generator's whole state (Random::saveState)
     std::vector<SavedOutputFile> files;
     std::string finishedRuns;    // the finished runs' records (read by restoreCheckpoint)
     std::string algorithmState;  // QEvolutionaryAlgorithm::saveState
 
-    // Every run has finished: resuming only writes the reports over the runs.
-    bool finished() const { return !runInProgress && nextRun >= identity.runs; }
+    // Every run asked for has finished: resuming with as many runs only writes the reports over
+    // the runs.
+    bool finished() const { return finishedFor(identity.runs); }
+    // Every one of that many runs has finished.
+    bool finishedFor(int runs) const { return !runInProgress && nextRun >= runs; }
 };
 
 // The bytes of a checkpoint file: the magic, the format version, the length of the content, the
@@ -99,8 +113,9 @@ std::string encodeCheckpoint(const Checkpoint& checkpoint);
 Checkpoint readCheckpoint(const std::string& path);
 
 // Refuses, in the same way, a checkpoint that belongs to another experiment than the one
-// identified, or whose output files were changed since it was written (missing, shorter than it
-// recorded, or other bytes before that length). Reads files and writes nothing.
+// identified (RUNS may be larger than the checkpoint's, never smaller), or whose output files were
+// changed since it was written (missing, shorter than it recorded, or other bytes before that
+// length). Reads files and writes nothing.
 void checkCheckpointFits(const Checkpoint& checkpoint, const ExperimentIdentity& current, const std::string& path);
 
 // The paths of the files the checkpoint records by length: a resumed experiment opens them with
@@ -120,6 +135,20 @@ public:
     std::uint64_t count() const { return count_; }
     void setCount(std::uint64_t count) { count_ = count; }
     void mute(bool muted) { muted_ = muted; }
+    // The last (up to kTailBytes) bytes counted, and the same set from a checkpoint.
+    std::string tail() const;
+    void setTail(std::string tail) { tail_ = std::move(tail); }
+    // The target writes to this file descriptor (the process's standard output), which
+    // filePosition and cutBackTo then look at. Without it both leave standard output alone.
+    void writesTo(int descriptor) { descriptor_ = descriptor; }
+    // The offset in the file just after what was written (flushed), or kNoOutputPosition when the
+    // descriptor is no regular file.
+    std::uint64_t filePosition() const;
+    // Cuts the file back to the offset when its bytes before the offset are the tail (it is the
+    // file a checkpoint's experiment wrote, and that experiment went on writing after the
+    // checkpoint), so that what follows continues it. Returns the system's reason when the cut
+    // failed; "" when it was made or not needed.
+    std::string cutBackTo(std::uint64_t position, const std::string& tail);
 
 protected:
     int_type overflow(int_type c) override;
@@ -127,9 +156,13 @@ protected:
     int sync() override;
 
 private:
+    void remember(const char* s, std::size_t n);
+
     std::streambuf* target_;  // not owned; null when the output is silenced
     std::uint64_t count_ = 0;
     bool muted_ = false;
+    std::string tail_;        // the last bytes counted (at most twice kTailBytes)
+    int descriptor_ = -1;
 };
 
 // Puts a set-up experiment back into the state the checkpoint saved: the generator, the
@@ -140,16 +173,19 @@ void restoreCheckpoint(const Checkpoint& checkpoint, QEvolutionaryAlgorithm& alg
                        QSummaryProcessor& processor, OutputCounter& output);
 
 // "valdrin: resuming from FILE: run 3 after generation 40" (or "run 4 from its start", or
-// "every run had finished"), the line a resumed experiment writes on standard error.
-std::string resumingNote(const Checkpoint& checkpoint, const std::string& path);
+// "every run had finished"), the line a resumed experiment of that many runs writes on standard
+// error; one extended to more runs than the checkpoint's says so ("run 8 from its start, the
+// experiment extended from 8 to 10 runs").
+std::string resumingNote(const Checkpoint& checkpoint, const std::string& path, int runs);
 
 // Writes checkpoints as the experiment goes, when --checkpoint asks for them: after every N
 // generations of a run (--every N), or every 10 minutes of running when no N is given, checked at
 // the end of each generation; after every run; and when a signal interrupts the experiment.
 class CheckpointKeeper {
 public:
-    // Nothing is written when the command line names no checkpoint file.
-    CheckpointKeeper(const CommandLine& line, ExperimentIdentity identity, QEvolutionaryAlgorithm& algorithm,
+    // Writes to path (the command line's checkpoint file, placed in the output folder); nothing is
+    // written when it is empty.
+    CheckpointKeeper(std::string path, int every, ExperimentIdentity identity, QEvolutionaryAlgorithm& algorithm,
                      QProblem& problem, const QSummaryProcessor& processor, const QEAParameters& params,
                      const OutputCounter& output);
 
@@ -164,7 +200,8 @@ public:
     void generationDone(int generationsDone);
     void runDone(int run);
     void interrupted();
-    // Writes the checkpoint of the experiment as it stands.
+    // Writes the checkpoint of the experiment as it stands. The experiment's processor clock stands
+    // still meanwhile: writing checkpoints is no part of any run's duration.
     void write();
 
 private:
@@ -190,9 +227,14 @@ private:
 // cannot be made: a mistyped folder is found at once, not after the first run.
 void checkCheckpointWritable(const std::string& path);
 
+// Where the command line's --checkpoint or --resume file is: a relative name is placed in the
+// output folder (--out), as every file the experiment writes; an absolute one stays as given.
+std::string checkpointPath(const CommandLine& line, const std::string& name);
+
 // Writes the bytes to the path so that a crash at any moment leaves either the file as it was or
 // the new one: a temporary file beside it (PATH.part) is written, flushed to the disk and renamed
-// over it, then the folder is flushed. Ends the experiment when it cannot.
+// over it, then the folder is flushed. Ends the experiment when it cannot, with the temporary
+// file removed.
 void writeFileDurably(const std::string& path, std::string_view bytes);
 
 }  // namespace Valdrin

@@ -143,7 +143,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     CLI::Option* checkpointOption =
         app.add_option("--checkpoint", line.checkpointFile,
                        "write the whole state of the experiment to FILE after every run and every 10 minutes "
-                       "(atomically: FILE.part, then renamed), so that --resume can go on from it")
+                       "(atomically: FILE.part, then renamed), so that --resume can go on from it; a relative FILE "
+                       "is placed in the --out folder")
             ->option_text("FILE");
     std::string everyText;
     CLI::Option* everyOption =
@@ -151,8 +152,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
             ->option_text("N");
     CLI::Option* resumeOption =
         app.add_option("--resume", line.resumeFile,
-                       "go on with the experiment whose checkpoint FILE holds (give the same CONFIG, RUNS and output "
-                       "options); its logs are cut back to their lengths at the checkpoint")
+                       "go on with the experiment whose checkpoint FILE holds (give the same CONFIG and output "
+                       "options, and the same RUNS or more to extend it); its logs, and standard output appended to "
+                       "the interrupted one's file, are cut back to the checkpoint; a relative FILE is placed in the "
+                       "--out folder")
             ->option_text("FILE");
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");

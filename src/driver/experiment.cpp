@@ -26,6 +26,7 @@
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/progress.h"
+#include "driver/write_lock.h"
 #include "registry/configuration_check.h"
 #include "report/report_page.h"
 #include "statistics/csv_export.h"
@@ -100,24 +101,50 @@ void writeFinding(std::ostream& err, const std::string& file, const Finding& fin
     err << ": " << finding.message << "\n";
 }
 
-// Creates the output folder when it is missing and makes sure files can be made in it.
-void prepareOutputFolder(const OutputFolder& files) {
+// Creates the output folder when it is missing; returns whether it was made.
+bool makeOutputFolder(const OutputFolder& files) {
     namespace fs = std::filesystem;
     const std::string& folder = files.folder();
+    if (folder.empty()) return false;
     std::error_code error;
-    if (!folder.empty()) {
-        fs::create_directories(folder, error);
-        if (error) failPlainly("cannot create the output folder " + folder + ": " + error.message());
-        if (!fs::is_directory(folder)) failPlainly("cannot use " + folder + " as the output folder: it is not a folder");
+    const bool made = fs::create_directories(folder, error);
+    if (error) failPlainly("cannot create the output folder " + folder + ": " + error.message());
+    if (!fs::is_directory(folder)) failPlainly("cannot use " + folder + " as the output folder: it is not a folder");
+    return made;
+}
+
+// The locks an experiment holds while it writes: its output folder's, and its checkpoint file's
+// (FILE.lock beside it, wherever it is: an experiment of another folder may name the same file).
+struct ExperimentLocks {
+    WriteLock folder;
+    WriteLock checkpoint;
+};
+
+ExperimentLocks lockOutputs(const OutputFolder& files, const std::string& checkpointFile) {
+    ExperimentLocks locks;
+    const std::string& folder = files.folder();
+    locks.folder = WriteLock(folderLockPath(folder),
+                             {folderSubject(folder), "valdrin",
+                              "one experiment writes in a folder at a time; wait for it to end, or choose another --out",
+                              folderUnwritable(folder)});
+    if (!checkpointFile.empty()) {
+        locks.checkpoint = WriteLock(checkpointFile + kFileLockSuffix,
+                                     {"the checkpoint file " + checkpointFile, "valdrin",
+                                      "one experiment writes a checkpoint file at a time; wait for it to end, or "
+                                      "give another --checkpoint",
+                                      "cannot write " + checkpointFile});
     }
+    return locks;
+}
+
+// Makes sure files can be made in the output folder.
+void prepareOutputFolder(const OutputFolder& files) {
+    const std::string& folder = files.folder();
     std::string probe = files.placed(".valdrin-write-test-XXXXXX");
     std::vector<char> name(probe.begin(), probe.end());
     name.push_back('\0');
     const int descriptor = mkstemp(name.data());
-    if (descriptor < 0) {
-        failPlainly("cannot write in the folder " + (folder.empty() ? std::string("(the working folder)") : folder) +
-                    ": " + std::strerror(errno));
-    }
+    if (descriptor < 0) failPlainly(folderUnwritable(folder) + ": " + std::strerror(errno));
     close(descriptor);
     std::remove(name.data());
 }
@@ -255,26 +282,39 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
     // Everything the experiment writes on its standard output passes through the counter, so that
     // a checkpoint can say how much of it was written.
     OutputCounter output(out.rdbuf());
+    // Standard output that is the process's own: a resumed experiment may find there the file the
+    // interrupted one wrote to, and cut it back to the checkpoint.
+    if (out.rdbuf() != nullptr && out.rdbuf() == std::cout.rdbuf()) output.writesTo(STDOUT_FILENO);
     std::ostream counted(&output);
     Engine engine(counted, err);
     engine.files = OutputFolder(line.outputFolder);
+    const std::string checkpointFile = checkpointPath(line, line.checkpointFile);
+    const std::string resumeFile = checkpointPath(line, line.resumeFile);
+    // Held until every file is written and closed: they outlive everything made in the try.
+    ExperimentLocks locks;
+    bool madeFolder = false;
+    bool prepared = false;
     std::unique_ptr<QSummaryProcessor> summaryProcessor;
     try {
+        // No other experiment writes in the folder or the checkpoint file from here on.
+        madeFolder = makeOutputFolder(engine.files);
+        locks = lockOutputs(engine.files, checkpointFile);
         // A checkpoint to resume from is read and checked before anything is written, so that a
         // refused one leaves every file as it was.
         std::optional<Checkpoint> resume;
-        if (!line.resumeFile.empty()) {
-            resume = readCheckpoint(line.resumeFile);
+        if (!resumeFile.empty()) {
+            resume = readCheckpoint(resumeFile);
             std::vector<std::string> inputs;
             for (const InputFileSum& input : resume->identity.inputs) inputs.push_back(input.name);
-            checkCheckpointFits(*resume, identityOf(line, inputs), line.resumeFile);
+            checkCheckpointFits(*resume, identityOf(line, inputs), resumeFile);
             // The set-up's announcements were written before the checkpoint; the logs it opens
             // keep their content until they are cut back to the checkpoint's lengths.
             output.mute(true);
             engine.files.keepContentOf(appendedFiles(*resume));
         }
+        prepared = true;
         prepareOutputFolder(engine.files);
-        if (!line.checkpointFile.empty()) checkCheckpointWritable(line.checkpointFile);
+        if (!checkpointFile.empty()) checkCheckpointWritable(checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();
         auto params = std::make_unique<QEAParameters>();
@@ -306,18 +346,24 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             algorithm->reportStatistics(runs, out);
         };
 
-        CheckpointKeeper checkpoints(line,
-                                     line.checkpointFile.empty() ? ExperimentIdentity{}
-                                                                 : identityOf(line, problem->inputFiles()),
+        CheckpointKeeper checkpoints(checkpointFile, line.checkpointEvery,
+                                     checkpointFile.empty() ? ExperimentIdentity{} : identityOf(line, problem->inputFiles()),
                                      *algorithm, *problem, *summaryProcessor, *params, output);
         int firstRun = 0;
         if (resume) {
             restoreCheckpoint(*resume, *algorithm, *problem, *summaryProcessor, output);
             engine.files.keepContentOf({});
+            // Standard output appended to the interrupted experiment's file goes on from the
+            // checkpoint, as the logs do.
+            const std::string uncut = output.cutBackTo(resume->outputPosition, resume->outputTail);
+            if (!uncut.empty()) {
+                err << "valdrin: warning: standard output could not be cut back to the checkpoint (" << uncut
+                    << "): it keeps what the interrupted experiment wrote after it\n";
+            }
             output.mute(false);
             firstRun = resume->nextRun;
             checkpoints.resumedFrom(*resume);
-            if (!line.quiet) err << resumingNote(*resume, line.resumeFile);
+            if (!line.quiet) err << resumingNote(*resume, resumeFile, runs);
         }
 
         ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber);
@@ -363,7 +409,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                     << " before the first run finished: no report was written\n";
             }
             if (checkpoints.enabled()) {
-                err << "valdrin: the experiment's state is in " << line.checkpointFile << ": --resume "
+                err << "valdrin: the experiment's state is in " << checkpointFile << ": --resume "
                     << line.checkpointFile << " goes on from there\n";
             }
             return exitStatusFor(stop.signal);
@@ -387,7 +433,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                 err << "; no run had finished: no report was written\n";
             }
             if (checkpoints.enabled() && checkpoints.written()) {
-                err << "valdrin: the last checkpoint is in " << line.checkpointFile << ": --resume " << line.checkpointFile
+                err << "valdrin: the last checkpoint is in " << checkpointFile << ": --resume " << line.checkpointFile
                     << " goes on from there, with more memory\n";
             }
             return kExitFailed;
@@ -405,6 +451,12 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
     } catch (const Failure& failure) {
         output.mute(false);
         writeFailure(failure, engine.out(), err);
+        // Refused before anything was written: the output folder made for it goes too.
+        if (madeFolder && !prepared) {
+            locks = ExperimentLocks{};
+            std::error_code ignored;
+            std::filesystem::remove(line.outputFolder, ignored);
+        }
         return kExitFailed;
     } catch (const std::bad_alloc&) {
         output.mute(false);

@@ -22,6 +22,7 @@
 #include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
+#include "driver/write_lock.h"
 #include "registry/registry.h"
 #include "sweep/base_configuration.h"
 #include "sweep/job_log.h"
@@ -208,11 +209,19 @@ void copyProgram(const Sweep& sweep) {
     if (error) failPlainly("cannot copy " + program + " into " + sweep.folder.string() + ": " + error.message());
 }
 
+// Whether the folder holds nothing but the lock file the sweep took in it.
+bool holdsNothingButItsLock(const fs::path& folder) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename() != kFolderLockName) return false;
+    }
+    return true;
+}
+
 // Lays out a new sweep's folder, which must be empty or new. The plan goes last: a folder with a
 // plan holds a whole sweep.
 void layOutFolder(Sweep& sweep) {
     const fs::path& folder = sweep.folder;
-    if (fs::exists(folder) && !fs::is_empty(folder)) {
+    if (fs::exists(folder) && !holdsNothingButItsLock(folder)) {
         failPlainly(folder.string() + " is not empty and holds no sweep: choose an empty or new folder with --out");
     }
     std::error_code error;
@@ -257,8 +266,9 @@ bool wasStopped(const std::optional<JobRecord>& outcome) {
 }
 
 // Whether an experiment that is to run again can go on from the checkpoint in its folder: the
-// checkpoint reads as one (the program checks the rest when it resumes). Its standard output is
-// then cut back to where the checkpoint was taken, since the resumed program writes from there.
+// checkpoint reads as one (the program checks the rest when it resumes) and its standard output
+// holds what the checkpoint counts. The resumed program cuts stdout.txt back to the checkpoint
+// itself, as it does any standard output appended to the interrupted experiment's file.
 bool keepsCheckpoint(const Sweep& sweep, const Experiment& experiment) {
     const fs::path folder = sweep.folder / experiment.folder;
     const fs::path checkpointFile = folder / kExperimentCheckpoint;
@@ -272,9 +282,18 @@ bool keepsCheckpoint(const Sweep& sweep, const Experiment& experiment) {
     std::error_code error;
     const fs::path out = folder / "stdout.txt";
     const std::uintmax_t length = fs::file_size(out, error);
-    if (error || length < checkpoint.outputBytes) return false;
-    fs::resize_file(out, checkpoint.outputBytes, error);
-    return !error;
+    return !error && length >= checkpoint.outputBytes;
+}
+
+// The lock of an experiment's folder, taken while the sweep readies it: an experiment still
+// running there (left by a sweep that was killed) is not reset under its feet.
+WriteLock lockExperiment(const Sweep& sweep, const Experiment& experiment) {
+    const fs::path folder = sweep.folder / experiment.folder;
+    if (!fs::is_directory(folder)) return {};
+    return WriteLock(folderLockPath(folder.string()),
+                     {"experiment " + std::to_string(experiment.id) + "'s folder " + folder.string(), "valdrin-sweep",
+                      "it still runs (left by a sweep that was stopped?); wait for it to end, then --resume again",
+                      folderUnwritable(folder.string())});
 }
 
 // Readies every experiment that is to run again on --resume. One the job log counts as done
@@ -289,11 +308,27 @@ void readyExperimentsToRunAgain(const Sweep& sweep) {
         const Experiment& experiment = sweep.experiments[i];
         const bool done = outcomes[i] && outcomes[i]->succeeded();
         if (done && hasResults(sweep, experiment)) continue;
+        const WriteLock experimentLock = lockExperiment(sweep, experiment);
         if (done) forgotten.insert(experiment.id);
         if (!done && wasStopped(outcomes[i]) && keepsCheckpoint(sweep, experiment)) continue;
         writeExperiment(sweep, experiment);
     }
     if (!forgotten.empty()) forgetJobs(jobLog, forgotten);
+}
+
+// Makes the sweep's folder when it is missing and takes its lock.
+WriteLock lockSweepFolder(const fs::path& folder) {
+    if (fs::exists(folder) && !fs::is_directory(folder)) {
+        failPlainly("cannot use " + folder.string() + " as the sweep's folder: it is not a folder");
+    }
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) failPlainly("cannot create the sweep's folder " + folder.string() + ": " + error.message());
+    return WriteLock(folderLockPath(folder.string()),
+                     {folderSubject(folder.string()), "valdrin-sweep",
+                      "one program writes in a folder at a time; wait for it to end (--resume then goes on with "
+                      "the sweep), or choose another --out",
+                      folderUnwritable(folder.string())});
 }
 
 // Lays out a new sweep's folder, or checks that the folder holds this sweep and readies what is
@@ -497,6 +532,9 @@ int sweep(const SweepCommandLine& line) {
         sweep.folder = sweepFolder(line.outputFolder);
         checkHostsAndParallel(line);
 
+        // No other sweep (nor an experiment) writes in the folder from here on; the experiments
+        // lock their own folders inside it.
+        const WriteLock lock = lockSweepFolder(sweep.folder);
         const bool resuming = prepareFolder(sweep);
         announce(sweep, resuming);
         const RunEnd end = runExperiments(sweep, resuming);

@@ -287,7 +287,7 @@ TEST(ConfigurationScan, ReportsEveryFaultInLineOrder) {
 TEST(ConfigurationScan, ReportsAnUnreadableFileAndFormatsFindings) {
     ScratchDir dir;
     const ConfigurationScan missing = scanConfigurationFile("missing.xml");
-    EXPECT_EQ(formatted(missing.findings), (std::vector<std::string>{"error: the file missing.xml cannot be read"}));
+    EXPECT_EQ(formatted(missing.findings), (std::vector<std::string>{"error: cannot read missing.xml: No such file or directory"}));
     EXPECT_TRUE(missing.root.name.empty());
     writeFile("config.xml", kWellFormed);
     EXPECT_EQ(scanConfigurationFile("config.xml").pairs.size(), 2U);

@@ -520,6 +520,123 @@ TEST(CheckpointResume, AFinishedExperimentsCheckpointOnlyWritesTheReportsAgain) 
     EXPECT_EQ(snapshot(), before);
 }
 
+// The shell's words that run the built program with its standard output appended (>>) to the
+// file, as a person going on with an experiment in a shell does.
+std::vector<std::string> appending(const std::string& file, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {"-c", "exec \"$0\" \"$@\" >>" + file, VALDRIN_EXECUTABLE};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    return words;
+}
+
+ProgramResult runAppending(const std::string& file, const std::vector<std::string>& arguments) {
+    return testing::runCommand("sh", appending(file, arguments));
+}
+
+// An experiment of 2 runs, finished or killed in its first run, resumed with 3 runs and standard
+// output appended to the first one's file (which held another experiment's lines before): every
+// file and standard output are those of the experiment that asked for 3 runs from the start.
+TEST(CheckpointResume, ResumedWithMoreRunsAnExperimentEndsAsIfItHadAskedForThemFromTheStart) {
+    ScratchDir scratch;
+    const auto commandFor = [](int runs, std::vector<std::string> more) {
+        std::vector<std::string> arguments = {"config.xml", std::to_string(runs), "--csv", "--ioh", "ioh"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    const std::vector<std::string> resume = {"--checkpoint", kCheckpoint, "--resume", kCheckpoint};
+    const auto enter = [&scratch](const std::string& folder) {
+        fs::create_directories(scratch.path() + "/" + folder);
+        fs::current_path(scratch.path() + "/" + folder);
+        writeFile("config.xml", longSphere("3000"));
+        writeFile("out.txt", "an earlier experiment's output\n");
+    };
+
+    enter("whole");
+    ASSERT_EQ(runAppending("out.txt", commandFor(3, {})).status, 0);
+
+    enter("finished");
+    ASSERT_EQ(runAppending("out.txt", commandFor(2, {"--checkpoint", kCheckpoint})).status, 0);
+    const ProgramResult extended = runAppending("out.txt", commandFor(3, resume));
+    EXPECT_EQ(extended.status, 0) << extended.err;
+    EXPECT_EQ(extended.err, "valdrin: resuming from state.ckpt: run 2 from its start, the experiment extended from 2 "
+                            "to 3 runs\n");
+
+    enter("unfinished");
+    {
+        // Killed once its dots ran past the checkpoint: they are in its file, and the resumed
+        // experiment would write them again. (The shell hands its process to the program.)
+        const std::size_t earlier = readFile("out.txt").size();
+        const auto pastTheCheckpoint = [earlier] {
+            return fs::exists(kCheckpoint) && readFile("out.txt").size() > earlier + readCheckpoint(kCheckpoint).outputBytes;
+        };
+        BackgroundRun run("/bin/sh", appending("out.txt", commandFor(2, {"--checkpoint", kCheckpoint, "--every", "1000"})),
+                          "valdrin-killed");
+        while (run.running() && !pastTheCheckpoint()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        run.signal(SIGKILL);
+        run.wait();
+        ASSERT_TRUE(pastTheCheckpoint()) << "the experiment ended before the kill";
+    }
+    EXPECT_EQ(runAppending("out.txt", commandFor(3, resume)).status, 0);
+
+    const Files expected = outputsIn(scratch.path() + "/whole", {{"config.xml", ""}});
+    ASSERT_TRUE(expected.count("out.txt") == 1 && expected.count("runs.csv") == 1 && expected.size() > 6);
+    for (const std::string folder : {"finished", "unfinished"}) {
+        const Files actual = outputsIn(scratch.path() + "/" + folder, {{"config.xml", ""}});
+        for (const auto& [name, text] : expected) {
+            EXPECT_TRUE(actual.count(name) == 1 && actual.at(name) == text) << folder << ": " << name << " differs";
+        }
+        EXPECT_EQ(actual.size(), expected.size()) << folder;
+    }
+}
+
+// The run durations ga.log reports, added up (seconds).
+double totalRunDuration() {
+    double total = 0;
+    const std::regex duration("^Run duration: ([0-9.e+-]+) seconds$");
+    for (const std::string& line : testing::splitLines(readFile("ga.log"))) {
+        std::smatch match;
+        if (std::regex_match(line, match, duration)) total += std::stod(match[1]);
+    }
+    return total;
+}
+
+// A checkpoint after every generation of a large population costs several times the run itself;
+// the processor clock stands still meanwhile, so the durations stay those of the runs.
+TEST(CheckpointResume, WritingCheckpointsIsNoPartOfTheRunsDurations) {
+    if (testing::programIsSanitized()) GTEST_SKIP() << "processor times of a sanitized build say little";
+    ScratchDir scratch;
+    writeFile("config.xml", testing::gaConfiguration("Sphere", {{"Encoding", "real"},
+                                                                {"Chromosome length", "30"},
+                                                                {"Population size", "400"},
+                                                                {"Generations number", "300"},
+                                                                {"Selection type", "tournament"},
+                                                                {"Crossover type", "SBX"},
+                                                                {"Mutation type", "gaussian"},
+                                                                {"Mutation rate", "0.3"},
+                                                                {"RNG seed", "77"}}));
+    ASSERT_EQ(runProgram({"config.xml", "2"}).status, 0);
+    const double alone = totalRunDuration();
+    ASSERT_GT(alone, 0.05) << "the runs are too short to measure";
+    ASSERT_EQ(runProgram({"config.xml", "2", "--checkpoint", kCheckpoint, "--every", "1"}).status, 0);
+    EXPECT_LT(totalRunDuration(), 1.5 * alone + 0.02);
+}
+
+// A relative --checkpoint or --resume file is in the --out folder, as every file the experiment
+// writes; an absolute one is where it says.
+TEST(CheckpointResume, ARelativeCheckpointIsPlacedInTheOutputFolder) {
+    ScratchDir scratch;
+    writeFile("config.xml", longSphere("30"));
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "results", "--checkpoint", kCheckpoint}).status, 0);
+    EXPECT_TRUE(fs::exists("results/" + kCheckpoint));
+    EXPECT_FALSE(fs::exists(kCheckpoint));
+    const ProgramResult resumed = runProgram({"config.xml", "2", "--out", "results", "--resume", kCheckpoint});
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(resumed.err, "valdrin: resuming from results/state.ckpt: every run had finished\n");
+
+    const std::string absolute = scratch.path() + "/elsewhere.ckpt";
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "other", "--checkpoint", absolute}).status, 0);
+    EXPECT_TRUE(fs::exists(absolute));
+}
+
 TEST(CheckpointResume, ASeedTakenFromTheCalendarStaysTheOneTheExperimentStartedWith) {
     ScratchDir scratch;
     writeFile("config.xml", std::regex_replace(longSphere("30"), std::regex("<value>77</value>"), "<value>0</value>"));
@@ -602,13 +719,14 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherVersionIsRefused) {
     ScratchDir scratch;
     const std::string good = preparedExperiment();
 
-    // Format version 3, with a checksum that matches.
+    // Format version 2 (which did not say where standard output's file stood), with a checksum
+    // that matches.
     std::string other = good.substr(0, good.size() - 4);
-    other[8] = 3;
+    other[8] = 2;
     StateWriter checksum;
     checksum.u32(crc32Of(other));
     writeFile(kCheckpoint, other + checksum.bytes());
-    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 3; this program reads version 2");
+    expectRefused(refusedResume(kResume), "the checkpoint was written in format version 2; this program reads version 3");
 
     // Another version of the program, in the same format.
     writeFile(kCheckpoint, good);
@@ -631,8 +749,9 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherExperimentIsRefused) {
                   "content)");
     writeFile("config.xml", configuration);
 
-    expectRefused(refusedResume({"config.xml", "3", "--resume", kCheckpoint}),
-                  "the checkpoint belongs to an experiment of 2 runs; the command line asks for 3");
+    expectRefused(refusedResume({"config.xml", "1", "--resume", kCheckpoint}),
+                  "the checkpoint belongs to an experiment of 2 runs; the command line asks for 1: --resume can extend "
+                  "an experiment to more runs, never cut it to fewer");
     expectRefused(refusedResume({"config.xml", "2", "--csv", "--resume", kCheckpoint}),
                   "the checkpoint belongs to an experiment run with other output options (none; this command line "
                   "gives --csv)");
