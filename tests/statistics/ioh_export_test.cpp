@@ -1,14 +1,21 @@
 // Tests of the IOHprofiler files against the rules IOHanalyzer reads them by: file names, the
 // three meta-data lines, one block per run opened by the separation line, improvements only,
-// and the closing line that gives an unsolved run's budget.
+// and the closing line that gives an unsolved run's budget; and of several experiments in one
+// folder, each an algorithm of its own that nothing written later replaces.
 #include "statistics/ioh_export.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
+#include <set>
 
 #include "algorithms/genetic_algorithm.h"
+#include "core/failure.h"
 #include "core/output_file.h"
 #include "problems/benchmarks.h"
 #include "support/algorithm_fixture.h"
@@ -103,11 +110,12 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
         handMadeRun(60, {{1, 7.0}, {12, 2.0}}, 0),                              // unsolved: closed by its budget
         handMadeRun(60, {{1, 5.0}, {60, 1.0}}, 0),                              // its last evaluation improved
     };
-    writeIohProfilerData(runs, params, 3, "GA", "Sphere", "");
+    writeIohProfilerData(runs, params, {3, "Sphere", "GA", "one"}, "");
     const std::vector<std::string> meta = splitLines(readFile("IOHprofiler_f3_Sphere.info"));
     ASSERT_EQ(meta.size(), 3u);
     EXPECT_EQ(meta[0], "suite = \"valdrin\", funcId = 3, DIM = 10, algId = \"GA\", funcName = \"Sphere\", maximization = F");
     EXPECT_NE(meta[1].find("errorLevel = 0.01"), std::string::npos) << meta[1];
+    EXPECT_TRUE(std::regex_search(meta[1], std::regex(", experiment = [0-9a-f]{16}$"))) << meta[1];
     EXPECT_EQ(meta[2], "data_f3_Sphere/IOHprofiler_f3_DIM10.dat, 1:60|0.0025, 2:60|2, 3:60|1");
     EXPECT_EQ(readFile("data_f3_Sphere/IOHprofiler_f3_DIM10.dat"),
               kSeparator + "\n1 9\n4 3\n30 0.005\n41 0.0025\n" + kSeparator + "\n1 7\n12 2\n60 2\n" + kSeparator +
@@ -115,12 +123,12 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
     EXPECT_EQ(checkedBlocks("", "IOHprofiler_f3_Sphere.info", params.errorLevel).size(), 3u);
 
     // Names are made fit for file names and for quoted values.
-    writeIohProfilerData(runs, params, 11, "Self-adaptive \"net\",  v2\n", " Double sin\n", "more");
+    writeIohProfilerData(runs, params, {11, " Double sin\n", "Self-adaptive \"net\",  v2\n", "one"}, "more");
     EXPECT_EQ(splitLines(readFile("more/IOHprofiler_f11_Double-sin.info"))[0],
               "suite = \"valdrin\", funcId = 11, DIM = 10, algId = \"Self-adaptive net v2\", funcName = \"Double sin\", "
               "maximization = F");
     EXPECT_TRUE(testing::fileExists("more/data_f11_Double-sin/IOHprofiler_f11_DIM10.dat"));
-    writeIohProfilerData(runs, params, 2, "GA", "/", "more");
+    writeIohProfilerData(runs, params, {2, "/", "GA", "one"}, "more");
     EXPECT_TRUE(testing::fileExists("more/IOHprofiler_f2.info"));
     EXPECT_TRUE(testing::fileExists("more/data_f2/IOHprofiler_f2_DIM10.dat"));
 }
@@ -140,7 +148,7 @@ TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
         solved += runs.back().evaluationsToSolution != 0 ? 1 : 0;
     }
     ASSERT_TRUE(solved > 0 && solved < 6) << solved;
-    writeIohProfilerData(runs, params, 1, "GA", "Sphere", "ioh");
+    writeIohProfilerData(runs, params, {1, "Sphere", "GA", "six runs"}, "ioh");
     const auto blocks = checkedBlocks("ioh/", "IOHprofiler_f1_Sphere.info", params.errorLevel);
     ASSERT_EQ(blocks.size(), runs.size());
     for (std::size_t r = 0; r < runs.size(); ++r) {
@@ -162,6 +170,175 @@ TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
         ASSERT_NE(hit, blocks[r].end());
         EXPECT_EQ(hit->evaluation, run.evaluationsToSolution);
     }
+}
+
+// The blocks of a meta-data file: each experiment's three lines.
+struct MetaBlock {
+    std::string header;
+    std::string comment;
+    std::string data;
+
+    std::string algId() const {
+        const std::size_t at = header.find("algId = \"") + 9;
+        return header.substr(at, header.find('"', at) - at);
+    }
+    std::string dataPath() const { return data.substr(0, data.find(',')); }
+};
+
+std::vector<MetaBlock> metaBlocks(const std::string& path) {
+    const std::vector<std::string> lines = splitLines(readFile(path));
+    EXPECT_EQ(lines.size() % 3, 0u) << path;
+    std::vector<MetaBlock> blocks;
+    for (std::size_t i = 0; i + 2 < lines.size(); i += 3) blocks.push_back({lines[i], lines[i + 1], lines[i + 2]});
+    return blocks;
+}
+
+int separatorsIn(const std::string& text) {
+    int count = 0;
+    for (const std::string& line : splitLines(text)) count += line == kSeparator ? 1 : 0;
+    return count;
+}
+
+// IOHanalyzer reads blocks that name one data file as one experiment, and merges experiments of
+// one algId and DIM, dropping the runs whose numbers it has seen: a second experiment in the
+// folder gets a data file and, at the same DIM, an algId of its own, and the first stays as it
+// was written.
+TEST(IohExport, ExperimentsInOneFolderAreAlgorithmsOfTheirOwn) {
+    testing::ScratchDir scratch;
+    QEAParameters params;
+    params.chromosomeLength = 10;
+    const std::vector<QRunSummary> first = {handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0)};
+    const std::vector<QRunSummary> second = {handMadeRun(80, {{1, 5.0}}, 0), handMadeRun(80, {{2, 4.0}}, 0)};
+    writeIohProfilerData(first, params, {1, "Sphere", "GA 2-point bit-flip", "first"}, "ioh");
+    const std::string info = "ioh/IOHprofiler_f1_Sphere.info";
+    const std::string firstInfo = readFile(info);
+    const std::string firstData = readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM10.dat");
+
+    writeIohProfilerData(second, params, {1, "Sphere", "GA 2-point bit-flip", "second"}, "ioh");
+    writeIohProfilerData(second, params, {1, "Sphere", "GA 2-point bit-flip", "third"}, "ioh");
+    QEAParameters longer = params;
+    longer.chromosomeLength = 20;
+    writeIohProfilerData(first, longer, {1, "Sphere", "GA 2-point bit-flip", "fourth"}, "ioh");
+    writeIohProfilerData(first, params, {1, "Sphere", "SARN basic", "fifth"}, "ioh");
+
+    EXPECT_EQ(readFile(info).substr(0, firstInfo.size()), firstInfo) << "the first experiment's block changed";
+    EXPECT_EQ(readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
+    const std::vector<MetaBlock> blocks = metaBlocks(info);
+    ASSERT_EQ(blocks.size(), 5u);
+    std::vector<std::string> algIds;
+    std::set<std::string> dataPaths;
+    for (const MetaBlock& block : blocks) {
+        algIds.push_back(block.algId());
+        dataPaths.insert(block.dataPath());
+    }
+    // Another DIM keeps the label: IOHanalyzer shows one algorithm across dimensions.
+    EXPECT_EQ(algIds, (std::vector<std::string>{"GA 2-point bit-flip", "GA 2-point bit-flip (2)", "GA 2-point bit-flip (3)",
+                                                "GA 2-point bit-flip", "SARN basic"}));
+    EXPECT_EQ(dataPaths.size(), blocks.size());
+    EXPECT_EQ(blocks[1].dataPath(), "data_f1_Sphere/IOHprofiler_f1_DIM10_2.dat");
+    EXPECT_EQ(blocks[3].dataPath(), "data_f1_Sphere/IOHprofiler_f1_DIM20.dat");
+    for (std::size_t b = 0; b < blocks.size(); ++b) {
+        EXPECT_EQ(separatorsIn(readFile("ioh/" + blocks[b].dataPath())), b == 1 || b == 2 ? 2 : 1) << blocks[b].dataPath();
+    }
+}
+
+// A resumed experiment writes its files again, first over the runs that had finished when it was
+// interrupted, then over all: it keeps one block, in its place, and the others stay.
+TEST(IohExport, AnExperimentWrittenAgainTakesItsOwnPlace) {
+    testing::ScratchDir scratch;
+    QEAParameters params;
+    const QRunSummary firstRun = handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0);
+    const std::vector<QRunSummary> other = {handMadeRun(60, {{1, 1.0}}, 0)};
+    writeIohProfilerData({firstRun}, params, {1, "Sphere", "GA", "resumed"}, "");
+    writeIohProfilerData(other, params, {1, "Sphere", "GA", "other"}, "");
+    const std::vector<MetaBlock> before = metaBlocks("IOHprofiler_f1_Sphere.info");
+    writeIohProfilerData({firstRun, handMadeRun(60, {{1, 3.0}}, 0), handMadeRun(60, {{1, 4.0}}, 0)}, params,
+                         {1, "Sphere", "GA", "resumed"}, "");
+    const std::vector<MetaBlock> after = metaBlocks("IOHprofiler_f1_Sphere.info");
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0].algId(), "GA");
+    EXPECT_EQ(after[0].comment, before[0].comment);
+    EXPECT_EQ(after[0].dataPath(), before[0].dataPath());
+    EXPECT_EQ(separatorsIn(readFile(after[0].dataPath())), 3);
+    EXPECT_EQ(after[1].header + after[1].comment + after[1].data, before[1].header + before[1].comment + before[1].data);
+
+    // The same configuration whose first run came out otherwise (another matrix.txt, say) is
+    // another experiment.
+    writeIohProfilerData({handMadeRun(60, {{1, 8.0}}, 0)}, params, {1, "Sphere", "GA", "resumed"}, "");
+    EXPECT_EQ(metaBlocks("IOHprofiler_f1_Sphere.info").size(), 3u);
+}
+
+TEST(IohExport, MetaDataNotInBlocksOfThreeLinesIsLeftAsItIs) {
+    testing::ScratchDir scratch;
+    testing::writeFile("IOHprofiler_f1_Sphere.info", "suite = \"other\", funcId = 1\n% cut short\n");
+    try {
+        writeIohProfilerData({handMadeRun(10, {{1, 1.0}}, 0)}, QEAParameters{}, {1, "Sphere", "GA", "x"}, "");
+        ADD_FAILURE() << "the experiment went on";
+    } catch (const Failure& failure) {
+        EXPECT_NE(failure.plain().find("cannot add the runs to IOHprofiler_f1_Sphere.info: it does not hold IOHprofiler "
+                                       "meta-data in blocks of three lines"),
+                  std::string::npos)
+            << failure.plain();
+    }
+    EXPECT_EQ(readFile("IOHprofiler_f1_Sphere.info"), "suite = \"other\", funcId = 1\n% cut short\n");
+    EXPECT_FALSE(testing::fileExists("data_f1_Sphere"));
+}
+
+// Experiments of a sweep or of a shell's background jobs may write into one folder at once: every
+// block arrives.
+TEST(IohExport, ExperimentsWritingAtOnceAddEveryBlock) {
+    testing::ScratchDir scratch;
+    constexpr int kWriters = 6;
+    constexpr int kEach = 8;
+    std::vector<pid_t> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int status = 0;
+            try {
+                for (int e = 0; e < kEach; ++e) {
+                    const std::string name = std::to_string(w) + "-" + std::to_string(e);
+                    writeIohProfilerData({handMadeRun(10, {{1, 1.0}}, 0)}, QEAParameters{}, {1, "Sphere", name, name}, "ioh");
+                }
+            } catch (...) {
+                status = 1;
+            }
+            _exit(status);
+        }
+        writers.push_back(pid);
+    }
+    for (const pid_t pid : writers) {
+        int raw = 0;
+        ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+    }
+    const std::vector<MetaBlock> blocks = metaBlocks("ioh/IOHprofiler_f1_Sphere.info");
+    std::set<std::string> labels;
+    for (const MetaBlock& block : blocks) {
+        labels.insert(block.algId());
+        EXPECT_TRUE(testing::fileExists("ioh/" + block.dataPath())) << block.dataPath();
+    }
+    EXPECT_EQ(blocks.size(), static_cast<std::size_t>(kWriters * kEach));
+    EXPECT_EQ(labels.size(), blocks.size());
+}
+
+TEST(IohExport, TheDefaultLabelNamesTheOperatorsThatRun) {
+    const auto word = [](std::string_view key) -> std::string {
+        if (key == "Crossover type") return "SBX";
+        if (key == "Mutation type") return "gaussian";
+        if (key == "Niching type") return "sharing";
+        return "?";
+    };
+    QEAParameters params;
+    params.encoding = Encoding::Real;
+    EXPECT_EQ(defaultIohLabel("GA", params, word), "GA SBX gaussian");
+    params.nichingType = Niching::Sharing;
+    EXPECT_EQ(defaultIohLabel("SARN2", params, word), "SARN2 SBX gaussian sharing");
+    // Networks are not recombined: no crossover to name.
+    params.encoding = Encoding::Network;
+    params.nichingType = Niching::None;
+    EXPECT_EQ(defaultIohLabel("SARN", params, word), "SARN gaussian");
 }
 
 }  // namespace
