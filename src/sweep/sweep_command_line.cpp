@@ -20,8 +20,9 @@ constexpr const char* kDescription =
 constexpr const char* kFooter =
     "\nExample: valdrin-sweep base.xml --set \"Population size=20,50,100\" --set \"Mutation rate=0.01,0.05\" "
     "--seeds 1-10 --runs 5\n\n"
-    "A key or word BASE's experiment would not accept is refused before anything runs, with the configuration "
-    "check's message. Every experiment runs `valdrin config.xml RUNS --csv` in its folder, with the values and "
+    "Besides the configuration's keys, --set sweeps the algorithm and the problem: --set \"Problem=Sphere,Rastrigin\", "
+    "--set \"Algorithm=GA,SARN2\". A key or word BASE's experiment would not accept (a problem that cannot evaluate "
+    "the encoding, say) is refused before anything runs, with the configuration check's message. Every experiment runs `valdrin config.xml RUNS --csv` in its folder, with the values and "
     "the seed put into BASE; its standard output and error stay there as stdout.txt and stderr.txt.\n\n"
     "Exit status: 0 when every experiment ran, 1 when the sweep was refused or some experiment failed (each is "
     "reported with its folder, its exit status and the last lines of its standard error), 2 for a misused "
@@ -39,8 +40,8 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
         ->required()
         ->check(CLI::ExistingFile);
     app.add_option("--set", line.sets,
-                   "a key and the values it takes, as KEY=VALUE,VALUE,... (repeat for more keys; every combination "
-                   "of the values is run)")
+                   "a key (or Algorithm, or Problem) and the values it takes, as KEY=VALUE,VALUE,... (repeat for more "
+                   "keys; every combination of the values is run)")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->option_text("KEY=VALUES");

@@ -89,14 +89,29 @@ std::string chosenWord(const ConfigurationScan& scan, std::string_view element) 
     return found.front()->children.front().text;
 }
 
-// What the base's algorithm and problem bring: the title, and the matrix.txt beside the base
-// when the problem reads one (a failure when it is missing).
+// The words the experiments use for the algorithm or the problem: the swept ones, or the base's.
+std::vector<std::string> chosenWords(const Sweep& sweep, const ConfigurationScan& scan, const std::string& element) {
+    for (const SweptKey& swept : sweep.keys) {
+        if (chosenElement(swept.key) == element) return swept.values;
+    }
+    return {chosenWord(scan, element)};
+}
+
+std::string joinedWords(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += (text.empty() ? "" : ", ") + word;
+    return text;
+}
+
+// What the experiments' algorithms and problems bring: the title, and the matrix.txt beside the
+// base when a problem reads one (a failure when it is missing).
 void readAlgorithmAndProblem(Sweep& sweep) {
     const ConfigurationScan scan = scanConfiguration(sweep.baseText);
-    const std::string problem = chosenWord(scan, "problem");
-    sweep.title = chosenWord(scan, "algorithm") + " on " + problem;
-    const ProblemRow* problemRow = rowNamed(problemRows(), problem);
-    if (problemRow != nullptr && problemRow->id == ProblemKind::Submatrix) {
+    const std::vector<std::string> problems = chosenWords(sweep, scan, "problem");
+    sweep.title = joinedWords(chosenWords(sweep, scan, "algorithm")) + " on " + joinedWords(problems);
+    for (const std::string& problem : problems) {
+        const ProblemRow* problemRow = rowNamed(problemRows(), problem);
+        if (problemRow == nullptr || problemRow->id != ProblemKind::Submatrix) continue;
         sweep.matrix = (fs::absolute(sweep.line.base).parent_path() / "matrix.txt").string();
         if (!fs::is_regular_file(sweep.matrix)) {
             failPlainly(problem + " reads matrix.txt, which is not beside " + sweep.line.base + " (looked for " +
