@@ -17,13 +17,13 @@
 #include <set>
 
 #include "config/configuration_scan.h"
-#include "registry/configuration_check.h"
 #include "core/failure.h"
 #include "core/file_content.h"
 #include "core/output_file.h"
 #include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
+#include "registry/configuration_check.h"
 #include "registry/registry.h"
 #include "sweep/base_configuration.h"
 #include "sweep/batches.h"
