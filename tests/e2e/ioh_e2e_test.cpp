@@ -1,6 +1,5 @@
-// The IOHprofiler files of the program end to end: experiments written into one folder are
-// algorithms of their own, named by what distinguishes them, and an interrupted experiment that
-// is resumed leaves the files of one that ran whole.
+// The IOHprofiler files of the program end to end: the runs named by the experiment's operators,
+// and an interrupted experiment that is resumed leaving the files of one that ran whole.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -20,60 +19,23 @@ using testing::runProgram;
 using testing::splitLines;
 using testing::writeFile;
 
-std::string sphere(const std::string& crossover, const std::string& generations) {
+std::string sphere(const std::string& generations) {
     return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
                                                {"Chromosome length", "3"},
                                                {"Population size", "30"},
                                                {"Generations number", generations},
                                                {"Selection type", "tournament"},
-                                               {"Crossover type", crossover},
+                                               {"Crossover type", "SBX"},
                                                {"Mutation type", "gaussian"},
                                                {"Mutation rate", "0.3"},
                                                {"RNG seed", "77"}});
-}
-
-// Every third line of the meta-data from the first: the experiments' header lines.
-std::vector<std::string> headers(const std::string& info) {
-    std::vector<std::string> lines;
-    const std::vector<std::string> all = splitLines(readFile(info));
-    for (std::size_t i = 0; i < all.size(); i += 3) lines.push_back(all[i]);
-    return lines;
-}
-
-TEST(IohEndToEnd, ExperimentsWrittenIntoOneFolderAreToldApartAndKept) {
-    testing::ScratchDir scratch;
-    writeFile("sbx.xml", sphere("SBX", "20"));
-    writeFile("blx.xml", sphere("BLX", "20"));
-    ASSERT_EQ(runProgram({"sbx.xml", "2", "--ioh", "ioh", "--quiet"}).status, 0);
-    const std::string info = "ioh/IOHprofiler_f1_Sphere.info";
-    const std::string firstData = readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM3.dat");
-    ASSERT_EQ(runProgram({"blx.xml", "2", "--ioh", "ioh", "--quiet"}).status, 0);
-    // The same configuration with more runs is another experiment; a label of one's own names it.
-    ASSERT_EQ(runProgram({"sbx.xml", "3", "--ioh", "ioh", "--label", "SBX, three runs", "--quiet"}).status, 0);
-    const std::string prefix = "suite = \"valdrin\", funcId = 1, DIM = 3, algId = ";
-    EXPECT_EQ(headers(info), (std::vector<std::string>{prefix + "\"GA SBX gaussian\", funcName = \"Sphere\", maximization = F",
-                                                       prefix + "\"GA BLX gaussian\", funcName = \"Sphere\", maximization = F",
-                                                       prefix + "\"SBX three runs\", funcName = \"Sphere\", maximization = F"}));
-    EXPECT_EQ(readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM3.dat"), firstData);
-    EXPECT_TRUE(testing::fileExists("ioh/data_f1_Sphere/IOHprofiler_f1_DIM3_2.dat"));
-    EXPECT_TRUE(testing::fileExists("ioh/data_f1_Sphere/IOHprofiler_f1_DIM3_3.dat"));
-
-    // Run again as it was, the first experiment is the same one: its block stays one.
-    const std::string before = readFile(info);
-    ASSERT_EQ(runProgram({"sbx.xml", "2", "--ioh", "ioh", "--quiet"}).status, 0);
-    EXPECT_EQ(readFile(info), before);
-
-    const auto alone = runProgram({"sbx.xml", "2", "--label", "x"});
-    EXPECT_EQ(alone.status, 2);
-    EXPECT_NE(alone.err.find("--label names the algorithm in the IOHprofiler files: it needs --ioh DIR"), std::string::npos)
-        << alone.err;
 }
 
 // Interrupted after its first run, the experiment writes the IOHprofiler files over that run;
 // resumed, over all four, in the same block: the folder ends as an uninterrupted experiment's.
 TEST(IohEndToEnd, AnInterruptedExperimentResumedKeepsOneBlock) {
     testing::ScratchDir scratch;
-    writeFile("config.xml", sphere("SBX", "6000"));
+    writeFile("config.xml", sphere("6000"));
     ASSERT_EQ(runProgram({"config.xml", "4", "--out", "whole", "--ioh", "ioh", "--quiet"}).status, 0);
     {
         testing::BackgroundRun run({"config.xml", "4", "--out", "cut", "--ioh", "ioh", "--checkpoint", "state.ckpt"});
@@ -89,6 +51,8 @@ TEST(IohEndToEnd, AnInterruptedExperimentResumedKeepsOneBlock) {
     const std::string info = "IOHprofiler_f1_Sphere.info";
     const std::vector<std::string> cut = splitLines(readFile("cut/ioh/" + info));
     ASSERT_EQ(cut.size(), 3u);
+    EXPECT_EQ(cut[0], "suite = \"valdrin\", funcId = 1, DIM = 3, algId = \"GA SBX gaussian\", funcName = \"Sphere\", "
+                      "maximization = F");
     EXPECT_EQ(std::count(cut[2].begin(), cut[2].end(), '|'), 1) << "the interrupted experiment wrote its first run: " << cut[2];
 
     const testing::ProgramResult resumed =

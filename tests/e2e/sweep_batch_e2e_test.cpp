@@ -1,16 +1,13 @@
 // valdrin-sweep running several experiments to a job of parallel: each experiment keeps its own
-// results, job log line and exit status, --resume runs exactly the experiments that did not
-// run, and the hosts of --hosts send every experiment of a batch back.
+// results, job log line and exit status, --resume runs exactly the experiments that did not run
+// (an interrupted sweep in batches: sweep_local_e2e_test.cpp), and the hosts of --hosts send
+// every experiment of a batch back.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <map>
-#include <thread>
 
 #include "support/test_support.h"
 #include "sweep/batches.h"
@@ -86,53 +83,6 @@ TEST(SweepBatchEndToEnd, EveryExperimentOfABatchKeepsItsOwnOutcome) {
     EXPECT_EQ(loggedStatuses("b")[1], (std::vector<int>{1, 1}));
     EXPECT_EQ(loggedStatuses("b")[4], (std::vector<int>{0}));
     EXPECT_EQ(readFile("b/experiments/4_12_seed1/stdout.txt"), kept);
-}
-
-// Stopped in the middle of a batch, the sweep keeps the experiments of that batch that had ended,
-// the one that was running goes on from its checkpoint when resumed, and every experiment runs
-// once: the results are those of the sweep that ran whole.
-TEST(SweepBatchEndToEnd, ABatchStoppedHalfWayLosesNothingAndRepeatsNothing) {
-    ScratchDir scratch;
-    // Each experiment long enough (about 0.15 s) that the batch cannot end before the signal
-    // reaches it (the sweep passes it on within 100 ms).
-    writeFile("base.xml", sphereBase("8000"));
-    const std::vector<std::string> grid = {"base.xml", "--set", "Population size=12,20", "--seeds", "1-5",
-                                           "--batch", "5", "--jobs", "1"};
-    const auto with = [&grid](std::vector<std::string> more) {
-        std::vector<std::string> arguments = grid;
-        arguments.insert(arguments.end(), more.begin(), more.end());
-        return arguments;
-    };
-    ASSERT_EQ(runSweepProgram(with({"--out", "whole"})).status, 0);
-    {
-        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, with({"--out", "cut"}), "background");
-        // The signal comes once the second batch has ended its first experiment.
-        const std::string record = std::string("cut/experiments/06_20_seed1/") + kJobRecord;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (cut.running() && !(fileExists(record) && fs::file_size(record) > 0) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        cut.signal(SIGTERM);
-        const testing::ProgramResult stopped = cut.wait();
-        ASSERT_EQ(stopped.status, 143) << "the sweep ended before the signal: " << stopped.err;
-    }
-    const std::map<int, std::vector<int>> logged = loggedStatuses("cut");
-    for (int id = 1; id <= 6; ++id) EXPECT_EQ(logged.count(id), 1u) << "experiment " << id << " ended before the signal";
-    EXPECT_LT(logged.size(), 10u);
-
-    const auto resumed = runSweepProgram(with({"--out", "cut", "--resume"}));
-    ASSERT_EQ(resumed.status, 0) << resumed.err;
-    // Every experiment ran to its end once; the one the signal stopped may also have its stopped
-    // line before.
-    for (const auto& [id, statuses] : loggedStatuses("cut")) {
-        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), 0), 1) << "experiment " << id;
-        EXPECT_EQ(statuses.back(), 0) << "experiment " << id;
-        for (const int status : statuses) EXPECT_TRUE(status == 0 || status == 143) << "experiment " << id << ": " << status;
-    }
-    EXPECT_EQ(loggedStatuses("cut").size(), 10u);
-    EXPECT_EQ(outcomes("cut"), outcomes("whole"));
-    EXPECT_EQ(runs("cut"), runs("whole"));
 }
 
 // Two hosts reached through a stand-in for ssh that runs the command on this machine, in a

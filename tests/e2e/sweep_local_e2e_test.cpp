@@ -110,10 +110,11 @@ TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     EXPECT_NE(config.find("<name>Mutation rate</name><value>0.3</value>"), std::string::npos);
     EXPECT_TRUE(fileExists("whole/experiments/07_20_0.3_seed2/summary.log"));
 
-    // The same sweep, sent SIGTERM once some experiments have finished.
+    // The same sweep in batches of four, sent SIGTERM once some experiments have finished: the
+    // running batches stop half-way.
     std::string stoppedErr;
     {
-        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, gridWith({"--out", "cut"}), "background");
+        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, gridWith({"--out", "cut", "--batch", "4"}), "background");
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (cut.running() && successLines("cut/joblog") < 8 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -15,7 +15,6 @@
 #include <set>
 
 #include "algorithms/genetic_algorithm.h"
-#include "core/failure.h"
 #include "core/output_file.h"
 #include "problems/benchmarks.h"
 #include "support/algorithm_fixture.h"
@@ -172,120 +171,64 @@ TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
     }
 }
 
-// The blocks of a meta-data file: each experiment's three lines.
+// Each experiment's block of a meta-data file: its algId and its data file's path.
 struct MetaBlock {
-    std::string header;
-    std::string comment;
-    std::string data;
-
-    std::string algId() const {
-        const std::size_t at = header.find("algId = \"") + 9;
-        return header.substr(at, header.find('"', at) - at);
-    }
-    std::string dataPath() const { return data.substr(0, data.find(',')); }
+    std::string algId;
+    std::string dataPath;
 };
 
 std::vector<MetaBlock> metaBlocks(const std::string& path) {
     const std::vector<std::string> lines = splitLines(readFile(path));
     EXPECT_EQ(lines.size() % 3, 0u) << path;
     std::vector<MetaBlock> blocks;
-    for (std::size_t i = 0; i + 2 < lines.size(); i += 3) blocks.push_back({lines[i], lines[i + 1], lines[i + 2]});
+    for (std::size_t i = 0; i + 2 < lines.size(); i += 3) {
+        const std::size_t at = lines[i].find("algId = \"") + 9;
+        blocks.push_back({lines[i].substr(at, lines[i].find('"', at) - at), lines[i + 2].substr(0, lines[i + 2].find(','))});
+    }
     return blocks;
 }
 
-int separatorsIn(const std::string& text) {
-    int count = 0;
-    for (const std::string& line : splitLines(text)) count += line == kSeparator ? 1 : 0;
-    return count;
-}
-
 // IOHanalyzer reads blocks that name one data file as one experiment, and merges experiments of
-// one algId and DIM, dropping the runs whose numbers it has seen: a second experiment in the
-// folder gets a data file and, at the same DIM, an algId of its own, and the first stays as it
-// was written.
+// one algId and DIM, dropping runs whose numbers it has seen: every experiment added to a folder
+// gets a data file and, at its DIM, an algId of its own; what was there stays as written. One
+// written again (resumed) takes its own place instead.
 TEST(IohExport, ExperimentsInOneFolderAreAlgorithmsOfTheirOwn) {
     testing::ScratchDir scratch;
     QEAParameters params;
-    params.chromosomeLength = 10;
-    const std::vector<QRunSummary> first = {handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0)};
-    const std::vector<QRunSummary> second = {handMadeRun(80, {{1, 5.0}}, 0), handMadeRun(80, {{2, 4.0}}, 0)};
-    writeIohProfilerData(first, params, {1, "Sphere", "GA 2-point bit-flip", "first"}, "ioh");
-    const std::string info = "ioh/IOHprofiler_f1_Sphere.info";
+    const QRunSummary firstRun = handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0);
+    writeIohProfilerData({firstRun}, params, {1, "Sphere", "GA", "first"}, "");
+    const std::string info = "IOHprofiler_f1_Sphere.info";
     const std::string firstInfo = readFile(info);
-    const std::string firstData = readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM10.dat");
-
-    writeIohProfilerData(second, params, {1, "Sphere", "GA 2-point bit-flip", "second"}, "ioh");
-    writeIohProfilerData(second, params, {1, "Sphere", "GA 2-point bit-flip", "third"}, "ioh");
+    const std::string firstData = readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat");
+    writeIohProfilerData({handMadeRun(80, {{1, 5.0}}, 0)}, params, {1, "Sphere", "GA", "second"}, "");
     QEAParameters longer = params;
     longer.chromosomeLength = 20;
-    writeIohProfilerData(first, longer, {1, "Sphere", "GA 2-point bit-flip", "fourth"}, "ioh");
-    writeIohProfilerData(first, params, {1, "Sphere", "SARN basic", "fifth"}, "ioh");
-
-    EXPECT_EQ(readFile(info).substr(0, firstInfo.size()), firstInfo) << "the first experiment's block changed";
-    EXPECT_EQ(readFile("ioh/data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
-    const std::vector<MetaBlock> blocks = metaBlocks(info);
-    ASSERT_EQ(blocks.size(), 5u);
-    std::vector<std::string> algIds;
-    std::set<std::string> dataPaths;
-    for (const MetaBlock& block : blocks) {
-        algIds.push_back(block.algId());
-        dataPaths.insert(block.dataPath());
-    }
+    writeIohProfilerData({firstRun}, longer, {1, "Sphere", "GA", "third"}, "");
+    EXPECT_EQ(readFile(info).substr(0, firstInfo.size()), firstInfo);
+    EXPECT_EQ(readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
     // Another DIM keeps the label: IOHanalyzer shows one algorithm across dimensions.
-    EXPECT_EQ(algIds, (std::vector<std::string>{"GA 2-point bit-flip", "GA 2-point bit-flip (2)", "GA 2-point bit-flip (3)",
-                                                "GA 2-point bit-flip", "SARN basic"}));
-    EXPECT_EQ(dataPaths.size(), blocks.size());
-    EXPECT_EQ(blocks[1].dataPath(), "data_f1_Sphere/IOHprofiler_f1_DIM10_2.dat");
-    EXPECT_EQ(blocks[3].dataPath(), "data_f1_Sphere/IOHprofiler_f1_DIM20.dat");
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-        EXPECT_EQ(separatorsIn(readFile("ioh/" + blocks[b].dataPath())), b == 1 || b == 2 ? 2 : 1) << blocks[b].dataPath();
-    }
+    const auto expected = [](std::vector<std::pair<std::string, std::string>> blocks) {
+        std::vector<std::pair<std::string, std::string>> paths;
+        for (auto& [algId, file] : blocks) paths.emplace_back(algId, "data_f1_Sphere/IOHprofiler_f1_" + file);
+        return paths;
+    };
+    const auto written = [&info] {
+        std::vector<std::pair<std::string, std::string>> blocks;
+        for (const MetaBlock& block : metaBlocks(info)) blocks.emplace_back(block.algId, block.dataPath);
+        return blocks;
+    };
+    EXPECT_EQ(written(), expected({{"GA", "DIM10.dat"}, {"GA (2)", "DIM10_2.dat"}, {"GA", "DIM20.dat"}}));
+
+    // Resumed, the first experiment writes all its runs over the block of those it had finished.
+    writeIohProfilerData({firstRun, handMadeRun(60, {{1, 3.0}}, 0)}, params, {1, "Sphere", "GA", "first"}, "");
+    EXPECT_EQ(written(), expected({{"GA", "DIM10.dat"}, {"GA (2)", "DIM10_2.dat"}, {"GA", "DIM20.dat"}}));
+    EXPECT_NE(readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
+    // The same configuration whose first run came out otherwise (another matrix.txt) is another.
+    writeIohProfilerData({handMadeRun(60, {{1, 8.0}}, 0)}, params, {1, "Sphere", "GA", "first"}, "");
+    EXPECT_EQ(metaBlocks(info).size(), 4u);
 }
 
-// A resumed experiment writes its files again, first over the runs that had finished when it was
-// interrupted, then over all: it keeps one block, in its place, and the others stay.
-TEST(IohExport, AnExperimentWrittenAgainTakesItsOwnPlace) {
-    testing::ScratchDir scratch;
-    QEAParameters params;
-    const QRunSummary firstRun = handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0);
-    const std::vector<QRunSummary> other = {handMadeRun(60, {{1, 1.0}}, 0)};
-    writeIohProfilerData({firstRun}, params, {1, "Sphere", "GA", "resumed"}, "");
-    writeIohProfilerData(other, params, {1, "Sphere", "GA", "other"}, "");
-    const std::vector<MetaBlock> before = metaBlocks("IOHprofiler_f1_Sphere.info");
-    writeIohProfilerData({firstRun, handMadeRun(60, {{1, 3.0}}, 0), handMadeRun(60, {{1, 4.0}}, 0)}, params,
-                         {1, "Sphere", "GA", "resumed"}, "");
-    const std::vector<MetaBlock> after = metaBlocks("IOHprofiler_f1_Sphere.info");
-    ASSERT_EQ(after.size(), 2u);
-    EXPECT_EQ(after[0].algId(), "GA");
-    EXPECT_EQ(after[0].comment, before[0].comment);
-    EXPECT_EQ(after[0].dataPath(), before[0].dataPath());
-    EXPECT_EQ(separatorsIn(readFile(after[0].dataPath())), 3);
-    EXPECT_EQ(after[1].header + after[1].comment + after[1].data, before[1].header + before[1].comment + before[1].data);
-
-    // The same configuration whose first run came out otherwise (another matrix.txt, say) is
-    // another experiment.
-    writeIohProfilerData({handMadeRun(60, {{1, 8.0}}, 0)}, params, {1, "Sphere", "GA", "resumed"}, "");
-    EXPECT_EQ(metaBlocks("IOHprofiler_f1_Sphere.info").size(), 3u);
-}
-
-TEST(IohExport, MetaDataNotInBlocksOfThreeLinesIsLeftAsItIs) {
-    testing::ScratchDir scratch;
-    testing::writeFile("IOHprofiler_f1_Sphere.info", "suite = \"other\", funcId = 1\n% cut short\n");
-    try {
-        writeIohProfilerData({handMadeRun(10, {{1, 1.0}}, 0)}, QEAParameters{}, {1, "Sphere", "GA", "x"}, "");
-        ADD_FAILURE() << "the experiment went on";
-    } catch (const Failure& failure) {
-        EXPECT_NE(failure.plain().find("cannot add the runs to IOHprofiler_f1_Sphere.info: it does not hold IOHprofiler "
-                                       "meta-data in blocks of three lines"),
-                  std::string::npos)
-            << failure.plain();
-    }
-    EXPECT_EQ(readFile("IOHprofiler_f1_Sphere.info"), "suite = \"other\", funcId = 1\n% cut short\n");
-    EXPECT_FALSE(testing::fileExists("data_f1_Sphere"));
-}
-
-// Experiments of a sweep or of a shell's background jobs may write into one folder at once: every
-// block arrives.
+// Experiments writing into one folder at once (a shell's background jobs): every block arrives.
 TEST(IohExport, ExperimentsWritingAtOnceAddEveryBlock) {
     testing::ScratchDir scratch;
     constexpr int kWriters = 6;
@@ -313,32 +256,11 @@ TEST(IohExport, ExperimentsWritingAtOnceAddEveryBlock) {
         ASSERT_EQ(waitpid(pid, &raw, 0), pid);
         EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
     }
-    const std::vector<MetaBlock> blocks = metaBlocks("ioh/IOHprofiler_f1_Sphere.info");
-    std::set<std::string> labels;
-    for (const MetaBlock& block : blocks) {
-        labels.insert(block.algId());
-        EXPECT_TRUE(testing::fileExists("ioh/" + block.dataPath())) << block.dataPath();
+    std::set<std::string> paths;
+    for (const MetaBlock& block : metaBlocks("ioh/IOHprofiler_f1_Sphere.info")) {
+        if (testing::fileExists("ioh/" + block.dataPath)) paths.insert(block.dataPath);
     }
-    EXPECT_EQ(blocks.size(), static_cast<std::size_t>(kWriters * kEach));
-    EXPECT_EQ(labels.size(), blocks.size());
-}
-
-TEST(IohExport, TheDefaultLabelNamesTheOperatorsThatRun) {
-    const auto word = [](std::string_view key) -> std::string {
-        if (key == "Crossover type") return "SBX";
-        if (key == "Mutation type") return "gaussian";
-        if (key == "Niching type") return "sharing";
-        return "?";
-    };
-    QEAParameters params;
-    params.encoding = Encoding::Real;
-    EXPECT_EQ(defaultIohLabel("GA", params, word), "GA SBX gaussian");
-    params.nichingType = Niching::Sharing;
-    EXPECT_EQ(defaultIohLabel("SARN2", params, word), "SARN2 SBX gaussian sharing");
-    // Networks are not recombined: no crossover to name.
-    params.encoding = Encoding::Network;
-    params.nichingType = Niching::None;
-    EXPECT_EQ(defaultIohLabel("SARN", params, word), "SARN gaussian");
+    EXPECT_EQ(paths.size(), static_cast<std::size_t>(kWriters * kEach));
 }
 
 }  // namespace
