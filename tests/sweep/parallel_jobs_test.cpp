@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 
-#include "sweep/batches.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -50,50 +49,6 @@ TEST(JobCommandTest, RunsTheProgramCopyInTheFolderAndResumesFromItsCheckpoint) {
               "args: config.xml 3 --csv --checkpoint experiment.checkpoint\n"
               "args: config.xml 3 --csv --checkpoint experiment.checkpoint --resume experiment.checkpoint\n");
     EXPECT_EQ(testing::readFile("experiments/01/stderr.txt"), "in 01\nin 01\n");
-}
-
-// A batch as parallel runs it ({} standing alone, each folder put in its place): every folder in
-// turn, each with its record; a failure does not stop the batch, an interruption does (the
-// experiments after it stay for the resumed sweep).
-TEST(JobCommandTest, ABatchRunsEachFolderInTurnAndRecordsHowEachEnded) {
-    testing::ScratchDir scratch;
-    // The stand-in program ends with the status its folder's file "status" holds.
-    testing::writeFile("valdrin", "#!/bin/sh\necho \"$*\"\nexit $(cat status)\n");
-    std::filesystem::permissions("valdrin", std::filesystem::perms::owner_all);
-    const auto batch = [](const std::vector<std::pair<std::string, std::string>>& folders) {
-        std::string words;
-        for (const auto& [folder, status] : folders) {
-            std::filesystem::create_directories("experiments/" + folder);
-            testing::writeFile("experiments/" + folder + "/status", status);
-            testing::writeFile("experiments/" + folder + "/" + kJobRecord, "0 1 2\n");  // an earlier attempt's
-            words += " experiments/" + folder;
-        }
-        std::string command = jobCommand(programArguments(2, {true, false, false}), true);
-        for (std::size_t at = command.find(" {} "); at != std::string::npos; at = command.find(" {} ")) {
-            command.replace(at, 4, words + " ");
-        }
-        return testing::runCommand("sh", {"-c", command});
-    };
-    const auto recorded = [](const std::string& folder) {
-        return readExperimentRecord("experiments/" + folder + "/" + kJobRecord);
-    };
-
-    EXPECT_EQ(batch({{"01_a_seed1", "0"}, {"02_b_seed1", "3"}, {"03_c_seed1", "0"}}).status, 1);
-    for (const auto& [folder, status] : {std::pair<std::string, int>{"01_a_seed1", 0}, {"02_b_seed1", 3}, {"03_c_seed1", 0}}) {
-        const auto record = recorded(folder);
-        ASSERT_TRUE(record) << folder;
-        EXPECT_EQ(record->status, status) << folder;
-        EXPECT_GE(record->end, record->start) << folder;
-        EXPECT_GT(record->start, 1e9) << folder;
-        EXPECT_EQ(testing::readFile("experiments/" + folder + "/stdout.txt"),
-                  "config.xml 2 --csv --ioh ioh --checkpoint experiment.checkpoint --label " + folder + "\n");
-    }
-
-    EXPECT_EQ(batch({{"04_d_seed1", "0"}, {"05_e_seed1", "143"}, {"06_f_seed1", "0"}}).status, 143);
-    EXPECT_EQ(recorded("05_e_seed1")->status, 143);
-    EXPECT_FALSE(recorded("06_f_seed1")) << "the experiment after an interrupted one ran or kept an old record";
-    EXPECT_FALSE(testing::fileExists("experiments/06_f_seed1/stdout.txt"));
-    EXPECT_EQ(batch({{"07_g_seed1", "0"}}).status, 0);
 }
 
 TEST(ParallelProcessTest, RunsParallelInTheFolderAndStopsItWhenAsked) {
