@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <ostream>
 #include <sstream>
@@ -131,6 +132,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
                  "also write generations.csv (one row per run and generation) and runs.csv (one row per run)");
     app.add_option("--ioh", line.iohFolder, "also write the runs in the IOHprofiler format into DIR")
         ->option_text("DIR");
+    CLI::Option* labelOption =
+        app.add_option("--label", line.label,
+                       "with --ioh: what IOHanalyzer calls the algorithm (default: the algorithm's word and its "
+                       "crossover, mutation and niching words, such as \"GA 2-point bit-flip\")")
+            ->option_text("TEXT");
     app.add_flag("--report", line.report,
                  "also write report.html: what was run, the outcome, the convergence plot and the runs");
     app.add_flag("--plot", line.plot, "also write the convergence plot alone, as convergence.svg");
@@ -187,6 +193,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
             misuse = problem;
         } else {
             line.recordEvery = std::stoi(recordEveryText);
+        }
+    }
+    if (labelOption->count() > 0) {
+        if (line.iohFolder.empty()) {
+            misuse = "--label names the algorithm in the IOHprofiler files: it needs --ioh DIR";
+        } else if (!std::any_of(line.label.begin(), line.label.end(), [](char c) {
+                       return std::isgraph(static_cast<unsigned char>(c)) != 0 && c != '"' && c != ',';
+                   })) {
+            misuse = "--label needs a text to name the algorithm by (got \"" + line.label + "\")";
         }
     }
     if (line.check && (checkpointOption->count() > 0 || resumeOption->count() > 0)) {

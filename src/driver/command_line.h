@@ -23,6 +23,7 @@ struct CommandLine {
     std::string outputFolder;  // where every file is written; "" for the working folder
     bool csv = false;          // also write generations.csv and runs.csv
     std::string iohFolder;     // also write the runs in the IOHprofiler format there ("" for none)
+    std::string label;         // what the IOHprofiler files call the algorithm ("" for the default)
     bool report = false;       // also write report.html
     bool plot = false;         // also write convergence.svg
     int recordEvery = 1;       // generations.csv and the plots keep every N-th generation (and the first and last)

@@ -20,6 +20,7 @@
 
 #include "core/engine.h"
 #include "core/failure.h"
+#include "core/file_content.h"
 #include "core/output_file.h"
 #include "core/parameters.h"
 #include "driver/checkpoint.h"
@@ -214,8 +215,18 @@ void writeResults(const CommandLine& line, const OutputFolder& files, const QSum
                   const QEAParameters& params, const ExperimentNames& names) {
     if (line.csv) writeCsvFiles(processor.runs, params, line.runs, files.folder(), line.recordEvery);
     if (!line.iohFolder.empty()) {
-        writeIohProfilerData(processor.runs, params, names.problemNumber, names.algorithm, names.problem,
-                             files.placed(line.iohFolder));
+        // The experiment is its configuration and its number of runs: written again (resumed), it
+        // replaces its own runs in the folder.
+        IohExperiment experiment{names.problemNumber, names.problem, line.label, std::to_string(line.runs) + "\n"};
+        std::string configuration;
+        if (readFileContent(line.configuration, configuration)) experiment.identity += configuration;
+        if (experiment.label.empty()) {
+            experiment.label = defaultIohLabel(names.algorithm, params, [&params](std::string_view key) {
+                const KeyRow* row = findKey(key);
+                return row != nullptr ? row->shown(params) : std::string();
+            });
+        }
+        writeIohProfilerData(processor.runs, params, experiment, files.placed(line.iohFolder));
     }
     const ReportInputs inputs{processor.runs, params, processor.algorithmName, processor.problemName,
                               processor.runsAsked, line.recordEvery};

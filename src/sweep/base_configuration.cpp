@@ -48,6 +48,52 @@ std::optional<std::vector<ValueSpan>> valueSpans(const std::string& text) {
     return spans;
 }
 
+// Where the text of the element that chooses the algorithm or the problem lies: the text of the
+// first child of the first element of that name, found as the lenient reader finds it (comments,
+// declarations and processing instructions skipped); nothing when there is no such element, and
+// an empty span after the name's position when the element holds no child.
+struct ChosenSpan {
+    bool found = false;
+    ValueSpan text{0, 0};
+};
+
+ChosenSpan chosenSpan(const std::string& text, const std::string& element) {
+    ChosenSpan span;
+    bool inside = false;
+    for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+        if (text.compare(at, 4, "<!--") == 0) {
+            at = text.find("-->", at);
+            if (at == std::string::npos) return span;
+            continue;
+        }
+        if (text.compare(at, 2, "<?") == 0 || text.compare(at, 2, "<!") == 0) {
+            at = text.find('>', at);
+            if (at == std::string::npos) return span;
+            continue;
+        }
+        const std::size_t close = text.find('>', at);
+        if (close == std::string::npos) return span;
+        if (text[at + 1] == '/') {
+            if (inside) return span;  // the element closed with no child
+            continue;
+        }
+        std::size_t nameEnd = at + 1;
+        while (nameEnd < close && std::isspace(static_cast<unsigned char>(text[nameEnd])) == 0 && text[nameEnd] != '/') ++nameEnd;
+        if (inside) {
+            span.text = {close + 1, text[close - 1] == '/' ? close + 1 : text.find('<', close + 1)};
+            if (span.text.end == std::string::npos) return {};
+            return span;
+        }
+        if (text.compare(at + 1, nameEnd - at - 1, element) == 0) {
+            span.found = true;
+            if (text[close - 1] == '/') return span;
+            inside = true;
+        }
+        at = close;
+    }
+    return span;
+}
+
 [[noreturn]] void cannotPutValues(const std::string& why) {
     failPlainly("cannot put the swept values into the base configuration: " + why +
                 " (write each parameter as <parameter><name>KEY</name><value>VALUE</value></parameter>)");
@@ -91,7 +137,68 @@ std::string joined(const std::vector<Finding>& findings, const std::string& sepa
     return text;
 }
 
+// The line of the word that chooses the algorithm or the problem; 0 when there is none.
+int chosenLine(const ConfigurationScan& scan, const std::string& element) {
+    const std::vector<const ScannedElement*> found = elementsNamed(scan.root, element);
+    if (found.empty()) return 0;
+    return found.front()->children.empty() ? found.front()->line : found.front()->children.front().line;
+}
+
+// Why the algorithm or problem word of key k cannot be used in the combination whose findings
+// are given: an unknown word is refused with what the check says on its line; a known one with
+// the check's errors on its line and those the same combination with the base's own word does not
+// have (on lines where that one has no error).
+std::vector<Finding> wordErrors(const std::string& baseText, const std::vector<SweptKey>& keys,
+                                const std::vector<std::string>& values, int seed, std::size_t k,
+                                const std::vector<Finding>& findings, int line) {
+    const std::string element = chosenElement(keys[k].key);
+    const bool known = element == "algorithm" ? rowNamed(algorithmRows(), values[k]) != nullptr
+                                              : rowNamed(problemRows(), values[k]) != nullptr;
+    std::vector<Finding> reasons;
+    for (const Finding& finding : findings) {
+        if (finding.line == line && (!known || finding.severity == Severity::Error)) reasons.push_back(finding);
+    }
+    if (!known) {
+        if (reasons.empty()) {
+            reasons.push_back({Severity::Error, line, "\"" + values[k] + "\" is not " +
+                                                          (element == "algorithm" ? "an algorithm" : "a problem") +
+                                                          " of the program"});
+        }
+        return reasons;
+    }
+    if (!hasErrors(findings)) return reasons;
+    const ConfigurationScan baseScan = scanConfiguration(baseText);
+    const std::vector<const ScannedElement*> own = elementsNamed(baseScan.root, element);
+    if (own.empty() || own.front()->children.empty() || own.front()->children.front().text == values[k]) return reasons;
+    // The same combination with the base's own word.
+    std::vector<SweptKey> others;
+    std::vector<std::string> otherValues;
+    for (std::size_t o = 0; o < keys.size(); ++o) {
+        if (o == k) continue;
+        others.push_back(keys[o]);
+        otherValues.push_back(values[o]);
+    }
+    const std::vector<Finding> without =
+        checkConfiguration(scanConfiguration(configurationWith(baseText, settingsOf(others, otherValues, seed))));
+    std::set<int> erring;
+    for (const Finding& finding : without) {
+        if (finding.severity == Severity::Error) erring.insert(finding.line);
+    }
+    for (const Finding& finding : findings) {
+        if (finding.severity == Severity::Error && finding.line != line && !erring.contains(finding.line)) {
+            reasons.push_back(finding);
+        }
+    }
+    return reasons;
+}
+
 }  // namespace
+
+std::string chosenElement(std::string_view word) {
+    if (word == "Algorithm") return "algorithm";
+    if (word == "Problem") return "problem";
+    return "";
+}
 
 std::string configurationWith(const std::string& baseText, const std::vector<Setting>& settings) {
     const ConfigurationScan scan = scanConfiguration(baseText);
@@ -104,37 +211,57 @@ std::string configurationWith(const std::string& baseText, const std::vector<Set
             cannotPutValues("the value on line " + std::to_string(scan.pairs[i].valueLine) + " is not read as written");
         }
     }
-    // Replacements from the end of the text, so that earlier places stay where they are.
-    std::map<std::size_t, const Setting*, std::greater<>> replaced;
+    // Replacements from the end of the text, so that earlier places stay where they are: by
+    // where the replaced text begins.
+    std::map<std::size_t, std::pair<std::size_t, const Setting*>, std::greater<>> replaced;
     std::vector<const Setting*> added;
+    std::vector<const Setting*> addedElements;
     for (const Setting& setting : settings) {
+        if (const std::string element = chosenElement(setting.key); !element.empty()) {
+            const ChosenSpan span = chosenSpan(baseText, element);
+            const std::vector<const ScannedElement*> scanned = elementsNamed(scan.root, element);
+            if (!span.found || scanned.empty()) {
+                addedElements.push_back(&setting);
+                continue;
+            }
+            const std::string written = trimmed(baseText.substr(span.text.begin, span.text.end - span.text.begin));
+            if (scanned.front()->children.empty() || written != scanned.front()->children.front().text ||
+                written.empty()) {
+                cannotPutValues("the " + element + " on line " + std::to_string(scanned.front()->line) +
+                                " is not named by the text of its first element, as in <" + element + "><type>WORD</type></" +
+                                element + ">");
+            }
+            replaced[span.text.begin] = {span.text.end, &setting};
+            continue;
+        }
         std::optional<std::size_t> last;
         for (std::size_t i = 0; i < scan.pairs.size(); ++i) {
             if (scan.pairs[i].key == setting.key) last = i;
         }
         if (last) {
-            replaced[*last] = &setting;
+            replaced[(*spans)[*last].begin] = {(*spans)[*last].end, &setting};
         } else {
             added.push_back(&setting);
         }
     }
     std::string text = baseText;
-    if (!added.empty()) {
+    if (!added.empty() || !addedElements.empty()) {
         const std::size_t closing = text.rfind("</");
         if (closing == std::string::npos) cannotPutValues("it has no closing tag to put new parameters before");
         const std::size_t lineStart = text.rfind('\n', closing);
         const std::size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
         const bool ownLine = text.find_first_not_of(" \t", from) == closing;
         std::string lines = ownLine ? "" : "\n";
+        for (const Setting* setting : addedElements) {
+            const std::string element = chosenElement(setting->key);
+            lines += "  <" + element + "><type>" + setting->value + "</type></" + element + ">\n";
+        }
         for (const Setting* setting : added) {
             lines += "  <parameter><name>" + setting->key + "</name><value>" + setting->value + "</value></parameter>\n";
         }
         text.insert(ownLine ? from : closing, lines);
     }
-    for (const auto& [index, setting] : replaced) {
-        const ValueSpan& span = (*spans)[index];
-        text.replace(span.begin, span.end - span.begin, setting->value);
-    }
+    for (const auto& [begin, place] : replaced) text.replace(begin, place.first - begin, place.second->value);
     return text;
 }
 
@@ -166,6 +293,17 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
         };
         std::map<int, std::string> sweptLines;  // line -> KEY=VALUE, for lines the sweep added
         for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (const std::string element = chosenElement(keys[k].key); !element.empty()) {
+                const std::string named = keys[k].key + "=" + values[k];
+                const int line = chosenLine(scan, element);
+                sweptLines[line] = named;
+                if (refused.contains(named)) continue;
+                std::vector<Finding> reasons = wordErrors(baseText, keys, values, seed, k, findings, line);
+                if (reasons.empty()) continue;
+                refused.insert(named);
+                refusals.push_back(named + ": " + joined(reasons, "; "));
+                continue;
+            }
             const KeyRow* row = findKey(keys[k].key);
             // An unknown key is refused once, whatever its values.
             const std::string named = row == nullptr ? keys[k].key : keys[k].key + "=" + values[k];
@@ -209,7 +347,7 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
                 if (swept != sweptLines.end() && finding.line > 0) {
                     where = swept->second;
                 } else if (finding.line > 0) {
-                    where += ":" + std::to_string(finding.line);
+                    where.append(":").append(std::to_string(finding.line));
                 }
                 firstErrors->push_back(where + ": " + finding.message +
                                        (combination.empty() ? "" : " (with " + combination + ")"));

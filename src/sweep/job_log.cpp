@@ -54,10 +54,34 @@ std::optional<JobRecord> jobRecordOf(const std::string& line) {
     JobRecord record;
     record.sequence = static_cast<int>(sequence);
     record.host = fields[1];
+    record.start = ignored;
     record.runtime = runtime;
+    readNumber(fields[4], record.sent);
+    readNumber(fields[5], record.received);
+    record.command = fields[8];
     record.exitValue = static_cast<int>(exitValue);
     record.signal = static_cast<int>(signal);
     return record;
+}
+
+std::string jobLogLine(const JobRecord& record) {
+    char numbers[160];
+    std::snprintf(numbers, sizeof numbers, "%.3f\t%10.3f\t%.0f\t%.0f\t%d\t%d", record.start, record.runtime, record.sent,
+                  record.received, record.exitValue, record.signal);
+    std::string command = record.command;
+    for (char& c : command) c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    return std::to_string(record.sequence) + "\t" + record.host + "\t" + numbers + "\t" + command;
+}
+
+void appendJobLines(const std::string& path, const std::vector<JobRecord>& records) {
+    if (records.empty()) return;
+    std::error_code error;
+    const bool fresh = !std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0;
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    if (fresh) out << "Seq\tHost\tStarttime\tJobRuntime\tSend\tReceive\tExitval\tSignal\tCommand\n";
+    for (const JobRecord& record : records) out << jobLogLine(record) << "\n";
+    out.flush();
+    if (!out) failPlainly(cannotWrite(path, errno != 0 ? errno : EIO));
 }
 
 std::vector<JobRecord> readJobLog(const std::string& path) {

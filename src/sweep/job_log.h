@@ -18,6 +18,10 @@ struct JobRecord {
     double runtime = 0.0;  // seconds
     int exitValue = 0;  // -1 when the job was killed
     int signal = 0;     // the signal that ended it, or 0
+    double start = 0.0;     // seconds since 1970
+    double sent = 0.0;      // bytes sent to the host
+    double received = 0.0;  // bytes that came back
+    std::string command{};
 
     bool succeeded() const { return exitValue == 0 && signal == 0; }
     // The status as a shell gives it: the exit value, or 128 + the signal.
@@ -26,6 +30,14 @@ struct JobRecord {
 
 // The job a line of the log tells of; nothing for the header or a line cut short.
 std::optional<JobRecord> jobRecordOf(const std::string& line);
+
+// The line of the log for the job, as parallel writes it (without the line break; the command's
+// tabs and line breaks become spaces).
+std::string jobLogLine(const JobRecord& record);
+
+// Adds the jobs' lines at the end of the log, after the header when the log is new. Ends with a
+// Failure when it cannot.
+void appendJobLines(const std::string& path, const std::vector<JobRecord>& records);
 
 // The lines of the log, in order; no lines when the file does not exist. Lines that are not
 // job lines (the header, a line cut short by an interruption) are skipped.

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -15,13 +16,19 @@
 #include <thread>
 
 #include "core/failure.h"
+#include "sweep/batches.h"
 
 extern char** environ;
 
 namespace Valdrin {
 
-std::vector<std::string> programArguments(int runs) {
-    return {"config.xml", std::to_string(runs), "--csv", "--checkpoint", kExperimentCheckpoint};
+std::vector<std::string> programArguments(int runs, const ExperimentOutputs& outputs) {
+    std::vector<std::string> arguments = {"config.xml", std::to_string(runs), "--csv"};
+    if (outputs.ioh) arguments.insert(arguments.end(), {"--ioh", kExperimentIoh});
+    if (outputs.report) arguments.push_back("--report");
+    if (outputs.plot) arguments.push_back("--plot");
+    arguments.insert(arguments.end(), {"--checkpoint", kExperimentCheckpoint});
+    return arguments;
 }
 
 std::string shellWord(const std::string& text) {
@@ -33,16 +40,30 @@ std::string shellWord(const std::string& text) {
     return word + "'";
 }
 
-std::string jobCommand(const std::vector<std::string>& arguments) {
+std::string jobCommand(const std::vector<std::string>& arguments, bool labelled) {
+    std::string program = "../../valdrin";
+    for (const std::string& argument : arguments) program.append(" ").append(shellWord(argument));
+    if (labelled) program += " --label \"${e##*/}\"";
+    const std::string checkpoint = shellWord(kExperimentCheckpoint);
+    const std::string record = shellWord(kJobRecord);
+    // {} stands alone as a word, so that parallel puts every folder of the batch in its place.
+    // The time: bash's own clock where the shell is bash, else date's (a process each time).
+    const std::string now = "${EPOCHREALTIME:-$(date +%s.%N)}";
+    return "for e in {} ; do : >\"$e\"/" + record + "; done; s=0; b=" + now + "; for e in {} ; do (cd \"$e\" && exec " +
+           program + " $(test -f " + checkpoint + " && echo --resume " + checkpoint +
+           ") >>stdout.txt 2>>stderr.txt); r=$?; t=" + now + "; echo \"$r $b $t\" >\"$e\"/" + record +
+           "; b=$t; case $r in 0) ;; 130|143) exit $r ;; *) s=1 ;; esac; done; exit $s";
+}
+
+std::string experimentCommand(const std::vector<std::string>& arguments, bool labelled) {
     std::string command = "cd {} && ../../valdrin";
     for (const std::string& argument : arguments) command.append(" ").append(shellWord(argument));
-    const std::string checkpoint = shellWord(kExperimentCheckpoint);
-    return command + " $(test -f " + checkpoint + " && echo --resume " + checkpoint + ") >>stdout.txt 2>>stderr.txt";
+    return labelled ? command + " --label {/}" : command;
 }
 
 std::vector<std::string> parallelArguments(const ParallelPlan& plan) {
-    std::vector<std::string> arguments = {"--will-cite", "--halt", "never", "--joblog", plan.jobLog};
-    if (plan.resume) arguments.push_back("--resume-failed");
+    std::vector<std::string> arguments = {"--will-cite", "--halt", "never", "--joblog", plan.jobLog,
+                                          "-N", std::to_string(std::max(plan.batch, 1))};
     if (plan.jobs) arguments.insert(arguments.end(), {"--jobs", std::to_string(*plan.jobs)});
     arguments.insert(arguments.end(), {"--arg-file", plan.jobList});
     if (!plan.hostsFile.empty()) {

@@ -20,9 +20,12 @@ constexpr const char* kDescription =
 constexpr const char* kFooter =
     "\nExample: valdrin-sweep base.xml --set \"Population size=20,50,100\" --set \"Mutation rate=0.01,0.05\" "
     "--seeds 1-10 --runs 5\n\n"
-    "A key or word BASE's experiment would not accept is refused before anything runs, with the configuration "
-    "check's message. Every experiment runs `valdrin config.xml RUNS --csv` in its folder, with the values and "
-    "the seed put into BASE; its standard output and error stay there as stdout.txt and stderr.txt.\n\n"
+    "Besides the configuration's keys, --set sweeps the algorithm and the problem: --set \"Problem=Sphere,Rastrigin\", "
+    "--set \"Algorithm=GA,SARN2\". A key or word BASE's experiment would not accept (a problem that cannot evaluate "
+    "the encoding, say) is refused before anything runs, with the configuration check's message. Every experiment "
+    "runs `valdrin config.xml RUNS --csv` (with --ioh, --report and --plot as asked) in its folder, with the values "
+    "and the seed put into BASE; its standard output and error stay there as stdout.txt and stderr.txt. Short "
+    "experiments run several to a job of parallel (--batch).\n\n"
     "Exit status: 0 when every experiment ran, 1 when the sweep was refused or some experiment failed (each is "
     "reported with its folder, its exit status and the last lines of its standard error), 2 for a misused "
     "command line, 130 and 143 when interrupted (SIGINT, SIGTERM): the running experiments are stopped and "
@@ -39,8 +42,8 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
         ->required()
         ->check(CLI::ExistingFile);
     app.add_option("--set", line.sets,
-                   "a key and the values it takes, as KEY=VALUE,VALUE,... (repeat for more keys; every combination "
-                   "of the values is run)")
+                   "a key (or Algorithm, or Problem) and the values it takes, as KEY=VALUE,VALUE,... (repeat for more "
+                   "keys; every combination of the values is run)")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->option_text("KEY=VALUES");
@@ -62,6 +65,18 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
         ->check(CLI::ExistingFile)
         ->option_text("FILE");
     app.add_option("--out", line.outputFolder, "the sweep's folder (default: sweep)")->option_text("DIR");
+    app.add_flag("--ioh", line.ioh,
+                 "every experiment also writes its runs in the IOHprofiler format, into the folder ioh of its own "
+                 "folder, named by its folder's name (valdrin's --ioh ioh --label NAME)");
+    app.add_flag("--report", line.report, "every experiment also writes report.html in its folder");
+    app.add_flag("--plot", line.plot, "every experiment also writes convergence.svg in its folder");
+    int batch = 0;
+    CLI::Option* batchOption =
+        app.add_option("--batch", batch,
+                       "experiments each of parallel's jobs runs one after the other (default: as many as take about "
+                       "half a second together, from what the configurations ask for; 1 for long experiments)")
+            ->check(CLI::Range(1, 100000))
+            ->option_text("N");
     app.add_flag("--resume", line.resume,
                  "go on with the sweep in DIR: run only the experiments that have not run or have failed");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
@@ -70,6 +85,7 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
 
     if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
     if (jobsOption->count() > 0) line.jobs = jobs;
+    if (batchOption->count() > 0) line.batch = batch;
     if (line.outputFolder.empty()) {
         err << "valdrin-sweep: error: --out needs a folder\n";
         return {std::nullopt, kExitMisused};

@@ -16,6 +16,10 @@ struct SweepCommandLine {
     std::optional<int> jobs;          // jobs at a time on each machine
     std::string hostsFile;            // a file of parallel's sshlogins; "" for this machine alone
     std::string outputFolder = "sweep";
+    bool ioh = false;                 // every experiment also writes the IOHprofiler files
+    bool report = false;              // ... report.html
+    bool plot = false;                // ... convergence.svg
+    std::optional<int> batch;         // experiments per job; automatic when absent
     bool resume = false;
     bool progress = false;            // the progress line even when standard error is not a terminal
 };

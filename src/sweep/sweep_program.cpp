@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -23,8 +24,10 @@
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/write_lock.h"
+#include "registry/configuration_check.h"
 #include "registry/registry.h"
 #include "sweep/base_configuration.h"
+#include "sweep/batches.h"
 #include "sweep/job_log.h"
 #include "sweep/parallel_jobs.h"
 #include "sweep/sweep_command_line.h"
@@ -55,9 +58,14 @@ struct Sweep {
     std::string title;   // "ALGORITHM on PROBLEM", the page's title
     std::string matrix;  // the matrix.txt every experiment copies; "" when the problem reads none
     std::vector<Experiment> experiments;
+    std::vector<Experiment> queued;  // those this invocation runs, in the job list's order
+    int batch = 1;                   // experiments per job
     fs::path folder;     // absolute
     std::string remoteFolder;
 };
+
+// What every experiment writes besides the results the sweep collects.
+ExperimentOutputs outputsOf(const SweepCommandLine& line) { return {line.ioh, line.report, line.plot}; }
 
 // --- Reading and checking the sweep, before anything is written ---
 
@@ -90,14 +98,29 @@ std::string chosenWord(const ConfigurationScan& scan, std::string_view element) 
     return found.front()->children.front().text;
 }
 
-// What the base's algorithm and problem bring: the title, and the matrix.txt beside the base
-// when the problem reads one (a failure when it is missing).
+// The words the experiments use for the algorithm or the problem: the swept ones, or the base's.
+std::vector<std::string> chosenWords(const Sweep& sweep, const ConfigurationScan& scan, const std::string& element) {
+    for (const SweptKey& swept : sweep.keys) {
+        if (chosenElement(swept.key) == element) return swept.values;
+    }
+    return {chosenWord(scan, element)};
+}
+
+std::string joinedWords(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += (text.empty() ? "" : ", ") + word;
+    return text;
+}
+
+// What the experiments' algorithms and problems bring: the title, and the matrix.txt beside the
+// base when a problem reads one (a failure when it is missing).
 void readAlgorithmAndProblem(Sweep& sweep) {
     const ConfigurationScan scan = scanConfiguration(sweep.baseText);
-    const std::string problem = chosenWord(scan, "problem");
-    sweep.title = chosenWord(scan, "algorithm") + " on " + problem;
-    const ProblemRow* problemRow = rowNamed(problemRows(), problem);
-    if (problemRow != nullptr && problemRow->id == ProblemKind::Submatrix) {
+    const std::vector<std::string> problems = chosenWords(sweep, scan, "problem");
+    sweep.title = joinedWords(chosenWords(sweep, scan, "algorithm")) + " on " + joinedWords(problems);
+    for (const std::string& problem : problems) {
+        const ProblemRow* problemRow = rowNamed(problemRows(), problem);
+        if (problemRow == nullptr || problemRow->id != ProblemKind::Submatrix) continue;
         sweep.matrix = (fs::absolute(sweep.line.base).parent_path() / "matrix.txt").string();
         if (!fs::is_regular_file(sweep.matrix)) {
             failPlainly(problem + " reads matrix.txt, which is not beside " + sweep.line.base + " (looked for " +
@@ -131,6 +154,16 @@ void writeWhole(const fs::path& path, const std::string& text) {
     if (!out) failPlainly(cannotWrite(path.string(), errno != 0 ? errno : EIO));
 }
 
+// The plan's line of the files every experiment also writes; "" when none (as a sweep that
+// could ask for none wrote its plan).
+std::string outputsLine(const SweepCommandLine& line) {
+    std::string options;
+    if (line.ioh) options += " --ioh";
+    if (line.report) options += " --report";
+    if (line.plot) options += " --plot";
+    return options.empty() ? "" : "outputs" + options + "\n";
+}
+
 // What identifies a sweep: the same plan text means --resume may go on with it.
 std::string planText(const Sweep& sweep) {
     std::string text = "valdrin-sweep plan: --resume goes on only with the same plan and base.xml\n";
@@ -143,6 +176,7 @@ std::string planText(const Sweep& sweep) {
     text += "seeds ";
     for (std::size_t s = 0; s < sweep.seeds.size(); ++s) text.append(s > 0 ? "," : "").append(std::to_string(sweep.seeds[s]));
     text += "\nmatrix " + std::string(sweep.matrix.empty() ? "no" : "yes") + "\n";
+    text += outputsLine(sweep.line);
     return text;
 }
 
@@ -192,10 +226,10 @@ void writeExperiment(const Sweep& sweep, const Experiment& experiment) {
     }
 }
 
-// parallel's job list: every experiment's folder, one a line.
+// parallel's job list: the folder of every experiment this invocation runs, one a line.
 void writeJobList(const Sweep& sweep) {
     std::string list;
-    for (const Experiment& experiment : sweep.experiments) list += experiment.folder + "\n";
+    for (const Experiment& experiment : sweep.queued) list += experiment.folder + "\n";
     writeWhole(sweep.folder / kJobList, list);
 }
 
@@ -231,6 +265,7 @@ void layOutFolder(Sweep& sweep) {
     writeWhole(folder / kBaseCopy, sweep.baseText);
     copyProgram(sweep);
     for (const Experiment& experiment : sweep.experiments) writeExperiment(sweep, experiment);
+    sweep.queued = sweep.experiments;
     writeJobList(sweep);
     writeWhole(folder / kPlanFile, planText(sweep) + kRemoteFolderLine + sweep.remoteFolder + "\n");
 }
@@ -245,8 +280,10 @@ void checkSameSweep(Sweep& sweep) {
     const StoredPlan stored = readStoredPlan(folder / kPlanFile);
     sweep.remoteFolder = stored.remoteFolder;
     if (stored.plan != planText(sweep)) {
+        const bool otherOutputs = stored.plan.find("\noutputs ") != std::string::npos || !outputsLine(sweep.line).empty();
         failPlainly("the sweep in " + folder.string() + " has another plan (its " + kPlanFile +
-                    "): --resume needs the same --set, --seeds and --runs");
+                    "): --resume needs the same --set, --seeds and --runs" +
+                    (otherOutputs ? std::string(", and the same --ioh, --report and --plot") : std::string()));
     }
     if (readWhole(folder / kBaseCopy) != sweep.baseText) {
         failPlainly("the base configuration differs from the one the sweep in " + folder.string() + " started with (its " +
@@ -296,11 +333,11 @@ WriteLock lockExperiment(const Sweep& sweep, const Experiment& experiment) {
                       folderUnwritable(folder.string())});
 }
 
-// Readies every experiment that is to run again on --resume. One the job log counts as done
-// whose results are missing starts afresh and leaves the log, so that parallel runs it again; one
-// that was stopped goes on from its checkpoint; one that failed, or has no checkpoint to go on
-// from, starts afresh.
-void readyExperimentsToRunAgain(const Sweep& sweep) {
+// Readies every experiment that is to run again on --resume, and queues it. One the job log
+// counts as done whose results are missing starts afresh and leaves the log, so that its new line
+// alone tells how it went; one that was stopped goes on from its checkpoint; one that failed, or
+// has no checkpoint to go on from, starts afresh.
+void readyExperimentsToRunAgain(Sweep& sweep) {
     const std::string jobLog = (sweep.folder / kJobLog).string();
     const auto outcomes = jobOutcomes(readJobLog(jobLog), static_cast<int>(sweep.experiments.size()));
     std::set<int> forgotten;
@@ -309,6 +346,7 @@ void readyExperimentsToRunAgain(const Sweep& sweep) {
         const bool done = outcomes[i] && outcomes[i]->succeeded();
         if (done && hasResults(sweep, experiment)) continue;
         const WriteLock experimentLock = lockExperiment(sweep, experiment);
+        sweep.queued.push_back(experiment);
         if (done) forgotten.insert(experiment.id);
         if (!done && wasStopped(outcomes[i]) && keepsCheckpoint(sweep, experiment)) continue;
         writeExperiment(sweep, experiment);
@@ -373,12 +411,12 @@ int availableCores() {
 
 // How parallel is to run the sweep: on this machine's cores unless --jobs says otherwise, or on
 // the hosts.
-ParallelPlan parallelPlanOf(const Sweep& sweep, bool resuming) {
+ParallelPlan parallelPlanOf(const Sweep& sweep) {
     ParallelPlan plan;
     plan.jobList = kJobList;
-    plan.jobLog = kJobLog;
-    plan.command = jobCommand(programArguments(sweep.line.runs));
-    plan.resume = resuming;
+    plan.jobLog = kBatchLog;
+    plan.command = jobCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh);
+    plan.batch = sweep.batch;
     plan.jobs = sweep.line.jobs;
     if (sweep.line.hostsFile.empty()) {
         if (!plan.jobs) plan.jobs = availableCores();
@@ -388,6 +426,41 @@ ParallelPlan parallelPlanOf(const Sweep& sweep, bool resuming) {
         if (!sweep.matrix.empty()) plan.inputs.push_back("matrix.txt");
     }
     return plan;
+}
+
+// The longest an experiment of the sweep is expected to take (expectedExperimentSeconds of each
+// combination's configuration).
+double expectedSeconds(const Sweep& sweep) {
+    double longest = 0.0;
+    const int combinations = combinationCount(sweep.keys);
+    for (int c = 0; c < combinations; ++c) {
+        const std::string text =
+            configurationWith(sweep.baseText, settingsOf(sweep.keys, combinationValues(sweep.keys, c), sweep.seeds.front()));
+        const ConfigurationScan scan = scanConfiguration(text);
+        const AlgorithmRow* algorithm = rowNamed(algorithmRows(), chosenWord(scan, "algorithm"));
+        longest = std::max(longest, expectedExperimentSeconds(effectiveParameters(scan),
+                                                              algorithm != nullptr ? algorithm->id : AlgorithmKind::GA,
+                                                              sweep.line.runs));
+    }
+    return longest;
+}
+
+// The jobs that run at once: --jobs or this machine's cores; with hosts, the sum over the hosts of
+// the jobs each line gives ("8/..."), or of those for a line that gives none.
+int slotCount(const SweepCommandLine& line) {
+    const int each = line.jobs ? *line.jobs : availableCores();
+    if (line.hostsFile.empty()) return each;
+    std::ifstream hosts(line.hostsFile);
+    long long slots = 0;
+    for (std::string entry; std::getline(hosts, entry);) {
+        const std::size_t start = entry.find_first_not_of(" \t");
+        if (start == std::string::npos || entry[start] == '#') continue;
+        const std::size_t slash = entry.find('/', start);
+        const std::string given = slash == std::string::npos ? "" : entry.substr(start, slash - start);
+        const bool counted = !given.empty() && given.size() < 7 && given.find_first_not_of("0123456789") == std::string::npos;
+        slots += counted ? std::stoi(given) : each;
+    }
+    return static_cast<int>(std::clamp<long long>(slots, 1, 1000000));
 }
 
 // A job on this machine (":" in the hosts file) goes into the working folder as the others do:
@@ -402,12 +475,23 @@ void linkWorkingFolderHere(const Sweep& sweep) {
 // Whether the progress line is shown: when asked for, or when standard error is a terminal.
 bool progressWanted(const SweepCommandLine& line) { return line.progress || isatty(STDERR_FILENO) != 0; }
 
-// Runs parallel over the job list, drawing the progress line meanwhile; returns its exit status.
+// Runs parallel over the job list, turning the ends of its batches into the job log's lines and
+// drawing the progress line meanwhile; returns its exit status.
 int runParallel(const Sweep& sweep, const ParallelPlan& plan) {
     SweepProgress progress(progressWanted(sweep.line), (sweep.folder / kJobLog).string(),
                            static_cast<int>(sweep.experiments.size()));
+    std::error_code ignored;
+    fs::remove(sweep.folder / kBatchLog, ignored);
+    BatchMerger batches(sweep.folder.string(), sweep.queued, plan.batch,
+                        experimentCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh));
     ParallelProcess parallel(parallelArguments(plan), sweep.folder.string(), (sweep.folder / ".parallel").string());
-    const int status = parallel.wait([&progress] { progress.update(); }, [] { return pendingInterruption() != 0; });
+    const int status = parallel.wait(
+        [&progress, &batches] {
+            batches.update();
+            progress.update();
+        },
+        [] { return pendingInterruption() != 0; });
+    batches.finish();
     progress.update(true);
     progress.clear();
     return status;
@@ -434,10 +518,10 @@ struct RunEnd {
 
 // Runs the experiments unless the sweep was interrupted already, then clears the hosts of the
 // working folder unless interrupted.
-RunEnd runExperiments(const Sweep& sweep, bool resuming) {
+RunEnd runExperiments(const Sweep& sweep) {
     RunEnd end;
     if (pendingInterruption() == 0) {
-        const ParallelPlan plan = parallelPlanOf(sweep, resuming);
+        const ParallelPlan plan = parallelPlanOf(sweep);
         if (!sweep.line.hostsFile.empty()) linkWorkingFolderHere(sweep);
         end.parallelStatus = runParallel(sweep, plan);
     }
@@ -536,8 +620,11 @@ int sweep(const SweepCommandLine& line) {
         // lock their own folders inside it.
         const WriteLock lock = lockSweepFolder(sweep.folder);
         const bool resuming = prepareFolder(sweep);
+        sweep.batch = line.batch ? *line.batch
+                                 : automaticBatchSize(expectedSeconds(sweep), static_cast<int>(sweep.queued.size()),
+                                                      slotCount(line));
         announce(sweep, resuming);
-        const RunEnd end = runExperiments(sweep, resuming);
+        const RunEnd end = runExperiments(sweep);
         const std::vector<ExperimentOutcome> outcomes = collectResults(sweep);
         return report(sweep, outcomes, end);
     } catch (const Failure& failure) {

@@ -110,10 +110,11 @@ TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     EXPECT_NE(config.find("<name>Mutation rate</name><value>0.3</value>"), std::string::npos);
     EXPECT_TRUE(fileExists("whole/experiments/07_20_0.3_seed2/summary.log"));
 
-    // The same sweep, sent SIGTERM once some experiments have finished.
+    // The same sweep in batches of four, sent SIGTERM once some experiments have finished: the
+    // running batches stop half-way.
     std::string stoppedErr;
     {
-        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, gridWith({"--out", "cut"}), "background");
+        testing::BackgroundRun cut(VALDRIN_SWEEP_EXECUTABLE, gridWith({"--out", "cut", "--batch", "4"}), "background");
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (cut.running() && successLines("cut/joblog") < 8 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -326,6 +327,43 @@ TEST(SweepEndToEnd, TheFolderHoldsOneSweepThatOnlyTheSameCommandWithResumeGoesOn
     EXPECT_EQ(occupied.status, 1);
     EXPECT_NE(occupied.err.find("is not empty and holds no sweep"), std::string::npos);
     EXPECT_EQ(readFile("other/notes.txt"), "mine");
+}
+
+// The problem swept like a key, and every experiment writing its page and its IOHprofiler files
+// in its folder, each named by the folder so that IOHanalyzer, given the whole sweep, keeps every
+// experiment apart.
+TEST(SweepEndToEnd, ProblemsAreSweptAndEachExperimentWritesItsPageAndIohFiles) {
+    ScratchDir scratch;
+    writeFile("base.xml", sphereBase("15"));
+    const std::vector<std::string> arguments = {"base.xml", "--set", "Problem=Sphere,Rastrigin", "--seeds", "1-2",
+                                                "--ioh", "--report", "--out", "p"};
+    const auto result = runSweepProgram(arguments);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(queryRows("p/results.sqlite", "SELECT id, folder, problem, seed, exit_status FROM experiments ORDER BY id"),
+              (Rows{{"1", "experiments/1_Sphere_seed1", "Sphere", "1", "0"},
+                    {"2", "experiments/2_Sphere_seed2", "Sphere", "2", "0"},
+                    {"3", "experiments/3_Rastrigin_seed1", "Rastrigin", "1", "0"},
+                    {"4", "experiments/4_Rastrigin_seed2", "Rastrigin", "2", "0"}}));
+    EXPECT_NE(readFile("p/experiments/3_Rastrigin_seed1/config.xml").find("<problem><type>Rastrigin</type></problem>"),
+              std::string::npos);
+    EXPECT_NE(readFile("p/sweep.html").find("<h1>Sweep: GA on Sphere, Rastrigin</h1>"), std::string::npos);
+    for (const auto& [folder, info] : std::vector<std::pair<std::string, std::string>>{
+             {"1_Sphere_seed1", "IOHprofiler_f1_Sphere.info"}, {"4_Rastrigin_seed2", "IOHprofiler_f2_Rastrigin.info"}}) {
+        const std::string path = "p/experiments/" + folder;
+        EXPECT_NE(readFile(path + "/report.html").find("<html"), std::string::npos) << folder;
+        const auto meta = splitLines(readFile(path + "/ioh/" + info));
+        ASSERT_EQ(meta.size(), 3u) << folder;
+        EXPECT_NE(meta[0].find("algId = \"" + folder + "\""), std::string::npos) << meta[0];
+    }
+
+    // The files every experiment writes are part of the sweep: --resume without them is refused.
+    std::vector<std::string> without(arguments.begin(), arguments.end() - 4);
+    without.insert(without.end(), {"--out", "p", "--resume"});
+    const auto other = runSweepProgram(without);
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("--resume needs the same --set, --seeds and --runs, and the same --ioh, --report and --plot"),
+              std::string::npos)
+        << other.err;
 }
 
 TEST(SweepEndToEnd, TheSubmatrixTasksDataGoesWithEveryExperiment) {

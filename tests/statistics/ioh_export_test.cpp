@@ -1,12 +1,18 @@
 // Tests of the IOHprofiler files against the rules IOHanalyzer reads them by: file names, the
 // three meta-data lines, one block per run opened by the separation line, improvements only,
-// and the closing line that gives an unsolved run's budget.
+// and the closing line that gives an unsolved run's budget; and of several experiments in one
+// folder, each an algorithm of its own that nothing written later replaces.
 #include "statistics/ioh_export.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
+#include <set>
 
 #include "algorithms/genetic_algorithm.h"
 #include "core/output_file.h"
@@ -103,11 +109,12 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
         handMadeRun(60, {{1, 7.0}, {12, 2.0}}, 0),                              // unsolved: closed by its budget
         handMadeRun(60, {{1, 5.0}, {60, 1.0}}, 0),                              // its last evaluation improved
     };
-    writeIohProfilerData(runs, params, 3, "GA", "Sphere", "");
+    writeIohProfilerData(runs, params, {3, "Sphere", "GA", "one"}, "");
     const std::vector<std::string> meta = splitLines(readFile("IOHprofiler_f3_Sphere.info"));
     ASSERT_EQ(meta.size(), 3u);
     EXPECT_EQ(meta[0], "suite = \"valdrin\", funcId = 3, DIM = 10, algId = \"GA\", funcName = \"Sphere\", maximization = F");
     EXPECT_NE(meta[1].find("errorLevel = 0.01"), std::string::npos) << meta[1];
+    EXPECT_TRUE(std::regex_search(meta[1], std::regex(", experiment = [0-9a-f]{16}$"))) << meta[1];
     EXPECT_EQ(meta[2], "data_f3_Sphere/IOHprofiler_f3_DIM10.dat, 1:60|0.0025, 2:60|2, 3:60|1");
     EXPECT_EQ(readFile("data_f3_Sphere/IOHprofiler_f3_DIM10.dat"),
               kSeparator + "\n1 9\n4 3\n30 0.005\n41 0.0025\n" + kSeparator + "\n1 7\n12 2\n60 2\n" + kSeparator +
@@ -115,12 +122,12 @@ TEST(IohExport, RunsBecomeOneMetaDataEntryAndOneBlockEach) {
     EXPECT_EQ(checkedBlocks("", "IOHprofiler_f3_Sphere.info", params.errorLevel).size(), 3u);
 
     // Names are made fit for file names and for quoted values.
-    writeIohProfilerData(runs, params, 11, "Self-adaptive \"net\",  v2\n", " Double sin\n", "more");
+    writeIohProfilerData(runs, params, {11, " Double sin\n", "Self-adaptive \"net\",  v2\n", "one"}, "more");
     EXPECT_EQ(splitLines(readFile("more/IOHprofiler_f11_Double-sin.info"))[0],
               "suite = \"valdrin\", funcId = 11, DIM = 10, algId = \"Self-adaptive net v2\", funcName = \"Double sin\", "
               "maximization = F");
     EXPECT_TRUE(testing::fileExists("more/data_f11_Double-sin/IOHprofiler_f11_DIM10.dat"));
-    writeIohProfilerData(runs, params, 2, "GA", "/", "more");
+    writeIohProfilerData(runs, params, {2, "/", "GA", "one"}, "more");
     EXPECT_TRUE(testing::fileExists("more/IOHprofiler_f2.info"));
     EXPECT_TRUE(testing::fileExists("more/data_f2/IOHprofiler_f2_DIM10.dat"));
 }
@@ -140,7 +147,7 @@ TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
         solved += runs.back().evaluationsToSolution != 0 ? 1 : 0;
     }
     ASSERT_TRUE(solved > 0 && solved < 6) << solved;
-    writeIohProfilerData(runs, params, 1, "GA", "Sphere", "ioh");
+    writeIohProfilerData(runs, params, {1, "Sphere", "GA", "six runs"}, "ioh");
     const auto blocks = checkedBlocks("ioh/", "IOHprofiler_f1_Sphere.info", params.errorLevel);
     ASSERT_EQ(blocks.size(), runs.size());
     for (std::size_t r = 0; r < runs.size(); ++r) {
@@ -162,6 +169,98 @@ TEST(IohExport, GaRunsGiveTheBestSoFarOfTheirGenerations) {
         ASSERT_NE(hit, blocks[r].end());
         EXPECT_EQ(hit->evaluation, run.evaluationsToSolution);
     }
+}
+
+// Each experiment's block of a meta-data file: its algId and its data file's path.
+struct MetaBlock {
+    std::string algId;
+    std::string dataPath;
+};
+
+std::vector<MetaBlock> metaBlocks(const std::string& path) {
+    const std::vector<std::string> lines = splitLines(readFile(path));
+    EXPECT_EQ(lines.size() % 3, 0u) << path;
+    std::vector<MetaBlock> blocks;
+    for (std::size_t i = 0; i + 2 < lines.size(); i += 3) {
+        const std::size_t at = lines[i].find("algId = \"") + 9;
+        blocks.push_back({lines[i].substr(at, lines[i].find('"', at) - at), lines[i + 2].substr(0, lines[i + 2].find(','))});
+    }
+    return blocks;
+}
+
+// IOHanalyzer reads blocks that name one data file as one experiment, and merges experiments of
+// one algId and DIM, dropping runs whose numbers it has seen: every experiment added to a folder
+// gets a data file and, at its DIM, an algId of its own; what was there stays as written. One
+// written again (resumed) takes its own place instead.
+TEST(IohExport, ExperimentsInOneFolderAreAlgorithmsOfTheirOwn) {
+    testing::ScratchDir scratch;
+    QEAParameters params;
+    const QRunSummary firstRun = handMadeRun(60, {{1, 9.0}, {30, 2.0}}, 0);
+    writeIohProfilerData({firstRun}, params, {1, "Sphere", "GA", "first"}, "");
+    const std::string info = "IOHprofiler_f1_Sphere.info";
+    const std::string firstInfo = readFile(info);
+    const std::string firstData = readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat");
+    writeIohProfilerData({handMadeRun(80, {{1, 5.0}}, 0)}, params, {1, "Sphere", "GA", "second"}, "");
+    QEAParameters longer = params;
+    longer.chromosomeLength = 20;
+    writeIohProfilerData({firstRun}, longer, {1, "Sphere", "GA", "third"}, "");
+    EXPECT_EQ(readFile(info).substr(0, firstInfo.size()), firstInfo);
+    EXPECT_EQ(readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
+    // Another DIM keeps the label: IOHanalyzer shows one algorithm across dimensions.
+    const auto expected = [](std::vector<std::pair<std::string, std::string>> blocks) {
+        std::vector<std::pair<std::string, std::string>> paths;
+        for (auto& [algId, file] : blocks) paths.emplace_back(algId, "data_f1_Sphere/IOHprofiler_f1_" + file);
+        return paths;
+    };
+    const auto written = [&info] {
+        std::vector<std::pair<std::string, std::string>> blocks;
+        for (const MetaBlock& block : metaBlocks(info)) blocks.emplace_back(block.algId, block.dataPath);
+        return blocks;
+    };
+    EXPECT_EQ(written(), expected({{"GA", "DIM10.dat"}, {"GA (2)", "DIM10_2.dat"}, {"GA", "DIM20.dat"}}));
+
+    // Resumed, the first experiment writes all its runs over the block of those it had finished.
+    writeIohProfilerData({firstRun, handMadeRun(60, {{1, 3.0}}, 0)}, params, {1, "Sphere", "GA", "first"}, "");
+    EXPECT_EQ(written(), expected({{"GA", "DIM10.dat"}, {"GA (2)", "DIM10_2.dat"}, {"GA", "DIM20.dat"}}));
+    EXPECT_NE(readFile("data_f1_Sphere/IOHprofiler_f1_DIM10.dat"), firstData);
+    // The same configuration whose first run came out otherwise (another matrix.txt) is another.
+    writeIohProfilerData({handMadeRun(60, {{1, 8.0}}, 0)}, params, {1, "Sphere", "GA", "first"}, "");
+    EXPECT_EQ(metaBlocks(info).size(), 4u);
+}
+
+// Experiments writing into one folder at once (a shell's background jobs): every block arrives.
+TEST(IohExport, ExperimentsWritingAtOnceAddEveryBlock) {
+    testing::ScratchDir scratch;
+    constexpr int kWriters = 6;
+    constexpr int kEach = 8;
+    std::vector<pid_t> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int status = 0;
+            try {
+                for (int e = 0; e < kEach; ++e) {
+                    const std::string name = std::to_string(w) + "-" + std::to_string(e);
+                    writeIohProfilerData({handMadeRun(10, {{1, 1.0}}, 0)}, QEAParameters{}, {1, "Sphere", name, name}, "ioh");
+                }
+            } catch (...) {
+                status = 1;
+            }
+            _exit(status);
+        }
+        writers.push_back(pid);
+    }
+    for (const pid_t pid : writers) {
+        int raw = 0;
+        ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0);
+    }
+    std::set<std::string> paths;
+    for (const MetaBlock& block : metaBlocks("ioh/IOHprofiler_f1_Sphere.info")) {
+        if (testing::fileExists("ioh/" + block.dataPath)) paths.insert(block.dataPath);
+    }
+    EXPECT_EQ(paths.size(), static_cast<std::size_t>(kWriters * kEach));
 }
 
 }  // namespace

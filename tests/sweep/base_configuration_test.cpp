@@ -99,6 +99,22 @@ TEST(SweepConfigurationTest, ABaseWhoseValuesCannotBeFoundAsWrittenIsRefused) {
     EXPECT_EQ(configurationWith(kBase, {}), kBase);
 }
 
+// The algorithm and the problem are swept as words of their elements: the text the program reads
+// the word from changes, and nothing else.
+TEST(SweepConfigurationTest, AlgorithmAndProblemReplaceTheWordsOfTheirElements) {
+    const std::string commented = "<!-- <problem><type>Schwefel</type></problem> -->\n" + kBase;
+    const std::string text = configurationWith(commented, {{"Problem", "Rastrigin"}, {"Algorithm", "SARN2"}});
+    const auto before = splitLines(commented);
+    const auto after = splitLines(text);
+    ASSERT_EQ(before.size(), after.size());
+    std::vector<std::string> changed;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (before[i] != after[i]) changed.push_back(after[i]);
+    }
+    EXPECT_EQ(changed, (std::vector<std::string>{"  <algorithm><type>SARN2</type></algorithm>",
+                                                 "  <problem><type>Rastrigin</type></problem>"}));
+}
+
 TEST(SweepRefusalTest, KeysAndWordsTheExperimentWouldNotAcceptAreRefusedWithTheChecksMessage) {
     const auto refusals = sweepRefusals(kBase, "base.xml",
                                         {{"Population Size", {"20", "50"}},
@@ -120,6 +136,24 @@ TEST(SweepRefusalTest, KeysAndWordsTheExperimentWouldNotAcceptAreRefusedWithTheC
     EXPECT_NE(refused("Crossover type=1-point: ").find("real"), std::string::npos);
     EXPECT_NE(refused("Mutation rate=1e-3: \"Mutation rate\" needs a decimal number").find("without an exponent"),
               std::string::npos);
+}
+
+// A problem or an algorithm the experiment cannot run with is refused before anything runs, as a
+// word of a key is: even where the check's error lands on another line than the word's.
+TEST(SweepRefusalTest, ProblemsAndAlgorithmsThatDoNotFitAreRefused) {
+    EXPECT_TRUE(sweepRefusals(kBase, "base.xml", {{"Problem", {"Sphere", "Rastrigin"}}}, 1).empty());
+    const auto refusals =
+        sweepRefusals(kBase, "base.xml", {{"Problem", {"Sphere", "Onemax", "Sphre"}}, {"Algorithm", {"GA", "SARN2"}}}, 1);
+    ASSERT_EQ(refusals.size(), 4u) << ::testing::PrintToString(refusals);
+    // Both words of a pair that do not go together are named.
+    EXPECT_EQ(refusals[0], "Problem=Sphere: \"Sphere\" cannot evaluate the regulatory networks SARN2 builds; problems for "
+                           "networks: Pointless, XOR, Double sin");
+    EXPECT_EQ(refusals[1], "Algorithm=SARN2: \"Sphere\" cannot evaluate the regulatory networks SARN2 builds; problems for "
+                           "networks: Pointless, XOR, Double sin; SARN2 needs at least 11 genes per vector, one per kind of "
+                           "network mutation; \"Chromosome length\" is 3");
+    EXPECT_EQ(refusals[2], "Problem=Onemax: \"Onemax\" cannot evaluate the real encoding; it takes: string, integer, permutation");
+    EXPECT_NE(refusals[3].find("Problem=Sphre: unknown problem \"Sphre\""), std::string::npos) << refusals[3];
+    EXPECT_NE(refusals[3].find("(did you mean \"Sphere\"?)"), std::string::npos) << refusals[3];
 }
 
 TEST(SweepRefusalTest, NumbersThatCannotMakeARunAreLeftToTheirExperiments) {
