@@ -215,9 +215,10 @@ void writeResults(const CommandLine& line, const OutputFolder& files, const QSum
                   const QEAParameters& params, const ExperimentNames& names) {
     if (line.csv) writeCsvFiles(processor.runs, params, line.runs, files.folder(), line.recordEvery);
     if (!line.iohFolder.empty()) {
-        // The experiment is its configuration and its number of runs: written again (resumed), it
-        // replaces its own runs in the folder.
-        IohExperiment experiment{names.problemNumber, names.problem, line.label, std::to_string(line.runs) + "\n"};
+        // The experiment is its configuration (and its first run): written again (resumed, or
+        // extended to more runs, whose first runs are the same), it replaces its own runs in the
+        // folder.
+        IohExperiment experiment{names.problemNumber, names.problem, line.label, ""};
         std::string configuration;
         if (readFileContent(line.configuration, configuration)) experiment.identity += configuration;
         if (experiment.label.empty()) {
