@@ -67,7 +67,6 @@ TEST(ResultsEndToEnd, RecordEveryThinsTheTablesAndPlotsButNotTheLogs) {
     ASSERT_EQ(runProgram({"config.xml", "2", "--out", "thin", "--csv", "--plot", "--record-every", "10"}).status, 0);
     EXPECT_EQ(testing::maskClock(readFile("thin/summary.log")), testing::maskClock(readFile("all/summary.log")));
     EXPECT_EQ(testing::maskClock(readFile("thin/ga.log")), testing::maskClock(readFile("all/ga.log")));
-    EXPECT_EQ(readFile("thin/runs.csv"), readFile("all/runs.csv"));
 
     // Generations 1, 10, 20 and the last (23) of each run, as in the full table.
     const auto all = splitLines(readFile("all/generations.csv"));
