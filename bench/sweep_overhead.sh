@@ -24,9 +24,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 builds=()
 options=()
-for spec in "$@"; do
-    builds+=("$(cd "${spec%%:*}" && pwd)")
-    options+=("$([ "$spec" = "${spec#*:}" ] && echo "" || echo "${spec#*:}" | tr ',=' '  ')")
+for build_entry in "$@"; do
+    builds+=("$(cd "${build_entry%%:*}" && pwd)")
+    options+=("$([ "$build_entry" = "${build_entry#*:}" ] && echo "" || echo "${build_entry#*:}" | tr ',=' '  ')")
 done
 cd "$work"
 sed 's|<value>100</value>|<value>20</value>|' "$here/../examples/sphere-real/config.xml" >base.xml
