@@ -87,7 +87,8 @@ TEST(SweepBatchEndToEnd, EveryExperimentOfABatchKeepsItsOwnOutcome) {
 
 // Two hosts reached through a stand-in for ssh that runs the command on this machine, in a
 // folder of the host's own: the batches' inputs go there and every experiment's folder comes
-// back, with its line naming its host.
+// back, with its line naming its host. Like a login over ssh, the stand-in sets SHELL, which the
+// job engine's remote side runs the command with (a test's environment may lack it).
 TEST(SweepBatchEndToEnd, HostsSendEveryExperimentOfABatchBack) {
     ScratchDir scratch;
     fs::create_directories("h1");
@@ -106,6 +107,7 @@ TEST(SweepBatchEndToEnd, HostsSendEveryExperimentOfABatchBack) {
               "shift\n"
               "[ \"$1\" = \"--\" ] && shift\n"
               "cd \"$(dirname \"$0\")/$host\" || exit 255\n"
+              "SHELL=/bin/sh; export SHELL\n"
               "exec /bin/sh -c \"$*\"\n");
     chmod("fake-ssh", 0755);
     const std::string ssh = fs::absolute("fake-ssh").string();
