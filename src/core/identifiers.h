@@ -57,6 +57,8 @@ enum class ProblemKind : int {
     Submatrix,
     XOR,
     DoubleSine,
+    Plugin,   // a problem from a library (Problem library)
+    Command,  // a problem evaluated by a program (Evaluator command)
 };
 
 // The number a report prints for an identifier.

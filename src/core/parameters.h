@@ -58,6 +58,11 @@ struct QEAParameters {
     GeneratorKind generator = GeneratorKind::Legacy;
     Elitism elitism = Elitism::Mutated;
     int evaluationsBudget = 0;  // 0: no budget
+    // A problem from outside: the plugin library's path (relative to the configuration's
+    // folder), the evaluator command line, and how long the command may take to answer.
+    std::string problemLibrary;
+    std::string evaluatorCommand;
+    double evaluatorTimeout = 600.0;  // seconds without an answer
 };
 
 // Digit-accumulating conversions used for configuration values (no validation).

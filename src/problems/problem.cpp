@@ -21,4 +21,8 @@ int QProblem::evaluatePopulation(QPopulation& population) {
     return 1;
 }
 
+void QProblem::evaluateAll(std::span<QIndividual* const> individuals, int /*threads*/) {
+    for (QIndividual* individual : individuals) evaluateIndividual(*individual);
+}
+
 }  // namespace Valdrin

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,14 @@
 #include "representation/population.h"
 
 namespace Valdrin {
+
+// Thrown by a problem whose evaluation failed (an outside evaluator that died, answered what is
+// not a number, or a fitness that is NaN): which individual of the ones handed over, counting
+// from 0 (-1 when it was evaluated alone), and why. The experiment ends, keeping its finished runs.
+struct EvaluationFailure {
+    int individual = -1;
+    std::string reason;
+};
 
 class QProblem {
 public:
@@ -28,6 +38,17 @@ public:
     virtual int evaluateIndividual(QIndividual& individual) = 0;
     // Evaluates every individual in index order; results ignored; returns 1.
     virtual int evaluatePopulation(QPopulation& population);
+    // Evaluates the individuals of a generation on up to `threads` threads. Every fitness, and
+    // everything written, is as if evaluateIndividual had been called on each in turn. The
+    // default calls evaluateIndividual in turn on this thread.
+    virtual void evaluateAll(std::span<QIndividual* const> individuals, int threads);
+    // Whether the algorithm should hand this problem whole generations (evaluateAll) even on one
+    // thread: a problem that evaluates outside this process, a generation per exchange.
+    virtual bool prefersWholeGenerations() const { return false; }
+    // A problem of its own for one more thread, evaluating exactly as this one does; null where
+    // evaluations may not run on several threads (the problem draws random numbers, writes as it
+    // evaluates or shares state).
+    virtual std::unique_ptr<QProblem> threadCopy() const { return nullptr; }
     // Report on a run's final individual; the default does nothing.
     virtual int testIndividual(QIndividual& /*individual*/) { return 1; }
     // The names of the files the problem writes, beside the algorithm's log and the reports.

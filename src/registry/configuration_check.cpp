@@ -306,6 +306,10 @@ private:
                         return false;
                 }
                 return false;
+            case KeyKind::Text:
+                if (!value.empty()) return true;
+                error(line, quoted(key.key) + " is empty");
+                return false;
             case KeyKind::Word:
             case KeyKind::Flag: {
                 const std::vector<std::string_view> words = key.words();
@@ -791,6 +795,9 @@ QEAParameters effectiveParameters(const ConfigurationScan& scan) {
 std::string parametersText(const QEAParameters& params) {
     std::string text;
     for (const KeyRow& key : keyRows()) {
+        // The settings of a problem from outside show only where the configuration has one.
+        if (key.kind == KeyKind::Text && key.shown(params).empty()) continue;
+        if (key.key == "Evaluator timeout" && params.evaluatorCommand.empty()) continue;
         text += std::string(key.key) + " = " + key.shown(params);
         if (key.kind == KeyKind::Seed && params.rngSeed == 0) text += " (the calendar time)";
         text += "\n";

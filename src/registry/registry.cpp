@@ -288,6 +288,16 @@ void applySeed(QEAParameters& params, const std::string& value) {
 }
 
 template <auto Field>
+void applyText(QEAParameters& params, const std::string& value) {
+    params.*Field = value;
+}
+
+template <auto Field>
+std::string showText(const QEAParameters& params) {
+    return params.*Field;
+}
+
+template <auto Field>
 std::string showNumber(const QEAParameters& params) {
     std::ostringstream text;
     text << params.*Field;
@@ -346,6 +356,11 @@ constexpr KeyRow flagKey(std::string_view key, std::string_view description) {
     return {key, KeyKind::Flag, description, &applyFlag<Field>, &showFlag<Field>, &flagWords, &noDescription};
 }
 
+template <auto Field>
+constexpr KeyRow textKey(std::string_view key, std::string_view description) {
+    return {key, KeyKind::Text, description, &applyText<Field>, &showText<Field>, &noWords, &noDescription};
+}
+
 template <auto Field, auto Table>
 constexpr KeyRow wordKey(std::string_view key, std::string_view description) {
     return {key,          KeyKind::Word,           description,           &applyWord<Field, Table>,
@@ -398,6 +413,14 @@ const KeyRow kKeys[] = {
     wordKey<&P::elitism, &elitismRows>("Elitism", "whether mutation reaches the elite copies"),
     integerKey<&P::evaluationsBudget>("Evaluations budget",
                                       "a run ends after the generation that reaches this many evaluations (0: none)"),
+    textKey<&P::problemLibrary>("Problem library",
+                                "a problem plugin's shared library (relative to the configuration's folder); the "
+                                "problem element names its word"),
+    textKey<&P::evaluatorCommand>("Evaluator command",
+                                  "the program that evaluates the Command problem, run by /bin/sh in the "
+                                  "configuration's folder"),
+    realKey<&P::evaluatorTimeout>("Evaluator timeout",
+                                  "seconds the evaluator command may take to answer before the experiment ends"),
 };
 
 }  // namespace

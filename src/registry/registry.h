@@ -181,7 +181,7 @@ std::string runsInstead(const CrossoverRow& row, Encoding encoding);
 std::string runsInstead(const MutationRow& row, Encoding encoding);
 
 // One configuration key: how its value is read into the record and shown from it.
-enum class KeyKind { Integer, Real, Word, Flag, Seed };
+enum class KeyKind { Integer, Real, Word, Flag, Seed, Text };
 
 struct KeyRow {
     std::string_view key;

@@ -322,7 +322,7 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
                 if (!known && reasons.empty()) {
                     reasons.push_back({Severity::Error, valueLine, "\"" + values[k] + "\" is not a word of \"" + keys[k].key + "\""});
                 }
-            } else if (!isNumberText(row->kind, values[k])) {
+            } else if (row->kind != KeyKind::Text && !isNumberText(row->kind, values[k])) {
                 reasons = onLine(valueLine, true);
                 if (reasons.empty()) {
                     reasons.push_back({Severity::Error, valueLine, "\"" + values[k] + "\" is not a number as \"" + keys[k].key + "\" reads it"});

@@ -160,7 +160,8 @@ std::string keyColumnType(const std::string& key) {
         case KeyKind::Seed: return "INTEGER";
         case KeyKind::Real: return "REAL";
         case KeyKind::Word:
-        case KeyKind::Flag: return "TEXT";
+        case KeyKind::Flag:
+        case KeyKind::Text: return "TEXT";
     }
     return "TEXT";
 }

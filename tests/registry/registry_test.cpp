@@ -91,6 +91,9 @@ TEST(Registry, EveryKeyShowsWhatItReads) {
                 if (key.key == "Encoding") params.permutation = word == "permutation" || word == "regulatory network";
                 EXPECT_EQ(key.shown(params), word) << key.key;
             }
+        } else if (key.kind == KeyKind::Text) {
+            key.apply(params, "plugins/my problem.so");
+            EXPECT_EQ(key.shown(params), "plugins/my problem.so") << key.key;
         } else if (key.kind == KeyKind::Integer || key.kind == KeyKind::Seed) {
             key.apply(params, "37");
             EXPECT_EQ(key.shown(params), "37") << key.key;
