@@ -6,6 +6,7 @@
 #pragma once
 
 #include <iostream>
+#include <string>
 
 #include "core/output_file.h"
 #include "core/processor_clock.h"
@@ -29,6 +30,11 @@ public:
     Random random;
     OutputFolder files;
     ProcessorClock clock;
+    // The folder of the experiment's configuration file, which the paths a configuration names
+    // (a problem library, an evaluator's files) are relative to; "." for the working folder.
+    std::string configurationFolder = ".";
+    // Threads that may evaluate a generation's individuals at once (--threads).
+    int threads = 1;
 
 private:
     std::ostream* out_;

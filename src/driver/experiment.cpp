@@ -54,6 +54,12 @@ std::string chosenName(const QLightXMLIO& tree, const std::string& element, std:
     return found.front().children.front().text;
 }
 
+// The folder a configuration's relative paths start from.
+std::string configurationFolderOf(const std::string& configuration) {
+    const std::string folder = std::filesystem::path(configuration).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 // The name an object prints for itself, as text.
 template <class Named>
 std::string printedName(const Named& object) {
@@ -300,6 +306,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
     std::ostream counted(&output);
     Engine engine(counted, err);
     engine.files = OutputFolder(line.outputFolder);
+    engine.configurationFolder = configurationFolderOf(line.configuration);
     const std::string checkpointFile = checkpointPath(line, line.checkpointFile);
     const std::string resumeFile = checkpointPath(line, line.resumeFile);
     // Held until every file is written and closed: they outlive everything made in the try.
@@ -388,6 +395,29 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         // of memory (untouched, it takes address space but no memory).
         std::unique_ptr<char[]> reportReserve(new (std::nothrow) char[reportReserveBytes(*params)]);
         int current = firstRun;
+        // A run that cannot go on: what it wrote ends where it stopped, the reports cover the runs
+        // that finished, and the message (begun by the caller) says so. The last checkpoint stays
+        // the one to resume from (advice: what to resume with).
+        const auto givenUp = [&](const std::string& message, const char* advice) {
+            progress.clear();
+            engine.out() << "\n" << std::flush;
+            algorithm->log().flush();
+            err << "valdrin: error: " << message;
+            const int finished = summaryProcessor->summariesCount();
+            if (finished > 0) {
+                summaryProcessor->runsAsked = runs;
+                summaryProcessor->operate();
+                writeResults(line, engine.files, *summaryProcessor, *params, names);
+                err << "; the report covers " << finished << " of " << runs << " runs\n";
+            } else {
+                err << "; no run had finished: no report was written\n";
+            }
+            if (checkpoints.enabled() && checkpoints.written()) {
+                err << "valdrin: the last checkpoint is in " << checkpointFile << ": --resume " << line.checkpointFile
+                    << " goes on from there" << advice << "\n";
+            }
+            return kExitFailed;
+        };
         try {
             for (int i = firstRun; i < runs; ++i) {
                 current = i;
@@ -431,24 +461,17 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             // middle of a generation); the last checkpoint stays the one to resume from.
             reportReserve.reset();
             algorithm->cleanup();
-            progress.clear();
-            engine.out() << "\n" << std::flush;
-            algorithm->log().flush();
-            const int finished = summaryProcessor->summariesCount();
-            err << "valdrin: error: out of memory in run " << current << ": " << memoryShortage();
-            if (finished > 0) {
-                summaryProcessor->runsAsked = runs;
-                summaryProcessor->operate();
-                writeResults(line, engine.files, *summaryProcessor, *params, names);
-                err << "; the report covers " << finished << " of " << runs << " runs\n";
-            } else {
-                err << "; no run had finished: no report was written\n";
-            }
-            if (checkpoints.enabled() && checkpoints.written()) {
-                err << "valdrin: the last checkpoint is in " << checkpointFile << ": --resume " << line.checkpointFile
-                    << " goes on from there, with more memory\n";
-            }
-            return kExitFailed;
+            return givenUp("out of memory in run " + std::to_string(current) + ": " + memoryShortage(),
+                           ", with more memory");
+        } catch (const EvaluationFailure& failure) {
+            const std::string which = failure.individual >= 0
+                                          ? "individual " + std::to_string(failure.individual + 1) + " of generation "
+                                          : std::string("an individual of generation ");
+            const int generation = algorithm->runSummary().generationsDone;
+            algorithm->cleanup();
+            return givenUp("the problem could not evaluate " + which + std::to_string(generation) + " in run " +
+                               std::to_string(current) + ": " + failure.reason,
+                           "");
         }
         progress.clear();
         summaryProcessor->operate();
