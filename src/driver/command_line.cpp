@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/parameters.h"
+#include "registry/problem_table.h"
 #include "registry/registry.h"
 
 namespace Valdrin {
@@ -69,14 +70,27 @@ void listRunsInstead(std::ostringstream& out, std::span<const Row> rows, std::st
 
 const char* programVersion() { return VALDRIN_VERSION; }
 
-std::string vocabularyHelp() {
+std::string vocabularyHelp(const std::string& problemLibrary) {
     std::ostringstream out;
     out << "\nThe configuration names one algorithm (<algorithm><type>WORD</type></algorithm>), one problem\n"
            "(<problem><type>WORD</type></problem>) and parameters\n"
            "(<parameter><name>KEY</name><value>VALUE</value></parameter>).\n\n";
     listRows(out, "Algorithms", algorithmRows());
     out << "\n";
-    listRows(out, "Problems", problemRows());
+    ProblemTable problems;
+    std::string refusal;
+    if (!problemLibrary.empty()) {
+        try {
+            problems.addLibrary(problemLibrary);
+        } catch (const PluginRefusal& refused) {
+            refusal = refused.message;
+        }
+    }
+    listRows(out, "Problems", problems.rows());
+    if (problems.plugin() != nullptr) {
+        out << "      (from the problem library " << problemLibrary << "; name it with the key Problem library)\n";
+    }
+    if (!refusal.empty()) out << "  (" << refusal << ")\n";
     out << "\nKeys (default in brackets):\n";
     const QEAParameters defaults;
     for (const KeyRow& key : keyRows()) {
@@ -166,7 +180,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());
-    app.footer(vocabularyHelp());
+    app.add_option("--problem-library", line.problemLibrary,
+                   "with --help: also list the problem of this plugin library (a configuration names it with the "
+                   "key Problem library)")
+        ->option_text("FILE");
+    app.footer([&line] { return vocabularyHelp(line.problemLibrary); });
 
     if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin", out, err)) return {std::nullopt, *ended};
     if (runsOption->count() > 0) {

@@ -30,6 +30,7 @@ struct CommandLine {
     std::string checkpointFile;  // write the experiment's state there as it goes ("" for none)
     int checkpointEvery = 0;     // after every N generations of a run (0: every 10 minutes)
     std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)
+    std::string problemLibrary;  // with --help: a plugin library whose problem the help lists
 };
 
 // The exit statuses of the program.
@@ -56,7 +57,7 @@ std::optional<int> parseOrEnd(CLI::App& app, const std::vector<std::string>& arg
 
 // The help text's second half: every algorithm, problem, key and word, with defaults, from the
 // registry.
-std::string vocabularyHelp();
+std::string vocabularyHelp(const std::string& problemLibrary = "");
 
 // The program's version.
 const char* programVersion();

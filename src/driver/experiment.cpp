@@ -85,6 +85,12 @@ std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span
     return row->make(engine);
 }
 
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const ProblemTable& table, Engine& engine) {
+    const ProblemRow* row = rowNamed(table.rows(), chosenName(tree, "problem", "createProblemByName"));
+    if (row == nullptr) failOnOutput("\nOopsie, no problem!\n");
+    return table.make(*row, engine);
+}
+
 namespace {
 
 // Whether the progress line is shown: when asked for, or by default when the messages go to the
@@ -278,10 +284,11 @@ int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std
     std::ostream& shown = line.quiet ? nowhere : out;
     try {
         const ConfigurationScan scan = scanConfigurationFile(line.configuration);
-        std::vector<Finding> findings = checkConfiguration(scan, line.runs);
+        const std::string folder = configurationFolderOf(line.configuration);
+        std::vector<Finding> findings = checkConfiguration(scan, line.runs, folder);
         if (line.strict) findings = warningsAsErrors(std::move(findings));
         if (line.check) {
-            shown << parametersText(effectiveParameters(scan));
+            shown << parametersText(effectiveParameters(scan, folder));
             for (const Finding& finding : findings) writeFinding(err, line.configuration, finding);
             return hasErrors(findings) ? kExitFailed : kExitRan;
         }
@@ -342,12 +349,21 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         const int runs = line.runs;
 
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms, engine);
-        std::unique_ptr<QProblem> problem = createProblemByName(*tree, problems, engine);
+        ProblemTable problemTable(problems);
+        if (!params->problemLibrary.empty()) {
+            try {
+                problemTable.addLibrary(libraryPath(engine.configurationFolder, params->problemLibrary));
+            } catch (const PluginRefusal& refusal) {
+                failPlainly(refusal.message);
+            }
+        }
+        std::unique_ptr<QProblem> problem = createProblemByName(*tree, problemTable, engine);
         problem->printName(engine.out());
         ExperimentNames names{chosenName(*tree, "algorithm", "createAlgorithmByName"),
                               chosenName(*tree, "problem", "createProblemByName"), 0};
         // The problem was made from its row, so the row is there.
-        names.problemNumber = static_cast<int>(rowNamed(problems, names.problem) - problems.data()) + 1;
+        names.problemNumber =
+            static_cast<int>(rowNamed(problemTable.rows(), names.problem) - problemTable.rows().data()) + 1;
         checkOutputFiles(engine.files, *algorithm, *problem);
 
         // The problem adjusts the fields it depends on before the algorithm takes its copy.

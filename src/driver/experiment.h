@@ -13,6 +13,7 @@
 #include "config/light_xml.h"
 #include "driver/command_line.h"
 #include "problems/problem.h"
+#include "registry/problem_table.h"
 #include "registry/registry.h"
 
 namespace Valdrin {
@@ -27,6 +28,8 @@ std::unique_ptr<QEvolutionaryAlgorithm> createAlgorithmByName(const QLightXMLIO&
 // An unknown name, or no such element, ends the experiment.
 std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, std::span<const ProblemRow> table,
                                               Engine& engine);
+// The same, from a table that may hold a plugin's problem.
+std::unique_ptr<QProblem> createProblemByName(const QLightXMLIO& tree, const ProblemTable& table, Engine& engine);
 
 // The whole program: reads the command line (the words after the program's name), checks the
 // configuration (its findings on err; errors end the program before anything runs), then runs

@@ -12,6 +12,7 @@
 #include "config/word_distance.h"
 #include "core/random.h"
 #include "registry/draw_estimate.h"
+#include "registry/problem_table.h"
 #include "registry/registry.h"
 #include "representation/network.h"
 
@@ -131,9 +132,9 @@ Choice chosen(const ConfigurationScan& scan, std::string_view name) {
     return choice;
 }
 
-const ProblemRow* chosenProblem(const ConfigurationScan& scan) {
+const ProblemRow* chosenProblem(const ConfigurationScan& scan, const ProblemTable& problems) {
     const Choice choice = chosen(scan, "problem");
-    return choice.word == nullptr ? nullptr : rowNamed(problemRows(), choice.word->text);
+    return choice.word == nullptr ? nullptr : rowNamed(problems.rows(), choice.word->text);
 }
 
 // The fields each problem's adjustParameters sets (src/problems). The submatrix task sets its
@@ -195,16 +196,19 @@ struct Setting {
 
 class Checker {
 public:
-    Checker(const ConfigurationScan& scan, long long runs) : scan_(scan), findings_(scan.findings), runs_(runs) {}
+    Checker(const ConfigurationScan& scan, long long runs, std::string folder)
+        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)) {}
 
     std::vector<Finding> run() {
         // A file without elements has no content to judge beyond the scan's findings.
         if (scan_.root.name.empty() && scan_.root.children.empty()) return std::move(findings_);
         readPairs();
         checkSeed();
+        addProblemLibrary();
         algorithm_ = choose(algorithmRows(), "algorithm", "GA", algorithmLine_);
-        problem_ = choose(problemRows(), "problem", "Sphere", problemLine_);
+        problem_ = choose(problems_.rows(), "problem", "Sphere", problemLine_);
         if (problem_ != nullptr) adjustAsTheProblemDoes(problem_->id, params_);
+        if (problem_ != nullptr && problem_->id == ProblemKind::Plugin) problems_.plugin()->applySettings(params_);
         checkAlone();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
@@ -231,6 +235,17 @@ private:
         const auto found = settings_.find(key);
         return found == settings_.end() ? nullptr : &found->second;
     }
+    // A problem library adds its problem to the ones the configuration can name; one that cannot
+    // serve is an error, and the problem element then names no known problem.
+    void addProblemLibrary() {
+        if (params_.problemLibrary.empty()) return;
+        try {
+            problems_.addLibrary(libraryPath(folder_, params_.problemLibrary));
+        } catch (const PluginRefusal& refusal) {
+            error(lineOf("Problem library"), refusal.message);
+        }
+    }
+
     int lineOf(std::string_view key) const {
         const Setting* given = setting(key);
         return given == nullptr ? 0 : given->line;
@@ -507,7 +522,7 @@ private:
 
     std::vector<std::string_view> problemsFor(Encoding encoding) const {
         std::vector<std::string_view> words;
-        for (const ProblemRow& row : problemRows()) {
+        for (const ProblemRow& row : problems_.rows()) {
             if (evaluates(row, encoding)) words.push_back(row.word);
         }
         return words;
@@ -763,16 +778,22 @@ private:
     int algorithmLine_ = 0;
     int problemLine_ = 0;
     long long runs_ = 1;
+    std::string folder_;
+    ProblemTable problems_;
 };
 
 }  // namespace
 
-std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs) {
-    return Checker(scan, runs).run();
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder) {
+    return Checker(scan, runs, folder).run();
 }
 
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs) {
-    return checkConfiguration(scanConfigurationFile(path), runs);
+    // The folder part of the path (without <filesystem>, whose std::quoted this file's quoted()
+    // would meet).
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return checkConfiguration(scanConfigurationFile(path), runs, folder);
 }
 
 std::vector<Finding> warningsAsErrors(std::vector<Finding> findings) {
@@ -785,10 +806,21 @@ bool hasErrors(std::span<const Finding> findings) {
                        [](const Finding& finding) { return finding.severity == Severity::Error; });
 }
 
-QEAParameters effectiveParameters(const ConfigurationScan& scan) {
+QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder) {
     QEAParameters params;
     applyPairs(scan, params);
-    if (const ProblemRow* problem = chosenProblem(scan)) adjustAsTheProblemDoes(problem->id, params);
+    ProblemTable problems;
+    if (!params.problemLibrary.empty()) {
+        try {
+            problems.addLibrary(libraryPath(folder, params.problemLibrary));
+        } catch (const PluginRefusal&) {
+            // The check says why; the record keeps the configuration's values.
+        }
+    }
+    if (const ProblemRow* problem = chosenProblem(scan, problems)) {
+        adjustAsTheProblemDoes(problem->id, params);
+        if (problem->id == ProblemKind::Plugin) problems.plugin()->applySettings(params);
+    }
     return params;
 }
 
