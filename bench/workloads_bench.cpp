@@ -189,9 +189,19 @@ NetworkSizes readNetworkSizes(const fs::path& folder) {
     std::string row;
     std::getline(runs, header);
     std::getline(runs, row);
-    if (header.substr(header.rfind(',') + 1) != "network_nodes") quit("runs.csv has no network_nodes column last");
-    sizes.judgedNodes = row.substr(row.rfind(',') + 1);
-    return sizes;
+    // The column is found by its name: columns may follow it.
+    std::istringstream names(header);
+    std::istringstream values(row);
+    std::string name;
+    std::string value;
+    while (std::getline(names, name, ',')) {
+        std::getline(values, value, ',');
+        if (name == "network_nodes") {
+            sizes.judgedNodes = value;
+            return sizes;
+        }
+    }
+    quit("runs.csv has no network_nodes column");
 }
 
 // SARN on XOR (bench/workloads/sarn-generations.xml) at doubling generation counts: its time and

@@ -69,15 +69,147 @@ int chooseWithin(Random& random, const std::vector<int>& w) {
     failOnOutput(text + '\n');
 }
 
-// The state shared by the change kinds of one call: the network, the operator's buffers and
-// the signal numbering.
+int linksOn(const std::vector<SignalLink>& links, int s) {
+    int count = 0;
+    for (const SignalLink& link : links) count += link.ID == s ? 1 : 0;
+    return count;
+}
+
+// Who links to each signal: for signal s, the index of the node of every input link on s
+// (readers[s]) and of every output link on s (writers[s]), one entry per link.
+struct SignalUsers {
+    std::vector<std::vector<int>> readers;
+    std::vector<std::vector<int>> writers;
+    std::size_t used = 0;  // the lists from here on are empty
+};
+
+// One per thread, so that the lists keep their storage from one mutation call to the next.
+SignalUsers& signalUsers() {
+    static thread_local SignalUsers users;
+    return users;
+}
+
+// The signal degrees and node degrees of a network, exactly as getSignalDegrees and
+// getNodeDegrees give them (lengths included), kept up to date through the changes of one
+// mutation call: a change of links touches only its signals' counts and the degrees of the
+// nodes linked to those signals. The network is measured whole on first use and after a node
+// is removed (the nodes after it move up by one).
+class DegreeBook {
+public:
+    DegreeBook(std::vector<int>& consumers, std::vector<int>& producers, std::vector<int>& degrees,
+               SignalUsers& users)
+        : consumers_(consumers), producers_(producers), degrees_(degrees), users_(users) {}
+
+    const std::vector<int>& consumers() const { return consumers_; }
+    const std::vector<int>& producers() const { return producers_; }
+    const std::vector<int>& degrees() const { return degrees_; }
+
+    // Measures the network unless its degrees are known.
+    void update(const QRNIndividual& net) {
+        if (!known_) measure(net);
+    }
+    void forget() { known_ = false; }
+
+    // The largest signal ID of any link, as max(getMaxInputID(), getMaxOutputID()) gives it.
+    int largestLinkedSignal(const QRNIndividual& net) const {
+        const auto last = static_cast<int>(std::max(consumers_.size(), producers_.size())) - 1;
+        // Past the signals the environment reads or writes, the last counted signal is a link's.
+        if (last > std::max({0, net.inputsNumber, net.inputsNumber + net.outputsNumber})) return last;
+        return std::max(net.getMaxInputID(), net.getMaxOutputID());
+    }
+
+    // One link of node k on signal s more or less. Signal 0 (not connected) and negative IDs
+    // count nowhere.
+    void addInput(int k, int s) { add(k, s, consumers_, producers_, users_.readers, users_.writers); }
+    void removeInput(int k, int s) { remove(k, s, consumers_, producers_, users_.readers, users_.writers); }
+    void addOutput(int k, int s) { add(k, s, producers_, consumers_, users_.writers, users_.readers); }
+    void removeOutput(int k, int s) { remove(k, s, producers_, consumers_, users_.writers, users_.readers); }
+
+    // The node just appended to the network.
+    void appendNode(const QRNGene& node) {
+        const auto k = static_cast<int>(degrees_.size());
+        degrees_.push_back(0);
+        for (const SignalLink& link : node.inputs) addInput(k, link.ID);
+        for (const SignalLink& link : node.outputs) addOutput(k, link.ID);
+    }
+
+private:
+    using Lists = std::vector<std::vector<int>>;
+
+    void measure(const QRNIndividual& net) {
+        consumers_.clear();
+        producers_.clear();
+        net.getSignalDegrees(consumers_, producers_);
+        net.getNodeDegrees(consumers_, producers_, degrees_);
+        for (std::size_t s = 0; s < users_.used; ++s) {
+            users_.readers[s].clear();
+            users_.writers[s].clear();
+        }
+        users_.used = 0;
+        reach(std::max(consumers_.size(), producers_.size()));
+        for (std::size_t k = 0; k < net.genes.size(); ++k) {
+            const QRNGene& node = net.genes[k];
+            for (const SignalLink& link : node.inputs) {
+                if (link.ID > 0) users_.readers[static_cast<std::size_t>(link.ID)].push_back(static_cast<int>(k));
+            }
+            for (const SignalLink& link : node.outputs) {
+                if (link.ID > 0) users_.writers[static_cast<std::size_t>(link.ID)].push_back(static_cast<int>(k));
+            }
+        }
+        known_ = true;
+    }
+
+    // Makes the lists of signals 0 .. length - 1 available.
+    void reach(std::size_t length) {
+        if (users_.readers.size() < length) {
+            users_.readers.resize(length);
+            users_.writers.resize(length);
+        }
+        users_.used = std::max(users_.used, length);
+    }
+
+    // A link of node k on s: one more count of s on its own side; each link of the other side
+    // on s adds one to its node's degree, and node k gains the other side's count of s.
+    void add(int k, int s, std::vector<int>& count, const std::vector<int>& otherCount, Lists& own,
+             const Lists& other) {
+        if (s <= 0) return;
+        const auto i = static_cast<std::size_t>(s);
+        extendTo(count, i + 1);
+        ++count[i];
+        reach(i + 1);
+        for (int user : other[i]) ++degrees_[static_cast<std::size_t>(user)];
+        degrees_[static_cast<std::size_t>(k)] += valueAt(otherCount, s);
+        own[i].push_back(k);
+    }
+
+    void remove(int k, int s, std::vector<int>& count, const std::vector<int>& otherCount, Lists& own,
+                const Lists& other) {
+        if (s <= 0) return;
+        const auto i = static_cast<std::size_t>(s);
+        --count[i];
+        for (int user : other[i]) --degrees_[static_cast<std::size_t>(user)];
+        degrees_[static_cast<std::size_t>(k)] -= valueAt(otherCount, s);
+        std::vector<int>& users = own[i];
+        *std::find(users.begin(), users.end(), k) = users.back();
+        users.pop_back();
+        // The counts end at the last signal still counted, as a fresh measure would.
+        while (count.size() > 1 && count.back() == 0) count.pop_back();
+    }
+
+    std::vector<int>& consumers_;
+    std::vector<int>& producers_;
+    std::vector<int>& degrees_;
+    SignalUsers& users_;
+    bool known_ = false;
+};
+
+// The state shared by the changes of one call: the network, its degrees, the operator's
+// buffers and the signal numbering.
 class ChangeContext {
 public:
     Random& random;
     QRNIndividual& net;
-    std::vector<int>& consumers;
-    std::vector<int>& producers;
-    std::vector<int>& degrees;
+    DegreeBook& book;
     std::vector<int>& weights;
     std::vector<unsigned char>& linked;
     int nIn;
@@ -86,30 +218,31 @@ public:
     bool isExternalInput(int s) const { return s >= 1 && s <= nIn; }
     bool isExternalOutput(int s) const { return s > nIn && s <= nIn + nOut; }
 
-    void measureSignals() {
-        consumers.clear();
-        producers.clear();
-        net.getSignalDegrees(consumers, producers);
+    const std::vector<int>& consumers() {
+        book.update(net);
+        return book.consumers();
+    }
+    const std::vector<int>& producers() {
+        book.update(net);
+        return book.producers();
     }
 
-    // The individual's node degrees, derived from the signal degrees just measured.
-    void measureNodes() { net.getNodeDegrees(consumers, producers, degrees); }
-
-    // Measures the network, then picks a node by degree (low degrees favoured when inverted).
-    QRNGene& chooseNode(bool inverted) {
-        measureSignals();
-        measureNodes();
-        if (inverted) invert(degrees);
-        return net.node(chooseWithin(random, degrees));
+    // Picks a node by degree (low degrees favoured when inverted); returns its index.
+    int chooseNode(bool inverted) {
+        book.update(net);
+        if (!inverted) return chooseWithin(random, book.degrees());
+        weights.assign(book.degrees().begin(), book.degrees().end());
+        invert(weights);
+        return chooseWithin(random, weights);
     }
 
     // Kinds 0 and 1: one link's weight (or offset) moves by U(-0.1, 0.1); links on busy
     // signals are favoured unless r <= 0.
     int perturbLink(bool onOutputs, double r) {
-        QRNGene& node = chooseNode(false);
+        QRNGene& node = net.node(chooseNode(false));
         const std::vector<SignalLink>& links = onOutputs ? node.outputs : node.inputs;
         if (links.empty()) return 0;
-        const std::vector<int>& signalDegree = onOutputs ? producers : consumers;
+        const std::vector<int>& signalDegree = onOutputs ? producers() : consumers();
         weights.clear();
         for (const SignalLink& link : links) weights.push_back(valueAt(signalDegree, link.ID));
         if (r <= 0) invert(weights);
@@ -122,10 +255,13 @@ public:
     // weighted by their producers and may not move onto an external output; outputs by their
     // consumers and may not move onto an external input.
     int rewire(bool onOutputs, double r) {
-        QRNGene& node = chooseNode(false);
+        const int k = chooseNode(false);
+        QRNGene& node = net.node(k);
         if ((onOutputs ? node.outputs : node.inputs).empty()) return 0;
-        std::vector<int>& w = onOutputs ? consumers : producers;
-        extendTo(w, (onOutputs ? producers : consumers).size());
+        const std::vector<int>& base = onOutputs ? consumers() : producers();
+        std::vector<int>& w = weights;
+        w.assign(base.begin(), base.end());
+        extendTo(w, (onOutputs ? producers() : consumers()).size());
         if (w.size() < 2) return 0;
         if (r <= 0) invert(w);
 
@@ -146,10 +282,20 @@ public:
             // No other signal can be drawn: the output stays where it is.
             return 0;
         }
+        const int moved = linksOn(onOutputs ? node.outputs : node.inputs, old);
         if (onOutputs) {
             node.renameOutputs(old, fresh);
         } else {
             node.renameInputs(old, fresh);
+        }
+        for (int m = 0; m < moved; ++m) {
+            if (onOutputs) {
+                book.removeOutput(k, old);
+                book.addOutput(k, fresh);
+            } else {
+                book.removeInput(k, old);
+                book.addInput(k, fresh);
+            }
         }
         return 1;
     }
@@ -157,15 +303,15 @@ public:
     // Kinds 7 and 8 with r > 0: a new link on a signal drawn with weight (degree + 1), never
     // an external output for an input nor an external input for an output.
     int addLink(bool onOutputs) {
-        QRNGene& node = chooseNode(false);
-        std::vector<int>& signalDegree = onOutputs ? consumers : producers;
-        extendTo(signalDegree, (onOutputs ? producers : consumers).size());
-        weights.resize(signalDegree.size());
+        const int k = chooseNode(false);
+        QRNGene& node = net.node(k);
+        const std::vector<int>& signalDegree = onOutputs ? consumers() : producers();
+        weights.resize(std::max(signalDegree.size(), (onOutputs ? producers() : consumers()).size()));
         int sum = 0;
-        for (std::size_t s = 0; s < signalDegree.size(); ++s) {
+        for (std::size_t s = 0; s < weights.size(); ++s) {
             const int id = static_cast<int>(s);
             const bool excluded = onOutputs ? isExternalInput(id) : isExternalOutput(id);
-            weights[s] = excluded ? 0 : signalDegree[s] + 1;
+            weights[s] = excluded ? 0 : valueAt(signalDegree, id) + 1;
             sum += weights[s];
         }
         int f = static_cast<int>(random.uniform() * sum + 0.5);
@@ -175,8 +321,10 @@ public:
             const SignalLink link{static_cast<int>(s), 0.0};
             if (onOutputs) {
                 node.addOutput(link, 1.0);
+                book.addOutput(k, link.ID);
             } else {
                 node.addInput(link, random.smallUniform());
+                book.addInput(k, link.ID);
             }
             return 1;
         }
@@ -186,11 +334,12 @@ public:
     // Kinds 7 and 8 with r <= 0: every link on one of the node's signals goes; signals with
     // few consumers (inputs) or producers (outputs) go more often.
     int removeLink(bool onOutputs) {
-        QRNGene& node = chooseNode(false);
+        const int k = chooseNode(false);
+        QRNGene& node = net.node(k);
         const std::vector<SignalLink>& links = onOutputs ? node.outputs : node.inputs;
         if (links.size() < 2) return 0;
-        const int top = *std::max_element(producers.begin(), producers.end());
-        const std::vector<int>& signalDegree = onOutputs ? producers : consumers;
+        const int top = *std::max_element(producers().begin(), producers().end());
+        const std::vector<int>& signalDegree = onOutputs ? producers() : consumers();
         linked.assign(signalDegree.size(), 0);
         for (const SignalLink& link : links) {
             if (inRange(signalDegree, link.ID)) linked[static_cast<std::size_t>(link.ID)] = 1;
@@ -204,10 +353,19 @@ public:
             if (!linked[s]) continue;
             if (s > 0) e -= top - signalDegree[s] + 1;
             if (e >= 1) continue;
+            const auto id = static_cast<int>(s);
+            const int removed = linksOn(links, id);
             if (onOutputs) {
-                node.removeOutputs(static_cast<int>(s));
+                node.removeOutputs(id);
             } else {
-                node.removeInputs(static_cast<int>(s));
+                node.removeInputs(id);
+            }
+            for (int m = 0; m < removed; ++m) {
+                if (onOutputs) {
+                    book.removeOutput(k, id);
+                } else {
+                    book.removeInput(k, id);
+                }
             }
             return 1;
         }
@@ -217,37 +375,40 @@ public:
     // Kind 9: the node now writes only a fresh internal signal, read by a copy of it that
     // writes what the node used to write.
     int splitNode(double r) {
-        QRNGene& node = chooseNode(r <= 0);
+        const int k = chooseNode(r <= 0);
+        QRNGene& node = net.node(k);
         QRNGene copy = node;
-        int z = std::max(net.getMaxInputID(), net.getMaxOutputID()) + 1;
+        int z = book.largestLinkedSignal(net) + 1;
         if (z <= nIn + nOut) z = nIn + nOut + 1;
+        for (const SignalLink& link : node.outputs) book.removeOutput(k, link.ID);
         node.setOutputsNumber(1);
         node.setOutput(0, SignalLink{z, 0.0});
         node.outputOffsets[0] = 1.0;
+        book.addOutput(k, z);
         copy.inputs.assign(1, SignalLink{z, 0.0});
         copy.inputWeights.assign(1, random.smallUniform());
         net.genes.push_back(std::move(copy));  // invalidates node
+        book.appendNode(net.genes.back());
         return 1;
     }
 
     // Kind 10 with r > 0: a node whose links favour busy signals.
     int addNode() {
-        measureSignals();
-        const std::size_t length = std::max(consumers.size(), producers.size());
-        extendTo(consumers, length);
-        extendTo(producers, length);
+        const std::vector<int>& consumersOf = consumers();
+        const std::vector<int>& producersOf = producers();
+        const std::size_t length = std::max(consumersOf.size(), producersOf.size());
         int sumA = 0;
         int sumB = 0;
         for (std::size_t s = 0; s < length; ++s) {
             const int id = static_cast<int>(s);
-            sumA += isExternalInput(id) ? 0 : consumers[s] + 1;
-            sumB += isExternalOutput(id) ? 0 : producers[s] + 1;
+            sumA += isExternalInput(id) ? 0 : valueAt(consumersOf, id) + 1;
+            sumB += isExternalOutput(id) ? 0 : valueAt(producersOf, id) + 1;
         }
         QRNGene fresh;
         for (std::size_t s = 0; s < length; ++s) {
             const int id = static_cast<int>(s);
-            const int a = isExternalInput(id) ? 0 : consumers[s] + 1;
-            const int b = isExternalOutput(id) ? 0 : producers[s] + 1;
+            const int a = isExternalInput(id) ? 0 : valueAt(consumersOf, id) + 1;
+            const int b = isExternalOutput(id) ? 0 : valueAt(producersOf, id) + 1;
             if (static_cast<double>(a) / sumA > random.uniform()) fresh.outputs.push_back({id, 0.0});
             if (static_cast<double>(b) / sumB > random.uniform()) fresh.inputs.push_back({id, 0.0});
         }
@@ -270,14 +431,15 @@ public:
         fresh.A = 10 * random.gaussian();
         fresh.enabled = true;
         net.genes.push_back(std::move(fresh));
+        book.appendNode(net.genes.back());
         return 1;
     }
 
     // Kind 10 with r <= 0: low-degree nodes go more often; the last node always stays.
     int removeNode() {
         if (net.genes.size() <= 1) return 0;
-        measureSignals();
-        measureNodes();
+        book.update(net);
+        const std::vector<int>& degrees = book.degrees();
         const int top = *std::max_element(degrees.begin(), degrees.end());
         int sum = 0;
         for (int d : degrees) sum += top - d + 1;
@@ -286,68 +448,71 @@ public:
             v -= top - degrees[k] + 1;
             if (v < 0) {
                 net.genes.erase(net.genes.begin() + static_cast<std::ptrdiff_t>(k));
+                book.forget();
                 return 1;
             }
         }
         // A draw of exactly 1 runs past the last node: nothing is removed.
         return 0;
     }
+
+    // Change kind (0..10) with the signed parameter r.
+    int apply(int kind, double r) {
+        if (kind < 0 || kind >= kMutationKinds) return 0;
+        // Every kind but adding a node starts by choosing one.
+        if (net.genes.empty() && !(kind == kAddOrRemoveNode && r > 0)) return 0;
+        switch (kind) {
+            case kPerturbInputWeight:
+                return perturbLink(false, r);
+            case kPerturbOutputOffset:
+                return perturbLink(true, r);
+            case kPerturbBias: {
+                QRNGene& node = net.node(chooseNode(r <= 0));  // drawn before the perturbation
+                node.bias += random.gaussian() * std::fabs(r);
+                return 1;
+            }
+            case kChangeType: {
+                QRNGene& node = net.node(chooseNode(r <= 0));
+                int t = 0;
+                do {
+                    t = drawNodeType(random);
+                } while (t == node.typeID);
+                node.typeID = t;
+                return 1;
+            }
+            case kRewireInput:
+                return rewire(false, r);
+            case kRewireOutput:
+                return rewire(true, r);
+            case kToggleEnabled: {
+                QRNGene& node = net.node(chooseNode(r <= 0));
+                node.enabled = !node.enabled;
+                return 1;
+            }
+            case kAddOrRemoveInput:
+                return r > 0 ? addLink(false) : removeLink(false);
+            case kAddOrRemoveOutput:
+                return r > 0 ? addLink(true) : removeLink(true);
+            case kSplitNode:
+                return splitNode(r);
+            default:
+                return r > 0 ? addNode() : removeNode();
+        }
+    }
 };
 
 }  // namespace
 
 int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
-    if (kind < 0 || kind >= kMutationKinds) return 0;
-    // Every kind but adding a node starts by choosing one.
-    if (network.genes.empty() && !(kind == kAddOrRemoveNode && r > 0)) return 0;
-
-    Random& random = this->random();
-    ChangeContext cx{random,
+    DegreeBook book(consumers_, producers_, degrees_, signalUsers());
+    ChangeContext cx{random(),
                      network,
-                     consumers_,
-                     producers_,
-                     degrees_,
+                     book,
                      weights_,
                      linked_,
                      _params ? _params->inputsNumber : network.inputsNumber,
                      _params ? _params->outputsNumber : network.outputsNumber};
-    switch (kind) {
-        case kPerturbInputWeight:
-            return cx.perturbLink(false, r);
-        case kPerturbOutputOffset:
-            return cx.perturbLink(true, r);
-        case kPerturbBias: {
-            QRNGene& node = cx.chooseNode(r <= 0);  // drawn before the perturbation
-            node.bias += random.gaussian() * std::fabs(r);
-            return 1;
-        }
-        case kChangeType: {
-            QRNGene& node = cx.chooseNode(r <= 0);
-            int t = 0;
-            do {
-                t = drawNodeType(random);
-            } while (t == node.typeID);
-            node.typeID = t;
-            return 1;
-        }
-        case kRewireInput:
-            return cx.rewire(false, r);
-        case kRewireOutput:
-            return cx.rewire(true, r);
-        case kToggleEnabled: {
-            QRNGene& node = cx.chooseNode(r <= 0);
-            node.enabled = !node.enabled;
-            return 1;
-        }
-        case kAddOrRemoveInput:
-            return r > 0 ? cx.addLink(false) : cx.removeLink(false);
-        case kAddOrRemoveOutput:
-            return r > 0 ? cx.addLink(true) : cx.removeLink(true);
-        case kSplitNode:
-            return cx.splitNode(r);
-        default:
-            return r > 0 ? cx.addNode() : cx.removeNode();
-    }
+    return cx.apply(kind, r);
 }
 
 int QRNMutationBasic::mutate(QIndividual& individual) {
@@ -359,6 +524,11 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
     std::vector<int>& c = net.historyCounters;
     if (r.size() < kMutationKinds) r.resize(kMutationKinds, 0.0);
     if (c.size() < kMutationKinds) c.resize(kMutationKinds, 0);
+
+    // The events of this call share one record of the network's degrees, measured at the first
+    // event that needs it and kept up to date by every change after.
+    DegreeBook book(consumers_, producers_, degrees_, signalUsers());
+    ChangeContext cx{random(), net, book, weights_, linked_, _params->inputsNumber, _params->outputsNumber};
 
     const int n = net.getGenesNumber();
     double total = 0.0;
@@ -379,7 +549,7 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
         }
         // The roulette total shrinks after every event; the event probability does not.
         total = total - random().uniform() * total;
-        applyChange(net, kind, r[kind]);
+        cx.apply(kind, r[kind]);
         ++c[kind];
     }
 
