@@ -62,6 +62,14 @@ class QRNIndividual;
 
 // Self-adaptive mutation of regulatory networks: eleven kinds of change chosen by the
 // individual's own mutation parameters, which are re-drawn from its history counters.
+// Who links to each signal of a network: for signal s, the index of the node of every input link
+// on s (readers[s]) and of every output link on s (writers[s]), one entry per link.
+struct SignalUsers {
+    std::vector<std::vector<int>> readers;
+    std::vector<std::vector<int>> writers;
+    std::size_t used = 0;  // the lists from here on are empty
+};
+
 class QRNMutationBasic final : public QRNMutation {
 public:
     int mutate(QIndividual& individual) override;
@@ -72,13 +80,15 @@ public:
     int applyChange(QRNIndividual& network, int kind, double r);
 
 private:
-    // Working buffers, refilled by every change that needs them and reused between calls so
-    // that a mutation event allocates nothing but the links of a new node.
+    // Working buffers, reused between calls so that a mutation event allocates nothing but the
+    // links of a new node: the degrees, measured at a call's first change and kept up to date
+    // through its changes, and the signals' users.
     std::vector<int> consumers_;
     std::vector<int> producers_;
     std::vector<int> degrees_;
     std::vector<int> weights_;
     std::vector<unsigned char> linked_;  // which signals the chosen node reads or writes
+    SignalUsers signalUsers_;
 };
 
 }  // namespace Valdrin

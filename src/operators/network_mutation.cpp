@@ -75,19 +75,6 @@ int linksOn(const std::vector<SignalLink>& links, int s) {
     return count;
 }
 
-// Who links to each signal: for signal s, the index of the node of every input link on s
-// (readers[s]) and of every output link on s (writers[s]), one entry per link.
-struct SignalUsers {
-    std::vector<std::vector<int>> readers;
-    std::vector<std::vector<int>> writers;
-    std::size_t used = 0;  // the lists from here on are empty
-};
-
-// One per thread, so that the lists keep their storage from one mutation call to the next.
-SignalUsers& signalUsers() {
-    static thread_local SignalUsers users;
-    return users;
-}
 
 // The signal degrees and node degrees of a network, exactly as getSignalDegrees and
 // getNodeDegrees give them (lengths included), kept up to date through the changes of one
@@ -504,7 +491,7 @@ public:
 }  // namespace
 
 int QRNMutationBasic::applyChange(QRNIndividual& network, int kind, double r) {
-    DegreeBook book(consumers_, producers_, degrees_, signalUsers());
+    DegreeBook book(consumers_, producers_, degrees_, signalUsers_);
     ChangeContext cx{random(),
                      network,
                      book,
@@ -527,7 +514,7 @@ int QRNMutationBasic::mutate(QIndividual& individual) {
 
     // The events of this call share one record of the network's degrees, measured at the first
     // event that needs it and kept up to date by every change after.
-    DegreeBook book(consumers_, producers_, degrees_, signalUsers());
+    DegreeBook book(consumers_, producers_, degrees_, signalUsers_);
     ChangeContext cx{random(), net, book, weights_, linked_, _params->inputsNumber, _params->outputsNumber};
 
     const int n = net.getGenesNumber();
