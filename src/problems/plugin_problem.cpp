@@ -129,7 +129,7 @@ int QPluginProblem::evaluateIndividual(QIndividual& individual) {
     return 1;
 }
 
-bool QPluginProblem::prefersWholeGenerations() const { return library_->table().evaluate_batch != nullptr; }
+bool QPluginProblem::prefersWholeGenerations() const { return true; }
 
 void QPluginProblem::evaluateAll(std::span<QIndividual* const> individuals, int threads) {
     const valdrin_problem& table = library_->table();

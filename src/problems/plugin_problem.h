@@ -22,6 +22,7 @@ public:
     int setParameters(const QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
     void evaluateAll(std::span<QIndividual* const> individuals, int threads) override;
+    // Whole generations, so that a failure names its individual and a batch function gets them.
     bool prefersWholeGenerations() const override;
     std::unique_ptr<QProblem> threadCopy() const override;
     std::vector<std::string> inputFiles() const override { return {library_->path()}; }
