@@ -303,6 +303,11 @@ int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std
 
 int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                   std::span<const AlgorithmRow> algorithms, std::span<const ProblemRow> problems) {
+    return runExperiment(line, out, err, ProblemTable(problems), algorithms);
+}
+
+int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err, const ProblemTable& problems,
+                  std::span<const AlgorithmRow> algorithms) {
     const InterruptionGuard interruption;
     // Everything the experiment writes on its standard output passes through the counter, so that
     // a checkpoint can say how much of it was written.
@@ -349,7 +354,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         const int runs = line.runs;
 
         std::unique_ptr<QEvolutionaryAlgorithm> algorithm = createAlgorithmByName(*tree, algorithms, engine);
-        ProblemTable problemTable(problems);
+        ProblemTable problemTable = problems;
         if (!params->problemLibrary.empty()) {
             try {
                 problemTable.addLibrary(libraryPath(engine.configurationFolder, params->problemLibrary));

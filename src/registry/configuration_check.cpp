@@ -196,8 +196,8 @@ struct Setting {
 
 class Checker {
 public:
-    Checker(const ConfigurationScan& scan, long long runs, std::string folder)
-        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)) {}
+    Checker(const ConfigurationScan& scan, long long runs, std::string folder, ProblemTable problems)
+        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)), problems_(std::move(problems)) {}
 
     std::vector<Finding> run() {
         // A file without elements has no content to judge beyond the scan's findings.
@@ -208,7 +208,7 @@ public:
         algorithm_ = choose(algorithmRows(), "algorithm", "GA", algorithmLine_);
         problem_ = choose(problems_.rows(), "problem", "Sphere", problemLine_);
         if (problem_ != nullptr) adjustAsTheProblemDoes(problem_->id, params_);
-        if (problem_ != nullptr && problem_->id == ProblemKind::Plugin) problems_.plugin()->applySettings(params_);
+        if (problem_ != nullptr) problems_.applySettings(*problem_, params_);
         checkAlone();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
@@ -784,8 +784,9 @@ private:
 
 }  // namespace
 
-std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder) {
-    return Checker(scan, runs, folder).run();
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder,
+                                        const ProblemTable& problems) {
+    return Checker(scan, runs, folder, problems).run();
 }
 
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs) {
@@ -806,10 +807,11 @@ bool hasErrors(std::span<const Finding> findings) {
                        [](const Finding& finding) { return finding.severity == Severity::Error; });
 }
 
-QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder) {
+QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder,
+                                  const ProblemTable& known) {
     QEAParameters params;
     applyPairs(scan, params);
-    ProblemTable problems;
+    ProblemTable problems = known;
     if (!params.problemLibrary.empty()) {
         try {
             problems.addLibrary(libraryPath(folder, params.problemLibrary));
@@ -819,7 +821,7 @@ QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::stri
     }
     if (const ProblemRow* problem = chosenProblem(scan, problems)) {
         adjustAsTheProblemDoes(problem->id, params);
-        if (problem->id == ProblemKind::Plugin) problems.plugin()->applySettings(params);
+        problems.applySettings(*problem, params);
     }
     return params;
 }
