@@ -513,6 +513,11 @@ private:
             error(lineOf("Niching type"), "fitness sharing cannot measure distances between regulatory networks; "
                                           "choose another \"Niching type\"");
         }
+        if (evolved == Encoding::String && params_.permutation && params_.initializationType == Initialization::Unmixed) {
+            warning(lineOf("Initialization type"),
+                    "\"unmixed\" initialization gives every individual one symbol repeated: no individual starts as "
+                    "a permutation; \"random\" draws permutations");
+        }
         if (evolved != Encoding::String && params_.initializationType == Initialization::Unmixed) {
             // The initializer reports the type and starts from random genes: the run goes on.
             warning(lineOf("Initialization type"), "\"unmixed\" initialization applies to string encodings only: " +
@@ -552,6 +557,14 @@ private:
                     warning(lineOf("Crossover type"),
                             "crossover " + quoted(crossover->word) + " on " + encodingText + " " + instead);
                 }
+            }
+            // Crossovers that exchange genes copy symbols without repairing the children.
+            if (crossover != nullptr && params_.permutation && evolved == Encoding::String &&
+                crossover->id != Crossover::Order && appliesTo(*crossover, evolved) && algorithm_->id != AlgorithmKind::SARN) {
+                warning(lineOf("Crossover type"),
+                        "crossover " + quoted(crossover->word) +
+                            " exchanges genes between permutations without repairing the children: they repeat "
+                            "symbols and are no longer permutations; \"order\" keeps them permutations");
             }
             if (judged("Parents number") && params_.parentsNumber != 2) {
                 error(lineOf("Parents number"), "\"Parents number\" is " + std::to_string(params_.parentsNumber) +

@@ -210,7 +210,8 @@ constexpr NichingRow kNichings[] = {
 
 constexpr WordRow<Initialization> kInitializations[] = {
     {"random", Initialization::Random, "uniform random genes (bits set with probability Units ratio)"},
-    {"unmixed", Initialization::Unmixed, "permutations in their natural order"},
+    {"unmixed", Initialization::Unmixed,
+     "strings: every individual one symbol repeated, the population in blocks of one symbol each (never permutations)"},
 };
 
 constexpr WordRow<EncodingOrder> kEncodingOrders[] = {
