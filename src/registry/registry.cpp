@@ -322,7 +322,15 @@ std::string showEncoding(const QEAParameters& params) {
     for (const EncodingRow& row : encodingRows()) {
         if (row.id == params.encoding && row.permutation == params.permutation) return std::string(row.word);
     }
-    return "(none)";
+    // An encoding a problem sets (XOR sets the network's) leaves the permutation mark as it was;
+    // where one word alone names the encoding, that is the one.
+    const EncodingRow* only = nullptr;
+    for (const EncodingRow& row : encodingRows()) {
+        if (row.id != params.encoding) continue;
+        if (only != nullptr) return "(none)";
+        only = &row;
+    }
+    return only != nullptr ? std::string(only->word) : "(none)";
 }
 
 std::vector<std::string_view> noWords() { return {}; }
