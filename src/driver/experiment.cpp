@@ -164,13 +164,25 @@ void prepareOutputFolder(const OutputFolder& files) {
 
 // Every file the experiment will write can be written: its name is not taken by a folder, and the
 // files already opened are open.
-void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
-    std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
-    for (const std::string& name : problem.outputFiles()) names.push_back(name);
+void refuseFolders(const OutputFolder& files, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const std::string path = files.placed(name);
         if (std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is a folder");
     }
+}
+
+// The files of the reports and of the options, before the algorithm opens its log: a refusal
+// leaves nothing behind.
+void checkReportFiles(const OutputFolder& files, const CommandLine& line) {
+    std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
+    if (line.csv) names.insert(names.end(), {"runs.csv", "generations.csv"});
+    if (line.report) names.push_back("report.html");
+    if (line.plot) names.push_back("convergence.svg");
+    refuseFolders(files, names);
+}
+
+void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
+    refuseFolders(files, problem.outputFiles());
     algorithm.verifyLog();
     problem.verifyOutputs();
 }
@@ -345,6 +357,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         }
         prepared = true;
         prepareOutputFolder(engine.files);
+        checkReportFiles(engine.files, line);
         if (!checkpointFile.empty()) checkCheckpointWritable(checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();

@@ -170,11 +170,21 @@ TEST(FailuresEndToEnd, OutputsThatCannotBeWrittenAreReported) {
     EXPECT_EQ(folderLog.status, 1);
     EXPECT_TRUE(mentions(folderLog.err, "valdrin: error: cannot write ga.log")) << folderLog.err;
     fs::remove("ga.log");
+    // A report's name taken by a folder is refused before the log is opened (nothing is left
+    // behind), runs.csv's too, rather than after the runs.
+    fs::remove("ga.log");
     fs::create_directory("summary.log");
     const ProgramResult folderReport = runProgram({"config.xml"});
     EXPECT_EQ(folderReport.status, 1);
     EXPECT_TRUE(mentions(folderReport.err, "valdrin: error: cannot write summary.log: it is a folder")) << folderReport.err;
+    EXPECT_FALSE(fileExists("ga.log"));
     fs::remove("summary.log");
+    fs::create_directory("runs.csv");
+    const ProgramResult folderCsv = runProgram({"config.xml", "--csv"});
+    EXPECT_EQ(folderCsv.status, 1);
+    EXPECT_EQ(folderCsv.out, "");
+    EXPECT_TRUE(mentions(folderCsv.err, "valdrin: error: cannot write runs.csv: it is a folder")) << folderCsv.err;
+    fs::remove("runs.csv");
 
     // A full disk: the log, then the report, leads to /dev/full.
     if (fs::exists("/dev/full")) {
