@@ -2,6 +2,7 @@
 // by the names in the configuration.
 #include "driver/experiment.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -105,6 +106,16 @@ bool progressWanted(const CommandLine& line, const std::ostream& messages) {
     struct stat err {};
     if (fstat(STDOUT_FILENO, &out) != 0 || fstat(STDERR_FILENO, &err) != 0) return false;
     return out.st_dev != err.st_dev || out.st_ino != err.st_ino || out.st_rdev != err.st_rdev;
+}
+
+// Where the progress line goes: the process's standard error when it is a terminal (with its
+// width), else plain lines.
+ProgressDisplay progressDisplay(const std::ostream& messages) {
+    ProgressDisplay display;
+    display.terminal = &messages == &std::cerr && isatty(STDERR_FILENO) != 0;
+    struct winsize size {};
+    if (display.terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0) display.columns = size.ws_col;
+    return display;
 }
 
 // "valdrin: error: config.xml:7: ..." for a finding of the configuration check.
@@ -419,7 +430,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             if (!line.quiet) err << resumingNote(*resume, resumeFile, runs);
         }
 
-        ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber);
+        ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber, progressDisplay(err));
         algorithm->setGenerationObserver([&progress, &checkpoints](const QRunSummary& summary) {
             progress.generationDone(summary);
             checkpoints.generationDone(summary.generationsDone);
