@@ -308,10 +308,11 @@ int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std
     try {
         const ConfigurationScan scan = scanConfigurationFile(line.configuration);
         const std::string folder = configurationFolderOf(line.configuration);
-        std::vector<Finding> findings = checkConfiguration(scan, line.runs, folder);
+        // The submatrix task reads its data from the working folder.
+        std::vector<Finding> findings = checkConfiguration(scan, line.runs, folder, ProblemTable(), ".");
         if (line.strict) findings = warningsAsErrors(std::move(findings));
         if (line.check) {
-            shown << parametersText(effectiveParameters(scan, folder));
+            shown << parametersText(effectiveParameters(scan, folder, ProblemTable(), "."));
             for (const Finding& finding : findings) writeFinding(err, line.configuration, finding);
             return hasErrors(findings) ? kExitFailed : kExitRan;
         }

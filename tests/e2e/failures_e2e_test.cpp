@@ -257,3 +257,32 @@ TEST(FailuresEndToEnd, AnInterruptedExperimentKeepsTheRunsThatFinished) {
 
 }  // namespace
 }  // namespace Valdrin
+
+namespace Valdrin {
+namespace {
+
+// --check reads the submatrix task's matrix.txt as the run would: it shows what the data set,
+// and a missing or malformed file is an error there, before anything runs.
+TEST(SubmatrixCheck, TheCheckReadsTheDataAsTheRunWould) {
+    testing::ScratchDir scratch;
+    const std::filesystem::path example = testing::sourceFolder() / "examples" / "submatrix-list";
+    testing::writeFile("config.xml", testing::readFile((example / "config.xml").string()));
+    testing::writeFile("matrix.txt", testing::readFile((example / "matrix.txt").string()));
+    const auto shown = testing::runProgram({"config.xml", "--check"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("Chromosome length = 6\nArity = 30\n"), std::string::npos) << shown.out;
+
+    testing::writeFile("matrix.txt", "30 12\n0 1 x\n");
+    const auto malformed = testing::runProgram({"config.xml", "--check"});
+    EXPECT_EQ(malformed.status, 1);
+    EXPECT_NE(malformed.err.find("config.xml:4: Submatrix reads its data from matrix.txt: "), std::string::npos)
+        << malformed.err;
+    std::filesystem::remove("matrix.txt");
+    const auto missing = testing::runProgram({"config.xml"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("Can't open input file (matrix.txt)"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace Valdrin
