@@ -43,10 +43,10 @@ static void *create(const valdrin_context *context) {
     int k = -1;
     unsigned long long seed = 0;
     char extra;
-    const int read = fscanf(file, "%d %llu %c", &k, &seed, &extra);
+    const int got = fscanf(file, "%d %llu %c", &k, &seed, &extra);
     fclose(file);
     const int n = context->settings.chromosome_length;
-    if (read != 2 || k < 0 || k > 20 || k >= n) {
+    if (got != 2 || k < 0 || k > 20 || k >= n) {
         snprintf(refusal, sizeof refusal, "%s must hold two whole numbers, K (0 to 20, below the chromosome length %d) "
                  "and the landscape's seed", path, n);
         return NULL;
