@@ -87,7 +87,7 @@ std::string vocabularyHelp(const std::string& problemLibrary) {
         }
     }
     listRows(out, "Problems", problems.rows());
-    if (problems.plugin() != nullptr) {
+    if (problems.rows().size() > problemRows().size()) {
         out << "      (from the problem library " << problemLibrary << "; name it with the key Problem library)\n";
     }
     if (!refusal.empty()) out << "  (" << refusal << ")\n";

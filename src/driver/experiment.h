@@ -49,4 +49,9 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                   std::span<const AlgorithmRow> algorithms = algorithmRows(),
                   std::span<const ProblemRow> problems = problemRows());
 
+// The same with a table of problems that may hold problems from outside (a program that embeds
+// Valdrin adds its own functions there); a configuration's Problem library is added to it.
+int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err, const ProblemTable& problems,
+                  std::span<const AlgorithmRow> algorithms = algorithmRows());
+
 }  // namespace Valdrin

@@ -196,8 +196,8 @@ struct Setting {
 
 class Checker {
 public:
-    Checker(const ConfigurationScan& scan, long long runs, std::string folder)
-        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)) {}
+    Checker(const ConfigurationScan& scan, long long runs, std::string folder, ProblemTable problems)
+        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)), problems_(std::move(problems)) {}
 
     std::vector<Finding> run() {
         // A file without elements has no content to judge beyond the scan's findings.
@@ -208,7 +208,7 @@ public:
         algorithm_ = choose(algorithmRows(), "algorithm", "GA", algorithmLine_);
         problem_ = choose(problems_.rows(), "problem", "Sphere", problemLine_);
         if (problem_ != nullptr) adjustAsTheProblemDoes(problem_->id, params_);
-        if (problem_ != nullptr && problem_->id == ProblemKind::Plugin) problems_.plugin()->applySettings(params_);
+        if (problem_ != nullptr) problems_.applySettings(*problem_, params_);
         checkAlone();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
@@ -513,6 +513,11 @@ private:
             error(lineOf("Niching type"), "fitness sharing cannot measure distances between regulatory networks; "
                                           "choose another \"Niching type\"");
         }
+        if (evolved == Encoding::String && params_.permutation && params_.initializationType == Initialization::Unmixed) {
+            warning(lineOf("Initialization type"),
+                    "\"unmixed\" initialization gives every individual one symbol repeated: no individual starts as "
+                    "a permutation; \"random\" draws permutations");
+        }
         if (evolved != Encoding::String && params_.initializationType == Initialization::Unmixed) {
             // The initializer reports the type and starts from random genes: the run goes on.
             warning(lineOf("Initialization type"), "\"unmixed\" initialization applies to string encodings only: " +
@@ -552,6 +557,14 @@ private:
                     warning(lineOf("Crossover type"),
                             "crossover " + quoted(crossover->word) + " on " + encodingText + " " + instead);
                 }
+            }
+            // Crossovers that exchange genes copy symbols without repairing the children.
+            if (crossover != nullptr && params_.permutation && evolved == Encoding::String &&
+                crossover->id != Crossover::Order && appliesTo(*crossover, evolved) && algorithm_->id != AlgorithmKind::SARN) {
+                warning(lineOf("Crossover type"),
+                        "crossover " + quoted(crossover->word) +
+                            " exchanges genes between permutations without repairing the children: they repeat "
+                            "symbols and are no longer permutations; \"order\" keeps them permutations");
             }
             if (judged("Parents number") && params_.parentsNumber != 2) {
                 error(lineOf("Parents number"), "\"Parents number\" is " + std::to_string(params_.parentsNumber) +
@@ -784,8 +797,9 @@ private:
 
 }  // namespace
 
-std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder) {
-    return Checker(scan, runs, folder).run();
+std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder,
+                                        const ProblemTable& problems) {
+    return Checker(scan, runs, folder, problems).run();
 }
 
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs) {
@@ -806,10 +820,11 @@ bool hasErrors(std::span<const Finding> findings) {
                        [](const Finding& finding) { return finding.severity == Severity::Error; });
 }
 
-QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder) {
+QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder,
+                                  const ProblemTable& known) {
     QEAParameters params;
     applyPairs(scan, params);
-    ProblemTable problems;
+    ProblemTable problems = known;
     if (!params.problemLibrary.empty()) {
         try {
             problems.addLibrary(libraryPath(folder, params.problemLibrary));
@@ -819,7 +834,7 @@ QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::stri
     }
     if (const ProblemRow* problem = chosenProblem(scan, problems)) {
         adjustAsTheProblemDoes(problem->id, params);
-        if (problem->id == ProblemKind::Plugin) problems.plugin()->applySettings(params);
+        problems.applySettings(*problem, params);
     }
     return params;
 }

@@ -9,6 +9,7 @@
 
 #include "config/configuration_scan.h"
 #include "core/parameters.h"
+#include "registry/problem_table.h"
 
 namespace Valdrin {
 
@@ -17,9 +18,10 @@ namespace Valdrin {
 // numbers, the algorithm and the problem, and values that cannot make a meaningful run).
 // Findings come in line order; those about the file as a whole (line 0) come last. runs is the
 // number of runs the experiment will make (the legacy generator's cycle is shared by them).
-// folder is the configuration's folder, which a problem library's relative path starts from.
+// folder is the configuration's folder, which a problem library's relative path starts from;
+// problems are the problems it may name besides a library's (the built-in ones by default).
 std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs = 1,
-                                        const std::string& folder = ".");
+                                        const std::string& folder = ".", const ProblemTable& problems = ProblemTable());
 
 // Scans the file and checks it.
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs = 1);
@@ -33,7 +35,8 @@ bool hasErrors(std::span<const Finding> findings);
 // parameter reader reads it, then the fields the chosen problem sets for itself (those the
 // submatrix task reads from its data file stay as given). A seed of 0 stays 0 here; the run
 // takes the calendar time for it.
-QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder = ".");
+QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder = ".",
+                                  const ProblemTable& problems = ProblemTable());
 
 // One line "key = value" per configuration key, in the registry's order, the values as the
 // configuration would write them; seed 0 shows as "0 (the calendar time)".

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -148,9 +149,9 @@ int chosenLine(const ConfigurationScan& scan, const std::string& element) {
 // are given: an unknown word is refused with what the check says on its line; a known one with
 // the check's errors on its line and those the same combination with the base's own word does not
 // have (on lines where that one has no error).
-std::vector<Finding> wordErrors(const std::string& baseText, const std::vector<SweptKey>& keys,
-                                const std::vector<std::string>& values, int seed, std::size_t k,
-                                const std::vector<Finding>& findings, int line) {
+std::vector<Finding> wordErrors(const std::string& baseText, const std::string& folder,
+                                const std::vector<SweptKey>& keys, const std::vector<std::string>& values, int seed,
+                                std::size_t k, const std::vector<Finding>& findings, int line) {
     const std::string element = chosenElement(keys[k].key);
     const bool known = element == "algorithm" ? rowNamed(algorithmRows(), values[k]) != nullptr
                                               : rowNamed(problemRows(), values[k]) != nullptr;
@@ -179,7 +180,7 @@ std::vector<Finding> wordErrors(const std::string& baseText, const std::vector<S
         otherValues.push_back(values[o]);
     }
     const std::vector<Finding> without =
-        checkConfiguration(scanConfiguration(configurationWith(baseText, settingsOf(others, otherValues, seed))));
+        checkConfiguration(scanConfiguration(configurationWith(baseText, settingsOf(others, otherValues, seed))), 1, folder);
     std::set<int> erring;
     for (const Finding& finding : without) {
         if (finding.severity == Severity::Error) erring.insert(finding.line);
@@ -275,6 +276,8 @@ std::vector<Setting> settingsOf(const std::vector<SweptKey>& keys, const std::ve
 std::vector<std::string> sweepRefusals(const std::string& baseText, const std::string& baseName,
                                        const std::vector<SweptKey>& keys, int seed) {
     std::vector<std::string> refusals;
+    // A problem library's relative path starts from the base's folder.
+    const std::string folder = std::filesystem::path(baseName).parent_path().string();
     std::set<std::string> refused;  // KEY=VALUE already refused
     std::optional<std::vector<std::string>> firstErrors;
     bool someCanRun = false;
@@ -283,7 +286,7 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
         const std::vector<std::string> values = combinationValues(keys, c);
         const std::string text = configurationWith(baseText, settingsOf(keys, values, seed));
         const ConfigurationScan scan = scanConfiguration(text);
-        const std::vector<Finding> findings = checkConfiguration(scan);
+        const std::vector<Finding> findings = checkConfiguration(scan, 1, folder.empty() ? "." : folder);
         const auto onLine = [&findings](int line, bool errorsOnly) {
             std::vector<Finding> found;
             for (const Finding& finding : findings) {
@@ -298,7 +301,7 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
                 const int line = chosenLine(scan, element);
                 sweptLines[line] = named;
                 if (refused.contains(named)) continue;
-                std::vector<Finding> reasons = wordErrors(baseText, keys, values, seed, k, findings, line);
+                std::vector<Finding> reasons = wordErrors(baseText, folder.empty() ? "." : folder, keys, values, seed, k, findings, line);
                 if (reasons.empty()) continue;
                 refused.insert(named);
                 refusals.push_back(named + ": " + joined(reasons, "; "));

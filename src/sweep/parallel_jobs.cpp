@@ -69,6 +69,7 @@ std::vector<std::string> parallelArguments(const ParallelPlan& plan) {
     if (!plan.hostsFile.empty()) {
         arguments.insert(arguments.end(), {"--sshloginfile", plan.hostsFile, "--workdir", plan.remoteFolder,
                                            "--basefile", "valdrin"});
+        for (const std::string& shared : plan.baseFiles) arguments.insert(arguments.end(), {"--basefile", shared});
         for (const std::string& input : plan.inputs) arguments.insert(arguments.end(), {"--transferfile", "{}/" + input});
         arguments.insert(arguments.end(), {"--return", "{}"});
     }

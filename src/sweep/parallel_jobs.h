@@ -62,6 +62,9 @@ struct ParallelPlan {
     // The files of an experiment's folder a host needs to run it (config.xml, and matrix.txt
     // for the submatrix task).
     std::vector<std::string> inputs = {"config.xml"};
+    // Files every experiment shares, relative to the sweep's folder, sent to each host once with
+    // the program (a problem plugin's library).
+    std::vector<std::string> baseFiles;
 };
 
 // parallel's arguments (without the program's name) for the plan, run from the sweep's folder.

@@ -24,6 +24,7 @@
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/write_lock.h"
+#include "problems/plugin_library.h"
 #include "registry/configuration_check.h"
 #include "registry/registry.h"
 #include "sweep/base_configuration.h"
@@ -57,6 +58,7 @@ struct Sweep {
     std::string baseText;
     std::string title;   // "ALGORITHM on PROBLEM", the page's title
     std::string matrix;  // the matrix.txt every experiment copies; "" when the problem reads none
+    std::string library;  // the base's problem library (absolute); "" when it names none
     std::vector<Experiment> experiments;
     std::vector<Experiment> queued;  // those this invocation runs, in the job list's order
     int batch = 1;                   // experiments per job
@@ -129,6 +131,29 @@ void readAlgorithmAndProblem(Sweep& sweep) {
     }
 }
 
+// Where a sweep keeps its copy of the problem library, relative to its folder.
+std::string libraryCopy(const Sweep& sweep) {
+    return "plugins/" + fs::path(sweep.library).filename().string();
+}
+
+// The problem library the base names, which every experiment runs with its copy in the sweep's
+// folder (a failure when it is not a file, or when the sweep would change it).
+void readProblemLibrary(Sweep& sweep) {
+    for (const SweptKey& swept : sweep.keys) {
+        if (swept.key == "Problem library") {
+            failPlainly("\"Problem library\" cannot be swept: sweep the problems of one library, or run a sweep per "
+                        "library");
+        }
+    }
+    const QEAParameters params = effectiveParameters(scanConfiguration(sweep.baseText));
+    if (params.problemLibrary.empty()) return;
+    const std::string baseFolder = fs::absolute(sweep.line.base).parent_path().string();
+    sweep.library = fs::absolute(libraryPath(baseFolder, params.problemLibrary)).lexically_normal().string();
+    if (!fs::is_regular_file(sweep.library)) {
+        failPlainly("the problem library " + params.problemLibrary + " is not a file (looked for " + sweep.library + ")");
+    }
+}
+
 // The sweep's folder as an absolute path without a trailing "/".
 fs::path sweepFolder(const std::string& outputFolder) {
     const fs::path folder = fs::absolute(outputFolder).lexically_normal();
@@ -137,8 +162,12 @@ fs::path sweepFolder(const std::string& outputFolder) {
 
 // Ends with a failure when the hosts file cannot be read or parallel is not installed.
 void checkHostsAndParallel(const SweepCommandLine& line) {
-    if (!line.hostsFile.empty() && !fs::is_regular_file(line.hostsFile)) {
-        failPlainly("cannot read the hosts file " + line.hostsFile);
+    if (!line.hostsFile.empty()) {
+        std::string hosts;
+        if (!readFileContent(line.hostsFile, hosts)) {
+            failPlainly("cannot read the hosts file " + line.hostsFile + ": " + std::strerror(errno));
+        }
+        if (!fs::is_regular_file(line.hostsFile)) failPlainly("cannot read the hosts file " + line.hostsFile + ": not a file");
     }
     if (foundOnPath("parallel").empty()) {
         failPlainly("GNU parallel is not installed (no parallel on the PATH; make deps installs it)");
@@ -176,6 +205,7 @@ std::string planText(const Sweep& sweep) {
     text += "seeds ";
     for (std::size_t s = 0; s < sweep.seeds.size(); ++s) text.append(s > 0 ? "," : "").append(std::to_string(sweep.seeds[s]));
     text += "\nmatrix " + std::string(sweep.matrix.empty() ? "no" : "yes") + "\n";
+    if (!sweep.library.empty()) text += "library " + sweep.library + "\n";
     text += outputsLine(sweep.line);
     return text;
 }
@@ -219,7 +249,10 @@ void writeExperiment(const Sweep& sweep, const Experiment& experiment) {
     fs::remove_all(folder, error);
     fs::create_directories(folder, error);
     if (error) failPlainly("cannot create the folder " + folder.string() + ": " + error.message());
-    writeWhole(folder / "config.xml", configurationWith(sweep.baseText, settingsOf(sweep.keys, experiment.values, experiment.seed)));
+    std::vector<Setting> settings = settingsOf(sweep.keys, experiment.values, experiment.seed);
+    // The experiment's folder is two below the sweep's, where the library's copy is.
+    if (!sweep.library.empty()) settings.push_back({"Problem library", "../../" + libraryCopy(sweep)});
+    writeWhole(folder / "config.xml", configurationWith(sweep.baseText, settings));
     if (!sweep.matrix.empty()) {
         fs::copy_file(sweep.matrix, folder / "matrix.txt", fs::copy_options::overwrite_existing, error);
         if (error) failPlainly("cannot copy " + sweep.matrix + " into " + folder.string() + ": " + error.message());
@@ -241,6 +274,11 @@ void copyProgram(const Sweep& sweep) {
     std::error_code error;
     fs::copy_file(program, sweep.folder / kProgramCopy, fs::copy_options::overwrite_existing, error);
     if (error) failPlainly("cannot copy " + program + " into " + sweep.folder.string() + ": " + error.message());
+    if (sweep.library.empty()) return;
+    const fs::path copy = sweep.folder / libraryCopy(sweep);
+    fs::create_directories(copy.parent_path(), error);
+    if (!error) fs::copy_file(sweep.library, copy, fs::copy_options::overwrite_existing, error);
+    if (error) failPlainly("cannot copy " + sweep.library + " into " + copy.parent_path().string() + ": " + error.message());
 }
 
 // Whether the folder holds nothing but the lock file the sweep took in it.
@@ -424,6 +462,7 @@ ParallelPlan parallelPlanOf(const Sweep& sweep) {
         plan.hostsFile = fs::absolute(sweep.line.hostsFile).string();
         plan.remoteFolder = sweep.remoteFolder;
         if (!sweep.matrix.empty()) plan.inputs.push_back("matrix.txt");
+        if (!sweep.library.empty()) plan.baseFiles.push_back(libraryCopy(sweep));
     }
     return plan;
 }
@@ -612,6 +651,7 @@ int sweep(const SweepCommandLine& line) {
         const std::string sharedStream = sharedStreamWarning(sweep.baseText, sweep.keys, sweep.seeds);
         if (!sharedStream.empty()) std::cerr << "valdrin-sweep: warning: " << sharedStream << "\n";
         readAlgorithmAndProblem(sweep);
+        readProblemLibrary(sweep);
         sweep.experiments = expandPlan(sweep.keys, sweep.seeds);
         sweep.folder = sweepFolder(line.outputFolder);
         checkHostsAndParallel(line);

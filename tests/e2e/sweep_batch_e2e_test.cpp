@@ -4,8 +4,6 @@
 // every experiment of a batch back.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <map>
 
@@ -23,17 +21,6 @@ using testing::runSweepProgram;
 using testing::ScratchDir;
 using testing::writeFile;
 using Rows = std::vector<std::vector<std::string>>;
-
-std::string sphereBase(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "30"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Crossover type", "SBX"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"}});
-}
 
 // The job log's lines: experiment -> exit statuses, in the order logged.
 std::map<int, std::vector<int>> loggedStatuses(const std::string& folder) {
@@ -57,7 +44,7 @@ Rows runs(const std::string& folder) {
 // and --resume runs the failed ones again and nothing else.
 TEST(SweepBatchEndToEnd, EveryExperimentOfABatchKeepsItsOwnOutcome) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::realSphere("20"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=0,12,20", "--seeds", "1-3"};
     const auto with = [&grid](std::vector<std::string> more) {
         std::vector<std::string> arguments = grid;
@@ -85,34 +72,15 @@ TEST(SweepBatchEndToEnd, EveryExperimentOfABatchKeepsItsOwnOutcome) {
     EXPECT_EQ(readFile("b/experiments/4_12_seed1/stdout.txt"), kept);
 }
 
-// Two hosts reached through a stand-in for ssh that runs the command on this machine, in a
-// folder of the host's own: the batches' inputs go there and every experiment's folder comes
-// back, with its line naming its host. Like a login over ssh, the stand-in sets SHELL, which the
-// job engine's remote side runs the command with (a test's environment may lack it).
+// Two hosts reached through a stand-in for ssh: the batches' inputs go there and every
+// experiment's folder comes back, with its line naming its host.
 TEST(SweepBatchEndToEnd, HostsSendEveryExperimentOfABatchBack) {
     ScratchDir scratch;
     fs::create_directories("h1");
     fs::create_directories("h2");
-    writeFile("fake-ssh",
-              "#!/bin/sh\n"
-              "while [ $# -gt 0 ]; do\n"
-              "  case $1 in\n"
-              "    -[bcDEeFIiJLlmOopQRSWw]) shift 2 ;;\n"
-              "    --) shift; break ;;\n"
-              "    -*) shift ;;\n"
-              "    *) break ;;\n"
-              "  esac\n"
-              "done\n"
-              "host=$1\n"
-              "shift\n"
-              "[ \"$1\" = \"--\" ] && shift\n"
-              "cd \"$(dirname \"$0\")/$host\" || exit 255\n"
-              "SHELL=/bin/sh; export SHELL\n"
-              "exec /bin/sh -c \"$*\"\n");
-    chmod("fake-ssh", 0755);
-    const std::string ssh = fs::absolute("fake-ssh").string();
+    const std::string ssh = testing::writeStandInSsh("fake-ssh");
     writeFile("hosts", "2/" + ssh + " h1\n2/" + ssh + " h2\n");
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::realSphere("20"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=12,20", "--seeds", "1-5"};
     std::vector<std::string> remote = grid;
     remote.insert(remote.end(), {"--hosts", "hosts", "--batch", "3", "--ioh", "--out", "remote"});

@@ -160,5 +160,37 @@ TEST(PluginProblem, ResumingWithAChangedLibraryIsRefused) {
     EXPECT_NE(changed.err.find("read another libonemax.so"), std::string::npos) << changed.err;
 }
 
+// A sweep takes the library named relative to its base, checks the plugin's problem, and runs
+// every experiment with its own copy: on two hosts (a stand-in for ssh), where the library goes
+// with the program, the results equal those of the same sweep on this machine.
+TEST(PluginProblem, ASweepSendsTheLibraryToEveryHost) {
+    ScratchDir scratch;
+    fs::create_directories("base/lib");
+    fs::create_directories("h1");
+    fs::create_directories("h2");
+    fs::copy_file(kPlugins + "/libonemax.so", "base/lib/libonemax.so");
+    writeFile("base/base.xml", oneMax("Onemax-plugin", "lib/libonemax.so"));
+    const std::string ssh = testing::writeStandInSsh("fake-ssh");
+    writeFile("hosts", "1/" + ssh + " h1\n1/" + ssh + " h2\n");
+    const std::vector<std::string> grid = {"base/base.xml", "--set", "Mutation rate=0.01,0.03", "--seeds", "1-2"};
+    auto remote = grid;
+    remote.insert(remote.end(), {"--hosts", "hosts", "--out", "remote"});
+    auto local = grid;
+    local.insert(local.end(), {"--out", "local"});
+    const auto remoteRun = testing::runSweepProgram(remote);
+    ASSERT_EQ(remoteRun.status, 0) << remoteRun.err;
+    ASSERT_EQ(testing::runSweepProgram(local).status, 0);
+    const std::string query = "SELECT experiment_id, run, evaluations, final_best_fitness FROM runs ORDER BY 1, 2";
+    EXPECT_EQ(testing::queryRows("remote/results.sqlite", query), testing::queryRows("local/results.sqlite", query));
+    EXPECT_EQ(testing::queryRows("remote/results.sqlite", "SELECT count(*) FROM runs"),
+              (std::vector<std::vector<std::string>>{{"4"}}));
+
+    // A library the plugin cannot serve from is refused before anything runs.
+    writeFile("base/base.xml", oneMax("Onemax-plugin", "lib/missing.so"));
+    const auto refused = testing::runSweepProgram({"base/base.xml", "--seeds", "1-2", "--out", "refused"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("missing.so cannot be read"), std::string::npos) << refused.err;
+}
+
 }  // namespace
 }  // namespace Valdrin

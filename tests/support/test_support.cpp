@@ -227,6 +227,40 @@ bool programIsSanitized() {
     return sanitized;
 }
 
+std::string realSphere(const std::string& generations) {
+    return gaConfiguration("Sphere", {{"Encoding", "real"},
+                                      {"Chromosome length", "3"},
+                                      {"Population size", "30"},
+                                      {"Generations number", generations},
+                                      {"Selection type", "tournament"},
+                                      {"Crossover type", "SBX"},
+                                      {"Mutation type", "gaussian"},
+                                      {"Mutation rate", "0.3"},
+                                      {"RNG seed", "77"}});
+}
+
+std::string writeStandInSsh(const std::string& path) {
+    writeFile(path,
+              "#!/bin/sh\n"
+              "while [ $# -gt 0 ]; do\n"
+              "  case $1 in\n"
+              "    -[bcDEeFIiJLlmOopQRSWw]) shift 2 ;;\n"
+              "    --) shift; break ;;\n"
+              "    -*) shift ;;\n"
+              "    *) break ;;\n"
+              "  esac\n"
+              "done\n"
+              "host=$1\n"
+              "shift\n"
+              "[ \"$1\" = \"--\" ] && shift\n"
+              "cd \"$(dirname \"$0\")/$host\" || exit 255\n"
+              "SHELL=/bin/sh; export SHELL\n"
+              "exec /bin/sh -c \"$*\"\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+    return std::filesystem::absolute(path).string();
+}
+
 std::string maskClock(const std::string& text) {
     static const std::regex duration("^Run duration: [^ ]+ seconds$");
     static const std::regex timeRow("^([0-9]+:\t)[^\t]+$");

@@ -124,9 +124,19 @@ std::string maskClock(const std::string& text);
 #define EXPECT_FAILURE(statement, pattern) \
     EXPECT_TRUE(::Valdrin::testing::endsWithFailure([&] { statement; }, pattern))
 
+// Writes a stand-in for ssh at path and returns its absolute path: "SSH HOST COMMAND" runs
+// COMMAND with /bin/sh on this machine in the folder HOST beside the stand-in (a host's own
+// folder; the test makes it). Like a login over ssh it sets SHELL, which GNU parallel's remote
+// side runs commands with (a test's environment may lack it).
+std::string writeStandInSsh(const std::string& path);
+
 // A GA configuration for the problem with the given (key, value) parameters, one per line from
 // line 5 on (after the declaration, the root, the algorithm and the problem).
 std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters);
+
+// A GA on a 3-gene real sphere (population 30, SBX, gaussian mutation 0.3, seed 77) with that many
+// generations: a few milliseconds a run at 30 generations, long enough to interrupt at thousands.
+std::string realSphere(const std::string& generations);
 
 // The project's source folder, and the folders of examples/ that hold a config.xml (name order).
 std::filesystem::path sourceFolder();
