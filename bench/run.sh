@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads, SARN
 # over growing generation counts, the scaling table and the inner operations, then the tables
-# measured by hand (floor.md, growth.md).
+# measured by hand (floor.md, growth.md) and the problem plugins' (plugins.md, which
+# bench/plugins.py writes anew).
 # Usage: bench/run.sh BUILD_FOLDER [ROUNDS]
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_FOLDER [ROUNDS]}
@@ -38,8 +39,12 @@ partial="$results.part"
     echo '```'
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
-    # Tables measured by hand, kept with their before and after.
-    for kept in floor.md growth.md; do
+    # The problem plugins' table (bench/plugins.py), kept in plugins.md, and the tables measured by
+    # hand, kept with their before and after.
+    cmake --build "$build" --target plugin_onemax plugin_nk > /dev/null
+    python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
+    mv "$here/plugins.md.part" "$here/plugins.md"
+    for kept in floor.md growth.md plugins.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"
