@@ -30,6 +30,7 @@ struct CommandLine {
     std::string checkpointFile;  // write the experiment's state there as it goes ("" for none)
     int checkpointEvery = 0;     // after every N generations of a run (0: every 10 minutes)
     std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)
+    int threads = 1;             // threads that evaluate a generation's individuals
 };
 
 // The exit statuses of the program.
