@@ -39,7 +39,7 @@ partial="$results.part"
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
     # Tables measured by hand, kept with their before and after.
-    for kept in floor.md growth.md; do
+    for kept in floor.md growth.md threads.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"

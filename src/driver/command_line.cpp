@@ -180,7 +180,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
     std::string threadsText;
     CLI::Option* threadsOption =
         app.add_option("--threads", threadsText,
-                       "evaluate each generation's individuals on N threads (default 1); everything written is "
+                       "evaluate each generation's individuals on N threads, 1 to 1024 (default 1); everything written is "
                        "the same as on one thread, durations aside; a problem whose evaluations draw random numbers "
                        "is evaluated on one thread, with a warning")
             ->option_text("N");

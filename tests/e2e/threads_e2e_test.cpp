@@ -2,8 +2,9 @@
 // problem cannot decode, each of which writes a message), is run with --threads 1, 2 and 3: every file, both streams and the exit status must be the same,
 // clock readings masked. Pointless, whose evaluations draw random numbers, is warned about and
 // evaluated on one thread. A bad thread count is refused. Then the generation split itself:
-// messages an evaluation leaves to the calling thread come in index order, and of two failures
-// the one of the lower index is thrown, after the messages before it and none after it.
+// messages an evaluation leaves to the calling thread come in index order (a scripted problem's,
+// and those of XOR networks whose nodes are of unknown types), and of two failures the one of the
+// lower index is thrown, after the messages before it and none after it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@
 
 #include "core/worker_pool.h"
 #include "problems/evaluation_threads.h"
+#include "problems/network_problems.h"
 #include "problems/problem.h"
+#include "representation/network.h"
 #include "representation/real.h"
 #include "support/test_support.h"
 
@@ -239,6 +242,47 @@ TEST(EvaluateAll, TheLowestFailureIsThrownAfterTheMessagesBeforeIt) {
     problem.evaluateAll(next.individuals, 3);
     EXPECT_EQ(err.str(), "message 3\nmessage 7\n");
     for (int i = 0; i < 11; ++i) EXPECT_EQ(next.individuals[static_cast<std::size_t>(i)]->fitness, i);
+}
+
+TEST(EvaluateAll, NetworkMessagesComeAsOnOneThread) {
+    // XOR networks whose one node reads input 1 and writes the output; nodes of unknown types
+    // (each message names the type) at indices 1 (the calling thread's share), 3 and 6.
+    const std::map<std::size_t, int> unknown{{1, 11}, {3, 13}, {6, 16}};
+    QEAParameters params;
+    const auto generation = [&] {
+        std::vector<QRNIndividual> networks(7);
+        for (std::size_t i = 0; i < networks.size(); ++i) {
+            QRNGene node;
+            node.typeID = unknown.count(i) != 0 ? unknown.at(i) : static_cast<int>(i % 4) + 1;
+            node.bias = 0.1 * static_cast<double>(i);
+            node.addInput({1, 0.0}, 1.0);
+            node.addOutput({3, 0.0}, 0.0);
+            networks[i].inputsNumber = 2;
+            networks[i].outputsNumber = 1;
+            networks[i].genes = {node};
+        }
+        return networks;
+    };
+    const auto evaluated = [&](int threads, std::string& written) {
+        std::ostringstream out;
+        Engine engine(out, out);
+        QANNProblemXOR task(engine);
+        task.setParameters(&params);
+        std::vector<QRNIndividual> networks = generation();
+        std::vector<QIndividual*> individuals;
+        for (QRNIndividual& network : networks) individuals.push_back(&network);
+        task.evaluateAll(individuals, threads);
+        written = out.str();
+        std::vector<double> fitness;
+        for (const QRNIndividual& network : networks) fitness.push_back(network.fitness);
+        return fitness;
+    };
+    std::string alone;
+    std::string shared;
+    EXPECT_EQ(evaluated(3, shared), evaluated(1, alone));
+    EXPECT_EQ(shared, alone);
+    EXPECT_LT(alone.find("typeID = 11"), alone.find("typeID = 13"));
+    EXPECT_LT(alone.find("typeID = 13"), alone.find("typeID = 16"));
 }
 
 }  // namespace
