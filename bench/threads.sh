@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Evaluation on several threads (--threads): the wall time per generation of two costly
 # configurations at 1 thread and at each count given (2 by default), ROUNDS rounds each (5 by
-# default, the rounds of the thread counts alternated), and a check that every run wrote the same
-# outputs as the one-thread run (clock readings masked). Prints a Markdown table: the median wall
-# time per generation, the speed-up over one thread and the median CPU time (user + system, all
-# threads). bench/threads.md keeps the table measured by hand, which `make bench` copies into
+# default, the thread counts run one after the other in each round), and a check that every run
+# wrote the same outputs as the one-thread run (clock readings masked). Prints a Markdown table:
+# the median wall time per generation, the speed-up over one thread (the median over rounds of the
+# one-thread run's wall time over this run's, in the same round, which follows the machine's
+# drifts) and the median CPU time (user + system, all threads). bench/threads.md keeps the table measured by hand, which `make bench` copies into
 # bench/results.md.
 #   rastrigin-2000: bench/workloads/rastrigin.xml with 2,000 real genes, 101 individuals and 100
 #     generations (an evaluation takes tens of microseconds; the variation steps, one draw or more
@@ -73,16 +74,17 @@ for workload in rastrigin-2000 double-sin-sarn; do
     for ((round = 0; round < rounds; ++round)); do
         for threads in 1 "${counts[@]}"; do run "$workload" "$threads"; done
     done
-    base=$(median 1 < "$scratch/$workload-1.times")
     for threads in 1 "${counts[@]}"; do
         wall=$(median 1 < "$scratch/$workload-$threads.times")
+        speedup=$(paste -d ' ' "$scratch/$workload-1.times" "$scratch/$workload-$threads.times" |
+            awk '{ print $1 / $3 }' | median 1)
         cpu=$(median 2 < "$scratch/$workload-$threads.times")
         same=yes
         for file in "$scratch/$workload-1"/*; do
             other="$scratch/$workload-$threads/$(basename "$file")"
             if ! cmp -s <(mask "$file") <(mask "$other"); then same="no: $(basename "$file") differs"; fi
         done
-        awk -v w="$workload" -v t="$threads" -v wall="$wall" -v base="$base" -v g="$generations" -v cpu="$cpu" -v s="$same" \
-            'BEGIN { printf "| %s | %d | %.2f | %.2f | %.2f | %s |\n", w, t, wall / 1000 / g, base / wall, cpu, s }'
+        awk -v w="$workload" -v t="$threads" -v wall="$wall" -v up="$speedup" -v g="$generations" -v cpu="$cpu" -v s="$same" \
+            'BEGIN { printf "| %s | %d | %.2f | %.2f | %.2f | %s |\n", w, t, wall / 1000 / g, up, cpu, s }'
     done
 done
