@@ -42,9 +42,9 @@ partial="$results.part"
     # The problem plugins' table (bench/plugins.py), kept in plugins.md, and the tables measured by
     # hand, kept with their before and after.
     cmake --build "$build" --target plugin_onemax plugin_nk > /dev/null
-    python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
+    /usr/bin/python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
     mv "$here/plugins.md.part" "$here/plugins.md"
-    for kept in floor.md growth.md plugins.md; do
+    for kept in floor.md growth.md threads.md plugins.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"
