@@ -78,6 +78,9 @@ typedef struct valdrin_problem {
                               * once, on one state; zero: one call at a time */
     int never_below_zero;    /* nonzero: no fitness is below 0 (an Error level of 0 or below then
                               * solves nothing, and the configuration check says so) */
+    int codes_only;          /* nonzero: the plugin reads only `codes` of bit strings and symbol
+                              * strings, whose `values` are then null (Valdrin spares computing
+                              * them); real vectors always come as values */
 
     /* Creates the problem's state for one experiment; null entry: the state is null. Returns
      * null to refuse (then error_message(null) may say why). */

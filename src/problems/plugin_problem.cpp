@@ -76,10 +76,12 @@ int QPluginProblem::setParameters(const QEAParameters* params) {
 void QPluginProblem::gather(std::span<QIndividual* const> individuals) {
     // Codes and real genes are handed over where the individuals hold them; only the values of
     // bit strings and symbol strings are computed, exactly as decoding computes them.
+    const bool codesOnly = library_->table().codes_only != 0;
     std::size_t coded = 0;
     for (const QIndividual* individual : individuals) {
         if (individual->getEncoding() != Encoding::Real) coded += static_cast<std::size_t>(individual->getGenesNumber());
     }
+    if (codesOnly) coded = 0;
     values_.resize(coded);
     handed_.resize(individuals.size());
     std::size_t at = 0;
@@ -93,6 +95,10 @@ void QPluginProblem::gather(std::span<QIndividual* const> individuals) {
             }
             case Encoding::Integer: {
                 const std::vector<std::int32_t>& genes = static_cast<const QIntegerIndividual&>(individual).genes;
+                if (codesOnly) {
+                    handed_[i] = valdrin_individual{static_cast<int>(genes.size()), genes.data(), nullptr};
+                    break;
+                }
                 const double precision = _params->genePrecision;
                 const double offset = _params->geneOffset;
                 double* values = values_.data() + at;
@@ -103,6 +109,10 @@ void QPluginProblem::gather(std::span<QIndividual* const> individuals) {
             }
             case Encoding::String: {
                 const std::vector<std::int32_t>& genes = static_cast<const QStringIndividual&>(individual).genes;
+                if (codesOnly) {
+                    handed_[i] = valdrin_individual{static_cast<int>(genes.size()), genes.data(), nullptr};
+                    break;
+                }
                 double* values = values_.data() + at;
                 for (std::size_t g = 0; g < genes.size(); ++g) {
                     values[g] = static_cast<double>(static_cast<std::uint32_t>(genes[g]));

@@ -21,6 +21,7 @@ static const valdrin_problem problem = {
                  .gene_precision = 1.0},
     .thread_safe = 1,
     .never_below_zero = 1,
+    .codes_only = 1,
     .evaluate = evaluate,
 };
 
