@@ -142,10 +142,10 @@ TEST(CommandEndToEnd, AFailingEvaluatorEndsTheExperimentWithTheFinishedRunsRepor
         const ProgramResult run = runProgram({"config.xml", "2"});
         EXPECT_EQ(run.status, 1);
         // A whole generation in one exchange names the individual; one at a time, its generation.
-        EXPECT_TRUE(std::regex_search(run.err, std::regex("valdrin: error: the problem could not evaluate "
-                                                          "(individual 4|an individual) of generation 1 in run 1: the evaluator \"awk [^\"]+\" " +
-                                                          reason + "; the report covers 1 of 2 runs\n")))
-            << run.err;
+        const std::regex message("valdrin: error: the problem could not evaluate (individual 4|an individual) of "
+                                 "generation 1 in run 1: the evaluator \"awk [^\"]+\" " +
+                                 reason + "; the report covers 1 of 2 runs\n");
+        EXPECT_TRUE(std::regex_search(run.err, message)) << run.err;
         EXPECT_NE(readFile("summary.log").find("1 of 2 runs"), std::string::npos);
     }
 }
