@@ -125,6 +125,32 @@ TEST(CommandProblem, AFailureNamesTheIndividualAmongThoseHandedOver) {
               std::string::npos);
 }
 
+TEST(CommandProblem, ALargeGenerationFlowsBothWaysAtOnce) {
+    ScratchDir dir;
+    Engine engine;
+    QEAParameters params;
+    params.encoding = Encoding::Real;
+    params.evaluatorTimeout = 20;
+    // Each answer (a zero written with 500 digits) goes out as soon as its individual is read: the
+    // answers fill the socket long before the request (some 5 MB) is written, so a writer that
+    // did not read at the same time would wait for ever.
+    params.evaluatorCommand = "exec awk -W interactive 'BEGIN { zero = sprintf(\"%0500d\", 0) } "
+                              "left == 0 { left = $1; next } { print zero; --left }'";
+    std::vector<std::unique_ptr<QRCIndividual>> individuals;
+    std::vector<QIndividual*> generation;
+    for (int i = 0; i < 3000; ++i) {
+        individuals.push_back(std::make_unique<QRCIndividual>());
+        individuals.back()->_params = &params;
+        individuals.back()->genes.assign(100, 10.000000000000002 + i);
+        individuals.back()->fitness = 1.0;
+        generation.push_back(individuals.back().get());
+    }
+    QCommandProblem problem(engine);
+    problem.setParameters(&params);
+    problem.evaluateAll(generation, 1);
+    for (const auto& individual : individuals) ASSERT_EQ(individual->fitness, 0.0);
+}
+
 TEST(CommandProblem, CommandWordsAreReadAsTheShellSplitsThem) {
     const auto texts = [](const std::string& command) {
         std::vector<std::string> words;
