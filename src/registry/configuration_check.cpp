@@ -12,6 +12,7 @@
 #include "config/word_distance.h"
 #include "core/random.h"
 #include "problems/submatrix.h"
+#include "problems/command_problem.h"
 #include "registry/draw_estimate.h"
 #include "registry/problem_table.h"
 #include "registry/registry.h"
@@ -233,6 +234,7 @@ public:
         if (problem_ != nullptr) problems_.applySettings(*problem_, params_);
         if (problem_ != nullptr && problem_->id == ProblemKind::Submatrix && !dataFolder_.empty()) readSubmatrixTask();
         checkAlone();
+        if (problem_ != nullptr && problem_->id == ProblemKind::Command) checkCommand();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
         if (algorithm_ != nullptr && problem_ != nullptr && !hasErrors(findings_)) checkGenerator();
@@ -496,6 +498,44 @@ private:
                           std::to_string(kMostWorkPerGeneration) + "; a tournament larger than the population adds draws, "
                           "not selection pressure");
             }
+        }
+    }
+
+    // The Command problem needs its program, found where /bin/sh would find it, and time to answer.
+    void checkCommand() {
+        const Setting* command = setting("Evaluator command");
+        if (command == nullptr) {
+            error(problemLine_, "the \"Command\" problem needs an \"Evaluator command\": the program that evaluates "
+                                "its individuals, run by /bin/sh in the configuration's folder");
+        } else if (command->readable) {
+            checkEvaluatorProgram(command->line);
+        }
+        if (judged("Evaluator timeout") && params_.evaluatorTimeout <= 0.0) {
+            error(lineOf("Evaluator timeout"), "\"Evaluator timeout\" is " + shownReal(params_.evaluatorTimeout) +
+                                                   "; the evaluator needs more than 0 seconds to answer");
+        }
+    }
+
+    void checkEvaluatorProgram(int line) {
+        const std::vector<CommandWord> words = commandWords(params_.evaluatorCommand);
+        const CommandWord* program = programWord(words);
+        if (program == nullptr) {
+            error(line, "\"Evaluator command\" names no program to run");
+            return;
+        }
+        // What the shell expands or knows itself, it judges when it runs.
+        if (!program->plain || isShellWord(program->text)) return;
+        std::string why;
+        if (!findProgram(program->text, folder_, why).empty()) return;
+        const std::string runs = "\"Evaluator command\" runs " + quoted(program->text);
+        if (!why.empty()) {
+            error(line, runs + ", but " + why);
+        } else if (program->text.find('/') != std::string::npos) {
+            const std::string looked = program->text.starts_with('/') || folder_ == "." ? program->text
+                                                                                          : folder_ + "/" + program->text;
+            error(line, runs + ", which does not exist (looked for " + looked + ")");
+        } else {
+            error(line, runs + ", which cannot be found: it is neither a command of /bin/sh nor a program on the PATH");
         }
     }
 
@@ -832,7 +872,7 @@ private:
     int algorithmLine_ = 0;
     int problemLine_ = 0;
     long long runs_ = 1;
-    std::string folder_;
+    std::string folder_;  // the configuration's folder
     ProblemTable problems_;
     std::string dataFolder_;
 };

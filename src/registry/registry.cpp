@@ -15,6 +15,7 @@
 #include "operators/population_sizers.h"
 #include "operators/selection.h"
 #include "problems/benchmarks.h"
+#include "problems/command_problem.h"
 #include "problems/network_problems.h"
 #include "problems/submatrix.h"
 #include "representation/integer.h"
@@ -79,6 +80,8 @@ constexpr ProblemRow kProblems[] = {
      "exclusive or of two inputs, learned by a regulatory network", true},
     {"Double sin", ProblemKind::DoubleSine, kNetworkOnly, &makeFor<QANNProblemSinDouble, QProblem>,
      "prediction of a sum of two sine waves by a regulatory network", true},
+    {"Command", ProblemKind::Command, kValueEncodings, &makeFor<QCommandProblem, QProblem>,
+     "a program in any language evaluates the individuals (Evaluator command), a generation per exchange", false},
 };
 
 // --- Encodings ---

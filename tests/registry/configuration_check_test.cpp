@@ -367,7 +367,7 @@ TEST(ConfigurationCheck, TheAlgorithmAndTheProblemMustBeNamedAndFitTogether) {
                          "<algorithm><type>GA</type></algorithm>\n</experiment>\n"),
               (Lines{"line 3: error: <algorithm> holds no element with the algorithm's word; " + accepted,
                      "line 4: error: <problem> holds no element with the problem's word; accepted: Sphere, Rastrigin, "
-                     "Schwefel, Rosenbrock, Deceptive, Mixing-time, Onemax, Pointless, Submatrix, XOR, Double sin",
+                     "Schwefel, Rosenbrock, Deceptive, Mixing-time, Onemax, Pointless, Submatrix, XOR, Double sin, Command",
                      "line 6: warning: only the first <algorithm> (line 3) is read; this one is ignored",
                      "error: no \"Encoding\" is given; accepted: string, integer, real, permutation, regulatory network",
                      "error: no \"Selection type\" is given, and every algorithm needs one; accepted: neutral, "
@@ -375,7 +375,7 @@ TEST(ConfigurationCheck, TheAlgorithmAndTheProblemMustBeNamedAndFitTogether) {
     EXPECT_EQ(check("ga", "Sphere function", {{"Encoding", "real"}, {"Selection type", "neutral"}}),
               (Lines{"line 3: error: unknown algorithm \"ga\"; " + accepted + " (did you mean \"GA\"?)",
                      "line 4: error: unknown problem \"Sphere function\"; accepted: Sphere, Rastrigin, Schwefel, "
-                     "Rosenbrock, Deceptive, Mixing-time, Onemax, Pointless, Submatrix, XOR, Double sin"}));
+                     "Rosenbrock, Deceptive, Mixing-time, Onemax, Pointless, Submatrix, XOR, Double sin, Command"}));
 
     const Parameters integerGA{{"Encoding", "real"}, {"Selection type", "neutral"}, {"Crossover type", "BLX"},
                                {"Mutation type", "gaussian"}};
