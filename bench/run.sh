@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads, SARN
-# over growing generation counts, the scaling table and the inner operations, then the tables
-# measured by hand (floor.md, growth.md).
+# over growing generation counts, the scaling table and the inner operations, a problem written in
+# Python against the built-in one (python.md, by python_problem.py), then the tables measured by
+# hand (floor.md, growth.md).
 # Usage: bench/run.sh BUILD_FOLDER [ROUNDS]
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_FOLDER [ROUNDS]}
@@ -38,8 +39,12 @@ partial="$results.part"
     echo '```'
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
-    # Tables measured by hand, kept with their before and after.
-    for kept in floor.md growth.md; do
+    # A problem in Python against the built-in one, when the build has the Python package.
+    if compgen -G "$build/python/valdrin/_core*.so" > /dev/null; then
+        /usr/bin/python3 "$here/python_problem.py" "$build" --rounds "$rounds" --write "$here/python.md" > /dev/null
+    fi
+    # Tables measured by hand, kept with their before and after; and the Python problem's table.
+    for kept in floor.md growth.md python.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"
