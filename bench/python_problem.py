@@ -27,7 +27,6 @@ def main() -> int:
     parser.add_argument("--write")
     options = parser.parse_args()
     sys.path.insert(0, os.path.join(os.path.abspath(options.build), "python"))
-    import numpy as np  # noqa: F401
     import pandas as pd
     import valdrin
 

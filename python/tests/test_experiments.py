@@ -116,3 +116,14 @@ def test_out_folder_holds_every_file_the_program_writes(program, examples, tmp_p
     written = sorted(path.name for path in (tmp_path / "cli").iterdir() if path.name != "config.xml")
     assert sorted(path.name for path in (tmp_path / "python").iterdir()) == written
     assert result.folder == str(tmp_path / "python")
+
+
+def test_an_experiment_that_cannot_write_raises_with_the_programs_account(examples, tmp_path):
+    """Catches: a failed experiment returning an empty or stale result instead of raising, or the
+    reason (the program's message) lost."""
+    blocked = tmp_path / "a-file"
+    blocked.write_text("not a folder")
+    with pytest.raises(valdrin.ExperimentError, match="cannot create the output folder") as raised:
+        valdrin.Experiment(examples / "sphere-real" / "config.xml").run(out=blocked)
+    assert raised.value.status == 1 and raised.value.result is None
+    assert "valdrin: error:" in raised.value.messages

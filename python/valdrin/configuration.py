@@ -168,13 +168,13 @@ def findings_of(raw: Iterable[Tuple[str, int, str]], key_lines: Mapping[int, str
     return [Finding(severity, line, message, key_lines.get(line)) for severity, line, message in raw]
 
 
-def raise_or_warn(findings: Sequence[Finding], stacklevel: int = 3) -> None:
+def raise_or_warn(findings: Sequence[Finding], stacklevel: int = 2) -> None:
     """Raises ConfigurationError when a finding is an error; else each warning goes through
-    Python's warnings."""
+    Python's warnings (stacklevel as warnings.warn counts it from here)."""
     if any(finding.severity == "error" for finding in findings):
         raise ConfigurationError(findings)
     for finding in findings:
-        warnings.warn(ConfigurationWarning(str(finding)), stacklevel=stacklevel + 1)
+        warnings.warn(ConfigurationWarning(str(finding)), stacklevel=stacklevel)
 
 
 def absolute_folder(folder: Optional[os.PathLike | str]) -> str:

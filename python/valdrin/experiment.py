@@ -58,10 +58,11 @@ def _progress_bar(progress: Optional[bool], runs: int) -> Any:
     if not progress:
         return None
     try:
-        try:
-            import ipywidgets  # noqa: F401  (tqdm's notebook bar needs it)
+        import importlib.util
+
+        if importlib.util.find_spec("ipywidgets") is not None:  # tqdm's notebook bar needs it
             from tqdm.notebook import tqdm
-        except ImportError:
+        else:
             from tqdm import tqdm
     except ImportError:
         return None
@@ -213,8 +214,11 @@ class Experiment:
     def check(self, runs: int = 1, strict: bool = False) -> List[Finding]:
         """Runs the configuration check: raises ConfigurationError (carrying every finding) when
         it finds an error; gives each warning through Python's warnings and returns them."""
+        return self._check(runs, strict)
+
+    def _check(self, runs: int, strict: bool) -> List[Finding]:
         found = self.findings(runs, strict)
-        raise_or_warn(found)
+        raise_or_warn(found, stacklevel=4)  # the warnings point at the caller of check or run
         return found
 
     def parameters(self) -> Dict[str, str]:
@@ -294,7 +298,7 @@ class Experiment:
         if (checkpoint or resume) and out is None:
             raise ValueError("checkpoint and resume need out=FOLDER: the checkpoint is kept there, with the files "
                              "it goes on writing")
-        self.check(runs, strict)
+        self._check(runs, strict)
 
         kept = out is not None
         folder = os.fspath(out) if kept else tempfile.mkdtemp(prefix="valdrin-run-")
