@@ -2,6 +2,7 @@
 // by the names in the configuration.
 #include "driver/experiment.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
@@ -107,6 +108,16 @@ bool progressWanted(const CommandLine& line, const std::ostream& messages) {
     return out.st_dev != err.st_dev || out.st_ino != err.st_ino || out.st_rdev != err.st_rdev;
 }
 
+// Where the progress line goes: the process's standard error when it is a terminal (with its
+// width), else plain lines.
+ProgressDisplay progressDisplay(const std::ostream& messages) {
+    ProgressDisplay display;
+    display.terminal = &messages == &std::cerr && isatty(STDERR_FILENO) != 0;
+    struct winsize size {};
+    if (display.terminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0) display.columns = size.ws_col;
+    return display;
+}
+
 // "valdrin: error: config.xml:7: ..." for a finding of the configuration check.
 void writeFinding(std::ostream& err, const std::string& file, const Finding& finding) {
     err << "valdrin: " << (finding.severity == Severity::Error ? "error" : "warning") << ": " << file;
@@ -164,13 +175,25 @@ void prepareOutputFolder(const OutputFolder& files) {
 
 // Every file the experiment will write can be written: its name is not taken by a folder, and the
 // files already opened are open.
-void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
-    std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
-    for (const std::string& name : problem.outputFiles()) names.push_back(name);
+void refuseFolders(const OutputFolder& files, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const std::string path = files.placed(name);
         if (std::filesystem::is_directory(path)) failPlainly("cannot write " + path + ": it is a folder");
     }
+}
+
+// The files of the reports and of the options, before the algorithm opens its log: a refusal
+// leaves nothing behind.
+void checkReportFiles(const OutputFolder& files, const CommandLine& line) {
+    std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
+    if (line.csv) names.insert(names.end(), {"runs.csv", "generations.csv"});
+    if (line.report) names.push_back("report.html");
+    if (line.plot) names.push_back("convergence.svg");
+    refuseFolders(files, names);
+}
+
+void checkOutputFiles(const OutputFolder& files, QEvolutionaryAlgorithm& algorithm, QProblem& problem) {
+    refuseFolders(files, problem.outputFiles());
     algorithm.verifyLog();
     problem.verifyOutputs();
 }
@@ -285,10 +308,11 @@ int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std
     try {
         const ConfigurationScan scan = scanConfigurationFile(line.configuration);
         const std::string folder = configurationFolderOf(line.configuration);
-        std::vector<Finding> findings = checkConfiguration(scan, line.runs, folder);
+        // The submatrix task reads its data from the working folder.
+        std::vector<Finding> findings = checkConfiguration(scan, line.runs, folder, ProblemTable(), ".");
         if (line.strict) findings = warningsAsErrors(std::move(findings));
         if (line.check) {
-            shown << parametersText(effectiveParameters(scan, folder));
+            shown << parametersText(effectiveParameters(scan, folder, ProblemTable(), "."));
             for (const Finding& finding : findings) writeFinding(err, line.configuration, finding);
             return hasErrors(findings) ? kExitFailed : kExitRan;
         }
@@ -345,6 +369,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         }
         prepared = true;
         prepareOutputFolder(engine.files);
+        checkReportFiles(engine.files, line);
         if (!checkpointFile.empty()) checkCheckpointWritable(checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();
@@ -406,7 +431,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
             if (!line.quiet) err << resumingNote(*resume, resumeFile, runs);
         }
 
-        ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber);
+        ProgressLine progress(err, progressWanted(line, err), runs, params->generationsNumber, progressDisplay(err));
         algorithm->setGenerationObserver([&progress, &checkpoints](const QRunSummary& summary) {
             progress.generationDone(summary);
             checkpoints.generationDone(summary.generationsDone);

@@ -11,10 +11,19 @@ namespace Valdrin {
 
 class QRunSummary;
 
+// Where the progress line goes: a terminal of `columns` columns (0: unknown) is rewritten in
+// place and the line cut to fit; anything else gets plain lines, one every few seconds, without
+// control characters.
+struct ProgressDisplay {
+    bool terminal = true;
+    int columns = 0;
+};
+
 class ProgressLine {
 public:
     // A line that writes nothing unless enabled.
-    ProgressLine(std::ostream& out, bool enabled, int runs, int generations);
+    ProgressLine(std::ostream& out, bool enabled, int runs, int generations,
+                 ProgressDisplay display = ProgressDisplay());
     ~ProgressLine();
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -25,9 +34,16 @@ public:
     // Removes the line from the terminal.
     void clear();
 
-    // The text of the line for the given state (no terminal control characters).
+    // The text of the line for the given state (no terminal control characters); secondsLeft
+    // below 0 when there is no estimate yet.
     static std::string text(int run, int runs, int generation, int generations, double best, double elapsedSeconds,
-                            double fractionDone);
+                            double secondsLeft);
+
+    // The estimate of the time left, from the generations completed so far and the generations
+    // the finished runs took (a run that stops at its first solution takes fewer); below 0 until
+    // a generation has been completed and a second has passed.
+    static double secondsLeft(double elapsedSeconds, long long generationsDone, int finishedRuns,
+                              long long finishedRunsGenerations, int run, int runs, int generation, int generations);
 
 private:
     void draw();
@@ -36,8 +52,11 @@ private:
     bool enabled_;
     int runs_;
     int generations_;
+    ProgressDisplay display_;
     int run_ = 0;
     int generation_ = 0;
+    int finishedRuns_ = 0;                  // runs this invocation saw to their end
+    long long finishedRunsGenerations_ = 0;  // the generations those runs took
     double best_ = std::numeric_limits<double>::quiet_NaN();
     bool shown_ = false;
     std::chrono::steady_clock::time_point start_;

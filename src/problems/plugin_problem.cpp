@@ -24,15 +24,6 @@ unsigned encodingBit(Encoding encoding) {
     }
 }
 
-// The gene codes of bit strings and symbol strings; null for other encodings.
-const std::vector<std::int32_t>* codesOf(const QIndividual& individual) {
-    switch (individual.getEncoding()) {
-        case Encoding::Integer: return &static_cast<const QIntegerIndividual&>(individual).genes;
-        case Encoding::String: return &static_cast<const QStringIndividual&>(individual).genes;
-        default: return nullptr;
-    }
-}
-
 }  // namespace
 
 QPluginProblem::State::~State() {
@@ -83,25 +74,46 @@ int QPluginProblem::setParameters(const QEAParameters* params) {
 }
 
 void QPluginProblem::gather(std::span<QIndividual* const> individuals) {
-    std::size_t genes = 0;
-    for (const QIndividual* individual : individuals) genes += static_cast<std::size_t>(individual->getGenesNumber());
-    const bool coded = !individuals.empty() && codesOf(*individuals.front()) != nullptr;
-    codes_.resize(coded ? genes : 0);
-    values_.resize(genes);
+    // Codes and real genes are handed over where the individuals hold them; only the values of
+    // bit strings and symbol strings are computed, exactly as decoding computes them.
+    std::size_t coded = 0;
+    for (const QIndividual* individual : individuals) {
+        if (individual->getEncoding() != Encoding::Real) coded += static_cast<std::size_t>(individual->getGenesNumber());
+    }
+    values_.resize(coded);
     handed_.resize(individuals.size());
     std::size_t at = 0;
     for (std::size_t i = 0; i < individuals.size(); ++i) {
-        const QIndividual& individual = *individuals[i];
-        if (individual.decode(decoded_) == 0) {
-            throw EvaluationFailure{static_cast<int>(i), "its genes cannot be read as numbers (Gene precision and "
-                                                         "Gene offset must make finite values)"};
+        QIndividual& individual = *individuals[i];
+        switch (individual.getEncoding()) {
+            case Encoding::Real: {
+                const std::vector<double>& genes = static_cast<const QRCIndividual&>(individual).genes;
+                handed_[i] = valdrin_individual{static_cast<int>(genes.size()), nullptr, genes.data()};
+                break;
+            }
+            case Encoding::Integer: {
+                const std::vector<std::int32_t>& genes = static_cast<const QIntegerIndividual&>(individual).genes;
+                const double precision = _params->genePrecision;
+                const double offset = _params->geneOffset;
+                double* values = values_.data() + at;
+                for (std::size_t g = 0; g < genes.size(); ++g) values[g] = static_cast<double>(genes[g]) * precision + offset;
+                handed_[i] = valdrin_individual{static_cast<int>(genes.size()), genes.data(), values};
+                at += genes.size();
+                break;
+            }
+            case Encoding::String: {
+                const std::vector<std::int32_t>& genes = static_cast<const QStringIndividual&>(individual).genes;
+                double* values = values_.data() + at;
+                for (std::size_t g = 0; g < genes.size(); ++g) {
+                    values[g] = static_cast<double>(static_cast<std::uint32_t>(genes[g]));
+                }
+                handed_[i] = valdrin_individual{static_cast<int>(genes.size()), genes.data(), values};
+                at += genes.size();
+                break;
+            }
+            default:
+                throw EvaluationFailure{static_cast<int>(i), "a plugin cannot evaluate a regulatory network"};
         }
-        const std::size_t n = decoded_.size();
-        std::copy(decoded_.begin(), decoded_.end(), values_.begin() + static_cast<std::ptrdiff_t>(at));
-        const std::vector<std::int32_t>* codes = codesOf(individual);
-        if (coded && codes != nullptr) std::copy(codes->begin(), codes->end(), codes_.begin() + static_cast<std::ptrdiff_t>(at));
-        handed_[i] = valdrin_individual{static_cast<int>(n), coded ? codes_.data() + at : nullptr, values_.data() + at};
-        at += n;
     }
 }
 

@@ -37,7 +37,7 @@ private:
         ~State();
     };
 
-    // Puts the individuals' genes into the buffers the plugin reads.
+    // Points the plugin's individuals at the genes, computing the reals where they are not stored.
     void gather(std::span<QIndividual* const> individuals);
     // The plugin's message for a failed call, or its code.
     std::string failureText(int code) const;
@@ -45,9 +45,7 @@ private:
 
     std::shared_ptr<const PluginLibrary> library_;
     std::shared_ptr<State> state_;
-    std::vector<std::int32_t> codes_;
-    std::vector<double> values_;
-    std::vector<double> decoded_;
+    std::vector<double> values_;  // the reals of bit strings' and symbol strings' genes
     std::vector<valdrin_individual> handed_;
     std::vector<double> fitness_;
 };

@@ -173,7 +173,7 @@ int QSubmatrixTask::adjustParameters(QEAParameters* params) {
     return 1;
 }
 
-int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
+SubmatrixData readSubmatrixData(const std::string& fileName) {
     std::ifstream in(fileName);
     if (!in.is_open()) {
         fail("[QSubmatrixTask::readDataFromFile] error:\n\tCan't open input file (" + fileName + ") for reading\n");
@@ -216,13 +216,18 @@ int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
         unusableData(cells, weights, costs, harms, static_cast<std::size_t>(columns), " of " + fileName);
     if (!unusable.empty()) fail(std::string(kReadHeader) + "\t" + unusable + "\n\n");
 
-    rowsNumber = rows;
-    columnsNumber = columns;
-    matrix = std::move(cells);
-    columnWeights = std::move(weights);
-    columnCosts = std::move(costs);
-    columnHarms = std::move(harms);
-    targetRows = target;
+    return {rows, columns, std::move(cells), std::move(weights), std::move(costs), std::move(harms), target};
+}
+
+int QSubmatrixTask::readDataFromFile(const std::string& fileName) {
+    SubmatrixData data = readSubmatrixData(fileName);
+    rowsNumber = data.rows;
+    columnsNumber = data.columns;
+    matrix = std::move(data.cells);
+    columnWeights = std::move(data.weights);
+    columnCosts = std::move(data.costs);
+    columnHarms = std::move(data.harms);
+    targetRows = data.target;
     computeDerivedValues();
     return 1;
 }

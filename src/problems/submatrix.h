@@ -11,6 +11,22 @@
 
 namespace Valdrin {
 
+// The task's data as a file gives them.
+struct SubmatrixData {
+    int rows = 0;
+    int columns = 0;
+    std::vector<std::vector<int>> cells;
+    std::vector<double> weights;
+    std::vector<double> costs;
+    std::vector<double> harms;
+    int target = 0;
+};
+
+// Reads the task's data from a whitespace-separated text file; a missing file, a value that
+// cannot be read or an impossible size ends with a Failure whose message names what is wrong.
+// Writes nothing.
+SubmatrixData readSubmatrixData(const std::string& fileName);
+
 class QSubmatrixTask final : public QProblem {
 public:
     int columnsNumber = 0;

@@ -11,6 +11,7 @@
 
 #include "config/word_distance.h"
 #include "core/random.h"
+#include "problems/submatrix.h"
 #include "registry/draw_estimate.h"
 #include "registry/problem_table.h"
 #include "registry/registry.h"
@@ -169,6 +170,25 @@ void adjustAsTheProblemDoes(ProblemKind problem, QEAParameters& params) {
     }
 }
 
+// The fields the submatrix task sets from its data file (its adjustParameters): a list of rows
+// (permutation) takes its alphabet from the rows and its length from the target, a mask its length
+// from the rows; both set the mutation rate and the units ratio.
+void adjustAsTheSubmatrixDataSays(const SubmatrixData& data, QEAParameters& params) {
+    int length = data.rows;
+    if (params.permutation) {
+        params.arity = data.rows;
+        length = data.target;
+    }
+    params.chromosomeLength = length;
+    params.mRate = 0.7 / length;
+    params.unitsRatio = static_cast<double>(data.target) / data.rows;
+}
+
+// The submatrix task's data file, in the folder the run reads it from.
+std::string submatrixDataIn(const std::string& dataFolder) {
+    return dataFolder == "." ? "matrix.txt" : dataFolder + "/matrix.txt";
+}
+
 bool setsChromosomeLength(ProblemKind problem) {
     return problem == ProblemKind::MixingTime || problem == ProblemKind::Submatrix;
 }
@@ -196,8 +216,10 @@ struct Setting {
 
 class Checker {
 public:
-    Checker(const ConfigurationScan& scan, long long runs, std::string folder, ProblemTable problems)
-        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)), problems_(std::move(problems)) {}
+    Checker(const ConfigurationScan& scan, long long runs, std::string folder, ProblemTable problems,
+            std::string dataFolder)
+        : scan_(scan), findings_(scan.findings), runs_(runs), folder_(std::move(folder)), problems_(std::move(problems)),
+          dataFolder_(std::move(dataFolder)) {}
 
     std::vector<Finding> run() {
         // A file without elements has no content to judge beyond the scan's findings.
@@ -209,6 +231,7 @@ public:
         problem_ = choose(problems_.rows(), "problem", "Sphere", problemLine_);
         if (problem_ != nullptr) adjustAsTheProblemDoes(problem_->id, params_);
         if (problem_ != nullptr) problems_.applySettings(*problem_, params_);
+        if (problem_ != nullptr && problem_->id == ProblemKind::Submatrix && !dataFolder_.empty()) readSubmatrixTask();
         checkAlone();
         if (algorithm_ != nullptr && problem_ != nullptr) checkTogether();
         // Only an experiment that can run is worth the generator's warnings.
@@ -235,6 +258,24 @@ private:
         const auto found = settings_.find(key);
         return found == settings_.end() ? nullptr : &found->second;
     }
+    // The submatrix task's data set the chromosome's length, its alphabet (a list of rows), the
+    // mutation rate and the units ratio; data the run could not read are an error.
+    void readSubmatrixTask() {
+        try {
+            const std::string file = submatrixDataIn(dataFolder_);
+            const SubmatrixData data = readSubmatrixData(file);
+            if (params_.permutation && data.target < 1) {
+                error(problemLine_, "a list of rows needs a target of at least one row (" + file + " gives " +
+                                        std::to_string(data.target) + ")");
+                return;
+            }
+            adjustAsTheSubmatrixDataSays(data, params_);
+        } catch (const Failure& failure) {
+            error(problemLine_, std::string(problem_->word) + " reads its data from " + submatrixDataIn(dataFolder_) +
+                                    ": " + failure.plain());
+        }
+    }
+
     // A problem library adds its problem to the ones the configuration can name; one that cannot
     // serve is an error, and the problem element then names no known problem.
     void addProblemLibrary() {
@@ -513,6 +554,11 @@ private:
             error(lineOf("Niching type"), "fitness sharing cannot measure distances between regulatory networks; "
                                           "choose another \"Niching type\"");
         }
+        if (evolved == Encoding::String && params_.permutation && params_.initializationType == Initialization::Unmixed) {
+            warning(lineOf("Initialization type"),
+                    "\"unmixed\" initialization gives every individual one symbol repeated: no individual starts as "
+                    "a permutation; \"random\" draws permutations");
+        }
         if (evolved != Encoding::String && params_.initializationType == Initialization::Unmixed) {
             // The initializer reports the type and starts from random genes: the run goes on.
             warning(lineOf("Initialization type"), "\"unmixed\" initialization applies to string encodings only: " +
@@ -552,6 +598,14 @@ private:
                     warning(lineOf("Crossover type"),
                             "crossover " + quoted(crossover->word) + " on " + encodingText + " " + instead);
                 }
+            }
+            // Crossovers that exchange genes copy symbols without repairing the children.
+            if (crossover != nullptr && params_.permutation && evolved == Encoding::String &&
+                crossover->id != Crossover::Order && appliesTo(*crossover, evolved) && algorithm_->id != AlgorithmKind::SARN) {
+                warning(lineOf("Crossover type"),
+                        "crossover " + quoted(crossover->word) +
+                            " exchanges genes between permutations without repairing the children: they repeat "
+                            "symbols and are no longer permutations; \"order\" keeps them permutations");
             }
             if (judged("Parents number") && params_.parentsNumber != 2) {
                 error(lineOf("Parents number"), "\"Parents number\" is " + std::to_string(params_.parentsNumber) +
@@ -780,13 +834,14 @@ private:
     long long runs_ = 1;
     std::string folder_;
     ProblemTable problems_;
+    std::string dataFolder_;
 };
 
 }  // namespace
 
 std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs, const std::string& folder,
-                                        const ProblemTable& problems) {
-    return Checker(scan, runs, folder, problems).run();
+                                        const ProblemTable& problems, const std::string& dataFolder) {
+    return Checker(scan, runs, folder, problems, dataFolder).run();
 }
 
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs) {
@@ -808,7 +863,7 @@ bool hasErrors(std::span<const Finding> findings) {
 }
 
 QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder,
-                                  const ProblemTable& known) {
+                                  const ProblemTable& known, const std::string& dataFolder) {
     QEAParameters params;
     applyPairs(scan, params);
     ProblemTable problems = known;
@@ -822,6 +877,14 @@ QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::stri
     if (const ProblemRow* problem = chosenProblem(scan, problems)) {
         adjustAsTheProblemDoes(problem->id, params);
         problems.applySettings(*problem, params);
+        if (problem->id == ProblemKind::Submatrix && !dataFolder.empty()) {
+            try {
+                const SubmatrixData data = readSubmatrixData(submatrixDataIn(dataFolder));
+                if (!params.permutation || data.target >= 1) adjustAsTheSubmatrixDataSays(data, params);
+            } catch (const Failure&) {
+                // The check says why; the record keeps the configuration's values.
+            }
+        }
     }
     return params;
 }

@@ -19,9 +19,12 @@ namespace Valdrin {
 // Findings come in line order; those about the file as a whole (line 0) come last. runs is the
 // number of runs the experiment will make (the legacy generator's cycle is shared by them).
 // folder is the configuration's folder, which a problem library's relative path starts from;
-// problems are the problems it may name besides a library's (the built-in ones by default).
+// problems are the problems it may name besides a library's (the built-in ones by default);
+// dataFolder is where the run will read the submatrix task's matrix.txt ("" not to read it: the
+// fields the task sets from it are then not judged).
 std::vector<Finding> checkConfiguration(const ConfigurationScan& scan, long long runs = 1,
-                                        const std::string& folder = ".", const ProblemTable& problems = ProblemTable());
+                                        const std::string& folder = ".", const ProblemTable& problems = ProblemTable(),
+                                        const std::string& dataFolder = "");
 
 // Scans the file and checks it.
 std::vector<Finding> checkConfigurationFile(const std::string& path, long long runs = 1);
@@ -36,7 +39,7 @@ bool hasErrors(std::span<const Finding> findings);
 // submatrix task reads from its data file stay as given). A seed of 0 stays 0 here; the run
 // takes the calendar time for it.
 QEAParameters effectiveParameters(const ConfigurationScan& scan, const std::string& folder = ".",
-                                  const ProblemTable& problems = ProblemTable());
+                                  const ProblemTable& problems = ProblemTable(), const std::string& dataFolder = "");
 
 // One line "key = value" per configuration key, in the registry's order, the values as the
 // configuration would write them; seed 0 shows as "0 (the calendar time)".

@@ -210,7 +210,8 @@ constexpr NichingRow kNichings[] = {
 
 constexpr WordRow<Initialization> kInitializations[] = {
     {"random", Initialization::Random, "uniform random genes (bits set with probability Units ratio)"},
-    {"unmixed", Initialization::Unmixed, "permutations in their natural order"},
+    {"unmixed", Initialization::Unmixed,
+     "strings: every individual one symbol repeated, the population in blocks of one symbol each (never permutations)"},
 };
 
 constexpr WordRow<EncodingOrder> kEncodingOrders[] = {
@@ -321,7 +322,15 @@ std::string showEncoding(const QEAParameters& params) {
     for (const EncodingRow& row : encodingRows()) {
         if (row.id == params.encoding && row.permutation == params.permutation) return std::string(row.word);
     }
-    return "(none)";
+    // An encoding a problem sets (XOR sets the network's) leaves the permutation mark as it was;
+    // where one word alone names the encoding, that is the one.
+    const EncodingRow* only = nullptr;
+    for (const EncodingRow& row : encodingRows()) {
+        if (row.id != params.encoding) continue;
+        if (only != nullptr) return "(none)";
+        only = &row;
+    }
+    return only != nullptr ? std::string(only->word) : "(none)";
 }
 
 std::vector<std::string_view> noWords() { return {}; }

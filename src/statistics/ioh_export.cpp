@@ -253,7 +253,10 @@ void writeIohProfilerData(const std::vector<QRunSummary>& runs, const QEAParamet
     const std::string problemPart = fileNamePart(experiment.problemName);
     const std::string suffix = problemPart.empty() ? "" : "_" + problemPart;
     const std::string dataFolder = "data_" + function + suffix;
-    const std::string dim = std::to_string(params.chromosomeLength);
+    // A network's size changes as it evolves: its dimension is that of the task, the number of
+    // its external inputs (the chromosome length is not read for networks).
+    const std::string dim =
+        std::to_string(params.encoding == Encoding::Network ? params.inputsNumber : params.chromosomeLength);
     const std::string infoPath = resultsFile(folder, "IOHprofiler_" + function + suffix + ".info");
     const std::string key = experimentKey(experiment.identity, runs);
 

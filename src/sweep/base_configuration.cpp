@@ -180,7 +180,8 @@ std::vector<Finding> wordErrors(const std::string& baseText, const std::string& 
         otherValues.push_back(values[o]);
     }
     const std::vector<Finding> without =
-        checkConfiguration(scanConfiguration(configurationWith(baseText, settingsOf(others, otherValues, seed))), 1, folder);
+        checkConfiguration(scanConfiguration(configurationWith(baseText, settingsOf(others, otherValues, seed))), 1, folder,
+                           ProblemTable(), folder);
     std::set<int> erring;
     for (const Finding& finding : without) {
         if (finding.severity == Severity::Error) erring.insert(finding.line);
@@ -286,7 +287,9 @@ std::vector<std::string> sweepRefusals(const std::string& baseText, const std::s
         const std::vector<std::string> values = combinationValues(keys, c);
         const std::string text = configurationWith(baseText, settingsOf(keys, values, seed));
         const ConfigurationScan scan = scanConfiguration(text);
-        const std::vector<Finding> findings = checkConfiguration(scan, 1, folder.empty() ? "." : folder);
+        // Every experiment takes the matrix.txt beside the base.
+        const std::vector<Finding> findings =
+            checkConfiguration(scan, 1, folder.empty() ? "." : folder, ProblemTable(), folder.empty() ? "." : folder);
         const auto onLine = [&findings](int line, bool errorsOnly) {
             std::vector<Finding> found;
             for (const Finding& finding : findings) {

@@ -162,8 +162,12 @@ fs::path sweepFolder(const std::string& outputFolder) {
 
 // Ends with a failure when the hosts file cannot be read or parallel is not installed.
 void checkHostsAndParallel(const SweepCommandLine& line) {
-    if (!line.hostsFile.empty() && !fs::is_regular_file(line.hostsFile)) {
-        failPlainly("cannot read the hosts file " + line.hostsFile);
+    if (!line.hostsFile.empty()) {
+        std::string hosts;
+        if (!readFileContent(line.hostsFile, hosts)) {
+            failPlainly("cannot read the hosts file " + line.hostsFile + ": " + std::strerror(errno));
+        }
+        if (!fs::is_regular_file(line.hostsFile)) failPlainly("cannot read the hosts file " + line.hostsFile + ": not a file");
     }
     if (foundOnPath("parallel").empty()) {
         failPlainly("GNU parallel is not installed (no parallel on the PATH; make deps installs it)");

@@ -445,24 +445,11 @@ Files snapshot() {
     return files;
 }
 
-// A GA on the sphere function long enough (a fraction of a second) to be interrupted mid-run.
-std::string longSphere(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "30"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Crossover type", "SBX"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"},
-                                               {"RNG seed", "77"}});
-}
-
 TEST(CheckpointResume, AnInterruptionWritesACheckpointThatResumesWhereItStopped) {
     ScratchDir scratch;
     fs::create_directories("whole");
     fs::create_directories("stopped");
-    const std::string configuration = longSphere("8000");
+    const std::string configuration = testing::realSphere("8000");
     fs::current_path(scratch.path() + "/whole");
     writeFile("config.xml", configuration);
     const ProgramResult whole = runProgram({"config.xml", "2"});
@@ -503,7 +490,7 @@ TEST(CheckpointResume, AnInterruptionWritesACheckpointThatResumesWhereItStopped)
 
 TEST(CheckpointResume, AFinishedExperimentsCheckpointOnlyWritesTheReportsAgain) {
     ScratchDir scratch;
-    writeFile("config.xml", longSphere("30"));
+    writeFile("config.xml", testing::realSphere("30"));
     const ProgramResult first = runProgram({"config.xml", "3", "--csv", "--checkpoint", kCheckpoint});
     ASSERT_EQ(first.status, 0) << first.err;
     EXPECT_TRUE(readCheckpoint(kCheckpoint).finished());
@@ -546,7 +533,7 @@ TEST(CheckpointResume, ResumedWithMoreRunsAnExperimentEndsAsIfItHadAskedForThemF
     const auto enter = [&scratch](const std::string& folder) {
         fs::create_directories(scratch.path() + "/" + folder);
         fs::current_path(scratch.path() + "/" + folder);
-        writeFile("config.xml", longSphere("3000"));
+        writeFile("config.xml", testing::realSphere("3000"));
         writeFile("out.txt", "an earlier experiment's output\n");
     };
 
@@ -624,7 +611,7 @@ TEST(CheckpointResume, WritingCheckpointsIsNoPartOfTheRunsDurations) {
 // writes; an absolute one is where it says.
 TEST(CheckpointResume, ARelativeCheckpointIsPlacedInTheOutputFolder) {
     ScratchDir scratch;
-    writeFile("config.xml", longSphere("30"));
+    writeFile("config.xml", testing::realSphere("30"));
     ASSERT_EQ(runProgram({"config.xml", "2", "--out", "results", "--checkpoint", kCheckpoint}).status, 0);
     EXPECT_TRUE(fs::exists("results/" + kCheckpoint));
     EXPECT_FALSE(fs::exists(kCheckpoint));
@@ -639,7 +626,7 @@ TEST(CheckpointResume, ARelativeCheckpointIsPlacedInTheOutputFolder) {
 
 TEST(CheckpointResume, ASeedTakenFromTheCalendarStaysTheOneTheExperimentStartedWith) {
     ScratchDir scratch;
-    writeFile("config.xml", std::regex_replace(longSphere("30"), std::regex("<value>77</value>"), "<value>0</value>"));
+    writeFile("config.xml", std::regex_replace(testing::realSphere("30"), std::regex("<value>77</value>"), "<value>0</value>"));
     ASSERT_EQ(runProgram({"config.xml", "2", "--checkpoint", kCheckpoint}).status, 0);
     // Whatever the calendar says now, the resumed experiment reports the seed it was saved with.
     Checkpoint saved = readCheckpoint(kCheckpoint);
@@ -767,7 +754,7 @@ TEST(CheckpointRefusals, ACheckpointOfAnotherExperimentIsRefused) {
 
 TEST(CheckpointRefusals, ACheckpointThatCannotBeWrittenStopsTheExperimentBeforeItRuns) {
     ScratchDir scratch;
-    writeFile("config.xml", longSphere("30"));
+    writeFile("config.xml", testing::realSphere("30"));
     const ProgramResult refused = runProgram({"config.xml", "--checkpoint", "no-such-folder/state.ckpt"});
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, "");

@@ -19,23 +19,11 @@ using testing::runProgram;
 using testing::splitLines;
 using testing::writeFile;
 
-std::string sphere(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "30"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Crossover type", "SBX"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"},
-                                               {"RNG seed", "77"}});
-}
-
 // Interrupted after its first run, the experiment writes the IOHprofiler files over that run;
 // resumed, over all four, in the same block: the folder ends as an uninterrupted experiment's.
 TEST(IohEndToEnd, AnInterruptedExperimentResumedKeepsOneBlock) {
     testing::ScratchDir scratch;
-    writeFile("config.xml", sphere("6000"));
+    writeFile("config.xml", testing::realSphere("6000"));
     ASSERT_EQ(runProgram({"config.xml", "4", "--out", "whole", "--ioh", "ioh", "--quiet"}).status, 0);
     {
         testing::BackgroundRun run({"config.xml", "4", "--out", "cut", "--ioh", "ioh", "--checkpoint", "state.ckpt"});

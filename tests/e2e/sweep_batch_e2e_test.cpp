@@ -22,17 +22,6 @@ using testing::ScratchDir;
 using testing::writeFile;
 using Rows = std::vector<std::vector<std::string>>;
 
-std::string sphereBase(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "30"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Crossover type", "SBX"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"}});
-}
-
 // The job log's lines: experiment -> exit statuses, in the order logged.
 std::map<int, std::vector<int>> loggedStatuses(const std::string& folder) {
     std::map<int, std::vector<int>> statuses;
@@ -55,7 +44,7 @@ Rows runs(const std::string& folder) {
 // and --resume runs the failed ones again and nothing else.
 TEST(SweepBatchEndToEnd, EveryExperimentOfABatchKeepsItsOwnOutcome) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::realSphere("20"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=0,12,20", "--seeds", "1-3"};
     const auto with = [&grid](std::vector<std::string> more) {
         std::vector<std::string> arguments = grid;
@@ -91,7 +80,7 @@ TEST(SweepBatchEndToEnd, HostsSendEveryExperimentOfABatchBack) {
     fs::create_directories("h2");
     const std::string ssh = testing::writeStandInSsh("fake-ssh");
     writeFile("hosts", "2/" + ssh + " h1\n2/" + ssh + " h2\n");
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::realSphere("20"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=12,20", "--seeds", "1-5"};
     std::vector<std::string> remote = grid;
     remote.insert(remote.end(), {"--hosts", "hosts", "--batch", "3", "--ioh", "--out", "remote"});

@@ -458,10 +458,28 @@ TEST(ConfigurationCheck, WhatTheProblemSetsItselfIsNotReported) {
                      {"Mutation type", "random flip"}, {"Arity", "5"}}),
               (Lines{"line 9: error: \"Arity\" (5) is below \"Chromosome length\" (10, the default): a permutation "
                      "needs as many different symbols as genes"}));
-    // Unmixed strings repeat one symbol and need no more symbols than genes.
+    // Unmixed strings repeat one symbol and need no more symbols than genes, but they are no
+    // permutations.
     EXPECT_EQ(check("GA", "Sphere",
                     {{"Encoding", "permutation"}, {"Selection type", "neutral"}, {"Crossover type", "order"},
                      {"Mutation type", "random flip"}, {"Arity", "5"}, {"Initialization type", "unmixed"}}),
+              (Lines{"line 10: warning: \"unmixed\" initialization gives every individual one symbol repeated: no "
+                     "individual starts as a permutation; \"random\" draws permutations"}));
+}
+
+// Only the order crossover keeps permutations; the others run, and their children repeat symbols.
+TEST(ConfigurationCheck, CrossoversThatBreakPermutationsAreWarnedAbout) {
+    for (const char* crossover : {"1-point", "2-point", "uniform"}) {
+        EXPECT_EQ(check("GA", "Sphere",
+                        {{"Encoding", "permutation"}, {"Selection type", "neutral"}, {"Crossover type", crossover},
+                         {"Mutation type", "random flip"}, {"Arity", "12"}}),
+                  (Lines{"line 7: warning: crossover \"" + std::string(crossover) +
+                         "\" exchanges genes between permutations without repairing the children: they repeat symbols "
+                         "and are no longer permutations; \"order\" keeps them permutations"}));
+    }
+    EXPECT_EQ(check("GA", "Sphere",
+                    {{"Encoding", "string"}, {"Selection type", "neutral"}, {"Crossover type", "2-point"},
+                     {"Mutation type", "random flip"}}),
               Lines{});
 }
 
@@ -610,7 +628,9 @@ TEST(EffectiveParameters, ShowAsOneLinePerKey) {
     const std::string shown = parametersText(effectiveParameters(scanConfiguration(text)));
     std::size_t lines = 0;
     for (char c : shown) lines += c == '\n' ? 1 : 0;
-    EXPECT_EQ(lines, keyRows().size());
+    // The keys of a problem from outside show only where they are given.
+    EXPECT_EQ(lines, keyRows().size() - 3);
+    EXPECT_EQ(shown.find("Problem library"), std::string::npos);
     EXPECT_TRUE(shown.starts_with("RNG seed = 0 (the calendar time)\nEncoding = integer\n")) << shown;
     EXPECT_NE(shown.find("\nGene size = 1\n"), std::string::npos) << "Onemax sets the gene size";
     EXPECT_NE(shown.find("\nNiching type = no niching\n"), std::string::npos);

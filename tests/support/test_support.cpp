@@ -227,6 +227,18 @@ bool programIsSanitized() {
     return sanitized;
 }
 
+std::string realSphere(const std::string& generations) {
+    return gaConfiguration("Sphere", {{"Encoding", "real"},
+                                      {"Chromosome length", "3"},
+                                      {"Population size", "30"},
+                                      {"Generations number", generations},
+                                      {"Selection type", "tournament"},
+                                      {"Crossover type", "SBX"},
+                                      {"Mutation type", "gaussian"},
+                                      {"Mutation rate", "0.3"},
+                                      {"RNG seed", "77"}});
+}
+
 std::string writeStandInSsh(const std::string& path) {
     writeFile(path,
               "#!/bin/sh\n"

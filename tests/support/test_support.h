@@ -134,6 +134,10 @@ std::string writeStandInSsh(const std::string& path);
 // line 5 on (after the declaration, the root, the algorithm and the problem).
 std::string gaConfiguration(const std::string& problem, const std::vector<std::pair<std::string, std::string>>& parameters);
 
+// A GA on a 3-gene real sphere (population 30, SBX, gaussian mutation 0.3, seed 77) with that many
+// generations: a few milliseconds a run at 30 generations, long enough to interrupt at thousands.
+std::string realSphere(const std::string& generations);
+
 // The project's source folder, and the folders of examples/ that hold a config.xml (name order).
 std::filesystem::path sourceFolder();
 std::vector<std::filesystem::path> exampleFolders();
