@@ -44,12 +44,12 @@ partial="$results.part"
     # against the built-in one (bench/python_problem.py), kept in python.md; and the tables
     # measured by hand, kept with their before and after.
     cmake --build "$build" --target plugin_onemax plugin_nk > /dev/null
-    python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
+    /usr/bin/python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
     mv "$here/plugins.md.part" "$here/plugins.md"
     if compgen -G "$build/python/valdrin/_core*.so" > /dev/null; then
         /usr/bin/python3 "$here/python_problem.py" "$build" --rounds "$rounds" --write "$here/python.md" > /dev/null
     fi
-    for kept in floor.md growth.md plugins.md python.md; do
+    for kept in floor.md growth.md threads.md plugins.md python.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"

@@ -12,6 +12,7 @@
 #include "core/mean_variance.h"
 #include "core/random.h"
 #include "operators/niching.h"
+#include "problems/evaluation_threads.h"
 #include "problems/problem.h"
 
 namespace Valdrin {
@@ -48,6 +49,8 @@ QEvolutionaryAlgorithm::~QEvolutionaryAlgorithm() = default;
 int QEvolutionaryAlgorithm::setUp(const QEAParameters& params, const PartsMaker& maker, QProblem& problem) {
     params_ = params;
     problem_ = &problem;
+    evaluationThreads_.reset();
+    evaluationThreadsMade_ = false;
     parts_ = maker.make(params_);
     useEngine(parts_, *engine_);
     if (parts_.crossover != nullptr) {
@@ -173,6 +176,22 @@ void QEvolutionaryAlgorithm::countEvaluation(const QIndividual& individual, int 
     }
 }
 
+bool QEvolutionaryAlgorithm::handsOverGenerations() const {
+    return engine_->threads > 1 || problem_->prefersWholeGenerations();
+}
+
+void QEvolutionaryAlgorithm::evaluateTogether(QPopulation& population) {
+    handedOver_.clear();
+    for (const auto& individual : population.individuals) handedOver_.push_back(individual.get());
+    const int threads = engine_->threads;
+    if (threads > 1 && !evaluationThreadsMade_) {
+        evaluationThreads_ = EvaluationThreads::make(*problem_, threads);
+        evaluationThreadsMade_ = true;
+    }
+    const EvaluationThreads::Offer offer(evaluationThreads_.get());
+    problem_->evaluateAll(handedOver_, threads);
+}
+
 int QEvolutionaryAlgorithm::evaluate() {
     const bool judgedAtBirth = breeding_->judgesAtBirth();
     const int g = summary_.generationsDone;
@@ -180,12 +199,22 @@ int QEvolutionaryAlgorithm::evaluate() {
     QPopulation& population = currentPopulation();
     const int n = population.size();
     fitnessValues_.resize(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        QIndividual& individual = *population.individuals[static_cast<std::size_t>(i)];
-        // Children judged at birth were evaluated when they were made.
-        if (!judgedAtBirth || g == 0) problem_->evaluateIndividual(individual);
-        countEvaluation(individual, g, !judgedAtBirth);
-        fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
+    if (handsOverGenerations()) {
+        // Evaluated together, then counted in index order as the loop below counts them.
+        if (!judgedAtBirth || g == 0) evaluateTogether(population);
+        for (int i = 0; i < n; ++i) {
+            const QIndividual& individual = *population.individuals[static_cast<std::size_t>(i)];
+            countEvaluation(individual, g, !judgedAtBirth);
+            fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            QIndividual& individual = *population.individuals[static_cast<std::size_t>(i)];
+            // Children judged at birth were evaluated when they were made.
+            if (!judgedAtBirth || g == 0) problem_->evaluateIndividual(individual);
+            countEvaluation(individual, g, !judgedAtBirth);
+            fitnessValues_[static_cast<std::size_t>(i)] = individual.fitness;
+        }
     }
     summary_.evaluationsByGeneration[static_cast<std::size_t>(g)] = summary_.evaluationsCount;
 
@@ -239,9 +268,14 @@ void QEvolutionaryAlgorithm::recordConvergence(int g) {
 int QEvolutionaryAlgorithm::finish() {
     const bool judgedAtBirth = breeding_->judgesAtBirth();
     const int done = summary_.generationsDone;
-    for (auto& individual : currentPopulation().individuals) {
-        if (!judgedAtBirth || done == 0) problem_->evaluateIndividual(*individual);
-        countEvaluation(*individual, done, false);
+    if (handsOverGenerations()) {
+        if (!judgedAtBirth || done == 0) evaluateTogether(currentPopulation());
+        for (const auto& individual : currentPopulation().individuals) countEvaluation(*individual, done, false);
+    } else {
+        for (auto& individual : currentPopulation().individuals) {
+            if (!judgedAtBirth || done == 0) problem_->evaluateIndividual(*individual);
+            countEvaluation(*individual, done, false);
+        }
     }
     keepBestCopy(summary_, currentPopulation().getBestIndividual(0.0));
 
@@ -362,6 +396,8 @@ int QEvolutionaryAlgorithm::replace() {
 int QEvolutionaryAlgorithm::cleanup() {
     parts_ = AlgorithmParts{};
     sharing_ = nullptr;
+    evaluationThreads_.reset();
+    evaluationThreadsMade_ = false;
     summary_.clear();
     return 1;
 }

@@ -21,6 +21,7 @@ namespace Valdrin {
 
 class QProblem;
 class QFitnessSharing;
+class EvaluationThreads;
 class StateReader;
 class StateWriter;
 
@@ -128,6 +129,13 @@ protected:
     // Counts one evaluation in generation g and records the run's first hit (keeping a copy of
     // the individual when keepSolution is set).
     void countEvaluation(const QIndividual& individual, int g, bool keepSolution);
+    // Whether evaluate and finish hand the problem a generation at once (evaluateAll) instead of
+    // evaluating its individuals one at a time: on more than one thread, or for a problem that
+    // prefers whole generations.
+    bool handsOverGenerations() const;
+    // Hands every individual of the population to the problem's evaluateAll, offering it the
+    // threads kept for it.
+    void evaluateTogether(QPopulation& population);
 
     QEAParameters params_;  // the algorithm's own copy
     QRunSummary summary_;   // record of the current run
@@ -138,6 +146,7 @@ protected:
     // Working lists kept between generations so that the steps do not allocate.
     std::vector<double> fitnessValues_;  // evaluate: one fitness per individual
     std::vector<int> eliteCandidates_;   // selectElite: mating-pool indices not yet taken
+    std::vector<QIndividual*> handedOver_;  // evaluateTogether: the individuals given to evaluateAll
     // The elite copies selectElite put at the front of this generation's offspring population;
     // a recombination that replaces the offspring (SARN's) sets it back to 0.
     int eliteCopies_ = 0;
@@ -148,6 +157,10 @@ private:
     OutputFile log_;
     std::function<void(const QRunSummary&)> observer_;
     bool continuing_ = false;  // the next run() goes on with a restored run
+    // The threads the problem's evaluateAll splits a generation over (made at the first
+    // generation handed over on more than one thread; none when the problem gives no copies).
+    std::unique_ptr<EvaluationThreads> evaluationThreads_;
+    bool evaluationThreadsMade_ = false;
 };
 
 }  // namespace Valdrin

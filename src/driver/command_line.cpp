@@ -46,6 +46,20 @@ std::string generationsProblem(const std::string& option, const std::string& tex
     return {};
 }
 
+// The most threads --threads takes.
+constexpr int kMostThreads = 1024;
+
+// --threads N as a whole number from 1 to kMostThreads; "" when the text is one.
+std::string threadsProblem(const std::string& text) {
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::string trimmed = digits ? text.substr(std::min(text.find_first_not_of('0'), text.size())) : "";
+    const std::string most = std::to_string(kMostThreads);
+    if (!digits || trimmed.empty() || trimmed.size() > most.size() || (trimmed.size() == most.size() && trimmed > most)) {
+        return "--threads must be a whole number of threads from 1 to " + most + " (got \"" + text + "\")";
+    }
+    return {};
+}
+
 template <class Row>
 void listRows(std::ostringstream& out, const char* title, std::span<const Row> rows) {
     out << title << ":\n";
@@ -177,6 +191,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
                        "the interrupted one's file, are cut back to the checkpoint; a relative FILE is placed in the "
                        "--out folder")
             ->option_text("FILE");
+    std::string threadsText;
+    CLI::Option* threadsOption =
+        app.add_option("--threads", threadsText,
+                       "evaluate each generation's individuals on N threads, 1 to 1024 (default 1); everything written is "
+                       "the same as on one thread, durations aside; a problem whose evaluations draw random numbers "
+                       "is evaluated on one thread, with a warning")
+            ->option_text("N");
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());
@@ -211,6 +232,13 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
             misuse = problem;
         } else {
             line.recordEvery = std::stoi(recordEveryText);
+        }
+    }
+    if (threadsOption->count() > 0) {
+        if (const std::string problem = threadsProblem(threadsText); !problem.empty()) {
+            misuse = problem;
+        } else {
+            line.threads = std::stoi(threadsText);
         }
     }
     if (labelOption->count() > 0) {

@@ -31,6 +31,7 @@ struct CommandLine {
     int checkpointEvery = 0;     // after every N generations of a run (0: every 10 minutes)
     std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)
     std::string problemLibrary;  // with --help: a plugin library whose problem the help lists
+    int threads = 1;             // threads that evaluate a generation's individuals
 };
 
 // The exit statuses of the program.

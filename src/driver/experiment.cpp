@@ -343,6 +343,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
     Engine engine(counted, err);
     engine.files = OutputFolder(line.outputFolder);
     engine.configurationFolder = configurationFolderOf(line.configuration);
+    engine.threads = line.threads;
     const std::string checkpointFile = checkpointPath(line, line.checkpointFile);
     const std::string resumeFile = checkpointPath(line, line.resumeFile);
     // Held until every file is written and closed: they outlive everything made in the try.
@@ -401,6 +402,15 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         // A seed taken from the calendar stays the one the experiment started with.
         if (resume) params->rngSeed = resume->seed;
         problem->setParameters(params.get());
+        // A problem that gives no copy of itself for other threads is evaluated on this one.
+        if (line.threads > 1 && !problem->prefersWholeGenerations() && problem->threadCopy() == nullptr) {
+            const bool draws = rowNamed(problemTable.rows(), names.problem)->id == ProblemKind::Pointless;
+            err << "valdrin: warning: --threads " << line.threads << ": the " << names.problem
+                << " problem's individuals are evaluated on one thread, since "
+                << (draws ? "each evaluation draws from the experiment's random numbers, in turn"
+                          : "its evaluations may not run side by side")
+                << "\n";
+        }
         checkMemory(*params, runs, rowNamed(algorithms, names.algorithm)->id);
         checkDiskSpace(*params, line.outputFolder);
         algorithm->setUp(*params, RegistryPartsMaker{}, *problem);

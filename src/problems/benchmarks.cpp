@@ -46,6 +46,11 @@ constexpr std::array<int, 16> kDeceptiveScores = {28, 26, 24, 18, 22, 16, 14, 0,
 
 }  // namespace
 
+// The numeric functions, OneMax, Deceptive and Mixing-time read the chromosome and the record,
+// write only the fitness and their own scratch values, and draw nothing: a copy of the problem
+// evaluates on another thread exactly as the problem does. A chromosome they cannot decode gets
+// its message from the calling thread (reportDecodingFailure), in its turn.
+
 // --- Sphere ---
 
 int QSphereFunction::adjustParameters(QEAParameters* /*params*/) { return 1; }
@@ -61,6 +66,8 @@ int QSphereFunction::evaluateIndividual(QIndividual& individual) {
     }
     return storeFitness(individual, f);
 }
+
+std::unique_ptr<QProblem> QSphereFunction::threadCopy() const { return std::make_unique<QSphereFunction>(*this); }
 
 int QSphereFunction::printName(std::ostream& out) const {
     out << "Sphere function\n";
@@ -83,6 +90,8 @@ int QRastriginFunction::evaluateIndividual(QIndividual& individual) {
     return storeFitness(individual, f);
 }
 
+std::unique_ptr<QProblem> QRastriginFunction::threadCopy() const { return std::make_unique<QRastriginFunction>(*this); }
+
 int QRastriginFunction::printName(std::ostream& out) const {
     out << "Rastrigin's function\n";
     return 1;
@@ -103,6 +112,8 @@ int QSchwefelFunction::evaluateIndividual(QIndividual& individual) {
     }
     return storeFitness(individual, f);
 }
+
+std::unique_ptr<QProblem> QSchwefelFunction::threadCopy() const { return std::make_unique<QSchwefelFunction>(*this); }
 
 int QSchwefelFunction::printName(std::ostream& out) const {
     out << "Schwefel's function\n";
@@ -126,6 +137,8 @@ int QRosenbrockFunction::evaluateIndividual(QIndividual& individual) {
     }
     return storeFitness(individual, f);
 }
+
+std::unique_ptr<QProblem> QRosenbrockFunction::threadCopy() const { return std::make_unique<QRosenbrockFunction>(*this); }
 
 int QRosenbrockFunction::printName(std::ostream& out) const {
     out << "Rosenbrock's function\n";
@@ -159,6 +172,8 @@ int QOneMaxProblem::evaluateIndividual(QIndividual& individual) {
     return storeFitness(individual, n - static_cast<double>(sum));
 }
 
+std::unique_ptr<QProblem> QOneMaxProblem::threadCopy() const { return std::make_unique<QOneMaxProblem>(*this); }
+
 int QOneMaxProblem::printName(std::ostream& out) const {
     out << "Onemax problem\n";
     return 1;
@@ -188,6 +203,8 @@ int QDeceptiveProblem::evaluateIndividual(QIndividual& individual) {
     }
     return storeFitness(individual, 30.0 * _params->chromosomeLength - sum);
 }
+
+std::unique_ptr<QProblem> QDeceptiveProblem::threadCopy() const { return std::make_unique<QDeceptiveProblem>(*this); }
 
 int QDeceptiveProblem::printName(std::ostream& out) const {
     out << "4-ugly deceptive problem\n";
@@ -250,6 +267,8 @@ int QMixingTimeResearch::evaluatePopulation(QPopulation& population) {
     }
     return QProblem::evaluatePopulation(population);
 }
+
+std::unique_ptr<QProblem> QMixingTimeResearch::threadCopy() const { return std::make_unique<QMixingTimeResearch>(*this); }
 
 int QMixingTimeResearch::printName(std::ostream& out) const {
     out << "Mixing-time research\n";

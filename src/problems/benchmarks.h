@@ -2,6 +2,7 @@
 // OneMax, the 4-bit deceptive problem, the pointless random problem and the mixing-time study.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "problems/problem.h"
@@ -14,6 +15,7 @@ public:
     explicit QSphereFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
@@ -26,6 +28,7 @@ public:
     explicit QRastriginFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
@@ -38,6 +41,7 @@ public:
     explicit QSchwefelFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
@@ -50,6 +54,7 @@ public:
     explicit QRosenbrockFunction(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
@@ -62,6 +67,7 @@ public:
     explicit QOneMaxProblem(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
@@ -75,13 +81,15 @@ public:
     explicit QDeceptiveProblem(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
 
 private:
     std::vector<int> decoded_;
 };
 
-// A fresh uniform draw per evaluation, whatever the chromosome.
+// A fresh uniform draw per evaluation, whatever the chromosome. Its evaluations draw from the
+// experiment's generator in turn, so they stay on one thread: it has no threadCopy.
 class QPointlessProblem final : public QProblem {
 public:
     explicit QPointlessProblem(Engine& engine) : QProblem(engine) {}
@@ -96,6 +104,7 @@ public:
     explicit QMixingTimeResearch(Engine& engine) : QProblem(engine) {}
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    std::unique_ptr<QProblem> threadCopy() const override;
     // Refuses populations that are not of the string encoding.
     int evaluatePopulation(QPopulation& population) override;
     int printName(std::ostream& out) const override;

@@ -9,6 +9,8 @@
 
 #include "core/failure.h"
 #include "core/output_file.h"
+#include "core/worker_pool.h"
+#include "problems/evaluation_threads.h"
 #include "representation/network.h"
 
 namespace Valdrin {
@@ -32,6 +34,12 @@ double mapToUnit(double v) {
     return mapped;
 }
 
+// What a network evaluated on this worker thread would have written.
+std::ostringstream& heldMessages() {
+    thread_local std::ostringstream held;
+    return held;
+}
+
 double readSignal(const std::vector<double>& signals, int index) {
     const auto k = static_cast<std::size_t>(index);
     return k < signals.size() ? signals[k] : 0.0;
@@ -44,7 +52,18 @@ double readSignal(const std::vector<double>& signals, int index) {
 
 int QANNProblem::evaluateIndividual(QIndividual& individual) {
     if (individual.getEncoding() != Encoding::Network) return 0;
-    return evaluateNetwork(static_cast<QRNIndividual&>(individual));
+    auto& network = static_cast<QRNIndividual&>(individual);
+    if (!WorkerPool::onWorker()) return evaluateNetwork(network);
+    std::ostringstream& held = heldMessages();
+    if (held.tellp() > 0) held.str("");
+    const int result = evaluateNetwork(network);
+    if (held.tellp() > 0) throw WriteOnCallingThread{};
+    return result;
+}
+
+std::ostream& QANNProblem::messages() const {
+    if (WorkerPool::onWorker()) return heldMessages();
+    return engine().out();
 }
 
 int QANNProblem::evaluatePopulation(QPopulation& population) {
@@ -79,6 +98,8 @@ QANNProblemXOR::QANNProblemXOR(Engine& engine) : QANNProblem(engine) {
     outputSets = {{0.0}, {1.0}, {1.0}, {0.0}};
 }
 
+std::unique_ptr<QProblem> QANNProblemXOR::threadCopy() const { return std::make_unique<QANNProblemXOR>(*this); }
+
 int QANNProblemXOR::adjustParameters(QEAParameters* params) {
     params->inputsNumber = 2;
     params->outputsNumber = 1;
@@ -98,7 +119,7 @@ double QANNProblemXOR::runCase(QRNIndividual& network, std::size_t c, int steps,
     signals_[0] = 0.0;
     for (std::size_t j = 1; j < firstOutputSignal; ++j) signals_[j] = inputSets[c][j - 1];
     outputs_.clear();
-    network.calculateNetwork(signals_, outputs_, steps, scratch_, engine().out());
+    network.calculateNetwork(signals_, outputs_, steps, scratch_, messages());
     energy += network.signalChange;
 
     const bool silent = outputs_.empty();
@@ -194,6 +215,10 @@ QANNProblemSinDouble::QANNProblemSinDouble(Engine& engine) : QANNProblem(engine)
     for (int i = 0; i < kSineTests; ++i) testOutputs.push_back(doubleSine(kSineCases + 1 + i));
 }
 
+std::unique_ptr<QProblem> QANNProblemSinDouble::threadCopy() const {
+    return std::make_unique<QANNProblemSinDouble>(*this);
+}
+
 int QANNProblemSinDouble::adjustParameters(QEAParameters* params) {
     params->inputsNumber = 1;
     params->outputsNumber = 1;
@@ -216,7 +241,7 @@ void QANNProblemSinDouble::step(QRNIndividual& network, bool first, double input
     }
     signals_[1] = input;
     outputs_.clear();
-    network.calculateNodes(signals_, outputs_, engine().out());
+    network.calculateNodes(signals_, outputs_, messages());
     if (zeroFill && outputs_.empty()) {
         outputs_.assign(static_cast<std::size_t>(inputsNumber + outputsNumber) + 1, 0.0);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <vector>
 
 #include "problems/problem.h"
@@ -34,6 +35,10 @@ protected:
 
     // The step both tasks end with: fitness from the mean error E and the mean energy P.
     void storeFitness(QRNIndividual& network, double meanError, double meanEnergy) const;
+    // Where a network's messages go as it is calculated: standard output; on a worker thread a
+    // buffer that holds them back (evaluateIndividual then leaves the network to the calling
+    // thread, which writes them in its turn).
+    std::ostream& messages() const;
 
     // Signal vectors reused by every evaluation, so that the millions of network runs of an
     // experiment do not allocate once they have grown to the network's size.
@@ -46,6 +51,9 @@ protected:
 class QANNProblemXOR final : public QANNProblem {
 public:
     explicit QANNProblemXOR(Engine& engine);
+    // The task's data and scratch vectors: evaluating a network writes only the network and the
+    // scratch, and draws nothing.
+    std::unique_ptr<QProblem> threadCopy() const override;
 
     int adjustParameters(QEAParameters* params) override;
     int evaluateNetwork(QRNIndividual& network) override;
@@ -68,6 +76,8 @@ public:
     std::vector<double> testOutputs;  // the series after the training cases
 
     explicit QANNProblemSinDouble(Engine& engine);
+    // As XOR's.
+    std::unique_ptr<QProblem> threadCopy() const override;
 
     int adjustParameters(QEAParameters* params) override;
     int evaluateNetwork(QRNIndividual& network) override;

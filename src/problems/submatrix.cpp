@@ -139,6 +139,30 @@ QSubmatrixTask::QSubmatrixTask(Engine& engine) : QProblem(engine) {
     log_.openFile(engine.files, "submatrix.log");
 }
 
+QSubmatrixTask::QSubmatrixTask(const QSubmatrixTask& task, Engine& engine)
+    : QProblem(engine),
+      columnsNumber(task.columnsNumber),
+      rowsNumber(task.rowsNumber),
+      targetRows(task.targetRows),
+      totalWeight(task.totalWeight),
+      totalCost(task.totalCost),
+      totalHarm(task.totalHarm),
+      matrix(task.matrix),
+      columnWeights(task.columnWeights),
+      columnCosts(task.columnCosts),
+      columnHarms(task.columnHarms),
+      rowWeights(task.rowWeights),
+      rowCosts(task.rowCosts),
+      rowHarms(task.rowHarms) {
+    _params = task._params;
+}
+
+// The evaluation reads the task's data and the record and writes only the fitness and the scratch
+// vectors (a chromosome it cannot read gets its message from the calling thread, in its turn).
+std::unique_ptr<QProblem> QSubmatrixTask::threadCopy() const {
+    return std::unique_ptr<QProblem>(new QSubmatrixTask(*this, engine()));
+}
+
 int QSubmatrixTask::adjustParameters(QEAParameters* params) {
     int length = 0;
     if (params->permutation) {

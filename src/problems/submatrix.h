@@ -2,6 +2,7 @@
 // read from "matrix.txt"; the chromosome is a 0/1 mask over the rows or a list of row indices.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ public:
     // chromosomeLength = targetRows. Both: mRate = 0.7 / chromosomeLength, unitsRatio = target/rows.
     int adjustParameters(QEAParameters* params) override;
     int evaluateIndividual(QIndividual& individual) override;
+    // A copy of the task's data that evaluates as the task does and writes nothing.
+    std::unique_ptr<QProblem> threadCopy() const override;
     int printName(std::ostream& out) const override;
     std::vector<std::string> outputFiles() const override { return {"submatrix.log"}; }
     std::vector<std::string> inputFiles() const override { return {"matrix.txt"}; }
@@ -67,6 +70,9 @@ public:
     int reportSolution(const QIndividual& individual);
 
 private:
+    // threadCopy's copy: the data, without the log.
+    QSubmatrixTask(const QSubmatrixTask& task, Engine& engine);
+
     OutputFile log_;
     // Reused by every evaluation so that the hot path does not allocate.
     std::vector<int> decoded_;
