@@ -110,17 +110,45 @@ def test_an_exception_of_the_problem_is_raised_after_the_finished_runs_report(tm
     assert len(pd.read_csv(tmp_path / "runs.csv")) == 1
 
 
-@pytest.mark.parametrize("answer, message", [
-    (lambda genes: np.zeros(len(genes) - 1), r"returned an array of shape \(\d+,\) for \d+ individuals?"),
-    (lambda genes: np.zeros((len(genes), 2)), r"returned an array of shape \(\d+, 2\)"),
-    (lambda genes: None, r"returned a NoneType"),
-    (lambda genes: np.full(len(genes), np.nan), r"returned NaN as the cost of"),
+@pytest.mark.parametrize("answer, message, account", [
+    (lambda genes: np.zeros(len(genes) - 1), r"returned an array of shape \(19,\) for 20 individuals",
+     "an individual of generation 0"),
+    (lambda genes: np.zeros((len(genes), 2)), r"returned an array of shape \(20, 2\)", "an individual of generation 0"),
+    (lambda genes: None, r"returned a NoneType", "an individual of generation 0"),
+    (lambda genes: np.where(np.arange(len(genes)) == 4, np.nan, 1.0), r"returned NaN as the cost of individual 5",
+     "individual 5 of generation 0"),
 ])
-def test_a_wrong_answer_ends_the_experiment_with_a_value_error(answer, message):
-    """Catches: a wrong-shaped answer read past its end or half used, a NaN cost stored."""
+def test_a_wrong_answer_ends_the_experiment_with_a_value_error(answer, message, account):
+    """Catches: a wrong-shaped answer read past its end or half used, a NaN cost stored, or the
+    account naming another individual than the one at fault."""
     with pytest.raises(ValueError, match=message) as raised:
         onemax_experiment(valdrin.Problem(answer, name="wrong")).run(runs=2)
     assert raised.value.result is None  # no run had finished
+    assert f"could not evaluate {account} in run 0" in "\n".join(raised.value.__notes__)
+
+
+def test_threads_leave_the_numbers_as_they_are():
+    """Catches: the thread count not reaching the experiment, or a Python problem copied to other
+    threads (which it must not be: its function holds the interpreter's lock)."""
+    python = onemax_experiment(onemax(name="onemax_threads")).run(runs=2, threads=2)
+    built_in = onemax_experiment("Onemax").run(runs=2, threads=2)
+    assert_same_numbers(python, built_in)
+    assert_same_numbers(built_in, onemax_experiment("Onemax").run(runs=2))
+    with pytest.raises(ValueError, match="threads"):
+        onemax_experiment("Onemax").run(threads=0)
+
+
+def test_a_generation_is_handed_over_in_one_call():
+    """Catches: the generation cut into calls of one individual (a Python call per individual,
+    the cost the vectorized form exists to avoid)."""
+    sizes = []
+
+    def counted(genes):
+        sizes.append(len(genes))
+        return genes.shape[1] - genes.sum(axis=1)
+
+    result = onemax_experiment(valdrin.Problem(counted, gene_size=1)).run()
+    assert set(sizes) == {20} and sum(sizes) == result.runs["evaluations"][0]
 
 
 def test_a_one_individual_answer_that_is_no_number_names_its_type():
