@@ -386,16 +386,6 @@ ShownIndividual shownIndividual(const QRunSummary& run) {
     return shown;
 }
 
-// Whether the command line has a thread count (--threads): the package builds either way.
-template <class Line>
-constexpr bool kHasThreads = requires(Line line) { line.threads; };
-constexpr bool kThreadsSupported = kHasThreads<CommandLine>;
-
-template <class Line>
-void setThreads(Line& line, int threads) {
-    if constexpr (kHasThreads<Line>) line.threads = threads;
-}
-
 py::dict runExperimentFromPython(const std::string& configuration, int runs, const std::string& outputFolder,
                                  bool report, bool plot, int recordEvery, const std::string& iohFolder,
                                  const std::string& label, const std::string& checkpoint, int checkpointEvery,
@@ -414,10 +404,7 @@ py::dict runExperimentFromPython(const std::string& configuration, int runs, con
     line.checkpointFile = checkpoint;
     line.checkpointEvery = checkpointEvery;
     line.resumeFile = resume;
-    if (threads > 1 && !kThreadsSupported) {
-        throw py::value_error("this build of Valdrin evaluates on one thread: threads must be 1");
-    }
-    setThreads(line, threads);
+    line.threads = threads;
 
     RunContext context;
     context.stopWithinGeneration = checkpoint.empty();
@@ -561,5 +548,4 @@ PYBIND11_MODULE(_core, module) {
     module.def("problem_rows", &problemRowsForPython, "The built-in problems: (word, description, encodings).");
     module.def("algorithm_rows", &algorithmRowsForPython, "The algorithms: (word, description).");
     module.def("version", &Valdrin::programVersion, "Valdrin's version.");
-    module.attr("threads_supported") = py::bool_(kThreadsSupported);
 }

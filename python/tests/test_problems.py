@@ -134,8 +134,9 @@ def test_threads_leave_the_numbers_as_they_are():
     built_in = onemax_experiment("Onemax").run(runs=2, threads=2)
     assert_same_numbers(python, built_in)
     assert_same_numbers(built_in, onemax_experiment("Onemax").run(runs=2))
-    with pytest.raises(ValueError, match="threads"):
-        onemax_experiment("Onemax").run(threads=0)
+    for refused in (0, 1025):
+        with pytest.raises(ValueError, match="threads"):
+            onemax_experiment("Onemax").run(threads=refused)
 
 
 def test_a_generation_is_handed_over_in_one_call():

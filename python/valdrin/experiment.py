@@ -32,6 +32,8 @@ PathLike = Union[str, "os.PathLike[str]"]
 
 # The exit status of an experiment interrupted by SIGINT (128 + 2).
 _INTERRUPTED_BY_SIGINT = 130
+# The most threads the program's --threads takes.
+_MOST_THREADS = 1024
 
 
 class ExperimentError(RuntimeError):
@@ -295,6 +297,8 @@ class Experiment:
                                    ("checkpoint_every", checkpoint_every, 0)):
             if not isinstance(value, int) or isinstance(value, bool) or value < least:
                 raise ValueError(f"{name} must be a whole number of at least {least}, not {value!r}")
+        if threads > _MOST_THREADS:  # as the program's --threads
+            raise ValueError(f"threads must be a whole number of threads from 1 to {_MOST_THREADS}, not {threads}")
         if (checkpoint or resume) and out is None:
             raise ValueError("checkpoint and resume need out=FOLDER: the checkpoint is kept there, with the files "
                              "it goes on writing")
