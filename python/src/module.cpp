@@ -42,7 +42,7 @@ namespace {
 
 // A problem as the package describes it: its word, the encodings it takes, the configuration
 // values it fixes, and the function that computes costs.
-struct ProblemSpec {
+struct ProblemDefinition {
     std::string word;
     std::string description;
     std::vector<Encoding> encodings;
@@ -74,8 +74,8 @@ std::string encodingWord(Encoding encoding) {
     return row != nullptr ? std::string(row->word) : "(none)";
 }
 
-void applySettings(const ProblemSpec& spec, QEAParameters& params) {
-    for (const auto& [key, value] : spec.settings) findKey(key)->apply(params, value);
+void applySettings(const ProblemDefinition& definition, QEAParameters& params) {
+    for (const auto& [key, value] : definition.settings) findKey(key)->apply(params, value);
 }
 
 // The genes of a value individual; its encoding is one of integer, string and real.
@@ -86,20 +86,20 @@ const std::vector<std::int32_t>& codesOf(const QIndividual& individual) {
 
 class PythonProblem final : public QProblem {
 public:
-    PythonProblem(Engine& engine, const ProblemSpec& spec, RunContext& context)
-        : QProblem(engine), spec_(&spec), context_(&context) {}
+    PythonProblem(Engine& engine, const ProblemDefinition& definition, RunContext& context)
+        : QProblem(engine), definition_(&definition), context_(&context) {}
 
     int adjustParameters(QEAParameters* params) override {
-        applySettings(*spec_, *params);
+        applySettings(*definition_, *params);
         return 1;
     }
 
     int setParameters(const QEAParameters* params) override {
         QProblem::setParameters(params);
         bool takes = false;
-        for (Encoding encoding : spec_->encodings) takes = takes || encoding == params->encoding;
+        for (Encoding encoding : definition_->encodings) takes = takes || encoding == params->encoding;
         if (!takes) {
-            failPlainly("the Python problem " + spec_->word + " cannot evaluate the " + encodingWord(params->encoding) +
+            failPlainly("the Python problem " + definition_->word + " cannot evaluate the " + encodingWord(params->encoding) +
                         " encoding");
         }
         return 1;
@@ -118,7 +118,7 @@ public:
     bool prefersWholeGenerations() const override { return true; }
 
     int printName(std::ostream& out) const override {
-        out << spec_->word << " (Python)\n";
+        out << definition_->word << " (Python)\n";
         return 1;
     }
 
@@ -149,7 +149,7 @@ private:
             }
             return array;
         }
-        if (spec_->decoded) {
+        if (definition_->decoded) {
             const double precision = _params->genePrecision;
             const double offset = _params->geneOffset;
             const bool string = encoding == Encoding::String;
@@ -198,7 +198,7 @@ private:
 
     void store(QIndividual& individual, double cost, int index) {
         if (std::isnan(cost)) {
-            failWithValueError(index, "the Python problem " + spec_->word + " returned NaN as the cost of " +
+            failWithValueError(index, "the Python problem " + definition_->word + " returned NaN as the cost of " +
                                           (index >= 0 ? "individual " + std::to_string(index + 1)
                                                       : std::string("the individual")));
         }
@@ -215,8 +215,8 @@ private:
         const py::gil_scoped_acquire gil;
         try {
             py::array genes = gather(individuals);
-            if (spec_->wholeGenerations) {
-                py::object answer = spec_->function(genes);
+            if (definition_->wholeGenerations) {
+                py::object answer = definition_->function(genes);
                 stopWhenInterrupted();
                 auto costs = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(answer);
                 if (!costs || costs.ndim() != 1 || costs.shape(0) != n) {
@@ -227,7 +227,7 @@ private:
                         shape = "an array of shape " + std::string(py::str(py::tuple(py::cast(
                                                            std::vector<py::ssize_t>(costs.shape(), costs.shape() + costs.ndim())))));
                     }
-                    failWithValueError(-1, "the Python problem " + spec_->word + " returned " + shape +
+                    failWithValueError(-1, "the Python problem " + definition_->word + " returned " + shape +
                                                            " for " + std::to_string(n) + " individual" +
                                                            (n == 1 ? "" : "s") + ": it must return one cost per individual, an array of shape (" +
                                                            std::to_string(n) + ",)");
@@ -239,20 +239,20 @@ private:
             for (int i = 0; i < n; ++i) {
                 const int index = alone ? -1 : i;
                 current = index;
-                py::object answer = spec_->function(genes[py::int_(i)]);
+                py::object answer = definition_->function(genes[py::int_(i)]);
                 stopWhenInterrupted();
                 double cost = 0;
                 try {
                     cost = answer.cast<double>();
                 } catch (const py::cast_error&) {
-                    failWithValueError(index, "the Python problem " + spec_->word + " returned a " +
+                    failWithValueError(index, "the Python problem " + definition_->word + " returned a " +
                                                   std::string(py::str(py::type::of(answer).attr("__name__"))) +
                                                   ": it must return one cost, a number");
                 }
                 store(*individuals[static_cast<std::size_t>(i)], cost, index);
             }
         } catch (py::error_already_set& raised) {
-            std::string reason = "the Python problem " + spec_->word + " raised " +
+            std::string reason = "the Python problem " + definition_->word + " raised " +
                                  std::string(py::str(py::type::of(raised.value()).attr("__name__")));
             const std::string text = py::str(raised.value());
             if (!text.empty()) reason += ": " + text;
@@ -260,20 +260,20 @@ private:
         }
     }
 
-    const ProblemSpec* spec_;
+    const ProblemDefinition* definition_;
     RunContext* context_;
 };
 
 // The table of problems with the Python ones added.
-ProblemTable tableWith(const std::vector<std::shared_ptr<ProblemSpec>>& specs, RunContext* context) {
+ProblemTable tableWith(const std::vector<std::shared_ptr<ProblemDefinition>>& definitions, RunContext* context) {
     ProblemTable table;
-    for (const auto& spec : specs) {
+    for (const auto& definition : definitions) {
         ExternalProblem problem;
-        problem.word = spec->word;
-        problem.description = spec->description;
-        problem.encodings = spec->encodings;
-        problem.neverBelowZero = spec->neverBelowZero;
-        const ProblemSpec* raw = spec.get();
+        problem.word = definition->word;
+        problem.description = definition->description;
+        problem.encodings = definition->encodings;
+        problem.neverBelowZero = definition->neverBelowZero;
+        const ProblemDefinition* raw = definition.get();
         problem.applySettings = [raw](QEAParameters& params) { applySettings(*raw, params); };
         problem.make = [raw, context](Engine& engine) -> std::unique_ptr<QProblem> {
             if (context == nullptr) return nullptr;  // the check makes none
@@ -288,28 +288,28 @@ ProblemTable tableWith(const std::vector<std::shared_ptr<ProblemSpec>>& specs, R
     return table;
 }
 
-std::shared_ptr<ProblemSpec> makeSpec(std::string word, std::string description, const std::vector<std::string>& encodings,
+std::shared_ptr<ProblemDefinition> makeDefinition(std::string word, std::string description, const std::vector<std::string>& encodings,
                                       bool neverBelowZero, bool wholeGenerations, bool decoded,
                                       const std::vector<std::pair<std::string, std::string>>& settings,
                                       py::object function) {
-    auto spec = std::make_shared<ProblemSpec>();
+    auto definition = std::make_shared<ProblemDefinition>();
     if (word.empty() || word.find_first_of("<>&\"' \t\n") != std::string::npos) {
         throw py::value_error("a problem's word must be a non-empty word without blanks or markup, not \"" + word + "\"");
     }
-    spec->word = std::move(word);
-    spec->description = std::move(description);
-    for (const std::string& encoding : encodings) spec->encodings.push_back(encodingNamed(encoding));
-    if (spec->encodings.empty()) throw py::value_error("a Python problem needs at least one encoding");
-    spec->neverBelowZero = neverBelowZero;
-    spec->wholeGenerations = wholeGenerations;
-    spec->decoded = decoded;
+    definition->word = std::move(word);
+    definition->description = std::move(description);
+    for (const std::string& encoding : encodings) definition->encodings.push_back(encodingNamed(encoding));
+    if (definition->encodings.empty()) throw py::value_error("a Python problem needs at least one encoding");
+    definition->neverBelowZero = neverBelowZero;
+    definition->wholeGenerations = wholeGenerations;
+    definition->decoded = decoded;
     for (const auto& [key, value] : settings) {
         if (findKey(key) == nullptr) throw py::value_error("a Python problem cannot set \"" + key + "\": it is no configuration key");
     }
-    spec->settings = settings;
+    definition->settings = settings;
     if (!PyCallable_Check(function.ptr())) throw py::type_error("a Python problem's function must be callable");
-    spec->function = std::move(function);
-    return spec;
+    definition->function = std::move(function);
+    return definition;
 }
 
 // ---- Running an experiment --------------------------------------------------------------------
@@ -390,7 +390,7 @@ py::dict runExperimentFromPython(const std::string& configuration, int runs, con
                                  bool report, bool plot, int recordEvery, const std::string& iohFolder,
                                  const std::string& label, const std::string& checkpoint, int checkpointEvery,
                                  const std::string& resume, int threads,
-                                 const std::vector<std::shared_ptr<ProblemSpec>>& problems, py::object onRun) {
+                                 const std::vector<std::shared_ptr<ProblemDefinition>>& problems, py::object onRun) {
     CommandLine line;
     line.configuration = configuration;
     line.runs = runs;
@@ -446,7 +446,7 @@ py::dict runExperimentFromPython(const std::string& configuration, int runs, con
 // ---- The configuration check and the vocabulary -----------------------------------------------
 
 py::list checkFromPython(const std::string& text, long long runs, const std::string& folder,
-                         const std::vector<std::shared_ptr<ProblemSpec>>& problems) {
+                         const std::vector<std::shared_ptr<ProblemDefinition>>& problems) {
     const ProblemTable table = tableWith(problems, nullptr);
     std::vector<Finding> findings;
     try {
@@ -462,7 +462,7 @@ py::list checkFromPython(const std::string& text, long long runs, const std::str
 }
 
 std::string parametersFromPython(const std::string& text, const std::string& folder,
-                                 const std::vector<std::shared_ptr<ProblemSpec>>& problems) {
+                                 const std::vector<std::shared_ptr<ProblemDefinition>>& problems) {
     const ProblemTable table = tableWith(problems, nullptr);
     try {
         return parametersText(effectiveParameters(scanConfiguration(text), folder, table));
@@ -526,12 +526,12 @@ PYBIND11_MODULE(_core, module) {
     using namespace Valdrin::python;
     module.doc() = "Valdrin's engine: experiments, the configuration check and problems in Python (use the valdrin package)";
 
-    py::class_<ProblemSpec, std::shared_ptr<ProblemSpec>>(module, "ProblemSpec",
+    py::class_<ProblemDefinition, std::shared_ptr<ProblemDefinition>>(module, "ProblemDefinition",
                                                            "A problem whose costs a Python function computes.")
-        .def(py::init(&makeSpec), py::arg("word"), py::arg("description"), py::arg("encodings"),
+        .def(py::init(&makeDefinition), py::arg("word"), py::arg("description"), py::arg("encodings"),
              py::arg("never_below_zero"), py::arg("whole_generations"), py::arg("decoded"), py::arg("settings"),
              py::arg("function"))
-        .def_property_readonly("word", [](const ProblemSpec& spec) { return spec.word; });
+        .def_property_readonly("word", [](const ProblemDefinition& definition) { return definition.word; });
 
     module.def("run_experiment", &runExperimentFromPython, py::arg("configuration"), py::arg("runs"),
                py::arg("output_folder"), py::arg("report"), py::arg("plot"), py::arg("record_every"),

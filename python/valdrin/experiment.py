@@ -2,6 +2,7 @@
 or keyword arguments; checked as the program checks them; run in this process."""
 from __future__ import annotations
 
+import importlib
 import os
 import shutil
 import sys
@@ -60,11 +61,10 @@ def _progress_bar(progress: Optional[bool], runs: int) -> Any:
     if not progress:
         return None
     try:
-        import importlib.util
-
-        if importlib.util.find_spec("ipywidgets") is not None:  # tqdm's notebook bar needs it
+        try:
+            importlib.import_module("ipywidgets")  # tqdm's notebook bar needs it
             from tqdm.notebook import tqdm
-        else:
+        except ImportError:
             from tqdm import tqdm
     except ImportError:
         return None
@@ -198,8 +198,8 @@ class Experiment:
         with open(path, "w", encoding="utf-8") as file:
             file.write(self.text)
 
-    def _specs(self) -> List[Any]:
-        return [self._problem._spec()] if isinstance(self._problem, Problem) else []
+    def _definitions(self) -> List[Any]:
+        return [self._problem._definition()] if isinstance(self._problem, Problem) else []
 
     def findings(self, runs: int = 1, strict: bool = False) -> List[Finding]:
         """Every finding of the configuration check for an experiment of that many runs.
@@ -208,7 +208,7 @@ class Experiment:
         written in Python that is no configuration key is an error. With strict, every warning
         is an error (as the program's --strict makes it)."""
         text, key_lines = self._text()
-        found = findings_of(_core.check_configuration(text, runs, self._folder, self._specs()), key_lines)
+        found = findings_of(_core.check_configuration(text, runs, self._folder, self._definitions()), key_lines)
         return [Finding("error", finding.line, finding.message, finding.key)
                 if finding.severity == "warning" and (strict or (finding.key is not None and finding.key not in _BY_KEY))
                 else finding for finding in found]
@@ -227,7 +227,7 @@ class Experiment:
         """The value of every key a run would use (the defaults included), as the configuration
         would write it."""
         values: Dict[str, str] = {}
-        for line in _core.parameters_text(self._text()[0], self._folder, self._specs()).splitlines():
+        for line in _core.parameters_text(self._text()[0], self._folder, self._definitions()).splitlines():
             key, _, value = line.partition(" = ")
             values[key] = value
         return values
@@ -316,7 +316,7 @@ class Experiment:
             raw = _core.run_experiment(
                 configuration=configuration, runs=runs, output_folder=folder, report=report, plot=plot,
                 record_every=record_every, ioh_folder=ioh or "", label=label or "", checkpoint=checkpoint or "",
-                checkpoint_every=checkpoint_every, resume=resume or "", threads=threads, problems=self._specs(),
+                checkpoint_every=checkpoint_every, resume=resume or "", threads=threads, problems=self._definitions(),
                 on_run=on_run)
             finished = len(raw["best"])
             if bar is not None:

@@ -96,7 +96,7 @@ class Problem:
             self.description = doc.splitlines()[0] if doc else f"the Python problem {self.name}"
         self.settings = {key: value_text(key, value) for key, value in resolve_keywords(settings).items()}
         # Checks the word, the encodings and the settings now rather than at the first run.
-        self._spec()
+        self._definition()
 
     def evaluate(self, genes: np.ndarray) -> Costs:
         """The costs of the individuals in genes (one row each), or the cost of one individual
@@ -107,8 +107,8 @@ class Problem:
     def __call__(self, genes: np.ndarray) -> Costs:
         return self.evaluate(genes)
 
-    def _spec(self) -> Any:
-        return _core.ProblemSpec(self.name, self.description, list(self.encodings), bool(self.never_below_zero),
+    def _definition(self) -> Any:
+        return _core.ProblemDefinition(self.name, self.description, list(self.encodings), bool(self.never_below_zero),
                                  bool(self.vectorized), bool(self.decoded), list(self.settings.items()), self.evaluate)
 
     def __repr__(self) -> str:
