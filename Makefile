@@ -5,7 +5,7 @@ SANITIZE_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO ?= sphere-real
 
-.PHONY: all deps configure program build demo test sanitize clean fuzz fuzz-smoke bench
+.PHONY: all deps configure program python-package build demo test sanitize clean fuzz fuzz-smoke bench
 
 all: build
 
@@ -19,10 +19,15 @@ configure:
 program: configure
 	cmake --build $(BUILD) -j $(JOBS) --target valdrin
 
+# The Python package (build/python/valdrin), when the build has it (pybind11 was found).
+python-package: configure
+	@if cmake --build $(BUILD) --target help | grep -q valdrin_python; then \
+		cmake --build $(BUILD) -j $(JOBS) --target valdrin_python; fi
+
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: deps program
+demo: deps program python-package
 	@rm -rf demo-run && mkdir -p demo-run
 	@cp examples/$(DEMO)/* demo-run/
 	@echo "== running examples/$(DEMO)/config.xml in demo-run/ (5 runs, with --report --csv) =="
@@ -47,7 +52,7 @@ sanitize: deps
 # Benchmarks on a Release build: the workloads of bench/workloads/, the scaling table and the
 # inner operations, written to bench/results.md (about three minutes).
 BENCH_ROUNDS ?= 3
-bench: deps configure
+bench: deps configure python-package
 	cmake --build $(BUILD) -j $(JOBS) --target valdrin valdrin_bench_workloads valdrin_bench_operators
 	bash bench/run.sh $(BUILD) $(BENCH_ROUNDS)
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/results.md: the machine, the whole-experiment workloads, SARN
 # over growing generation counts, the scaling table and the inner operations, then the tables
-# measured by hand (floor.md, growth.md) and the problem plugins' (plugins.md, which
-# bench/plugins.py writes anew).
+# measured by hand (floor.md, growth.md), the problem plugins' (plugins.md, which bench/plugins.py
+# writes anew) and a problem written in Python against the built-in one (python.md, which
+# bench/python_problem.py writes anew when the build has the Python package).
 # Usage: bench/run.sh BUILD_FOLDER [ROUNDS]
 set -euo pipefail
 build=${1:?usage: bench/run.sh BUILD_FOLDER [ROUNDS]}
@@ -39,12 +40,16 @@ partial="$results.part"
     echo '```'
     "$build/valdrin_bench_operators" --benchmark_min_time=0.2 2>&1 | grep -v '^\*\*\*'
     echo '```'
-    # The problem plugins' table (bench/plugins.py), kept in plugins.md, and the tables measured by
-    # hand, kept with their before and after.
+    # The problem plugins' table (bench/plugins.py), kept in plugins.md; a problem in Python
+    # against the built-in one (bench/python_problem.py), kept in python.md; and the tables
+    # measured by hand, kept with their before and after.
     cmake --build "$build" --target plugin_onemax plugin_nk > /dev/null
     /usr/bin/python3 "$here/plugins.py" "$build" "$rounds" > "$here/plugins.md.part"
     mv "$here/plugins.md.part" "$here/plugins.md"
-    for kept in floor.md growth.md threads.md plugins.md; do
+    if compgen -G "$build/python/valdrin/_core*.so" > /dev/null; then
+        /usr/bin/python3 "$here/python_problem.py" "$build" --rounds "$rounds" --write "$here/python.md" > /dev/null
+    fi
+    for kept in floor.md growth.md threads.md plugins.md python.md; do
         if [ -f "$here/$kept" ]; then
             echo
             cat "$here/$kept"

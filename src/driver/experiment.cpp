@@ -331,7 +331,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
 }
 
 int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err, const ProblemTable& problems,
-                  std::span<const AlgorithmRow> algorithms) {
+                  std::span<const AlgorithmRow> algorithms, const FinishedRunsObserver& observer) {
     const InterruptionGuard interruption;
     // Everything the experiment writes on its standard output passes through the counter, so that
     // a checkpoint can say how much of it was written.
@@ -464,6 +464,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                 summaryProcessor->runsAsked = runs;
                 summaryProcessor->operate();
                 writeResults(line, engine.files, *summaryProcessor, *params, names);
+                if (observer) observer(summaryProcessor->runs);
                 err << "; the report covers " << finished << " of " << runs << " runs\n";
             } else {
                 err << "; no run had finished: no report was written\n";
@@ -500,6 +501,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                 summaryProcessor->runsAsked = runs;
                 summaryProcessor->operate();
                 writeResults(line, engine.files, *summaryProcessor, *params, names);
+                if (observer) observer(summaryProcessor->runs);
                 err << "valdrin: interrupted by " << signalName(stop.signal) << ": the report covers " << finished
                     << " of " << runs << " runs\n";
             } else {
@@ -532,6 +534,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         progress.clear();
         summaryProcessor->operate();
         writeResults(line, engine.files, *summaryProcessor, *params, names);
+        if (observer) observer(summaryProcessor->runs);
 
         algorithm->cleanup();
         problem.reset();

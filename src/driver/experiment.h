@@ -2,6 +2,7 @@
 // problem by name, the run loop and the teardown.
 #pragma once
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include "problems/problem.h"
 #include "registry/problem_table.h"
 #include "registry/registry.h"
+#include "statistics/run_summary.h"
 
 namespace Valdrin {
 
@@ -49,9 +51,16 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
                   std::span<const AlgorithmRow> algorithms = algorithmRows(),
                   std::span<const ProblemRow> problems = problemRows());
 
+// What a program that embeds Valdrin is shown of the runs the reports cover, once they are
+// written: every finished run, its best and solution individuals included (also when the
+// experiment ended before all of its runs finished).
+using FinishedRunsObserver = std::function<void(const std::vector<QRunSummary>& runs)>;
+
 // The same with a table of problems that may hold problems from outside (a program that embeds
 // Valdrin adds its own functions there); a configuration's Problem library is added to it.
+// observer, when given, is shown the runs the reports cover.
 int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err, const ProblemTable& problems,
-                  std::span<const AlgorithmRow> algorithms = algorithmRows());
+                  std::span<const AlgorithmRow> algorithms = algorithmRows(),
+                  const FinishedRunsObserver& observer = {});
 
 }  // namespace Valdrin
