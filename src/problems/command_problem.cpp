@@ -178,10 +178,9 @@ std::vector<std::string> QCommandProblem::settingsEnvironment() const {
             "VALDRIN_GENE_PRECISION=" + shownValue(p.genePrecision)};
 }
 
-std::vector<std::string> QCommandProblem::inputFiles() const {
-    const std::vector<CommandWord> words = commandWords(_params->evaluatorCommand);
+std::vector<std::string> evaluatorFiles(const std::string& command, const std::string& folder) {
+    const std::vector<CommandWord> words = commandWords(command);
     const CommandWord* program = programWord(words);
-    const std::string& folder = engine().configurationFolder;
     std::vector<std::string> files;
     for (const CommandWord& word : words) {
         // A program found on the PATH, and files named by an absolute path (an installed
@@ -191,7 +190,16 @@ std::vector<std::string> QCommandProblem::inputFiles() const {
         const std::string path = folder == "." ? word.text : folder + "/" + word.text;
         struct stat status {};
         if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
-        if (std::find(files.begin(), files.end(), path) == files.end()) files.push_back(path);
+        if (std::find(files.begin(), files.end(), word.text) == files.end()) files.push_back(word.text);
+    }
+    return files;
+}
+
+std::vector<std::string> QCommandProblem::inputFiles() const {
+    const std::string& folder = engine().configurationFolder;
+    std::vector<std::string> files;
+    for (const std::string& name : evaluatorFiles(_params->evaluatorCommand, folder)) {
+        files.push_back(folder == "." ? name : folder + "/" + name);
     }
     return files;
 }

@@ -62,6 +62,11 @@ std::vector<CommandWord> commandWords(std::string_view command);
 // is none).
 const CommandWord* programWord(const std::vector<CommandWord>& words);
 
+// The files of the experiment a command names: its plain, relative words that name files in the
+// folder (a script, a data file), as written in the command, in order and once each. A program
+// found on the PATH and absolute paths lie outside the experiment.
+std::vector<std::string> evaluatorFiles(const std::string& command, const std::string& folder);
+
 // Whether the shell knows the word itself (a built-in command or a reserved word of /bin/sh).
 bool isShellWord(std::string_view word);
 

@@ -24,6 +24,7 @@
 #include "driver/command_line.h"
 #include "driver/interruption.h"
 #include "driver/write_lock.h"
+#include "problems/command_problem.h"
 #include "problems/plugin_library.h"
 #include "registry/configuration_check.h"
 #include "registry/registry.h"
@@ -59,6 +60,7 @@ struct Sweep {
     std::string title;   // "ALGORITHM on PROBLEM", the page's title
     std::string matrix;  // the matrix.txt every experiment copies; "" when the problem reads none
     std::string library;  // the base's problem library (absolute); "" when it names none
+    std::vector<std::string> evaluatorFiles;  // the evaluator's files beside the base, as its command names them
     std::vector<Experiment> experiments;
     std::vector<Experiment> queued;  // those this invocation runs, in the job list's order
     int batch = 1;                   // experiments per job
@@ -146,8 +148,10 @@ void readProblemLibrary(Sweep& sweep) {
         }
     }
     const QEAParameters params = effectiveParameters(scanConfiguration(sweep.baseText));
-    if (params.problemLibrary.empty()) return;
     const std::string baseFolder = fs::absolute(sweep.line.base).parent_path().string();
+    // An evaluator command runs in its experiment's folder: the files it names go there.
+    if (!params.evaluatorCommand.empty()) sweep.evaluatorFiles = evaluatorFiles(params.evaluatorCommand, baseFolder);
+    if (params.problemLibrary.empty()) return;
     sweep.library = fs::absolute(libraryPath(baseFolder, params.problemLibrary)).lexically_normal().string();
     if (!fs::is_regular_file(sweep.library)) {
         failPlainly("the problem library " + params.problemLibrary + " is not a file (looked for " + sweep.library + ")");
@@ -256,6 +260,13 @@ void writeExperiment(const Sweep& sweep, const Experiment& experiment) {
     if (!sweep.matrix.empty()) {
         fs::copy_file(sweep.matrix, folder / "matrix.txt", fs::copy_options::overwrite_existing, error);
         if (error) failPlainly("cannot copy " + sweep.matrix + " into " + folder.string() + ": " + error.message());
+    }
+    const fs::path baseFolder = fs::absolute(sweep.line.base).parent_path();
+    for (const std::string& name : sweep.evaluatorFiles) {
+        const fs::path copy = folder / name;
+        fs::create_directories(copy.parent_path(), error);
+        if (!error) fs::copy_file(baseFolder / name, copy, fs::copy_options::overwrite_existing, error);
+        if (error) failPlainly("cannot copy " + (baseFolder / name).string() + " into " + folder.string() + ": " + error.message());
     }
 }
 
@@ -463,6 +474,7 @@ ParallelPlan parallelPlanOf(const Sweep& sweep) {
         plan.remoteFolder = sweep.remoteFolder;
         if (!sweep.matrix.empty()) plan.inputs.push_back("matrix.txt");
         if (!sweep.library.empty()) plan.baseFiles.push_back(libraryCopy(sweep));
+        for (const std::string& name : sweep.evaluatorFiles) plan.inputs.push_back(name);
     }
     return plan;
 }

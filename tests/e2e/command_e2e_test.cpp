@@ -194,5 +194,30 @@ TEST(CommandEndToEnd, WhatCannotRunIsRefusedBeforeAnythingIsWritten) {
         << missing[0].message;
 }
 
+// A sweep gives every experiment the evaluator's files named in the base's command (here
+// onemax.awk, beside the base), on this machine and on hosts: the results agree.
+TEST(CommandEndToEnd, ASweepTakesTheEvaluatorsFilesToEveryExperiment) {
+    ScratchDir scratch;
+    fs::create_directories("base");
+    fs::create_directories("h1");
+    fs::copy_file(kSourceDir / "examples/evaluators/onemax.awk", "base/onemax.awk");
+    writeFile("base/base.xml", readFile((kSourceDir / "examples/evaluators/onemax-awk.xml").string()));
+    const std::string ssh = testing::writeStandInSsh("fake-ssh");
+    writeFile("hosts", "2/" + ssh + " h1\n");
+    const std::vector<std::string> grid = {"base/base.xml", "--set", "Generations number=5,8", "--seeds", "1"};
+    auto remote = grid;
+    remote.insert(remote.end(), {"--hosts", "hosts", "--out", "remote"});
+    auto local = grid;
+    local.insert(local.end(), {"--out", "local"});
+    const auto remoteRun = testing::runSweepProgram(remote);
+    ASSERT_EQ(remoteRun.status, 0) << remoteRun.err;
+    ASSERT_EQ(testing::runSweepProgram(local).status, 0);
+    EXPECT_TRUE(fileExists("local/experiments/1_5_seed1/onemax.awk"));
+    const std::string query = "SELECT experiment_id, run, evaluations, final_best_fitness FROM runs ORDER BY 1, 2";
+    EXPECT_EQ(testing::queryRows("remote/results.sqlite", query), testing::queryRows("local/results.sqlite", query));
+    EXPECT_EQ(testing::queryRows("local/results.sqlite", "SELECT count(*) FROM runs"),
+              (std::vector<std::vector<std::string>>{{"2"}}));
+}
+
 }  // namespace
 }  // namespace Valdrin
