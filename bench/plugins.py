@@ -161,8 +161,8 @@ def main():
     print()
     print(f"The plugin path on a cheap problem: OneMax, population 200, chromosome 200, {counts[0]} and {counts[1]} "
           f"generations (`bench/plugins/onemax.xml`), {cheap_rounds} rounds, the built-in problem and the OneMax plugin "
-          "in turn. The plugin gets each generation at once (its evaluate called once per individual) with each "
-          "individual's genes copied into the interface's two arrays, codes and values.")
+          "in turn. The plugin gets each generation at once (its evaluate called once per individual), each "
+          "individual's codes where the individual holds them (the plugin sets codes_only: no reals are computed).")
     print()
     print("| problem | CPU time per generation (µs) | wall time per generation (µs) |")
     print("|---|---:|---:|")
