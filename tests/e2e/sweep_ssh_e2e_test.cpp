@@ -279,6 +279,27 @@ TEST(SweepAcrossMachinesEndToEnd, TwoSshHostsRunTheExperimentsAndTheResultsEqual
     for (const auto& entry : fs::directory_iterator("remote")) {
         EXPECT_FALSE(fs::is_symlink(entry.path())) << entry.path();
     }
+
+    // A problem plugin goes to both machines with the program: its runs there are those here.
+    fs::create_directories("plugin/lib");
+    fs::copy_file(std::string(VALDRIN_PLUGIN_DIR) + "/libonemax.so", "plugin/lib/libonemax.so");
+    writeFile("plugin/base.xml", testing::gaConfiguration("Onemax-plugin", {{"Problem library", "lib/libonemax.so"},
+                                                                            {"Encoding", "integer"},
+                                                                            {"Chromosome length", "30"},
+                                                                            {"Generations number", "30"},
+                                                                            {"Selection type", "tournament"}}));
+    const std::vector<std::string> plugins = {"plugin/base.xml", "--set", "Mutation rate=0.01,0.05", "--seeds", "1-2"};
+    std::vector<std::string> pluginRemote = plugins;
+    pluginRemote.insert(pluginRemote.end(), {"--hosts", "hosts", "--out", "plugin-remote"});
+    const auto pluginResult = sweepWithin(pluginRemote);
+    ASSERT_EQ(pluginResult.status, 0) << pluginResult.err;
+    std::vector<std::string> pluginLocal = plugins;
+    pluginLocal.insert(pluginLocal.end(), {"--out", "plugin-local"});
+    ASSERT_EQ(sweepWithin(pluginLocal).status, 0);
+    const std::string runsQuery = "SELECT experiment_id, run, evaluations, final_best_fitness, best_so_far_fitness "
+                                  "FROM runs ORDER BY experiment_id, run";
+    EXPECT_EQ(queryRows("plugin-remote/results.sqlite", runsQuery).size(), 4u);
+    EXPECT_EQ(queryRows("plugin-remote/results.sqlite", runsQuery), queryRows("plugin-local/results.sqlite", runsQuery));
 }
 
 }  // namespace
