@@ -141,13 +141,17 @@ void QPluginProblem::store(QIndividual& individual, double fitness, int index) c
     individual.fitnessComponents.clear();
 }
 
-int QPluginProblem::evaluateIndividual(QIndividual& individual) {
+void QPluginProblem::evaluateOne(QIndividual& individual, int index) {
     QIndividual* one[] = {&individual};
     gather(one);
     double fitness = std::numeric_limits<double>::quiet_NaN();
     const int code = library_->table().evaluate(state_->state, &handed_[0], &fitness);
-    if (code != 0) throw EvaluationFailure{-1, failureText(code)};
-    store(individual, fitness, -1);
+    if (code != 0) throw EvaluationFailure{index, failureText(code)};
+    store(individual, fitness, index);
+}
+
+int QPluginProblem::evaluateIndividual(QIndividual& individual) {
+    evaluateOne(individual, -1);
     return 1;
 }
 
@@ -155,21 +159,14 @@ bool QPluginProblem::prefersWholeGenerations() const { return true; }
 
 void QPluginProblem::evaluateAll(std::span<QIndividual* const> individuals, int threads) {
     const valdrin_problem& table = library_->table();
-    // Several threads call evaluate, each on its share; on one thread a plugin that evaluates
-    // generations gets the whole of it.
-    if (table.evaluate_batch == nullptr || (threads > 1 && table.thread_safe != 0)) {
-        if (threads > 1 && table.thread_safe != 0) {
-            QProblem::evaluateAll(individuals, threads);
-            return;
-        }
-        for (std::size_t i = 0; i < individuals.size(); ++i) {
-            QIndividual* one[] = {individuals[i]};
-            gather(one);
-            double fitness = std::numeric_limits<double>::quiet_NaN();
-            const int code = table.evaluate(state_->state, &handed_[0], &fitness);
-            if (code != 0) throw EvaluationFailure{static_cast<int>(i), failureText(code)};
-            store(*individuals[i], fitness, static_cast<int>(i));
-        }
+    // Several threads call evaluate, each on its share (through evaluateIndividual on the
+    // copies); on one thread a plugin that evaluates generations gets the whole of it.
+    if (threads > 1 && table.thread_safe != 0) {
+        QProblem::evaluateAll(individuals, threads);
+        return;
+    }
+    if (table.evaluate_batch == nullptr) {
+        for (std::size_t i = 0; i < individuals.size(); ++i) evaluateOne(*individuals[i], static_cast<int>(i));
         return;
     }
     gather(individuals);

@@ -39,6 +39,8 @@ private:
 
     // Points the plugin's individuals at the genes, computing the reals where they are not stored.
     void gather(std::span<QIndividual* const> individuals);
+    // One individual through evaluate; a failure names it by index (-1: evaluated alone).
+    void evaluateOne(QIndividual& individual, int index);
     // The plugin's message for a failed call, or its code.
     std::string failureText(int code) const;
     void store(QIndividual& individual, double fitness, int index) const;
