@@ -22,6 +22,8 @@ if [ ${#packages[@]} -eq 0 ]; then
         # and shell), and the SSH client and server its test across two machines starts on
         # loopback addresses
         parallel rsync libsqlite3-dev sqlite3 openssh-client openssh-server
+        # valdrin-sweep --slurm: its tests start a one-node Slurm of their own (scripts/local-slurm.sh)
+        slurm-wlm
         # the Python package (built against /usr/bin/python3), its tests and its notebook
         pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-tqdm
         python3-matplotlib jupyter-nbconvert python3-ipykernel

@@ -50,6 +50,7 @@ std::optional<ExperimentRecord> readExperimentRecord(const std::string& path) {
     };
     record.start = seconds(start);
     record.end = seconds(end);
+    in >> record.host;
     return record;
 }
 
@@ -119,7 +120,7 @@ std::optional<JobRecord> BatchMerger::lineOf(std::size_t i) const {
     if (!record) return std::nullopt;
     JobRecord line;
     if (batchOf_[i]) line = *batchOf_[i];
-    else line.host = ":";
+    else line.host = record->host.empty() ? ":" : record->host;
     line.sequence = queued_[i].id;
     line.start = record->start;
     line.runtime = record->end >= record->start && record->start > 0 ? record->end - record->start : 0.0;

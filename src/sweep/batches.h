@@ -19,7 +19,7 @@ namespace Valdrin {
 
 // The file in an experiment's folder that the job writes when the experiment ends: its exit
 // status, and the times it started and ended (seconds since 1970, "." or "," before the
-// fraction), separated by spaces.
+// fraction), separated by spaces; a task of a job array adds the node it ran on.
 constexpr const char* kJobRecord = "job.txt";
 // parallel's own job log in the sweep's folder: one line per batch.
 constexpr const char* kBatchLog = "batchlog";
@@ -47,6 +47,7 @@ struct ExperimentRecord {
     int status = 0;      // the program's exit status (128 + the signal that ended it)
     double start = 0.0;  // seconds since 1970; 0 when the record does not say
     double end = 0.0;
+    std::string host;    // the node it ran on; "" when the record does not say
 };
 
 // The record in the file; nothing when it does not exist or does not start with a status.

@@ -31,10 +31,34 @@ constexpr const char* kFooter =
     "command line, 130 and 143 when interrupted (SIGINT, SIGTERM): the running experiments are stopped and "
     "--resume goes on where the sweep stopped.\n";
 
+// "valdrin-sweep --collect DIR" names no base: the sweep in DIR says what it is.
+bool asksToCollect(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        if (argument == "--collect" || argument.rfind("--collect=", 0) == 0) return true;
+    }
+    return false;
+}
+
+ParsedSweepCommandLine parseCollectCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                               std::ostream& err) {
+    SweepCommandLine line;
+    CLI::App app("Gathers the results of the sweep in DIR that was submitted to Slurm (--slurm --detach) from the "
+                 "experiments that have ended, and says which have not.",
+                 "valdrin-sweep");
+    app.add_option("--collect", line.collect, "the sweep's folder")->required()->option_text("DIR");
+    if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
+    if (line.collect.empty()) {
+        err << "valdrin-sweep: error: --collect needs a folder\n";
+        return {std::nullopt, kExitMisused};
+    }
+    return {line, kExitRan};
+}
+
 }  // namespace
 
 ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                              std::ostream& err) {
+    if (asksToCollect(arguments)) return parseCollectCommandLine(arguments, out, err);
     SweepCommandLine line;
     int jobs = 0;
     CLI::App app(kDescription, "valdrin-sweep");
@@ -80,6 +104,39 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     app.add_flag("--resume", line.resume,
                  "go on with the sweep in DIR: run only the experiments that have not run or have failed");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
+    CLI::Option* slurm = app.add_flag("--slurm", line.slurm,
+                 "submit the sweep to Slurm as one job array (sbatch --array, --jobs tasks at a time) instead of "
+                 "running it through parallel; the sweep's folder must be on a file system the nodes share");
+    app.add_option("--partition", line.partition, "with --slurm: the partition the tasks run in")
+        ->needs(slurm)
+        ->option_text("NAME");
+    app.add_option("--time", line.timeLimit, "with --slurm: each task's time limit, as sbatch's --time takes it")
+        ->needs(slurm)
+        ->option_text("LIMIT");
+    app.add_option("--account", line.account, "with --slurm: the account the tasks are charged to")
+        ->needs(slurm)
+        ->option_text("NAME");
+    app.add_option("--sbatch", line.sbatchOptions,
+                   "with --slurm: one more option for sbatch, as one word (--sbatch=--mem=2G; repeat for more)")
+        ->needs(slurm)
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->allow_extra_args(false)
+        ->option_text("OPTION");
+    app.add_option("--signal-before", line.signalSeconds,
+                   "with --slurm: Slurm signals a task this many seconds before its time limit; its experiment then "
+                   "saves its checkpoint and the task requeues itself (default 120)")
+        ->needs(slurm)
+        ->check(CLI::Range(1, 65535))
+        ->option_text("SECONDS");
+    app.add_flag("--detach", line.detach,
+                 "with --slurm: return once the array is submitted; --collect gathers the results later")
+        ->needs(slurm);
+    slurm->excludes(app.get_option("--hosts"));
+    app.add_option("--collect", line.collect,
+                   "gather the results of the Slurm sweep in DIR from the experiments that have ended, and say which "
+                   "have not (valdrin-sweep --collect DIR)")
+        ->option_text("DIR");
     app.set_version_flag("--version", std::string("valdrin-sweep ") + programVersion());
     app.footer(kFooter);
 

@@ -22,6 +22,15 @@ struct SweepCommandLine {
     std::optional<int> batch;         // experiments per job; automatic when absent
     bool resume = false;
     bool progress = false;            // the progress line even when standard error is not a terminal
+    // On a Slurm cluster (slurm_array.h): one job array instead of parallel.
+    bool slurm = false;
+    std::string partition;                  // --partition; "" for the cluster's default
+    std::string timeLimit;                  // --time, as sbatch takes it
+    std::string account;                    // --account
+    std::vector<std::string> sbatchOptions;  // each --sbatch: one more sbatch option
+    int signalSeconds = 120;                // --signal-before: SIGUSR1 that long before the time limit
+    bool detach = false;                    // return once the array is submitted
+    std::string collect;                    // --collect DIR: gather the results of the sweep in DIR
 };
 
 struct ParsedSweepCommandLine {

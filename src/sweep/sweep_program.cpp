@@ -15,6 +15,7 @@
 #include <iostream>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "config/configuration_scan.h"
 #include "core/failure.h"
@@ -32,6 +33,8 @@
 #include "sweep/batches.h"
 #include "sweep/job_log.h"
 #include "sweep/parallel_jobs.h"
+#include "sweep/slurm_array.h"
+#include "sweep/slurm_script.h"
 #include "sweep/sweep_command_line.h"
 #include "sweep/sweep_page.h"
 #include "sweep/sweep_plan.h"
@@ -565,6 +568,8 @@ void cleanUpHosts(const Sweep& sweep) {
 struct RunEnd {
     int parallelStatus = 0;  // 0 when parallel did not start
     int signal = 0;          // the signal that interrupted the sweep, or 0
+    std::string slurmJob;    // the Slurm array's job id; "" when parallel ran the sweep
+    std::string slurmState;  // on Slurm, why experiments have not run, for the closing error
 };
 
 // Runs the experiments unless the sweep was interrupted already, then clears the hosts of the
@@ -638,6 +643,11 @@ int report(const Sweep& sweep, const std::vector<ExperimentOutcome>& outcomes, c
                   << " experiments failed; the same command with --resume runs them again\n";
         return kExitFailed;
     }
+    if (notRun > 0 && !end.slurmJob.empty()) {
+        std::cerr << "valdrin-sweep: error: " << notRun << " of " << total << " experiments have not run: "
+                  << end.slurmState << "\n";
+        return kExitFailed;
+    }
     if (notRun > 0) {
         std::cerr << "valdrin-sweep: error: GNU parallel ended with status " << end.parallelStatus << " before " << notRun
                   << " of " << total << " experiments ran; the same command with --resume runs them\n";
@@ -646,8 +656,163 @@ int report(const Sweep& sweep, const std::vector<ExperimentOutcome>& outcomes, c
     return kExitRan;
 }
 
+// --- On a Slurm cluster: the job array ---
+
+std::string slurmCommand(const Sweep& sweep) {
+    return experimentCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh);
+}
+
+std::vector<std::string> slurmOptionWords(const SweepCommandLine& line) {
+    std::vector<std::string> words = line.sbatchOptions;
+    for (const std::string* given : {&line.partition, &line.timeLimit, &line.account}) {
+        if (!given->empty()) words.push_back(*given);
+    }
+    return words;
+}
+
+SlurmScriptPlan slurmPlanOf(const Sweep& sweep, int experiments) {
+    SlurmScriptPlan plan;
+    plan.folder = sweep.folder.string();
+    plan.arguments = programArguments(sweep.line.runs, outputsOf(sweep.line));
+    plan.labelled = sweep.line.ioh;
+    plan.perTask = sweep.batch;
+    plan.tasks = slurmTaskCount(experiments, sweep.batch);
+    plan.throttle = sweep.line.jobs;
+    plan.signalSeconds = sweep.line.signalSeconds;
+    plan.partition = sweep.line.partition;
+    plan.timeLimit = sweep.line.timeLimit;
+    plan.account = sweep.line.account;
+    plan.extraOptions = sweep.line.sbatchOptions;
+    return plan;
+}
+
+// Before --resume readies the experiments: the sweep's last array must have left the queue, and
+// what its tasks recorded goes into the job log.
+void readySlurmResume(const Sweep& sweep) {
+    if (!sweep.line.resume || !fs::exists(sweep.folder / kPlanFile)) return;
+    if (const std::optional<SlurmJobFile> job = readSlurmJobFile(sweep.folder.string())) {
+        std::string error;
+        const std::optional<std::vector<QueuedTask>> tasks = queuedTasks(job->jobId, &error);
+        if (!tasks) failPlainly("cannot tell whether the sweep's job array " + job->jobId + " still runs (squeue: " + error + ")");
+        if (!tasks->empty()) {
+            failPlainly("the sweep's job array " + job->jobId + " is still in the queue: wait for it to end, or cancel "
+                        "it (scancel " + job->jobId + "), then --resume again");
+        }
+    }
+    logEndedExperiments(sweep.folder.string(), sweep.experiments, slurmCommand(sweep));
+}
+
+// Leaves a folder this invocation laid out as it found it (holding nothing but its lock), when
+// the array could not be submitted.
+void clearLaidOutFolder(const fs::path& folder) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+        if (entry.path().filename() != kFolderLockName) fs::remove_all(entry.path(), ignored);
+    }
+}
+
+// Submits the queued experiments as one job array and, unless detached, watches it to the end.
+int runOnSlurm(Sweep& sweep, bool resuming, bool laidOut) {
+    announce(sweep, resuming);
+    RunEnd end;
+    if (!sweep.queued.empty()) {
+        const SlurmScriptPlan plan = slurmPlanOf(sweep, static_cast<int>(sweep.queued.size()));
+        try {
+            end.slurmJob = submitSlurmArray(sweep.folder.string(), slurmBatchScript(plan), sweep.queued,
+                                            fs::absolute(sweep.line.base).string());
+        } catch (const Failure&) {
+            if (laidOut) clearLaidOutFolder(sweep.folder);
+            throw;
+        }
+        std::cout << "Submitted the job array " << end.slurmJob << " (" << plan.tasks << (plan.tasks == 1 ? " task" : " tasks")
+                  << " of " << plan.perTask << (plan.perTask == 1 ? " experiment" : " experiments") << "); its script is "
+                  << (sweep.folder / kSlurmScript).string() << "\n" << std::flush;
+        if (sweep.line.detach) {
+            std::cout << "Detached: valdrin-sweep --collect " << sweep.folder.string()
+                      << " gathers the results of the experiments that have ended\n";
+            return kExitRan;
+        }
+        const SlurmWatchEnd watched =
+            watchSlurmArray(sweep.folder.string(), end.slurmJob, sweep.queued, static_cast<int>(sweep.experiments.size()),
+                            progressWanted(sweep.line), slurmCommand(sweep));
+        end.signal = watched.signal;
+        end.slurmState = watched.lost.empty()
+                             ? "the job array " + end.slurmJob + " left the queue before they ended (each task's output is in " +
+                                   (sweep.folder / kSlurmOutput).string() + "); the same command with --resume runs them"
+                             : watched.lost + "; the job array " + end.slurmJob + " may still run: valdrin-sweep --collect " +
+                                   sweep.folder.string() + " gathers what has ended";
+    }
+    const std::vector<ExperimentOutcome> outcomes = collectResults(sweep);
+    return report(sweep, outcomes, end);
+}
+
+// The sweep's command line as its plan.txt tells it (the inverse of planText).
+void readPlanInto(Sweep& sweep, const std::string& plan) {
+    std::istringstream lines(plan);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t space = line.find(' ');
+        const std::string word = line.substr(0, space);
+        const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+        if (word == "runs") sweep.line.runs = std::atoi(rest.c_str());
+        if (word == "set") sweep.line.sets.push_back(rest);
+        if (word == "seeds") sweep.line.seeds = rest;
+        if (word == "outputs") {
+            sweep.line.ioh = rest.find("--ioh") != std::string::npos;
+            sweep.line.report = rest.find("--report") != std::string::npos;
+            sweep.line.plot = rest.find("--plot") != std::string::npos;
+        }
+    }
+}
+
+// valdrin-sweep --collect DIR: the results of whatever has ended of the sweep submitted to Slurm.
+int collectSlurmSweep(const std::string& folder) {
+    Sweep sweep;
+    try {
+        sweep.folder = sweepFolder(folder);
+        if (!fs::exists(sweep.folder / kPlanFile)) failPlainly(sweep.folder.string() + " holds no sweep (no " + kPlanFile + ")");
+        const std::optional<SlurmJobFile> job = readSlurmJobFile(sweep.folder.string());
+        if (!job) {
+            failPlainly("the sweep in " + sweep.folder.string() + " was not submitted to Slurm (no " + kSlurmJobFile +
+                        "): --collect gathers the results of a sweep run with --slurm --detach");
+        }
+        readPlanInto(sweep, readStoredPlan(sweep.folder / kPlanFile).plan);
+        sweep.line.base = job->base;
+        try {
+            readKeysAndSeeds(sweep);
+        } catch (const UsageError& error) {
+            failPlainly("the plan of the sweep in " + sweep.folder.string() + " cannot be read: " + error.what());
+        }
+        sweep.baseText = readWhole(sweep.folder / kBaseCopy);
+        const ConfigurationScan scan = scanConfiguration(sweep.baseText);
+        sweep.title = joinedWords(chosenWords(sweep, scan, "algorithm")) + " on " + joinedWords(chosenWords(sweep, scan, "problem"));
+        sweep.experiments = expandPlan(sweep.keys, sweep.seeds);
+        const WriteLock lock = lockSweepFolder(sweep.folder);
+        announce(sweep, false);
+        std::string error;
+        const std::optional<std::vector<QueuedTask>> tasks = queuedTasks(job->jobId, &error);
+        logEndedExperiments(sweep.folder.string(), sweep.experiments, slurmCommand(sweep));
+        RunEnd end;
+        end.slurmJob = job->jobId;
+        if (!tasks) {
+            end.slurmState = "squeue cannot tell whether the job array " + job->jobId + " still runs (" + error + ")";
+        } else if (!tasks->empty()) {
+            end.slurmState = "the job array " + job->jobId + " is still in the queue; --collect again once it has ended";
+        } else {
+            end.slurmState = "the job array " + job->jobId + " has left the queue (each task's output is in " +
+                             (sweep.folder / kSlurmOutput).string() + "); the sweep's command with --resume runs them";
+        }
+        return report(sweep, collectResults(sweep), end);
+    } catch (const Failure& failure) {
+        std::cout.flush();
+        if (!failure.message().empty()) std::cerr << failure.message();
+        std::cerr << "valdrin-sweep: error: " << failure.plain() << "\n" << std::flush;
+        return kExitFailed;
+    }
+}
+
 int sweep(const SweepCommandLine& line) {
     const InterruptionGuard interruption;
+    if (!line.collect.empty()) return collectSlurmSweep(line.collect);
     Sweep sweep;
     sweep.line = line;
     try {
@@ -666,11 +831,26 @@ int sweep(const SweepCommandLine& line) {
         readProblemLibrary(sweep);
         sweep.experiments = expandPlan(sweep.keys, sweep.seeds);
         sweep.folder = sweepFolder(line.outputFolder);
-        checkHostsAndParallel(line);
+        int maxArraySize = 0;
+        if (line.slurm) {
+            maxArraySize = checkSlurmCluster(sweep.folder.string(), line.partition, slurmOptionWords(line));
+            // Asked before anything is written: a job sbatch would refuse leaves nothing behind.
+            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.experiments.size()), maxArraySize);
+            testSlurmSubmission(slurmBatchScript(slurmPlanOf(sweep, static_cast<int>(sweep.experiments.size()))));
+        } else {
+            checkHostsAndParallel(line);
+        }
 
         // No other sweep (nor an experiment) writes in the folder from here on; the experiments
         // lock their own folders inside it.
         const WriteLock lock = lockSweepFolder(sweep.folder);
+        if (line.slurm) {
+            readySlurmResume(sweep);
+            const bool laidOut = !fs::exists(sweep.folder / kPlanFile);
+            const bool resuming = prepareFolder(sweep);
+            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.queued.size()), maxArraySize);
+            return runOnSlurm(sweep, resuming, laidOut);
+        }
         const bool resuming = prepareFolder(sweep);
         sweep.batch = line.batch ? *line.batch
                                  : automaticBatchSize(expectedSeconds(sweep), static_cast<int>(sweep.queued.size()),
