@@ -79,6 +79,7 @@ AccountingStorageType=accounting_storage/none
 MpiDefault=none
 SwitchType=switch/none
 SchedulerType=sched/builtin
+SchedulerParameters=batch_sched_delay=0,sched_min_interval=0
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 ReturnToService=2

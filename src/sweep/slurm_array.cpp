@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "core/failure.h"
+#include "core/output_file.h"
 #include "driver/interruption.h"
 #include "sweep/batches.h"
 #include "sweep/parallel_jobs.h"

@@ -75,7 +75,9 @@ std::string slurmBatchScript(const SlurmScriptPlan& plan) {
               ", going on from their checkpoints;\n# 'valdrin-sweep --resume' with the sweep's command submits it "
               "again for the experiments still to run.\n";
     script += "#SBATCH --job-name=valdrin-sweep\n";
-    script += "#SBATCH --array=0-" + last + (plan.throttle ? "%" + std::to_string(*plan.throttle) : "") + "\n";
+    script.append("#SBATCH --array=0-").append(last);
+    if (plan.throttle) script.append("%").append(std::to_string(*plan.throttle));
+    script += "\n";
     script += "#SBATCH --chdir=" + plan.folder + "\n";
     script += "#SBATCH --output=" + plan.folder + "/" + kSlurmOutput + "/%A_%a.out\n";
     script += "#SBATCH --open-mode=append\n";
@@ -94,7 +96,7 @@ std::string slurmBatchScript(const SlurmScriptPlan& plan) {
     script += kJobRecord;
     script += kTaskRun;
     script += "../../valdrin";
-    for (const std::string& argument : plan.arguments) script += " " + shellWord(argument);
+    for (const std::string& argument : plan.arguments) script.append(" ").append(shellWord(argument));
     if (plan.labelled) script += " --label \"${e##*/}\"";
     const std::string checkpoint = shellWord(kExperimentCheckpoint);
     script += " $(test -f " + checkpoint + " && echo --resume " + checkpoint + ") >>stdout.txt 2>>stderr.txt";

@@ -161,53 +161,64 @@ TEST_F(SlurmSweep, AGridThroughTheJobArrayWritesWhatItWritesOnCores) {
     EXPECT_NE(readFile("slurm/slurm.sh").find("#SBATCH --array=0-2%2\n"), std::string::npos) << readFile("slurm/slurm.sh");
 }
 
-// One experiment of two long runs, run through the array while the test stops its task: by a
-// requeue from outside, or by the time limit's signal.
+// One experiment of two runs on a 30-gene sphere with 1000 individuals (about half a
+// millisecond a generation), run through the array while the test stops its task: by a requeue
+// from outside, or by the time limit's signal.
 class InterruptedTask : public SlurmSweep {
 protected:
-    const std::vector<std::string> experiment_ = {"base.xml", "--set", "Population size=40", "--seeds", "7", "--runs", "2"};
-    void writeBase(const std::string& generations) { writeFile("base.xml", sphereBase(generations)); }
-    static constexpr const char* kFolder = "experiments/1_40_seed7";
-
-    // After the sweep through Slurm: the experiment resumed from its checkpoint and wrote what
-    // the uninterrupted one does.
-    void expectResumedAndEqual() {
-        ASSERT_EQ(runSweepProgram(with(experiment_, {"--out", "whole"})).status, 0);
-        const std::string err = readFile(std::string("slurm/") + kFolder + "/stderr.txt");
-        EXPECT_NE(err.find("valdrin: resuming from experiment.checkpoint"), std::string::npos) << err;
-        EXPECT_EQ(experimentFiles("slurm", false), experimentFiles("whole", false));
-        EXPECT_EQ(comparableRuns("slurm/results.sqlite"), comparableRuns("whole/results.sqlite"));
+    const std::vector<std::string> experiment_ = {"base.xml", "--set", "Population size=1000", "--seeds", "7", "--runs", "2"};
+    static constexpr const char* kFolder = "slurm/experiments/1_1000_seed7";
+    void writeBase(const std::string& generations) {
+        writeFile("base.xml", testing::gaConfiguration("Sphere", {{"Encoding", "real"},
+                                                                  {"Chromosome length", "30"},
+                                                                  {"Generations number", generations},
+                                                                  {"Crossover type", "SBX"},
+                                                                  {"Mutation type", "gaussian"},
+                                                                  {"Mutation rate", "0.3"},
+                                                                  {"RNG seed", "12345"}}));
+    }
+    bool resumedFromCheckpoint() {
+        return appears(std::string(kFolder) + "/stderr.txt", "valdrin: resuming from experiment.checkpoint");
     }
 };
 
-TEST_F(InterruptedTask, ATaskRequeuedInMidRunGoesOnFromItsCheckpoint) {
+TEST_F(InterruptedTask, ATaskRequeuedInMidRunGoesOnFromItsCheckpointAndEndsAsAnUninterruptedOne) {
     ScratchDir scratch;
-    writeBase("25000");
+    writeBase("3000");
     testing::BackgroundRun sweep(VALDRIN_SWEEP_EXECUTABLE, with(experiment_, {"--out", "slurm", "--slurm"}), "sweep");
-    // Requeued once the experiment's first run is under way (its output begun).
-    ASSERT_TRUE(appears(std::string("slurm/") + kFolder + "/stdout.txt", "Run")) << sweep.outputSoFar();
+    // Requeued once the experiment's first run is under way.
+    ASSERT_TRUE(appears(std::string(kFolder) + "/stdout.txt", "Run # 0\n.")) << sweep.outputSoFar();
     const std::string jobId = jobIdOf("slurm");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const auto requeued = runCommand("scontrol", {"requeue", jobId + "_0"});
     ASSERT_EQ(requeued.status, 0) << requeued.err;
     const auto ended = sweep.wait();
     ASSERT_EQ(ended.status, 0) << ended.err;
     EXPECT_NE(readFile("slurm/slurm/" + jobId + "_0.out").find("restart 1"), std::string::npos);
-    expectResumedAndEqual();
+    EXPECT_TRUE(resumedFromCheckpoint()) << readFile(std::string(kFolder) + "/stderr.txt");
+
+    ASSERT_EQ(runSweepProgram(with(experiment_, {"--out", "whole"})).status, 0);
+    EXPECT_EQ(experimentFiles("slurm", false), experimentFiles("whole", false));
+    EXPECT_EQ(comparableRuns("slurm/results.sqlite"), comparableRuns("whole/results.sqlite"));
 }
 
-TEST_F(InterruptedTask, ATaskWarnedOfItsTimeLimitRequeuesItselfAndFinishes) {
+// Slurm looks at time limits every 30 s, so the warning comes between 5 and about 35 s into a
+// one-minute limit: the experiment is far longer, and the test cancels the sweep once the task
+// has started again from the checkpoint (how a resumed experiment ends is the test above's).
+TEST_F(InterruptedTask, ATaskWarnedOfItsTimeLimitRequeuesItselfAndGoesOnFromItsCheckpoint) {
     ScratchDir scratch;
-    writeBase("60000");
-    // Slurm's limits are in minutes: the warning 55 s before the end of one minute comes within
-    // seconds (Slurm looks at the limits every few seconds).
-    const auto slurm = runSweepProgram(with(experiment_, {"--out", "slurm", "--slurm", "--time", "1", "--signal-before", "55"}));
-    ASSERT_EQ(slurm.status, 0) << slurm.err;
-    const std::string jobId = jobIdOf("slurm");
-    const std::string output = readFile("slurm/slurm/" + jobId + "_0.out");
-    EXPECT_NE(output.find("the time limit is near; requeued"), std::string::npos) << output;
-    EXPECT_NE(output.find("restart 1"), std::string::npos) << output;
-    expectResumedAndEqual();
+    writeBase("1000000");
+    testing::BackgroundRun sweep(VALDRIN_SWEEP_EXECUTABLE,
+                                 with(experiment_, {"--out", "slurm", "--slurm", "--time", "1", "--signal-before", "55"}),
+                                 "sweep");
+    ASSERT_TRUE(appears("slurm/slurm-job.txt", "job ")) << sweep.outputSoFar();
+    const std::string output = "slurm/slurm/" + jobIdOf("slurm") + "_0.out";
+    ASSERT_TRUE(appears(output, "restart 1")) << readFile(output);
+    EXPECT_NE(readFile(output).find("the time limit is near; requeued"), std::string::npos) << readFile(output);
+    EXPECT_TRUE(resumedFromCheckpoint()) << readFile(std::string(kFolder) + "/stderr.txt");
+    sweep.signal(SIGINT);
+    const auto ended = sweep.wait();
+    EXPECT_EQ(ended.status, 130) << ended.err;
+    EXPECT_NE(ended.err.find("interrupted by SIGINT: 0 of 1 experiments ran"), std::string::npos) << ended.err;
 }
 
 TEST_F(SlurmSweep, AFailingExperimentIsReportedWithItsFolderAndStatus) {
