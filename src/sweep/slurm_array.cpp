@@ -264,15 +264,16 @@ SlurmWatchEnd watchSlurmArray(const std::string& folder, const std::string& jobI
     Clock::time_point answered = Clock::now();
     Clock::time_point lastLook{};
     for (;;) {
-        records.update();
         progress.update();
         if (pendingInterruption() != 0 && !cancelled) {
             end.signal = pendingInterruption();
             runTool("scancel", {jobId});
             cancelled = Clock::now();
         }
+        // Once a second: the experiments' records (a file each on a shared file system) and the queue.
         if (Clock::now() - lastLook >= std::chrono::seconds(1)) {
             lastLook = Clock::now();
+            records.update();
             std::string error;
             const std::optional<std::vector<QueuedTask>> tasks = queuedTasks(jobId, &error);
             if (tasks) {

@@ -40,12 +40,13 @@ constexpr const char* kTaskEnd = R"SCRIPT() &
     child=$!
     [ -n "$stop" ] && kill -TERM "$child" 2>/dev/null
     wait "$child"; r=$?
-    # A trap ends the wait early: wait again until the program has ended (127: it had already).
-    while [ -n "$stop" ]; do
+    # A trap ends the wait early: wait again until the program has ended, then take the status
+    # bash kept for it (127 when it kept none).
+    while [ -n "$stop" ] && kill -0 "$child" 2>/dev/null; do wait "$child"; r=$?; done
+    if [ -n "$stop" ]; then
         wait "$child" 2>/dev/null; s=$?
-        [ "$s" -eq 127 ] && break
-        r=$s
-    done
+        [ "$s" -ne 127 ] && r=$s
+    fi
     child=
     t=${EPOCHREALTIME:-$(date +%s.%N)}
     # Stopped: the checkpoint is saved and the record waits for the experiment's end.

@@ -278,8 +278,8 @@ TEST_F(SlurmSweep, ClustersThatCannotTakeTheSweepAreRefusedWithNothingLeftBehind
     EXPECT_EQ(partition.status, 1);
     EXPECT_NE(partition.err.find("the partition nosuch does not exist"), std::string::npos) << partition.err;
 
-    // More nodes than the cluster has: sbatch's own refusal.
-    const auto refused = runSweepProgram(with(one, {"--sbatch=--nodes=5"}));
+    // More processors a task than the node has: sbatch's own refusal.
+    const auto refused = runSweepProgram(with(one, {"--sbatch=--cpus-per-task=64"}));
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("sbatch refuses the job array, nothing was submitted: "), std::string::npos) << refused.err;
 

@@ -130,7 +130,7 @@ TEST_F(BatchScript, ATaskRunsItsOwnExperimentsRecordsThemAndSkipsThoseThatEnded)
 
     // Started again (requeued), the task runs nothing that has ended.
     writeFile((root_ / "experiments/e1/config.xml").string(), "fail");
-    EXPECT_EQ(runTask(0).status, 1);
+    EXPECT_EQ(runTask(0).status, 0);
     EXPECT_EQ(record(1).substr(0, 2), "0 ");
 
     // The experiment resumes from a checkpoint in its folder.
