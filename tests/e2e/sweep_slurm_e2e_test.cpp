@@ -41,6 +41,15 @@ protected:
     }
     static void TearDownTestSuite() {
         if (folder_.empty()) return;
+        // A test that failed half-way may have left an array in this cluster's queue: its tasks
+        // end before the daemons do.
+        if (startError_.empty()) {
+            runCommand("scancel", {"--full", "--partition", "debug"});
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            while (!runCommand("squeue", {"-h"}).out.empty() && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        }
         runCommand((testing::sourceFolder() / "scripts/local-slurm.sh").string(), {"stop", folder_.string()});
         std::error_code ignored;
         fs::remove_all(folder_, ignored);
@@ -127,6 +136,11 @@ bool leavesTheQueue(const std::string& jobId) {
     return false;
 }
 
+// What a background sweep that should have got further says.
+std::string whyNot(testing::BackgroundRun& run) {
+    return run.running() ? "the sweep still runs; its output: " + run.outputSoFar() : run.wait().err;
+}
+
 // Waits (60 s at most) until the file holds the text.
 bool appears(const std::string& path, const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -172,7 +186,10 @@ protected:
         writeFile("base.xml", testing::gaConfiguration("Sphere", {{"Encoding", "real"},
                                                                   {"Chromosome length", "30"},
                                                                   {"Generations number", generations},
+                                                                  {"Selection type", "tournament"},
+                                                                  {"Tournament size", "3"},
                                                                   {"Crossover type", "SBX"},
+                                                                  {"xAlpha", "1"},
                                                                   {"Mutation type", "gaussian"},
                                                                   {"Mutation rate", "0.3"},
                                                                   {"RNG seed", "12345"}}));
@@ -187,7 +204,7 @@ TEST_F(InterruptedTask, ATaskRequeuedInMidRunGoesOnFromItsCheckpointAndEndsAsAnU
     writeBase("3000");
     testing::BackgroundRun sweep(VALDRIN_SWEEP_EXECUTABLE, with(experiment_, {"--out", "slurm", "--slurm"}), "sweep");
     // Requeued once the experiment's first run is under way.
-    ASSERT_TRUE(appears(std::string(kFolder) + "/stdout.txt", "Run # 0\n.")) << sweep.outputSoFar();
+    ASSERT_TRUE(appears(std::string(kFolder) + "/stdout.txt", "Run # 0\n.")) << whyNot(sweep);
     const std::string jobId = jobIdOf("slurm");
     const auto requeued = runCommand("scontrol", {"requeue", jobId + "_0"});
     ASSERT_EQ(requeued.status, 0) << requeued.err;
@@ -210,7 +227,7 @@ TEST_F(InterruptedTask, ATaskWarnedOfItsTimeLimitRequeuesItselfAndGoesOnFromItsC
     testing::BackgroundRun sweep(VALDRIN_SWEEP_EXECUTABLE,
                                  with(experiment_, {"--out", "slurm", "--slurm", "--time", "1", "--signal-before", "55"}),
                                  "sweep");
-    ASSERT_TRUE(appears("slurm/slurm-job.txt", "job ")) << sweep.outputSoFar();
+    ASSERT_TRUE(appears("slurm/slurm-job.txt", "job ")) << whyNot(sweep);
     const std::string output = "slurm/slurm/" + jobIdOf("slurm") + "_0.out";
     ASSERT_TRUE(appears(output, "restart 1")) << readFile(output);
     EXPECT_NE(readFile(output).find("the time limit is near; requeued"), std::string::npos) << readFile(output);
