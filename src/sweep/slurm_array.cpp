@@ -143,7 +143,13 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
 }
 
 int checkSlurmCluster(const std::string& folder, const std::string& partition,
-                      const std::vector<std::string>& optionWords) {
+                      const std::vector<std::string>& optionWords, const std::string& timeLimit, int signalSeconds) {
+    const std::optional<long long> limit = timeLimitSeconds(timeLimit);
+    if (limit && signalSeconds >= *limit) {
+        failPlainly("the time limit's warning would come before the task starts: --signal-before " +
+                    std::to_string(signalSeconds) + " is not shorter than --time " + timeLimit + " (" +
+                    std::to_string(*limit) + " s); give a shorter --signal-before or a longer --time");
+    }
     for (const char* program : {"sbatch", "squeue", "scontrol", "scancel"}) {
         if (foundOnPath(program).empty()) {
             failPlainly(std::string("--slurm submits through Slurm's commands, and ") + program +

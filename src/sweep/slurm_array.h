@@ -26,11 +26,11 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
 
 // Checks that the cluster can take the sweep before anything is written: sbatch, squeue,
 // scontrol and scancel on the PATH, the partition (when one is named) known to scontrol, the
-// folder's path and the options fit for #SBATCH lines. Returns the cluster's MaxArraySize
-// (1001, Slurm's default, when scontrol does not say). Ends with a Failure that says what is
-// wrong.
+// folder's path and the options fit for #SBATCH lines, the time limit's warning shorter than the
+// limit. Returns the cluster's MaxArraySize (1001, Slurm's default, when scontrol does not say).
+// Ends with a Failure that says what is wrong.
 int checkSlurmCluster(const std::string& folder, const std::string& partition,
-                      const std::vector<std::string>& optionWords);
+                      const std::vector<std::string>& optionWords, const std::string& timeLimit, int signalSeconds);
 
 // Asks sbatch whether it would take the script (--test-only, nothing is submitted); ends with a
 // Failure carrying sbatch's own words when it would not.

@@ -157,6 +157,37 @@ std::vector<QueuedTask> queuedTasksOf(const std::string& output) {
     return tasks;
 }
 
+std::optional<long long> timeLimitSeconds(const std::string& limit) {
+    const auto number = [](const std::string& text) -> std::optional<long long> {
+        if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+        return std::stoll(text);
+    };
+    std::vector<std::string> parts;
+    const std::size_t dash = limit.find('-');
+    const std::string clock = dash == std::string::npos ? limit : limit.substr(dash + 1);
+    std::istringstream fields(clock);
+    for (std::string field; std::getline(fields, field, ':');) parts.push_back(field);
+    if (!clock.empty() && clock.back() == ':') return std::nullopt;
+    std::vector<long long> values;
+    for (const std::string& part : parts) {
+        const std::optional<long long> value = number(part);
+        if (!value) return std::nullopt;
+        values.push_back(*value);
+    }
+    if (dash != std::string::npos) {
+        const std::optional<long long> days = number(limit.substr(0, dash));
+        if (!days || values.empty() || values.size() > 3) return std::nullopt;
+        values.resize(3, 0);  // hours, then minutes and seconds when given
+        return ((*days * 24 + values[0]) * 60 + values[1]) * 60 + values[2];
+    }
+    switch (values.size()) {
+        case 1: return values[0] * 60;
+        case 2: return values[0] * 60 + values[1];
+        case 3: return (values[0] * 60 + values[1]) * 60 + values[2];
+        default: return std::nullopt;
+    }
+}
+
 bool fitsSbatchLine(const std::string& text) {
     return !text.empty() && text.find_first_of(" \t\n\r\"'\\") == std::string::npos;
 }

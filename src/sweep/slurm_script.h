@@ -65,6 +65,11 @@ struct QueuedTask {
 };
 std::vector<QueuedTask> queuedTasksOf(const std::string& output);
 
+// The seconds of a time limit as sbatch's --time takes it ("MINUTES", "MINUTES:SECONDS",
+// "HOURS:MINUTES:SECONDS", "DAYS-HOURS", "DAYS-HOURS:MINUTES", "DAYS-HOURS:MINUTES:SECONDS");
+// nothing for "INFINITE", "UNLIMITED" or a text sbatch would not read as one (sbatch says why).
+std::optional<long long> timeLimitSeconds(const std::string& limit);
+
 // Whether the text is one word no blank or quote divides: what an #SBATCH line can carry.
 bool fitsSbatchLine(const std::string& text);
 

@@ -833,7 +833,8 @@ int sweep(const SweepCommandLine& line) {
         sweep.folder = sweepFolder(line.outputFolder);
         int maxArraySize = 0;
         if (line.slurm) {
-            maxArraySize = checkSlurmCluster(sweep.folder.string(), line.partition, slurmOptionWords(line));
+            maxArraySize = checkSlurmCluster(sweep.folder.string(), line.partition, slurmOptionWords(line), line.timeLimit,
+                                             line.signalSeconds);
             // Asked before anything is written: a job sbatch would refuse leaves nothing behind.
             sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.experiments.size()), maxArraySize);
             testSlurmSubmission(slurmBatchScript(slurmPlanOf(sweep, static_cast<int>(sweep.experiments.size()))));

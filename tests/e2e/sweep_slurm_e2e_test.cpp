@@ -300,6 +300,10 @@ TEST_F(SlurmSweep, ClustersThatCannotTakeTheSweepAreRefusedWithNothingLeftBehind
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("sbatch refuses the job array, nothing was submitted: "), std::string::npos) << refused.err;
 
+    const auto early = runSweepProgram(with(one, {"--time", "1", "--signal-before", "60"}));
+    EXPECT_EQ(early.status, 1);
+    EXPECT_NE(early.err.find("--signal-before 60 is not shorter than --time 1 (60 s)"), std::string::npos) << early.err;
+
     const char* path = getenv("PATH");
     const std::string saved = path != nullptr ? path : "";
     setenv("PATH", scratch.path().c_str(), 1);

@@ -43,6 +43,18 @@ TEST(SlurmTasks, EveryExperimentFindsATaskWithinTheClustersArrayLimit) {
     }
 }
 
+TEST(SlurmTasks, TimeLimitsReadInEverySbatchFormat) {
+    EXPECT_EQ(timeLimitSeconds("30"), 1800);
+    EXPECT_EQ(timeLimitSeconds("5:30"), 330);
+    EXPECT_EQ(timeLimitSeconds("1:00:05"), 3605);
+    EXPECT_EQ(timeLimitSeconds("2-3"), (2 * 24 + 3) * 3600);
+    EXPECT_EQ(timeLimitSeconds("1-0:10"), 24 * 3600 + 600);
+    EXPECT_EQ(timeLimitSeconds("1-0:0:9"), 24 * 3600 + 9);
+    for (const char* other : {"INFINITE", "UNLIMITED", "", "1:2:3:4", "5:", "-3", "1-", "a"}) {
+        EXPECT_EQ(timeLimitSeconds(other), std::nullopt) << other;
+    }
+}
+
 TEST(SlurmAnswers, TheArrayLimitJobIdAndQueueAreReadFromSlurmsOwnWords) {
     EXPECT_EQ(maxArraySizeOf("MaxArrayTaskCount       = 5\nMaxArraySize            = 40001\nMaxJobCount = 10000\n"),
               40001);
