@@ -852,6 +852,10 @@ int sweep(const SweepCommandLine& line) {
             sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.queued.size()), maxArraySize);
             return runOnSlurm(sweep, resuming, laidOut);
         }
+        // A sweep that ran on Slurm goes on here with what its tasks recorded.
+        if (line.resume && fs::exists(sweep.folder / kSlurmJobFile)) {
+            logEndedExperiments(sweep.folder.string(), sweep.experiments, slurmCommand(sweep));
+        }
         const bool resuming = prepareFolder(sweep);
         sweep.batch = line.batch ? *line.batch
                                  : automaticBatchSize(expectedSeconds(sweep), static_cast<int>(sweep.queued.size()),

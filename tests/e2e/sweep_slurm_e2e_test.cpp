@@ -236,6 +236,8 @@ TEST_F(InterruptedTask, ATaskWarnedOfItsTimeLimitRequeuesItselfAndGoesOnFromItsC
     const auto ended = sweep.wait();
     EXPECT_EQ(ended.status, 130) << ended.err;
     EXPECT_NE(ended.err.find("interrupted by SIGINT: 0 of 1 experiments ran"), std::string::npos) << ended.err;
+    // Ctrl-C cancelled the array.
+    EXPECT_EQ(runCommand("squeue", {"-h"}).out, "");
 }
 
 TEST_F(SlurmSweep, AFailingExperimentIsReportedWithItsFolderAndStatus) {
@@ -271,6 +273,10 @@ TEST_F(SlurmSweep, DetachedThenCollectedAndACancelledArrayResumed) {
     // submits those again and the sweep ends whole.
     const auto held = runSweepProgram(with(grid, {"--out", "cancelled", "--slurm", "--detach", "--sbatch=--hold"}));
     ASSERT_EQ(held.status, 0) << held.err;
+    const auto early = runSweepProgram(with(grid, {"--out", "cancelled", "--slurm", "--resume"}));
+    EXPECT_EQ(early.status, 1);
+    EXPECT_NE(early.err.find("the sweep's job array " + jobIdOf("cancelled") + " is still in the queue"), std::string::npos)
+        << early.err;
     ASSERT_EQ(runCommand("scancel", {jobIdOf("cancelled")}).status, 0);
     ASSERT_TRUE(leavesTheQueue(jobIdOf("cancelled")));
     const auto partial = runSweepProgram({"--collect", "cancelled"});
