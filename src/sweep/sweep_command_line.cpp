@@ -33,10 +33,21 @@ constexpr const char* kFooter =
 
 // "valdrin-sweep --collect DIR" names no base: the sweep in DIR says what it is.
 bool asksToCollect(const std::vector<std::string>& arguments) {
+    bool collect = false;
     for (const std::string& argument : arguments) {
-        if (argument == "--collect" || argument.rfind("--collect=", 0) == 0) return true;
+        if (argument == "--help" || argument == "-h" || argument == "--version") return false;
+        collect = collect || argument == "--collect" || argument.rfind("--collect=", 0) == 0;
     }
-    return false;
+    return collect;
+}
+
+// The options that only --slurm takes, given without it: the first one's name; "" when none is.
+std::string slurmOptionWithoutSlurm(const CLI::App& app) {
+    if (app.get_option("--slurm")->count() > 0) return "";
+    for (const char* name : {"--partition", "--time", "--account", "--sbatch", "--signal-before", "--detach"}) {
+        if (app.get_option(name)->count() > 0) return name;
+    }
+    return "";
 }
 
 ParsedSweepCommandLine parseCollectCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
@@ -104,21 +115,17 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     app.add_flag("--resume", line.resume,
                  "go on with the sweep in DIR: run only the experiments that have not run or have failed");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
-    CLI::Option* slurm = app.add_flag("--slurm", line.slurm,
+    app.add_flag("--slurm", line.slurm,
                  "submit the sweep to Slurm as one job array (sbatch --array, --jobs tasks at a time) instead of "
                  "running it through parallel; the sweep's folder must be on a file system the nodes share");
     app.add_option("--partition", line.partition, "with --slurm: the partition the tasks run in")
-        ->needs(slurm)
         ->option_text("NAME");
     app.add_option("--time", line.timeLimit, "with --slurm: each task's time limit, as sbatch's --time takes it")
-        ->needs(slurm)
         ->option_text("LIMIT");
     app.add_option("--account", line.account, "with --slurm: the account the tasks are charged to")
-        ->needs(slurm)
         ->option_text("NAME");
     app.add_option("--sbatch", line.sbatchOptions,
                    "with --slurm: one more option for sbatch, as one word (--sbatch=--mem=2G; repeat for more)")
-        ->needs(slurm)
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->allow_extra_args(false)
@@ -126,13 +133,11 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     app.add_option("--signal-before", line.signalSeconds,
                    "with --slurm: Slurm signals a task this many seconds before its time limit; its experiment then "
                    "saves its checkpoint and the task requeues itself (default 120)")
-        ->needs(slurm)
         ->check(CLI::Range(1, 65535))
         ->option_text("SECONDS");
     app.add_flag("--detach", line.detach,
                  "with --slurm: return once the array is submitted; --collect gathers the results later")
-        ->needs(slurm);
-    slurm->excludes(app.get_option("--hosts"));
+;
     app.add_option("--collect", line.collect,
                    "gather the results of the Slurm sweep in DIR from the experiments that have ended, and say which "
                    "have not (valdrin-sweep --collect DIR)")
@@ -141,6 +146,14 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     app.footer(kFooter);
 
     if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
+    const std::string withoutSlurm = slurmOptionWithoutSlurm(app);
+    if (!withoutSlurm.empty() || (line.slurm && !line.hostsFile.empty())) {
+        err << "valdrin-sweep: error: "
+            << (withoutSlurm.empty() ? std::string("--slurm and --hosts exclude each other: Slurm chooses the nodes")
+                                     : withoutSlurm + " needs --slurm")
+            << "\nRun 'valdrin-sweep --help' for the command line.\n";
+        return {std::nullopt, kExitMisused};
+    }
     if (jobsOption->count() > 0) line.jobs = jobs;
     if (batchOption->count() > 0) line.batch = batch;
     if (line.outputFolder.empty()) {

@@ -306,6 +306,11 @@ TEST_F(SlurmSweep, ClustersThatCannotTakeTheSweepAreRefusedWithNothingLeftBehind
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("sbatch refuses the job array, nothing was submitted: "), std::string::npos) << refused.err;
 
+    // The options of a job array mean nothing without one.
+    const auto misused = runSweepProgram({"base.xml", "--seeds", "1", "--out", "sweep", "--partition", "debug"});
+    EXPECT_EQ(misused.status, 2);
+    EXPECT_NE(misused.err.find("--partition needs --slurm"), std::string::npos) << misused.err;
+
     const auto early = runSweepProgram(with(one, {"--time", "1", "--signal-before", "60"}));
     EXPECT_EQ(early.status, 1);
     EXPECT_NE(early.err.find("--signal-before 60 is not shorter than --time 1 (60 s)"), std::string::npos) << early.err;
