@@ -128,6 +128,7 @@ std::string outputDifference(const fs::path& recorded, const fs::path& reproduce
 std::string firstDifference(const std::string& expectedPath, const std::string& gotPath) {
     std::ifstream expected(expectedPath, std::ios::binary);
     std::ifstream got(gotPath, std::ios::binary);
+    if (!expected || !got) return "cannot be read";
     ClockMask expectedMask(expectedPath);
     ClockMask gotMask(gotPath);
     std::string expectedLine;
@@ -253,13 +254,14 @@ int verifyExperiment(const std::string& folder, const std::string& program, std:
         }
         const fs::path outputs = scratch.path() / "out";
         const std::string errorFile = (scratch.path() / "stderr.txt").string();
-        const int status = runIn(scratchWorking.string(), program,
+        const int status = runIn(scratchWorking.string(), fs::absolute(program).string(),
                                  rerunArguments(manifest.arguments, outputs.string(), (scratch.path() / "elsewhere").string()),
                                  errorFile);
         if (status != 0) {
-            err << name << ": error: the re-run of " << folder << " failed (exit status " << status
-                << "); it ended with:\n"
-                << lastLines(errorFile, 5);
+            const std::string ending = lastLines(errorFile, 5);
+            err << name << ": error: the re-run of " << folder << " with " << program << " failed (exit status "
+                << status << ")" << (ending.empty() ? ", writing nothing on standard error\n" : "; it ended with:\n")
+                << ending;
             return kExitFailed;
         }
         std::size_t same = 0;

@@ -15,7 +15,7 @@ constexpr int kExitNotVerifiable = 2;
 
 // The first line at which two files differ once their measured durations are blanked: "" when
 // they agree, else "differs at line N: the folder's file has \"...\", the re-run's \"...\"" (or
-// says which one ended first), showing the lines as written.
+// says which one ended first), showing the lines as written; "cannot be read" when one cannot.
 std::string firstDifference(const std::string& expectedPath, const std::string& gotPath);
 
 // The arguments to re-run a manifest's experiment with: its outputs go to outputFolder (--out),
