@@ -320,7 +320,8 @@ std::vector<std::string> experimentArguments(const CommandLine& line) {
     std::vector<std::string> words = {line.configuration, std::to_string(line.runs)};
     if (line.csv) words.push_back("--csv");
     if (!line.iohFolder.empty()) words.insert(words.end(), {"--ioh", line.iohFolder});
-    if (!line.label.empty()) words.insert(words.end(), {"--label", line.label});
+    // A label is free text: joined to its option, it is never read as one.
+    if (!line.label.empty()) words.push_back("--label=" + line.label);
     if (line.report) words.push_back("--report");
     if (line.plot) words.push_back("--plot");
     if (line.recordEvery != 1) words.insert(words.end(), {"--record-every", std::to_string(line.recordEvery)});

@@ -3,6 +3,7 @@
 // before anything runs; and a sweep's sample is checked the same way.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -52,7 +53,15 @@ protected:
 };
 
 TEST_F(VerifyExperiment, AnUntouchedFolderReproducesFileByFile) {
+    // The scratch folder of the re-run goes where TMPDIR says, and goes away.
+    fs::create_directories("temporary");
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before != nullptr ? before : "";
+    setenv("TMPDIR", fs::absolute("temporary").c_str(), 1);
     const ProgramResult verified = runProgram({"--verify", "work/results/one"});
+    if (before != nullptr) setenv("TMPDIR", saved.c_str(), 1);
+    else unsetenv("TMPDIR");
+    EXPECT_TRUE(fs::is_empty("temporary"));
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
     // Every file the experiment wrote, the problem's log and the IOHprofiler files included.
     for (const std::string name : {"ga.log", "summary.log", "runs.csv", "generations.csv", "report.html",
