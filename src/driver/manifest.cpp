@@ -1,15 +1,17 @@
 // manifest.json's text, the hashes of its files and the masking of measured durations.
 #include "driver/manifest.h"
 
-#include <openssl/evp.h>
+#include <dlfcn.h>
+#include <gcrypt.h>
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
 #include <fstream>
-#include <memory>
 #include <stdexcept>
+
+#include "core/failure.h"
 
 namespace Valdrin {
 
@@ -28,22 +30,70 @@ std::size_t runNumberPrefix(std::string_view line) {
     return digits + 2;
 }
 
+// libgcrypt's digest functions, loaded on first use: a program that writes no manifest does not
+// spend the start-up time of mapping and binding the library.
+struct Gcrypt {
+    decltype(&gcry_md_open) open = nullptr;
+    decltype(&gcry_md_write) write = nullptr;
+    decltype(&gcry_md_read) read = nullptr;
+    decltype(&gcry_md_close) close = nullptr;
+};
+
+template <class Function>
+void resolve(void* handle, const char* symbol, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(handle, symbol));
+    if (function == nullptr) failPlainly(std::string("cannot take SHA-256 hashes: libgcrypt has no ") + symbol);
+}
+
+Gcrypt loadGcrypt() {
+    void* handle = nullptr;
+    for (const char* name : {"libgcrypt.so.20", "libgcrypt.so"}) {
+        if ((handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
+    }
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        failPlainly(std::string("cannot take SHA-256 hashes: libgcrypt cannot be loaded (") +
+                    (reason != nullptr ? reason : "") + "); install it with make deps");
+    }
+    // The library starts itself up when its version is checked; a hash needs no secure memory.
+    decltype(&gcry_check_version) checkVersion = nullptr;
+    decltype(&gcry_control) control = nullptr;
+    resolve(handle, "gcry_check_version", checkVersion);
+    resolve(handle, "gcry_control", control);
+    if (checkVersion(nullptr) == nullptr) failPlainly("cannot take SHA-256 hashes: libgcrypt did not start");
+    control(GCRYCTL_DISABLE_SECMEM, 0);
+    control(GCRYCTL_INITIALIZATION_FINISHED, 0);
+    Gcrypt gcrypt;
+    resolve(handle, "gcry_md_open", gcrypt.open);
+    resolve(handle, "gcry_md_write", gcrypt.write);
+    resolve(handle, "gcry_md_read", gcrypt.read);
+    resolve(handle, "gcry_md_close", gcrypt.close);
+    return gcrypt;
+}
+
+const Gcrypt& gcrypt() {
+    static const Gcrypt loaded = loadGcrypt();
+    return loaded;
+}
+
 // SHA-256 fed piece by piece.
 class Sha256 {
 public:
-    Sha256() : context_(EVP_MD_CTX_new(), &EVP_MD_CTX_free) {
-        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1) {
-            throw std::runtime_error("SHA-256 is not available");
+    Sha256() {
+        if (gcrypt().open(&handle_, GCRY_MD_SHA256, 0) != 0) {
+            failPlainly("cannot take SHA-256 hashes: libgcrypt refused to start one");
         }
     }
-    void add(std::string_view bytes) { EVP_DigestUpdate(context_.get(), bytes.data(), bytes.size()); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    ~Sha256() { gcrypt().close(handle_); }
+    void add(std::string_view bytes) { gcrypt().write(handle_, bytes.data(), bytes.size()); }
     std::string hex() {
-        std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(context_.get(), digest.data(), &length);
+        constexpr std::size_t kDigestBytes = 32;
+        const unsigned char* digest = gcrypt().read(handle_, GCRY_MD_SHA256);
         static constexpr char kDigits[] = "0123456789abcdef";
         std::string text;
-        for (unsigned int i = 0; i < length; ++i) {
+        for (std::size_t i = 0; i < kDigestBytes; ++i) {
             text += kDigits[digest[i] >> 4];
             text += kDigits[digest[i] & 15];
         }
@@ -51,7 +101,7 @@ public:
     }
 
 private:
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
+    gcry_md_hd_t handle_ = nullptr;
 };
 
 }  // namespace
@@ -172,12 +222,38 @@ std::string maskedFileSha256(const std::string& path) {
     if (!in) return "";
     ClockMask mask(path);
     Sha256 hash;
-    std::string line;
-    while (std::getline(in, line)) {
-        hash.add(mask.apply(line));
-        if (!in.eof()) hash.add("\n");
+    // Whole blocks are read; lines, masked, are gathered into a block of their own that is hashed
+    // when full, so that a file of many short lines costs few calls into the library.
+    std::array<char, 1 << 16> buffer{};
+    std::string line;      // a line cut by the end of a block
+    std::string gathered;  // masked lines waiting to be hashed
+    gathered.reserve(buffer.size() * 2);
+    const auto lineDone = [&](std::string_view text, bool broken) {
+        gathered.append(mask.apply(text));
+        if (broken) gathered += '\n';
+        if (gathered.size() >= buffer.size()) {
+            hash.add(gathered);
+            gathered.clear();
+        }
+    };
+    while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) {
+        std::string_view block(buffer.data(), static_cast<std::size_t>(in.gcount()));
+        for (std::size_t end = block.find('\n'); end != std::string_view::npos; end = block.find('\n')) {
+            if (line.empty()) {
+                lineDone(block.substr(0, end), true);
+            } else {
+                line.append(block.substr(0, end));
+                lineDone(line, true);
+                line.clear();
+            }
+            block.remove_prefix(end + 1);
+        }
+        line.append(block);
     }
-    return in.bad() ? "" : hash.hex();
+    if (in.bad()) return "";
+    if (!line.empty()) lineDone(line, false);
+    hash.add(gathered);
+    return hash.hex();
 }
 
 const char* programBuild() { return VALDRIN_BUILD; }

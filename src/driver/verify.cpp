@@ -15,6 +15,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "core/failure.h"
 #include "core/file_content.h"
 #include "driver/command_line.h"
 
@@ -188,8 +189,10 @@ std::string runningProgram() {
     return error ? std::string() : self.string();
 }
 
-int verifyExperiment(const std::string& folder, const std::string& program, std::ostream& out, std::ostream& err,
-                     const std::string& name) {
+namespace {
+
+int verifyOrFail(const std::string& folder, const std::string& program, std::ostream& out, std::ostream& err,
+                 const std::string& name) {
     const fs::path manifestPath = fs::path(folder) / kManifestFile;
     std::string text;
     if (!readFileContent(manifestPath.string(), text)) {
@@ -276,6 +279,18 @@ int verifyExperiment(const std::string& folder, const std::string& program, std:
         return same == manifest.outputs.size() ? kExitRan : kExitFailed;
     } catch (const std::exception& error) {
         err << name << ": error: cannot re-run " << folder << ": " << error.what() << "\n";
+        return kExitFailed;
+    }
+}
+
+}  // namespace
+
+int verifyExperiment(const std::string& folder, const std::string& program, std::ostream& out, std::ostream& err,
+                     const std::string& name) {
+    try {
+        return verifyOrFail(folder, program, out, err, name);
+    } catch (const Failure& failure) {
+        err << name << ": error: " << failure.plain() << "\n";
         return kExitFailed;
     }
 }

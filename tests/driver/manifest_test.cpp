@@ -69,6 +69,24 @@ TEST(Manifest, HashesIgnoreMeasuredDurationsAndNothingElse) {
     EXPECT_EQ(sha256Of(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
+// The files are hashed block by block: lines cut by a block's end are masked and hashed whole.
+TEST(Manifest, LongFilesHashAsTheirWholeText) {
+    ScratchDir scratch;
+    std::string plain;
+    std::string timed;
+    std::string blanked;
+    for (int i = 0; plain.size() < 300000; ++i) {
+        const std::string line = "line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), 'x') + "\n";
+        plain += line;
+        timed += line + "Run duration: " + std::to_string(i) + ".5 seconds\n";
+        blanked += line + "Run duration: T seconds\n";
+    }
+    EXPECT_EQ(maskedSum("long.txt", plain), sha256Of(plain));
+    EXPECT_EQ(maskedSum("long.txt", plain + "tail"), sha256Of(plain + "tail"));
+    EXPECT_EQ(fileSha256("long.txt"), sha256Of(plain + "tail"));
+    EXPECT_EQ(maskedSum("ga.log", timed), sha256Of(blanked));
+}
+
 TEST(Manifest, ReadsBackWhatItWritesAndRefusesOtherText) {
     Manifest manifest;
     manifest.version = "9.9";
