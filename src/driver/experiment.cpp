@@ -330,17 +330,46 @@ std::vector<std::string> experimentArguments(const CommandLine& line) {
     return words;
 }
 
-// The files an experiment wrote into its folder, by their paths as written: the algorithm's log,
-// the reports over the runs, those of the options and the problem's; with --ioh into a folder
-// inside it, every file there.
-std::vector<std::string> writtenFiles(const CommandLine& line, const OutputFolder& files, const std::string& log,
-                                      const std::vector<std::string>& problemFiles) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> paths = {log, files.placed("summary.log"), files.placed("solution.log"),
+// A file as it stood: whether it was there, and which file it was.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return {};
+    return {true, status.st_dev, status.st_ino};
+}
+
+// The reports over the runs and those of the options, which are written whole under a new name
+// and renamed over the old file: one the experiment wrote is another file than was there before.
+// (solution.log and candidate.log are written only when some run solved the problem, or did not.)
+std::vector<std::string> reportFiles(const CommandLine& line, const OutputFolder& files) {
+    std::vector<std::string> paths = {files.placed("summary.log"), files.placed("solution.log"),
                                       files.placed("candidate.log")};
     if (line.csv) paths.insert(paths.end(), {files.placed("runs.csv"), files.placed("generations.csv")});
     if (line.report) paths.push_back(files.placed("report.html"));
     if (line.plot) paths.push_back(files.placed("convergence.svg"));
+    return paths;
+}
+
+// The files an experiment wrote into its folder, by their paths as written: the algorithm's log,
+// the reports that are other files than before it started (before), the problem's files; with
+// --ioh into a folder inside it, every file there.
+std::vector<std::string> writtenFiles(const CommandLine& line, const OutputFolder& files, const std::string& log,
+                                      const std::vector<std::string>& problemFiles,
+                                      const std::vector<FileStamp>& before) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths = {log};
+    const std::vector<std::string> reports = reportFiles(line, files);
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const FileStamp now = stampOf(reports[i]);
+        if (now.exists && !(i < before.size() && now == before[i])) paths.push_back(reports[i]);
+    }
     for (const std::string& name : problemFiles) paths.push_back(files.placed(name));
     if (!line.iohFolder.empty()) {
         std::vector<std::string> ioh;
@@ -466,6 +495,11 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         prepared = true;
         prepareOutputFolder(engine.files);
         checkReportFiles(engine.files, line);
+        // The reports as they stand before the experiment: those it does not write are not its own.
+        std::vector<FileStamp> reportsBefore;
+        if (line.manifest) {
+            for (const std::string& path : reportFiles(line, engine.files)) reportsBefore.push_back(stampOf(path));
+        }
         // A manifest left by an earlier experiment in the folder no longer describes it.
         if (line.manifest) {
             std::error_code ignored;
@@ -640,7 +674,7 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         // their files as they go).
         const std::vector<std::string> inputs = line.manifest ? problem->inputFiles() : std::vector<std::string>{};
         const std::vector<std::string> written =
-            line.manifest ? writtenFiles(line, engine.files, algorithm->logPath(), problem->outputFiles())
+            line.manifest ? writtenFiles(line, engine.files, algorithm->logPath(), problem->outputFiles(), reportsBefore)
                           : std::vector<std::string>{};
         const std::uint32_t seed = params->rngSeed;
         const bool seedFromClock = line.manifest && seedFromCalendar(*tree);

@@ -125,6 +125,25 @@ TEST(Verify, OnlyAnExperimentFolderWithAManifestIsChecked) {
     EXPECT_NE(clock.err.find("calendar time"), std::string::npos) << clock.err;
 }
 
+// A folder written again by an experiment that solves nothing keeps the earlier one's
+// solution.log: the manifest describes only what the last experiment wrote, which reproduces.
+TEST(Verify, AFolderWrittenAgainIsDescribedByItsLastExperiment) {
+    ScratchDir scratch;
+    fs::copy_file(kSourceDir / "examples" / "onemax" / "config.xml", "config.xml");
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "out"}).status, 0);
+    ASSERT_TRUE(fs::exists("out/solution.log"));
+    std::string configuration = readFile("config.xml");
+    const std::size_t level = configuration.find("<name>Error level</name><value>");
+    ASSERT_NE(level, std::string::npos);
+    const std::size_t value = configuration.find("<value>", level) + 7;
+    writeFile("config.xml", configuration.substr(0, value) + "-" + configuration.substr(value));
+    ASSERT_EQ(runProgram({"config.xml", "2", "--out", "out"}).status, 0);
+    ASSERT_TRUE(fs::exists("out/solution.log"));
+    EXPECT_EQ(readFile("out/manifest.json").find("solution.log"), std::string::npos);
+    const ProgramResult verified = runProgram({"--verify", "out"});
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+}
+
 TEST(VerifySweep, ASampleOfTheSweepIsReRunAndAChangedOneIsFound) {
     ScratchDir scratch;
     fs::copy_file(kSourceDir / "examples" / "onemax" / "config.xml", "base.xml");
