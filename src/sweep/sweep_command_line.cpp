@@ -31,7 +31,7 @@ constexpr const char* kFooter =
     "command line, 130 and 143 when interrupted (SIGINT, SIGTERM): the running experiments are stopped and "
     "--resume goes on where the sweep stopped.\n\n"
     "valdrin-sweep --verify DIR [--sample K] re-runs K of the sweep's experiments and checks that each gives the "
-    "same files (run it with --verify --help for more).\n";
+    "same files (valdrin-sweep --verify DIR --help says more).\n";
 
 constexpr const char* kVerifyDescription =
     "valdrin-sweep --verify DIR [--sample K]: re-runs K experiments of the sweep in DIR (all without --sample), "

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
+#include <sstream>
 
 #include "driver/command_line.h"
 #include "driver/manifest.h"
@@ -53,7 +54,12 @@ int verifySweep(const std::string& folder, std::optional<int> sample, std::ostre
     for (std::size_t i = 0; i < places.size(); ++i) {
         const std::string name = names[places[i]];
         out << "experiments/" << name << " (" << i + 1 << " of " << places.size() << "):\n" << std::flush;
-        const int status = verifyExperiment((experiments / name).string(), program, out, err, "valdrin-sweep");
+        // Its files' lines, indented under it.
+        std::ostringstream lines;
+        const int status = verifyExperiment((experiments / name).string(), program, lines, err, "valdrin-sweep");
+        std::istringstream written(lines.str());
+        for (std::string line; std::getline(written, line);) out << "  " << line << "\n";
+        out << std::flush;
         if (status == kExitRan) ++reproduced;
     }
     out << reproduced << " of " << places.size() << " experiments checked reproduce (of the sweep's " << names.size()
