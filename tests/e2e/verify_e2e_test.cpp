@@ -31,6 +31,19 @@ std::vector<std::string> linesStartingWith(const std::string& text, const std::s
     return found;
 }
 
+// valdrin --verify FOLDER with TMPDIR set to the (made) folder temporary, where its scratch
+// folder goes; TMPDIR is restored afterwards.
+ProgramResult verifyWithTemporary(const std::string& folder, const fs::path& temporary) {
+    fs::create_directories(temporary);
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before != nullptr ? before : "";
+    setenv("TMPDIR", fs::absolute(temporary).c_str(), 1);
+    const ProgramResult verified = runProgram({"--verify", folder});
+    if (before != nullptr) setenv("TMPDIR", saved.c_str(), 1);
+    else unsetenv("TMPDIR");
+    return verified;
+}
+
 // The submatrix example (its data file matrix.txt is an input beside the configuration), run from
 // the folder "work" with its configuration in "work/setup" and its files in "work/results/one":
 // the manifest's paths lead from the folder to the inputs whatever folder --verify starts in.
@@ -54,13 +67,7 @@ protected:
 
 TEST_F(VerifyExperiment, AnUntouchedFolderReproducesFileByFile) {
     // The scratch folder of the re-run goes where TMPDIR says, and goes away.
-    fs::create_directories("temporary");
-    const char* before = std::getenv("TMPDIR");
-    const std::string saved = before != nullptr ? before : "";
-    setenv("TMPDIR", fs::absolute("temporary").c_str(), 1);
-    const ProgramResult verified = runProgram({"--verify", "work/results/one"});
-    if (before != nullptr) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    const ProgramResult verified = verifyWithTemporary("work/results/one", "temporary");
     EXPECT_TRUE(fs::is_empty("temporary"));
     EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
     // Every file the experiment wrote, the problem's log and the IOHprofiler files included.
@@ -123,6 +130,23 @@ TEST(Verify, OnlyAnExperimentFolderWithAManifestIsChecked) {
     const ProgramResult clock = runProgram({"--verify", "clock"});
     EXPECT_EQ(clock.status, 1);
     EXPECT_NE(clock.err.find("calendar time"), std::string::npos) << clock.err;
+}
+
+// A configuration above the working folder is found, and re-read, at the same place relative to it.
+TEST(Verify, InputsAboveTheWorkingFolderAreReRunFromTheSamePlace) {
+    ScratchDir scratch;
+    fs::create_directories("shared/deep");
+    fs::create_directories("runs/here");
+    fs::copy_file(kSourceDir / "examples" / "onemax" / "config.xml", "shared/deep/config.xml");
+    fs::current_path("runs/here");
+    const ProgramResult run = runProgram({"../../shared/deep/config.xml", "2", "--out", "out", "--csv"});
+    fs::current_path("../..");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Nothing is copied outside the scratch folder, which goes away.
+    const ProgramResult verified = verifyWithTemporary("runs/here/out", "temporary");
+    EXPECT_EQ(verified.status, 0) << verified.out << verified.err;
+    EXPECT_NE(verified.out.find("runs.csv: same"), std::string::npos) << verified.out;
+    EXPECT_TRUE(fs::is_empty("temporary"));
 }
 
 // A folder written again by an experiment that solves nothing keeps the earlier one's
