@@ -22,6 +22,8 @@ struct SweepCommandLine {
     std::optional<int> batch;         // experiments per job; automatic when absent
     bool resume = false;
     bool progress = false;            // the progress line even when standard error is not a terminal
+    std::string verifyFolder;         // --verify: the sweep whose experiments are re-run and checked
+    std::optional<int> sample;        // --sample: how many of them (all when absent)
 };
 
 struct ParsedSweepCommandLine {
