@@ -12,6 +12,7 @@ if [ ${#packages[@]} -eq 0 ]; then
         libgtest-dev            # the test suite
         libcli11-dev            # the command line
         zlib1g-dev              # the checksum of checkpoints (CRC-32)
+        libgcrypt20-dev nlohmann-json3-dev  # manifest.json: its SHA-256 hashes and its JSON
         libpcg-cpp-dev          # the pcg64 random number generator (header only)
         # make fuzz / make fuzz-smoke: clang and its runtime libraries (libFuzzer, the sanitizers)
         clang libclang-rt-dev

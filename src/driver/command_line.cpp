@@ -198,6 +198,15 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
                        "the same as on one thread, durations aside; a problem whose evaluations draw random numbers "
                        "is evaluated on one thread, with a warning")
             ->option_text("N");
+    app.add_flag("--manifest", line.manifest,
+                 "also write manifest.json (what --verify re-runs and checks) where the files go; --out writes it "
+                 "without this option");
+    CLI::Option* verifyOption =
+        app.add_option("--verify", line.verifyFolder,
+                       "re-run the experiment whose folder DIR holds a manifest.json, in a scratch folder, and say file "
+                       "by file whether it gives the same files (measured durations aside); exit 0 when every file "
+                       "reproduces, 1 when one does not or an input changed, 2 when DIR holds no manifest")
+            ->option_text("DIR");
     app.add_flag("--quiet", line.quiet, "write nothing on standard output and no progress line");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin ") + programVersion());
@@ -215,6 +224,21 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments, st
         }
         line.runs = std::stoi(runsText);
     }
+    if (verifyOption->count() > 0) {
+        const std::vector<CLI::Option*> given =
+            app.get_options([verifyOption](const CLI::Option* option) { return option != verifyOption && option->count() > 0; });
+        if (!given.empty()) {
+            err << "valdrin: error: --verify DIR re-runs the experiment as its manifest.json records it: it takes "
+                   "no other argument\nRun 'valdrin --help' for the command line.\n";
+            return {std::nullopt, kExitMisused};
+        }
+        if (line.verifyFolder.empty()) {
+            err << "valdrin: error: --verify needs a folder\nRun 'valdrin --help' for the command line.\n";
+            return {std::nullopt, kExitMisused};
+        }
+        return {line, kExitRan};
+    }
+    if (!line.outputFolder.empty()) line.manifest = true;
     if (line.quiet && line.progress) {
         err << "valdrin: error: --quiet and --progress cannot be used together\n";
         return {std::nullopt, kExitMisused};

@@ -32,6 +32,9 @@ struct CommandLine {
     std::string resumeFile;      // go on from the checkpoint in that file ("" to start afresh)
     std::string problemLibrary;  // with --help: a plugin library whose problem the help lists
     int threads = 1;             // threads that evaluate a generation's individuals
+    // Also write manifest.json into the output folder (--out gives it; --manifest where there is none).
+    bool manifest = false;
+    std::string verifyFolder;    // --verify: the experiment folder to re-run and check ("" for none)
 };
 
 // The exit statuses of the program.

@@ -27,7 +27,9 @@
 #include "driver/checkpoint.h"
 #include "driver/command_line.h"
 #include "driver/interruption.h"
+#include "driver/manifest.h"
 #include "driver/progress.h"
+#include "driver/verify.h"
 #include "driver/write_lock.h"
 #include "registry/configuration_check.h"
 #include "report/report_page.h"
@@ -186,6 +188,7 @@ void refuseFolders(const OutputFolder& files, const std::vector<std::string>& na
 // leaves nothing behind.
 void checkReportFiles(const OutputFolder& files, const CommandLine& line) {
     std::vector<std::string> names = {"summary.log", "solution.log", "candidate.log"};
+    if (line.manifest) names.push_back(kManifestFile);
     if (line.csv) names.insert(names.end(), {"runs.csv", "generations.csv"});
     if (line.report) names.push_back("report.html");
     if (line.plot) names.push_back("convergence.svg");
@@ -296,12 +299,133 @@ void checkDiskSpace(const QEAParameters& params, const std::string& folder) {
     }
 }
 
+// Whether the configuration asks for the calendar time's seed (RNG seed 0), read as the parameters
+// are: the last of its seed keys counts.
+bool seedFromCalendar(const QLightXMLIO& tree) {
+    std::vector<XmlNode> names;
+    std::vector<XmlNode> values;
+    tree.collectByName("name", names);
+    tree.collectByName("value", values);
+    bool calendar = QEAParameters{}.rngSeed == 0;
+    for (std::size_t i = 0; i < std::min(names.size(), values.size()); ++i) {
+        const KeyRow* key = findKey(names[i].text);
+        if (key != nullptr && key->kind == KeyKind::Seed) calendar = parseIntegerText(values[i].text) == 0;
+    }
+    return calendar;
+}
+
+// The command line that runs the same experiment again: the configuration, the runs and the
+// options that decide what is written (not where checkpoints go, nor what the terminal shows).
+std::vector<std::string> experimentArguments(const CommandLine& line) {
+    std::vector<std::string> words = {line.configuration, std::to_string(line.runs)};
+    if (line.csv) words.push_back("--csv");
+    if (!line.iohFolder.empty()) words.insert(words.end(), {"--ioh", line.iohFolder});
+    // A label is free text: joined to its option, it is never read as one.
+    if (!line.label.empty()) words.push_back("--label=" + line.label);
+    if (line.report) words.push_back("--report");
+    if (line.plot) words.push_back("--plot");
+    if (line.recordEvery != 1) words.insert(words.end(), {"--record-every", std::to_string(line.recordEvery)});
+    if (line.threads != 1) words.insert(words.end(), {"--threads", std::to_string(line.threads)});
+    if (!line.outputFolder.empty()) words.insert(words.end(), {"--out", line.outputFolder});
+    return words;
+}
+
+// A file as it stood: whether it was there, and which file it was.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return {};
+    return {true, status.st_dev, status.st_ino};
+}
+
+// The reports over the runs and those of the options, which are written whole under a new name
+// and renamed over the old file: one the experiment wrote is another file than was there before.
+// (solution.log and candidate.log are written only when some run solved the problem, or did not.)
+std::vector<std::string> reportFiles(const CommandLine& line, const OutputFolder& files) {
+    std::vector<std::string> paths = {files.placed("summary.log"), files.placed("solution.log"),
+                                      files.placed("candidate.log")};
+    if (line.csv) paths.insert(paths.end(), {files.placed("runs.csv"), files.placed("generations.csv")});
+    if (line.report) paths.push_back(files.placed("report.html"));
+    if (line.plot) paths.push_back(files.placed("convergence.svg"));
+    return paths;
+}
+
+// The files an experiment wrote into its folder, by their paths as written: the algorithm's log,
+// the reports that are other files than before it started (before), the problem's files; with
+// --ioh into a folder inside it, every file there.
+std::vector<std::string> writtenFiles(const CommandLine& line, const OutputFolder& files, const std::string& log,
+                                      const std::vector<std::string>& problemFiles,
+                                      const std::vector<FileStamp>& before) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> paths = {log};
+    const std::vector<std::string> reports = reportFiles(line, files);
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const FileStamp now = stampOf(reports[i]);
+        if (now.exists && !(i < before.size() && now == before[i])) paths.push_back(reports[i]);
+    }
+    for (const std::string& name : problemFiles) paths.push_back(files.placed(name));
+    if (!line.iohFolder.empty()) {
+        std::vector<std::string> ioh;
+        std::error_code error;
+        for (fs::recursive_directory_iterator entry(files.placed(line.iohFolder), error), end; !error && entry != end;
+             entry.increment(error)) {
+            if (entry->is_regular_file(error)) ioh.push_back(entry->path().string());
+        }
+        std::sort(ioh.begin(), ioh.end());
+        paths.insert(paths.end(), ioh.begin(), ioh.end());
+    }
+    return paths;
+}
+
+// Writes manifest.json into the output folder: the program, the command line, where it ran, the
+// configuration's and the inputs' hashes, the seed, and the hashes of the files written inside the
+// folder (measured durations blanked).
+void writeManifest(const CommandLine& line, const OutputFolder& files, const std::vector<std::string>& inputs,
+                   std::uint32_t seed, bool seedFromClock, const std::vector<std::string>& written) {
+    namespace fs = std::filesystem;
+    Manifest manifest;
+    manifest.version = programVersion();
+    manifest.build = programBuild();
+    manifest.arguments = experimentArguments(line);
+    const fs::path folder = fs::absolute(files.folder().empty() ? "." : files.folder()).lexically_normal();
+    manifest.workingFolder = fs::current_path().lexically_relative(folder).string();
+    if (manifest.workingFolder.empty()) manifest.workingFolder = ".";
+    const auto sum = [](const std::string& path) {
+        const std::string hash = fileSha256(path);
+        if (hash.empty()) failPlainly("cannot read " + path + " for " + kManifestFile);
+        return ManifestFile{path, hash};
+    };
+    manifest.configuration = sum(line.configuration);
+    for (const std::string& input : inputs) manifest.inputs.push_back(sum(input));
+    manifest.seed = seed;
+    manifest.seedFromClock = seedFromClock;
+    for (const std::string& path : written) {
+        // Only the files inside the folder: the manifest describes the folder.
+        const fs::path inside = fs::absolute(path).lexically_normal().lexically_relative(folder);
+        if (inside.empty() || *inside.begin() == ".." || !fs::is_regular_file(path)) continue;
+        const std::string hash = maskedFileSha256(path);
+        if (hash.empty()) failPlainly("cannot read " + path + " for " + kManifestFile);
+        manifest.outputs.push_back({inside.string(), hash});
+    }
+    AtomicOutputFile file(files.placed(kManifestFile));
+    file << manifestText(manifest);
+    file.commit();
+}
+
 }  // namespace
 
 int runProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     const ParsedCommandLine parsed = parseCommandLine(arguments, out, err);
     if (!parsed.commandLine) return parsed.exitStatus;
     const CommandLine& line = *parsed.commandLine;
+    if (!line.verifyFolder.empty()) return verifyExperiment(line.verifyFolder, runningProgram(), out, err);
     // --quiet: standard output goes nowhere.
     std::ostream nowhere(nullptr);
     std::ostream& shown = line.quiet ? nowhere : out;
@@ -371,6 +495,16 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         prepared = true;
         prepareOutputFolder(engine.files);
         checkReportFiles(engine.files, line);
+        // The reports as they stand before the experiment: those it does not write are not its own.
+        std::vector<FileStamp> reportsBefore;
+        if (line.manifest) {
+            for (const std::string& path : reportFiles(line, engine.files)) reportsBefore.push_back(stampOf(path));
+        }
+        // A manifest left by an earlier experiment in the folder no longer describes it.
+        if (line.manifest) {
+            std::error_code ignored;
+            std::filesystem::remove(engine.files.placed(kManifestFile), ignored);
+        }
         if (!checkpointFile.empty()) checkCheckpointWritable(checkpointFile);
 
         auto tree = std::make_unique<QLightXMLIO>();
@@ -536,12 +670,21 @@ int runExperiment(const CommandLine& line, std::ostream& out, std::ostream& err,
         writeResults(line, engine.files, *summaryProcessor, *params, names);
         if (observer) observer(summaryProcessor->runs);
 
+        // What the manifest records, taken before the algorithm and the problem go (they close
+        // their files as they go).
+        const std::vector<std::string> inputs = line.manifest ? problem->inputFiles() : std::vector<std::string>{};
+        const std::vector<std::string> written =
+            line.manifest ? writtenFiles(line, engine.files, algorithm->logPath(), problem->outputFiles(), reportsBefore)
+                          : std::vector<std::string>{};
+        const std::uint32_t seed = params->rngSeed;
+        const bool seedFromClock = line.manifest && seedFromCalendar(*tree);
         algorithm->cleanup();
         problem.reset();
         algorithm.reset();
         summaryProcessor.reset();
         params.reset();
         tree.reset();
+        if (line.manifest) writeManifest(line, engine.files, inputs, seed, seedFromClock, written);
     } catch (const Failure& failure) {
         output.mute(false);
         writeFailure(failure, engine.out(), err);

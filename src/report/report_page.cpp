@@ -289,12 +289,6 @@ const char* kEmptyPlot =
 
 }  // namespace
 
-double finalBest(const QRunSummary& run) { return recordedValue(run.bestFitness, std::max(run.generationsDone - 1, 0)); }
-
-double finalWorst(const QRunSummary& run) {
-    return recordedValue(run.worstFitness, std::max(run.generationsDone - 1, 0));
-}
-
 ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs) {
     ReportOutcome outcome;
     outcome.runs = static_cast<int>(runs.size());

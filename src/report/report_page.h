@@ -44,10 +44,6 @@ struct ReportOutcome {
 
 ReportOutcome reportOutcome(const std::vector<QRunSummary>& runs);
 
-// The best (worst) fitness of the last generation a run recorded; 0 when it recorded none.
-double finalBest(const QRunSummary& run);
-double finalWorst(const QRunSummary& run);
-
 // The experiment's key parameters as (label, value) pairs, choices named by their
 // configuration words: encoding, chromosome length, population size, generations, selection,
 // crossover and mutation with their rates, elite count, error level and seed.

@@ -35,14 +35,6 @@ bool holdsNetworks(const std::vector<QRunSummary>& runs, const QEAParameters& pa
     return false;
 }
 
-// The generations of a run that have a row: those it completed, and the one whose evaluation
-// ended it early (a network algorithm stopping at its first solution), which was evaluated and
-// recorded but not completed.
-int generationsReached(const QRunSummary& run) {
-    const int done = run.generationsDone > 0 ? run.generationsDone : 0;
-    return static_cast<std::size_t>(done) < run.evaluationsByGeneration.size() ? done + 1 : done;
-}
-
 void writeGenerations(const std::vector<QRunSummary>& runs, int recordEvery, std::ostream& out) {
     out << "run,generation,evaluations,best_fitness,mean_fitness,worst_fitness,fitness_variance,population_size,"
            "solved\n";
@@ -68,7 +60,8 @@ void writeRuns(const std::vector<QRunSummary>& runs, int runsAsked, bool network
     out << "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
            "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness"
         << (networks ? ",network_nodes" : "")
-        << ",best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked\n";
+        << ",best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked"
+        << (networks ? ",network_fitness" : "") << '\n';
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const QRunSummary& run = runs[r];
         const bool solved = isSolved(run);
@@ -83,13 +76,10 @@ void writeRuns(const std::vector<QRunSummary>& runs, int runsAsked, bool network
         }
         out << ',';
         if (run.convergenceGeneration != 0) out << run.convergenceGeneration;
-        // The generation the run's final lines report: the last one completed (the first when
-        // none was).
-        const int last = run.generationsDone > 0 ? run.generationsDone - 1 : 0;
         out << ',';
-        writeShortestNumber(out, recordedValue(run.bestFitness, last));
+        writeShortestNumber(out, finalBest(run));
         out << ',';
-        writeShortestNumber(out, recordedValue(run.worstFitness, last));
+        writeShortestNumber(out, finalWorst(run));
         if (networks) {
             out << ',';
             if (const QIndividual* network = examinedNetwork(run)) out << network->getGenesNumber();
@@ -101,7 +91,14 @@ void writeRuns(const std::vector<QRunSummary>& runs, int runsAsked, bool network
         if (best.generation != 0) out << best.generation;
         out << ',';
         if (best.evaluation != 0) out << best.evaluation;
-        out << ',' << runsAsked << '\n';
+        out << ',' << runsAsked;
+        if (networks) {
+            // The fitness of the network network_nodes counts, as solution.log or candidate.log
+            // prints it.
+            out << ',';
+            if (const QIndividual* network = examinedNetwork(run)) writeShortestNumber(out, network->fitness);
+        }
+        out << '\n';
     }
 }
 

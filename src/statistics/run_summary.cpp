@@ -121,4 +121,13 @@ std::string runsCovered(int finished, int asked) {
     return text;
 }
 
+int generationsReached(const QRunSummary& run) {
+    const int done = run.generationsDone > 0 ? run.generationsDone : 0;
+    return static_cast<std::size_t>(done) < run.evaluationsByGeneration.size() ? done + 1 : done;
+}
+
+double finalBest(const QRunSummary& run) { return recordedValue(run.bestFitness, std::max(generationsReached(run) - 1, 0)); }
+
+double finalWorst(const QRunSummary& run) { return recordedValue(run.worstFitness, std::max(generationsReached(run) - 1, 0)); }
+
 }  // namespace Valdrin

@@ -93,6 +93,16 @@ struct BestSoFar {
 // Read from the run's improvements and its evaluations by generation.
 BestSoFar bestSoFar(const QRunSummary& run);
 
+// The generations a run evaluated and recorded: those it completed and, for a run that stopped at
+// its first solution, the one whose evaluation found it (recorded but not completed).
+int generationsReached(const QRunSummary& run);
+
+// The best (worst) fitness of the last generation a run evaluated and recorded, the generation
+// whose row ends the run in generations.csv: for a run that stopped at its first solution, the
+// generation that found it. 0 when the run recorded none.
+double finalBest(const QRunSummary& run);
+double finalWorst(const QRunSummary& run);
+
 // How many runs a report covers: "1 run", "5 runs", or for an experiment interrupted before all
 // the runs asked for finished (asked greater than finished), "3 of 8 runs (interrupted)".
 std::string runsCovered(int finished, int asked);

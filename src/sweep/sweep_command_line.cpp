@@ -29,7 +29,42 @@ constexpr const char* kFooter =
     "Exit status: 0 when every experiment ran, 1 when the sweep was refused or some experiment failed (each is "
     "reported with its folder, its exit status and the last lines of its standard error), 2 for a misused "
     "command line, 130 and 143 when interrupted (SIGINT, SIGTERM): the running experiments are stopped and "
-    "--resume goes on where the sweep stopped.\n";
+    "--resume goes on where the sweep stopped.\n\n"
+    "valdrin-sweep --verify DIR [--sample K] re-runs K of the sweep's experiments and checks that each gives the "
+    "same files (valdrin-sweep --verify DIR --help says more).\n";
+
+constexpr const char* kVerifyDescription =
+    "valdrin-sweep --verify DIR [--sample K]: re-runs K experiments of the sweep in DIR (all without --sample), "
+    "chosen evenly spread over its experiments in their order, each in a scratch folder, and says file by file "
+    "whether each reproduces (as valdrin --verify does). Exit status: 0 when every one reproduces, 1 when one does "
+    "not, 2 for a misused command line or a folder that holds no sweep.";
+
+// Whether the words ask for the verification of a sweep.
+bool asksToVerify(const std::vector<std::string>& arguments) {
+    for (const std::string& word : arguments) {
+        if (word == "--verify" || word.rfind("--verify=", 0) == 0) return true;
+    }
+    return false;
+}
+
+ParsedSweepCommandLine parseVerifyCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
+                                              std::ostream& err) {
+    SweepCommandLine line;
+    int sample = 0;
+    CLI::App app(kVerifyDescription, "valdrin-sweep");
+    app.add_option("--verify", line.verifyFolder, "the sweep's folder")->required()->option_text("DIR");
+    CLI::Option* sampleOption =
+        app.add_option("--sample", sample, "how many of its experiments to re-run (default: all)")
+            ->check(CLI::Range(1, INT_MAX))
+            ->option_text("K");
+    if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
+    if (sampleOption->count() > 0) line.sample = sample;
+    if (line.verifyFolder.empty()) {
+        err << "valdrin-sweep: error: --verify needs a folder\n";
+        return {std::nullopt, kExitMisused};
+    }
+    return {line, kExitRan};
+}
 
 // "valdrin-sweep --collect DIR" names no base: the sweep in DIR says what it is.
 bool asksToCollect(const std::vector<std::string>& arguments) {
@@ -70,6 +105,7 @@ ParsedSweepCommandLine parseCollectCommandLine(const std::vector<std::string>& a
 ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                                              std::ostream& err) {
     if (asksToCollect(arguments)) return parseCollectCommandLine(arguments, out, err);
+    if (asksToVerify(arguments)) return parseVerifyCommandLine(arguments, out, err);
     SweepCommandLine line;
     int jobs = 0;
     CLI::App app(kDescription, "valdrin-sweep");

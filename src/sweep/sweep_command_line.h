@@ -31,6 +31,8 @@ struct SweepCommandLine {
     int signalSeconds = 120;                // --signal-before: SIGUSR1 that long before the time limit
     bool detach = false;                    // return once the array is submitted
     std::string collect;                    // --collect DIR: gather the results of the sweep in DIR
+    std::string verifyFolder;         // --verify: the sweep whose experiments are re-run and checked
+    std::optional<int> sample;        // --sample: how many of them (all when absent)
 };
 
 struct ParsedSweepCommandLine {

@@ -40,6 +40,7 @@
 #include "sweep/sweep_plan.h"
 #include "sweep/sweep_progress.h"
 #include "sweep/sweep_results.h"
+#include "sweep/sweep_verify.h"
 
 namespace Valdrin {
 
@@ -73,6 +74,12 @@ struct Sweep {
 
 // What every experiment writes besides the results the sweep collects.
 ExperimentOutputs outputsOf(const SweepCommandLine& line) { return {line.ioh, line.report, line.plot}; }
+
+// Every experiment also writes its manifest.json, which valdrin-sweep --verify checks it by.
+std::vector<std::string> withManifest(std::vector<std::string> arguments) {
+    arguments.push_back("--manifest");
+    return arguments;
+}
 
 // --- Reading and checking the sweep, before anything is written ---
 
@@ -467,7 +474,7 @@ ParallelPlan parallelPlanOf(const Sweep& sweep) {
     ParallelPlan plan;
     plan.jobList = kJobList;
     plan.jobLog = kBatchLog;
-    plan.command = jobCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh);
+    plan.command = jobCommand(withManifest(programArguments(sweep.line.runs, outputsOf(sweep.line))), sweep.line.ioh);
     plan.batch = sweep.batch;
     plan.jobs = sweep.line.jobs;
     if (sweep.line.hostsFile.empty()) {
@@ -537,7 +544,7 @@ int runParallel(const Sweep& sweep, const ParallelPlan& plan) {
     std::error_code ignored;
     fs::remove(sweep.folder / kBatchLog, ignored);
     BatchMerger batches(sweep.folder.string(), sweep.queued, plan.batch,
-                        experimentCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh));
+                        experimentCommand(withManifest(programArguments(sweep.line.runs, outputsOf(sweep.line))), sweep.line.ioh));
     ParallelProcess parallel(parallelArguments(plan), sweep.folder.string(), (sweep.folder / ".parallel").string());
     const int status = parallel.wait(
         [&progress, &batches] {
@@ -884,6 +891,9 @@ std::string programBesideThis() {
 int runSweep(const std::vector<std::string>& arguments) {
     const ParsedSweepCommandLine parsed = parseSweepCommandLine(arguments, std::cout, std::cerr);
     if (!parsed.commandLine) return parsed.exitStatus;
+    if (!parsed.commandLine->verifyFolder.empty()) {
+        return verifySweep(parsed.commandLine->verifyFolder, parsed.commandLine->sample, std::cout, std::cerr);
+    }
     return sweep(*parsed.commandLine);
 }
 

@@ -35,6 +35,11 @@ std::map<std::string, std::string> folderContent(const fs::path& folder) {
     for (const auto& entry : fs::directory_iterator(folder)) {
         files[entry.path().filename().string()] = maskClock(readFile(entry.path().string()));
     }
+    // The manifest names the folder in its command line: the rest of it must be the same.
+    std::string& manifest = files["manifest.json"];
+    for (std::size_t at = manifest.find(folder.string()); at != std::string::npos; at = manifest.find(folder.string(), at)) {
+        manifest.replace(at, folder.string().size(), "FOLDER");
+    }
     return files;
 }
 

@@ -45,12 +45,14 @@ std::string withoutDurations(const std::string& csv) {
     return kept;
 }
 
-// Every file an experiment wrote in its folder, as compared: durations and the problem's name
-// left out; and its standard output without the problem's announcement.
+// Every file an experiment wrote in its folder but its manifest, as compared: durations and the
+// problem's name left out; and its standard output without the problem's announcement.
 std::map<std::string, std::string> outputsOf(const std::string& folder, const ProgramResult& result) {
     std::map<std::string, std::string> outputs;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
+        // The manifest records each experiment's own configuration and command line.
+        if (name == "manifest.json") continue;
         const std::string text = readFile(entry.path().string());
         outputs[name] = name == "runs.csv" ? withoutDurations(text) : without(text, {"Problem:\t"});
     }

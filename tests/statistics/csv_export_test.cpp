@@ -213,13 +213,15 @@ TEST(CsvExport, EmptyCellsStandForWhatARunDidNotReach) {
     QEAParameters params;
     params.encoding = Encoding::Real;  // indirect evolution: real vectors, networks examined
     std::vector<QRunSummary> runs;
-    // Stopped in its third generation, which solved the problem: final values from the second.
+    // Stopped in its third generation, which solved the problem: its final values are that
+    // generation's, and the network judged (network_nodes, network_fitness) is the solution.
     runs.push_back(handMadeRun(2, {3.0, 2.0, 0.001}));
     runs[0].timeToSolution = 0.25;
     runs[0].generationOfSolution = 2;
     runs[0].evaluationsToSolution = 27;
     runs[0].bestIndividual = network(5);
     runs[0].solutionIndividual = network(3);
+    runs[0].solutionIndividual->fitness = 0.004;
     runs.push_back(handMadeRun(2, {1.0, 0.5}));  // unsolved, converged, its best a network
     runs[1].convergenceGeneration = 2;
     runs[1].bestIndividual = network(4);
@@ -234,10 +236,10 @@ TEST(CsvExport, EmptyCellsStandForWhatARunDidNotReach) {
     EXPECT_EQ(readFile("tables/csv/runs.csv"),
               "run,generations,evaluations,duration_s,solved,time_to_solution_s,generations_to_solution,"
               "evaluations_to_solution,convergence_generation,final_best_fitness,final_worst_fitness,network_nodes,"
-              "best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked\n"
-              "1,2,40,1.5,1,0.25,2,27,,2,6,3,0.001,3,27,5\n"
-              "2,2,30,1.5,0,,,,2,0.5,4.5,4,0.25,2,29,5\n"
-              "3,1,20,1.5,0,,,,,inf,inf,,nan,,,5\n");
+              "best_so_far_fitness,best_so_far_generation,best_so_far_evaluations,runs_asked,network_fitness\n"
+              "1,2,40,1.5,1,0.25,2,27,,0.001,4.001,3,0.001,3,27,5,0.004\n"
+              "2,2,30,1.5,0,,,,2,0.5,4.5,4,0.25,2,29,5,0\n"
+              "3,1,20,1.5,0,,,,,inf,inf,,nan,,,5,\n");
     EXPECT_EQ(readFile("tables/csv/generations.csv"),
               "run,generation,evaluations,best_fitness,mean_fitness,worst_fitness,fitness_variance,population_size,"
               "solved\n"
