@@ -66,16 +66,32 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
         result.err = program + ": not found on the PATH";
         return result;
     }
-    int in[2];
+    // The input (a batch script) from an unlinked temporary file: a command that ends without
+    // reading it cannot leave the sweep writing into a pipe no one reads.
+    int in = -1;
+    if (input.empty()) {
+        in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    } else {
+        std::string name = (fs::temp_directory_path() / "valdrin-sweep-input-XXXXXX").string();
+        in = mkostemp(name.data(), O_CLOEXEC);
+        if (in >= 0) {
+            unlink(name.c_str());
+            const bool whole = write(in, input.data(), input.size()) == static_cast<ssize_t>(input.size());
+            if (!whole || lseek(in, 0, SEEK_SET) != 0) close(in), in = -1;
+        }
+    }
     int out[2];
     int err[2];
-    if (pipe(in) != 0) return result;
+    if (in < 0) {
+        result.err = std::string("cannot make the input of ") + program + ": " + std::strerror(errno);
+        return result;
+    }
     if (pipe(out) != 0) {
-        close(in[0]), close(in[1]);
+        close(in);
         return result;
     }
     if (pipe(err) != 0) {
-        close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+        close(in), close(out[0]), close(out[1]);
         return result;
     }
     std::vector<std::string> words = {path};
@@ -87,31 +103,26 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
     if (child == 0) {
         // Its own process group: Ctrl-C at the terminal reaches the sweep, which decides.
         setpgid(0, 0);
-        dup2(in[0], STDIN_FILENO);
+        dup2(in, STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        for (int descriptor : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(descriptor);
+        for (int descriptor : {out[0], out[1], err[0], err[1]}) close(descriptor);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    close(in[0]);
+    close(in);
     close(out[1]);
     close(err[1]);
     if (child < 0) {
-        close(in[1]), close(out[0]), close(err[0]);
+        close(out[0]), close(err[0]);
         result.err = std::string("cannot start ") + program + ": " + std::strerror(errno);
         return result;
     }
-    // The input is small (a batch script): written while the outputs are read, so that neither side waits.
-    std::size_t written = 0;
-    int inDescriptor = in[1];
-    if (input.empty()) close(inDescriptor), inDescriptor = -1;
-    else fcntl(inDescriptor, F_SETFL, O_NONBLOCK);
-    pollfd polls[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inDescriptor, POLLOUT, 0}};
-    int open = 2;
+    pollfd polls[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int reading = 2;
     char buffer[4096];
-    while (open > 0 || polls[2].fd >= 0) {
-        if (poll(polls, 3, -1) < 0) {
+    while (reading > 0) {
+        if (poll(polls, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -123,17 +134,12 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
             } else if (got == 0 || errno != EINTR) {
                 close(polls[i].fd);
                 polls[i].fd = -1;
-                --open;
+                --reading;
             }
         }
-        if (polls[2].fd >= 0 && polls[2].revents != 0) {
-            const ssize_t put = write(polls[2].fd, input.data() + written, input.size() - written);
-            if (put > 0) written += static_cast<std::size_t>(put);
-            if ((put < 0 && errno != EAGAIN && errno != EINTR) || written == input.size()) {
-                close(polls[2].fd);
-                polls[2].fd = -1;
-            }
-        }
+    }
+    for (const pollfd& left : polls) {
+        if (left.fd >= 0) close(left.fd);
     }
     int raw = 0;
     while (waitpid(child, &raw, 0) < 0 && errno == EINTR) {

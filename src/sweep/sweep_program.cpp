@@ -722,7 +722,8 @@ void clearLaidOutFolder(const fs::path& folder) {
 int runOnSlurm(Sweep& sweep, bool resuming, bool laidOut) {
     announce(sweep, resuming);
     RunEnd end;
-    if (!sweep.queued.empty()) {
+    end.signal = pendingInterruption();
+    if (!sweep.queued.empty() && end.signal == 0) {
         const SlurmScriptPlan plan = slurmPlanOf(sweep, static_cast<int>(sweep.queued.size()));
         try {
             end.slurmJob = submitSlurmArray(sweep.folder.string(), slurmBatchScript(plan), sweep.queued,
