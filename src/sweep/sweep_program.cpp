@@ -665,9 +665,12 @@ int report(const Sweep& sweep, const std::vector<ExperimentOutcome>& outcomes, c
 
 // --- On a Slurm cluster: the job array ---
 
-std::string slurmCommand(const Sweep& sweep) {
-    return experimentCommand(programArguments(sweep.line.runs, outputsOf(sweep.line)), sweep.line.ioh);
+// What every experiment runs, as through parallel.
+std::vector<std::string> slurmArguments(const Sweep& sweep) {
+    return withManifest(programArguments(sweep.line.runs, outputsOf(sweep.line)));
 }
+
+std::string slurmCommand(const Sweep& sweep) { return experimentCommand(slurmArguments(sweep), sweep.line.ioh); }
 
 std::vector<std::string> slurmOptionWords(const SweepCommandLine& line) {
     std::vector<std::string> words = line.sbatchOptions;
@@ -680,7 +683,7 @@ std::vector<std::string> slurmOptionWords(const SweepCommandLine& line) {
 SlurmScriptPlan slurmPlanOf(const Sweep& sweep, int experiments) {
     SlurmScriptPlan plan;
     plan.folder = sweep.folder.string();
-    plan.arguments = programArguments(sweep.line.runs, outputsOf(sweep.line));
+    plan.arguments = slurmArguments(sweep);
     plan.labelled = sweep.line.ioh;
     plan.perTask = sweep.batch;
     plan.tasks = slurmTaskCount(experiments, sweep.batch);
