@@ -79,7 +79,7 @@ AccountingStorageType=accounting_storage/none
 MpiDefault=none
 SwitchType=switch/none
 SchedulerType=sched/builtin
-SchedulerParameters=batch_sched_delay=0,sched_min_interval=0
+SchedulerParameters=batch_sched_delay=0
 SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 ReturnToService=2
@@ -127,6 +127,14 @@ EOF
 stop)
     stop_daemon "$folder/slurmd.pid"
     stop_daemon "$folder/slurmctld.pid"
+    # What the daemons wrote themselves names the same processes: gone by now, unless the files
+    # above were lost.
+    for daemon in slurmd slurmctld; do
+        if [ -f "$folder/$daemon.pidfile" ] && grep -q "^$daemon" "/proc/$(cat "$folder/$daemon.pidfile")/comm" 2>/dev/null; then
+            cp "$folder/$daemon.pidfile" "$folder/$daemon.pid"
+            stop_daemon "$folder/$daemon.pid"
+        fi
+    done
     ;;
 *)
     usage

@@ -33,7 +33,10 @@ class SlurmSweep : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (testing::programIsSanitized()) return;
-        folder_ = fs::temp_directory_path() / ("valdrin-slurm-" + std::to_string(getpid()));
+        // A folder of its own for each suite's cluster.
+        static int clusters = 0;
+        folder_ = fs::temp_directory_path() /
+                  ("valdrin-slurm-" + std::to_string(getpid()) + "-" + std::to_string(++clusters));
         const auto started = runCommand((testing::sourceFolder() / "scripts/local-slurm.sh").string(),
                                         {"start", folder_.string()});
         startError_ = started.status == 0 ? "" : started.err + started.out;
