@@ -2,6 +2,7 @@
 #include "sweep/slurm_script.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "sweep/batches.h"
@@ -107,8 +108,20 @@ std::string slurmBatchScript(const SlurmScriptPlan& plan) {
     return script;
 }
 
-int slurmTaskSize(std::optional<int> asked, int experiments, int maxArraySize) {
-    const int size = std::max(asked.value_or(1), 1);
+int slurmTaskSize(std::optional<int> asked, int experiments, int maxArraySize, double expectedSeconds,
+                  std::optional<int> throttle) {
+    int size = 1;
+    if (asked) {
+        size = std::max(*asked, 1);
+    } else if (expectedSeconds > 0) {
+        const double fitting = std::floor(kSlurmTaskSeconds / expectedSeconds);
+        size = static_cast<int>(std::clamp(fitting, 1.0, static_cast<double>(kLargestBatch)));
+        if (throttle) {
+            const long long shares = 2LL * std::max(*throttle, 1);
+            size = static_cast<int>(std::min<long long>(size, std::max(1LL, (std::max(experiments, 0) + shares - 1) / shares)));
+        }
+        size = std::min(size, std::max(experiments, 1));
+    }
     const int limit = std::max(maxArraySize, 1);
     const int least = (std::max(experiments, 0) + limit - 1) / limit;
     return std::max(size, least);

@@ -44,9 +44,16 @@ struct SlurmScriptPlan {
 // waits for the program and ends. A stopped experiment's record is not written. The task ends with 1 when an experiment failed, else 0.
 std::string slurmBatchScript(const SlurmScriptPlan& plan);
 
-// The experiments each task runs: the one asked for (--batch), else 1, raised so that the tasks
-// fit into an array of at most maxArraySize tasks (indices 0 to maxArraySize - 1).
-int slurmTaskSize(std::optional<int> asked, int experiments, int maxArraySize);
+// A task holds about this many seconds of expected work when --batch does not say: Slurm spends
+// about a second starting one.
+constexpr double kSlurmTaskSeconds = 30.0;
+
+// The experiments each task runs: the one asked for (--batch); else as many as fit in
+// kSlurmTaskSeconds of expected work (at least one, at most kLargestBatch, and no more than makes
+// two tasks for each of the throttle's slots when there is one); raised so that the tasks fit into
+// an array of at most maxArraySize tasks (indices 0 to maxArraySize - 1).
+int slurmTaskSize(std::optional<int> asked, int experiments, int maxArraySize, double expectedSeconds = 0.0,
+                  std::optional<int> throttle = std::nullopt);
 
 // The tasks that run that many experiments, perTask to a task.
 int slurmTaskCount(int experiments, int perTask);

@@ -847,7 +847,8 @@ int sweep(const SweepCommandLine& line) {
             maxArraySize = checkSlurmCluster(sweep.folder.string(), line.partition, slurmOptionWords(line), line.timeLimit,
                                              line.signalSeconds);
             // Asked before anything is written: a job sbatch would refuse leaves nothing behind.
-            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.experiments.size()), maxArraySize);
+            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.experiments.size()), maxArraySize,
+                                        expectedSeconds(sweep), line.jobs);
             testSlurmSubmission(slurmBatchScript(slurmPlanOf(sweep, static_cast<int>(sweep.experiments.size()))));
         } else {
             checkHostsAndParallel(line);
@@ -860,7 +861,8 @@ int sweep(const SweepCommandLine& line) {
             readySlurmResume(sweep);
             const bool laidOut = !fs::exists(sweep.folder / kPlanFile);
             const bool resuming = prepareFolder(sweep);
-            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.queued.size()), maxArraySize);
+            sweep.batch = slurmTaskSize(line.batch, static_cast<int>(sweep.queued.size()), maxArraySize,
+                                        expectedSeconds(sweep), line.jobs);
             return runOnSlurm(sweep, resuming, laidOut);
         }
         // A sweep that ran on Slurm goes on here with what its tasks recorded.

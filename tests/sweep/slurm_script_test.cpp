@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "sweep/batches.h"
 #include "sweep/parallel_jobs.h"
 #include "support/test_support.h"
 
@@ -41,6 +42,18 @@ TEST(SlurmTasks, EveryExperimentFindsATaskWithinTheClustersArrayLimit) {
         EXPECT_GE(static_cast<long long>(tasks) * size, c.experiments);
         EXPECT_LT(static_cast<long long>(tasks - 1) * size, c.experiments) << "a task with nothing to run";
     }
+}
+
+TEST(SlurmTasks, ShortExperimentsShareATaskAndLongOnesHaveOneEach) {
+    // 10 ms each: 30 s of them would be 3000, kept to the largest batch.
+    EXPECT_EQ(slurmTaskSize(std::nullopt, 1000, 1001, 0.01), kLargestBatch);
+    EXPECT_EQ(slurmTaskSize(std::nullopt, 12, 1001, 0.01), 12);
+    // With 4 tasks at a time, no fewer than 8 tasks share the work.
+    EXPECT_EQ(slurmTaskSize(std::nullopt, 40, 1001, 0.01, 4), 5);
+    EXPECT_EQ(slurmTaskSize(std::nullopt, 40, 1001, 100.0, 4), 1);
+    // --batch is taken as given, and the array limit rules over both.
+    EXPECT_EQ(slurmTaskSize(2, 40, 1001, 0.01), 2);
+    EXPECT_EQ(slurmTaskSize(std::nullopt, 5000, 10, 100.0), 500);
 }
 
 TEST(SlurmTasks, TimeLimitsReadInEverySbatchFormat) {
