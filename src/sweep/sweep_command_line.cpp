@@ -79,6 +79,10 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
             ->option_text("N");
     app.add_flag("--resume", line.resume,
                  "go on with the sweep in DIR: run only the experiments that have not run or have failed");
+    app.add_option("--alpha", line.alpha,
+                   "the level below which a Holm-adjusted p-value counts as a significant difference on the page's "
+                   "\"Which is better\" (above 0, below 1; default 0.05)")
+        ->option_text("LEVEL");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.set_version_flag("--version", std::string("valdrin-sweep ") + programVersion());
     app.footer(kFooter);
@@ -86,6 +90,10 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     if (const std::optional<int> ended = parseOrEnd(app, arguments, "valdrin-sweep", out, err)) return {std::nullopt, *ended};
     if (jobsOption->count() > 0) line.jobs = jobs;
     if (batchOption->count() > 0) line.batch = batch;
+    if (!(line.alpha > 0.0 && line.alpha < 1.0)) {
+        err << "valdrin-sweep: error: --alpha must be above 0 and below 1\n";
+        return {std::nullopt, kExitMisused};
+    }
     if (line.outputFolder.empty()) {
         err << "valdrin-sweep: error: --out needs a folder\n";
         return {std::nullopt, kExitMisused};

@@ -22,6 +22,7 @@ struct SweepCommandLine {
     std::optional<int> batch;         // experiments per job; automatic when absent
     bool resume = false;
     bool progress = false;            // the progress line even when standard error is not a terminal
+    double alpha = 0.05;              // the page's level of significance (Holm-adjusted), above 0, below 1
 };
 
 struct ParsedSweepCommandLine {

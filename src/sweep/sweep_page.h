@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "statistics/comparisons.h"
+#include "statistics/intervals.h"
 #include "sweep/sweep_results.h"
 
 namespace Valdrin {
@@ -37,9 +39,28 @@ struct CombinationSummary {
     double upperQuartileBestSoFar = 0.0;
     std::vector<double> bestsSoFar;
     int finalBestStandIns = 0;
+    // Every run's figures (its best found is its best so far, as above), in the same order, and
+    // the 95 % intervals: Wilson's of the success rate, the bootstrap's (resampling the runs, with
+    // the fixed seed) of the ERT and of the median best found. NaN ends when there is no run.
+    std::vector<RunFigures> runFigures;
+    Interval successInterval{0.0, 1.0};
+    Interval ertInterval;
+    Interval bestFoundInterval;
 };
 
 std::vector<CombinationSummary> summarizeCombinations(const SweepRecord& record);
+
+// The two measures the combinations are compared on, each a cost: the best fitness a run found
+// (at a fixed budget) and its evaluations to the solution (to a fixed target; infinite for an
+// unsolved run, which ranks after every solved one).
+struct CombinationComparisons {
+    SampleComparisons bestFound;
+    SampleComparisons evaluationsToSolution;
+};
+// The combination's runs on each measure.
+std::vector<double> bestFoundSample(const CombinationSummary& combination);
+std::vector<double> evaluationsToSolutionSample(const CombinationSummary& combination);
+CombinationComparisons compareCombinations(const std::vector<CombinationSummary>& combinations);
 
 struct SweepPageInputs {
     const SweepRecord& record;
@@ -47,6 +68,7 @@ struct SweepPageInputs {
     std::string baseName;   // the base configuration as given
     int runs = 1;           // per experiment
     std::vector<int> seeds;
+    double alpha = 0.05;    // the level at which a difference counts as significant (Holm-adjusted)
 };
 
 std::string sweepPage(const SweepPageInputs& inputs);

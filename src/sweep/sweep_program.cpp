@@ -591,7 +591,7 @@ std::vector<ExperimentOutcome> collectResults(const Sweep& sweep) {
     const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string()};
     writeResultsDatabase(record, (sweep.folder / "results.sqlite").string());
     writeSweepCsv(record, (sweep.folder / "sweep.csv").string());
-    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds}, (sweep.folder / "sweep.html").string());
+    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds, sweep.line.alpha}, (sweep.folder / "sweep.html").string());
     return outcomes;
 }
 
