@@ -83,7 +83,9 @@ TEST(SweepPageTest, ThePageIsWellFormedSelfContainedAndHoldsEveryCombinationPlot
     EXPECT_EQ(document.count("link"), 0);
     EXPECT_NE(page.find("default-src 'none'"), std::string::npos);
     EXPECT_NE(page.find("<h1>Sweep: GA on Sphere</h1>"), std::string::npos);
-    EXPECT_EQ(document.count("svg"), 2) << "one plot per swept key";
+    // One plot per swept key, and the evaluations to solution per combination (the fixed-budget
+    // plot needs the experiments' generations.csv, which this record has not).
+    EXPECT_EQ(document.count("svg"), 3);
 
     const auto rows = testing::tableRows(page, "combinations");
     ASSERT_EQ(rows.size(), 2u);
@@ -142,6 +144,39 @@ TEST(SweepPageTest, WithoutSweptKeysTheBestSoFarIsPlottedAgainstTheSeed) {
     EXPECT_EQ(testing::parseMarkup(page.substr(page.find("<html"))).count("svg"), 1);
     EXPECT_NE(page.find("Best fitness so far against RNG seed"), std::string::npos);
     EXPECT_EQ(page.find("id=\"failures\""), std::string::npos);
+}
+
+// Two combinations of eight runs whose best found never overlap: the lower is ranked first and is
+// the only one among the best at 5 %, the other has A12 0 against it (large); at a level no
+// p-value reaches neither is beaten. On the evaluations, the one that solves (late) is the only
+// one among the fastest: unsolved runs rank after every solved one.
+TEST(SweepPageTest, WhichIsBetterMarksOnlyTheCombinationsNoOtherSignificantlyBeats) {
+    const std::vector<SweptKey> keys = {{"Mutation rate", {"0.1", "0.5"}}};
+    const std::vector<int> seeds = {1};
+    const std::vector<Experiment> experiments = expandPlan(keys, seeds);
+    std::vector<std::vector<std::string>> worse;
+    std::vector<std::vector<std::string>> better;
+    for (int run = 1; run <= 8; ++run) {
+        worse.push_back({std::to_string(run), "50", "0", "", std::to_string(10 + run)});
+        better.push_back({std::to_string(run), "900", "1", "800", "0." + std::to_string(run)});
+    }
+    const std::vector<ExperimentOutcome> outcomes = {ran(worse), ran(better)};
+    const SweepRecord record{keys, experiments, outcomes, "."};
+    for (const double alpha : {0.05, 1e-9}) {
+        const std::string page = sweepPage({record, "GA on Sphere", "base.xml", 8, seeds, alpha});
+        ASSERT_EQ(testing::parseMarkup(page.substr(page.find("<html"))).error, "");
+        const auto rows = testing::tableRows(page, "ranking");
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].data.at("combination"), "2");
+        EXPECT_EQ(rows[0].data.at("among-best"), "1");
+        EXPECT_EQ(rows[1].data.at("among-best"), alpha < 0.01 ? "1" : "0") << alpha;
+        EXPECT_EQ(rows[1].data.at("a12"), "0");
+        EXPECT_EQ(rows[1].cells[9], "large");
+        EXPECT_EQ(rows[0].data.at("among-fastest"), "1");
+        EXPECT_EQ(rows[1].data.at("among-fastest"), alpha < 0.01 ? "1" : "0");
+        // 8 of 8 solved: Wilson's 95 % interval from 67.6 %.
+        EXPECT_NE(rows[0].cells[3].find("[67.6%, 100%]"), std::string::npos) << rows[0].cells[3];
+    }
 }
 
 }  // namespace
