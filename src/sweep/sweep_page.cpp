@@ -88,13 +88,12 @@ std::string percentText(double fraction) {
 
 // --- Which is better ---
 
+// A combination in the plots' legends: its values (the keys head the legend), or its number
+// when nothing but the seed was swept.
 std::string combinationLabel(const SweepRecord& record, const CombinationSummary& combination, std::size_t place) {
     if (record.keys.empty()) return "combination " + std::to_string(place + 1);
     std::string label;
-    for (std::size_t k = 0; k < record.keys.size(); ++k) {
-        if (k > 0) label += ", ";
-        label += record.keys[k].key + " = " + combination.values[k];
-    }
+    for (std::size_t k = 0; k < record.keys.size(); ++k) label += (k > 0 ? ", " : "") + combination.values[k];
     return label;
 }
 
@@ -131,7 +130,7 @@ std::string intervalText(const Interval& interval) {
         if (std::isinf(value)) return std::string("&infin;");
         return escaped(shownNumber(value));
     };
-    return "<span class=\"interval\">[" + end(interval.low) + ", " + end(interval.high) + "]</span>";
+    return "<br /><span class=\"interval\">[" + end(interval.low) + ", " + end(interval.high) + "]</span>";
 }
 
 // Hand-drawn SVG lines over a frame: the combinations' curves of the two plots below.
@@ -193,9 +192,16 @@ void writeFrame(const LineFrame& frame, const std::string& title, const std::str
     tick(kPlotLeft - 6, kPlotTop + 10, "end", frame.yMax);
 }
 
+void writeLegendHead(const SweepRecord& record, std::ostringstream& page) {
+    std::string keys;
+    for (std::size_t k = 0; k < record.keys.size(); ++k) keys += (k > 0 ? ", " : "") + record.keys[k].key;
+    page << "<text x=\"" << kPlotWidth - kPlotRight + 14 << "\" y=\"" << kPlotTop + 4 << "\" font-size=\"11\" "
+         << "font-weight=\"bold\">" << escaped(keys) << "</text>\n";
+}
+
 void writeLegendEntry(std::size_t line, const std::string& label, std::ostringstream& page) {
     const double x = kPlotWidth - kPlotRight + 14;
-    const double y = kPlotTop + 8 + 18.0 * static_cast<double>(line);
+    const double y = kPlotTop + 24 + 18.0 * static_cast<double>(line);
     page << "<line x1=\"" << x << "\" y1=\"" << y << "\" x2=\"" << x + 20 << "\" y2=\"" << y << "\" stroke=\""
          << kPalette[line % std::size(kPalette)] << "\" stroke-width=\"2.5\" /><text x=\"" << x + 26 << "\" y=\"" << y + 4
          << "\" font-size=\"11\">" << escaped(label) << "</text>\n";
@@ -221,6 +227,7 @@ std::string ecdfSvg(const SweepRecord& record, const std::vector<CombinationSumm
          << "viewBox=\"0 0 " << kPlotWidth << " " << kPlotHeight << "\" role=\"img\" aria-label=\"Evaluations to "
          << "solution per combination\" data-x-scale=\"" << (logX ? "log" : "linear") << "\">\n";
     writeFrame(frame, "Evaluations to solution per combination", "evaluations", "fraction of runs solved", page);
+    writeLegendHead(record, page);
     for (std::size_t line = 0; line < ranked.size(); ++line) {
         const CombinationSummary& combination = combinations[ranked[line]];
         std::vector<double> solved;
@@ -306,6 +313,7 @@ std::string fixedBudgetSvg(const SweepRecord& record, const std::vector<Combinat
          << kPlotWidth << " " << kPlotHeight << "\" role=\"img\" aria-label=\"Best fitness so far against evaluations "
          << "per combination\" data-y-scale=\"" << (logY ? "log" : "linear") << "\">\n";
     writeFrame(frame, "Best fitness so far against evaluations", "evaluations", "best fitness so far", page);
+    writeLegendHead(record, page);
     for (std::size_t line = 0; line < ranked.size(); ++line) {
         const auto found = traces.find(ranked[line]);
         if (found == traces.end()) continue;
@@ -354,8 +362,8 @@ void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<Combina
     page << "<table class=\"data\" id=\"ranking\">\n<thead><tr><th>rank</th>";
     for (const SweptKey& swept : record.keys) page << "<th class=\"text\">" << escaped(swept.key) << "</th>";
     page << "<th>runs</th><th>success rate [95% CI]</th><th>ERT [95% CI]</th><th>median best found [95% CI]</th>"
-         << "<th class=\"text\">among the best (best found)</th><th class=\"text\">among the fastest (evaluations)</th>"
-         << "<th>&#194;12 against the best</th><th class=\"text\">magnitude</th><th>p (Holm) against the best</th>"
+         << "<th class=\"text\">best</th><th class=\"text\">fastest</th>"
+         << "<th>&#194;12 vs. 1st</th><th class=\"text\">magnitude</th><th>p (Holm) vs. 1st</th>"
          << "</tr></thead>\n<tbody>\n";
     for (std::size_t r = 0; r < ranked.size(); ++r) {
         const std::size_t c = ranked[r];
@@ -369,7 +377,7 @@ void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<Combina
              << (against.found ? exactNumber(against.a12) : "") << "\" data-p-holm=\""
              << (against.found ? exactNumber(against.pHolm) : "") << "\"><td>" << r + 1 << "</td>";
         for (const std::string& value : combination.values) page << "<td class=\"text\">" << escaped(value) << "</td>";
-        page << "<td>" << combination.runs << "</td><td>" << percentText(rate) << " <span class=\"interval\">["
+        page << "<td>" << combination.runs << "</td><td>" << percentText(rate) << "<br /><span class=\"interval\">["
              << percentText(combination.successInterval.low) << ", " << percentText(combination.successInterval.high)
              << "]</span></td><td>"
              << (std::isfinite(combination.expectedRunningTime) ? escaped(shownNumber(combination.expectedRunningTime))
@@ -377,22 +385,22 @@ void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<Combina
              << " " << intervalText(combination.ertInterval) << "</td><td>"
              << (std::isnan(combination.medianBestSoFar) ? std::string("&mdash;") : escaped(shownNumber(combination.medianBestSoFar)))
              << " " << intervalText(combination.bestFoundInterval) << "</td><td class=\"text\">"
-             << (topFound ? "&#9733; yes" : "") << "</td><td class=\"text\">" << (topEvaluations ? "&#9733; yes" : "")
+             << (topFound ? "&#9733;" : "") << "</td><td class=\"text\">" << (topEvaluations ? "&#9733;" : "")
              << "</td>";
         if (c == best || !against.found) {
-            page << "<td>&mdash;</td><td class=\"text\">" << (c == best ? "(the best)" : "") << "</td><td>&mdash;</td></tr>\n";
+            page << "<td>&mdash;</td><td class=\"text\">" << (c == best ? "(the first)" : "") << "</td><td>&mdash;</td></tr>\n";
             continue;
         }
         page << "<td>" << escaped(shownNumber(against.a12)) << "</td><td class=\"text\">" << a12Magnitude(against.a12)
              << "</td><td>" << escaped(shownNumber(against.pHolm)) << "</td></tr>\n";
     }
     page << "</tbody>\n</table>\n<p class=\"note\">The combinations with runs, ranked by their median best found "
-         << "(the best fitness a run found: a cost, lower is better), then by ERT. A combination is among the best "
-         << "when no other is significantly better on the best found, among the fastest when none is significantly "
-         << "better on the evaluations to solution (unsolved runs ranked after every solved one): two-sided "
+         << "(the best fitness a run found: a cost, lower is better), then by ERT. A star under best marks a "
+         << "combination no other is significantly better than on the best found; under fastest, one no other is "
+         << "significantly better than on the evaluations to solution (unsolved runs ranked after every solved one): two-sided "
          << "Mann&#8211;Whitney U tests over every pair of combinations, p-values Holm-adjusted over the pairs, at the "
          << "level &#945; = " << escaped(shownNumber(inputs.alpha)) << ". &#194;12 is the probability that a run of "
-         << "the combination found a lower best than a run of the best one (ties count half): 0.5 for no difference; "
+         << "the combination found a lower best than a run of the first one (ties count half): 0.5 for no difference; "
          << "negligible within 0.06 of it, small within 0.14, medium within 0.21, large beyond. The intervals are "
          << "95%: Wilson's for the success rate, the bootstrap's (" << kBootstrapResamples << " resamples of the runs, "
          << "a fixed seed) for ERT and the median. The formulas are in docs/statistics.md.</p>\n";
@@ -682,21 +690,37 @@ CombinationComparisons compareCombinations(const std::vector<CombinationSummary>
 
 std::string sweepPage(const SweepPageInputs& inputs) {
     const std::vector<CombinationSummary> combinations = summarizeCombinations(inputs.record);
-    const std::string title = "Sweep: " + inputs.title;
+    const bool comparison = !inputs.comparedFolders.empty();
+    const std::string title = (comparison ? "Comparison: " : "Sweep: ") + inputs.title;
     std::ostringstream page;
     page.imbue(std::locale::classic());
     page << pageHead(title);
-    page << "<body>\n<main>\n<header>\n<h1>" << escaped(title) << "</h1>\n<p class=\"subtitle\">Valdrin sweep: "
-         << inputs.record.experiments.size() << " experiments of " << inputs.runs << (inputs.runs == 1 ? " run" : " runs")
-         << ", fitness is a cost (lower is better)</p>\n</header>\n";
-    writePlan(inputs, page);
+    page << "<body>\n<main>\n<header>\n<h1>" << escaped(title) << "</h1>\n<p class=\"subtitle\">";
+    if (comparison) {
+        page << "Valdrin comparison: " << inputs.comparedFolders.size() << " experiments compared, fitness is a cost "
+             << "(lower is better)</p>\n</header>\n<section id=\"plan\">\n<h2>What was compared</h2>\n"
+             << "<dl class=\"parameters\">\n";
+        for (const auto& [label, folders] : inputs.comparedFolders) {
+            page << "  <dt>" << escaped(label) << "</dt><dd>" << escaped(folders) << "</dd>\n";
+        }
+        page << "</dl>\n</section>\n";
+    } else {
+        page << "Valdrin sweep: " << inputs.record.experiments.size() << " experiments of " << inputs.runs
+             << (inputs.runs == 1 ? " run" : " runs") << ", fitness is a cost (lower is better)</p>\n</header>\n";
+        writePlan(inputs, page);
+    }
     writeOutcome(inputs.record, combinations, page);
     writeCombinations(inputs.record, combinations, page);
     writeWhichIsBetter(inputs, combinations, page);
     writePlots(inputs.record, combinations, inputs.seeds, page);
     writeFailures(inputs.record, page);
-    page << "<footer>Written by valdrin-sweep. Every experiment's files are in its folder under experiments/; the "
-            "tables are in results.sqlite and sweep.csv.</footer>\n</main>\n</body>\n</html>\n";
+    if (comparison) {
+        page << "<footer>Written by valdrin-compare. The tables are in results.sqlite and comparison.csv.</footer>\n";
+    } else {
+        page << "<footer>Written by valdrin-sweep. Every experiment's files are in its folder under experiments/; the "
+                "tables are in results.sqlite and sweep.csv.</footer>\n";
+    }
+    page << "</main>\n</body>\n</html>\n";
     return page.str();
 }
 

@@ -69,6 +69,10 @@ struct SweepPageInputs {
     int runs = 1;           // per experiment
     std::vector<int> seeds;
     double alpha = 0.05;    // the level at which a difference counts as significant (Holm-adjusted)
+    // For valdrin-compare's page: each compared entry's label and the folders its runs come from.
+    // When given, the page is a comparison's: its title, its plan (these instead of what was
+    // swept) and its footer say so.
+    std::vector<std::pair<std::string, std::string>> comparedFolders{};
 };
 
 std::string sweepPage(const SweepPageInputs& inputs);
