@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 namespace Valdrin {
@@ -173,6 +174,64 @@ std::string a12Magnitude(double a12) {
     if (distance < 0.64) return "small";
     if (distance < 0.71) return "medium";
     return "large";
+}
+
+FriedmanResult friedman(const std::vector<std::vector<double>>& blocks) {
+    FriedmanResult result;
+    if (blocks.empty() || blocks.front().size() < 2) return result;
+    const std::size_t k = blocks.front().size();
+    const double n = static_cast<double>(blocks.size());
+    const double treatments = static_cast<double>(k);
+    std::vector<double> rankSums(k, 0.0);
+    double ties = 0.0;
+    for (const std::vector<double>& block : blocks) {
+        const std::vector<double> ranks = averageRanks(block);
+        for (std::size_t j = 0; j < k; ++j) rankSums[j] += ranks[j];
+        ties += tieTerm(block);
+    }
+    for (double sum : rankSums) result.meanRanks.push_back(sum / n);
+    double squares = 0.0;
+    for (double sum : rankSums) squares += sum * sum;
+    const double correction = 1.0 - ties / (treatments * (treatments * treatments - 1.0) * n);
+    if (!(correction > 0.0)) return result;
+    result.chiSquare =
+        (12.0 / (treatments * n * (treatments + 1.0)) * squares - 3.0 * n * (treatments + 1.0)) / correction;
+    const boost::math::chi_squared distribution(treatments - 1.0);
+    result.pValue = result.chiSquare <= 0.0 ? 1.0 : boost::math::cdf(boost::math::complement(distribution, result.chiSquare));
+    return result;
+}
+
+double studentizedRangeCdf(double q, int k) {
+    if (!(q > 0.0) || k < 2) return 0.0;
+    // k times the integral over z of phi(z) (Phi(z) - Phi(z - q))^(k - 1): the lowest of the k
+    // values at z, the others within q above it. Simpson's rule over [-9, 9 + q].
+    const auto normalCdf = [](double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); };
+    const auto integrand = [&](double z) {
+        const double density = std::exp(-0.5 * z * z) / std::sqrt(2.0 * std::numbers::pi);
+        return density * std::pow(normalCdf(z + q) - normalCdf(z), k - 1);
+    };
+    const int intervals = 4000;
+    const double from = -9.0;
+    const double to = 9.0;
+    const double step = (to - from) / intervals;
+    double sum = integrand(from) + integrand(to);
+    for (int i = 1; i < intervals; ++i) sum += (i % 2 == 1 ? 4.0 : 2.0) * integrand(from + i * step);
+    return std::min(1.0, static_cast<double>(k) * sum * step / 3.0);
+}
+
+double studentizedRangeQuantile(double p, int k) {
+    double low = 0.0;
+    double high = 20.0;
+    for (int i = 0; i < 60; ++i) {
+        const double middle = (low + high) / 2.0;
+        (studentizedRangeCdf(middle, k) < p ? low : high) = middle;
+    }
+    return (low + high) / 2.0;
+}
+
+double nemenyiCriticalDifference(int k, int blocks, double alpha) {
+    const double q = studentizedRangeQuantile(1.0 - alpha, k) / std::sqrt(2.0);
+    return q * std::sqrt(static_cast<double>(k) * (k + 1) / (6.0 * blocks));
 }
 
 }  // namespace Valdrin

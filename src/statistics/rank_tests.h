@@ -54,4 +54,24 @@ double varghaDelaneyA12(const std::vector<double>& a, const std::vector<double>&
 // "small" below 0.64, "medium" below 0.71, "large" beyond.
 std::string a12Magnitude(double a12);
 
+struct FriedmanResult {
+    double chiSquare = 0.0;         // tie-corrected
+    double pValue = 1.0;            // upper tail of the chi-square distribution with k - 1 degrees of freedom
+    std::vector<double> meanRanks;  // per treatment: its rank within each block (1 the lowest), averaged
+};
+
+// The Friedman test of k treatments over blocks: blocks[i][j] is treatment j's value in block i
+// (every block has a value for every treatment, at least one block and two treatments, no NaN).
+// When every block's values are all the same, the statistic is 0 and the p-value 1.
+FriedmanResult friedman(const std::vector<std::vector<double>>& blocks);
+
+// The distribution of the range of k independent standard normal values (the studentized range
+// with infinite degrees of freedom): P(range <= q), and its p-quantile.
+double studentizedRangeCdf(double q, int k);
+double studentizedRangeQuantile(double p, int k);
+
+// Nemenyi's critical difference of mean ranks between k treatments over n blocks at level alpha:
+// q / sqrt(2) * sqrt(k (k + 1) / (6 n)), q the studentized range's (1 - alpha)-quantile for k.
+double nemenyiCriticalDifference(int k, int blocks, double alpha);
+
 }  // namespace Valdrin

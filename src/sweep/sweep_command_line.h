@@ -23,6 +23,7 @@ struct SweepCommandLine {
     bool resume = false;
     bool progress = false;            // the progress line even when standard error is not a terminal
     double alpha = 0.05;              // the page's level of significance (Holm-adjusted), above 0, below 1
+    std::string blocks;               // a swept key whose values are blocks (Friedman's test); "" for none
 };
 
 struct ParsedSweepCommandLine {

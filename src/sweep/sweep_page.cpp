@@ -348,6 +348,105 @@ std::string fixedBudgetSvg(const SweepRecord& record, const std::vector<Combinat
     return page.str();
 }
 
+// The critical-difference diagram: the treatments at their mean ranks on an axis from 1 to k (the
+// best, lowest rank, on the left), the critical difference as a bar above it, and a thick line
+// joining each largest group of treatments whose mean ranks lie within it of one another.
+std::string criticalDifferenceSvg(const BlockComparison& comparison, double criticalDifference) {
+    const std::size_t k = comparison.treatments.size();
+    std::vector<std::size_t> order(k);
+    for (std::size_t t = 0; t < k; ++t) order[t] = t;
+    const std::vector<double>& ranks = comparison.friedman.meanRanks;
+    std::stable_sort(order.begin(), order.end(), [&ranks](std::size_t a, std::size_t b) { return ranks[a] < ranks[b]; });
+    const double left = 60.0;
+    const double right = kPlotWidth - 60.0;
+    const double axis = 90.0;
+    const auto toX = [&](double rank) { return left + (rank - 1.0) / std::max(1.0, static_cast<double>(k) - 1.0) * (right - left); };
+    const double height = axis + 40.0 + 22.0 * static_cast<double>(k);
+    std::ostringstream page;
+    page.imbue(std::locale::classic());
+    page << std::fixed << std::setprecision(1);
+    page << "<svg class=\"plot cd-diagram\" id=\"cd-diagram\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 "
+         << kPlotWidth << " " << height << "\" role=\"img\" aria-label=\"Critical-difference diagram\">\n"
+         << "<line x1=\"" << left << "\" y1=\"" << axis << "\" x2=\"" << right << "\" y2=\"" << axis
+         << "\" stroke=\"#24292f\" />\n";
+    for (std::size_t r = 1; r <= k; ++r) {
+        page << "<line x1=\"" << toX(static_cast<double>(r)) << "\" y1=\"" << axis - 6 << "\" x2=\""
+             << toX(static_cast<double>(r)) << "\" y2=\"" << axis << "\" stroke=\"#24292f\" /><text x=\""
+             << toX(static_cast<double>(r)) << "\" y=\"" << axis - 10 << "\" font-size=\"12\" text-anchor=\"middle\">" << r
+             << "</text>\n";
+    }
+    // The critical difference.
+    page << "<line class=\"cd\" x1=\"" << toX(1.0) << "\" y1=\"30\" x2=\"" << toX(1.0 + criticalDifference)
+         << "\" y2=\"30\" stroke=\"#24292f\" stroke-width=\"2\" /><text x=\"" << toX(1.0) << "\" y=\"22\" font-size=\"12\">CD = "
+         << escaped(shownNumber(criticalDifference)) << "</text>\n";
+    // Each treatment: a line down from its place on the axis, then to its label on the side nearer it.
+    for (std::size_t i = 0; i < k; ++i) {
+        const std::size_t t = order[i];
+        const double x = toX(ranks[t]);
+        const double y = axis + 34.0 + 22.0 * static_cast<double>(i);
+        const bool onLeft = ranks[t] <= (1.0 + static_cast<double>(k)) / 2.0;
+        const double end = onLeft ? left - 10.0 : right + 10.0;
+        page << "<polyline class=\"treatment\" fill=\"none\" stroke=\"#57606a\" points=\"" << x << "," << axis << " " << x << ","
+             << y << " " << end + (onLeft ? 0.0 : 0.0) << "," << y << "\" /><text x=\"" << (onLeft ? left - 4.0 : right + 4.0)
+             << "\" y=\"" << y - 4 << "\" font-size=\"12\" text-anchor=\"" << (onLeft ? "start" : "end") << "\">"
+             << escaped(comparison.treatments[t]) << " (" << escaped(shownNumber(ranks[t])) << ")</text>\n";
+    }
+    // The groups not significantly different: from each treatment, the furthest within the
+    // critical difference, when that group is not inside the one before.
+    std::size_t reached = 0;
+    int group = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        std::size_t j = i;
+        while (j + 1 < k && ranks[order[j + 1]] - ranks[order[i]] < criticalDifference) ++j;
+        if (j == i || (i > 0 && j <= reached)) continue;
+        reached = j;
+        const double y = axis + 12.0 + 6.0 * (group++ % 3);
+        page << "<line class=\"clique\" x1=\"" << toX(ranks[order[i]]) - 3 << "\" y1=\"" << y << "\" x2=\""
+             << toX(ranks[order[j]]) + 3 << "\" y2=\"" << y << "\" stroke=\"#24292f\" stroke-width=\"4\" />\n";
+    }
+    page << "</svg>\n";
+    return page.str();
+}
+
+void writeAcrossBlocks(const SweepPageInputs& inputs, const std::vector<CombinationSummary>& combinations,
+                       std::ostringstream& page) {
+    const SweepRecord& record = inputs.record;
+    if (record.blocks.empty()) return;
+    const BlockComparison comparison = compareAcrossBlocks(record, combinations);
+    page << "<section id=\"across-blocks\">\n<h2>Across " << escaped(record.blocks) << "</h2>\n";
+    if (!comparison.tested) {
+        page << "<p class=\"note\">Not compared across " << escaped(record.blocks) << ": " << escaped(comparison.reason)
+             << ".</p>\n</section>\n";
+        return;
+    }
+    const int k = static_cast<int>(comparison.treatments.size());
+    const int n = static_cast<int>(comparison.blocks.size());
+    const double cd = nemenyiCriticalDifference(k, n, inputs.alpha);
+    page << "<p class=\"note\" id=\"friedman\" data-chi-square=\"" << exactNumber(comparison.friedman.chiSquare)
+         << "\" data-p-value=\"" << exactNumber(comparison.friedman.pValue) << "\" data-critical-difference=\""
+         << exactNumber(cd) << "\">The " << k << " combinations of the other keys ranked within each of " << n
+         << " values of " << escaped(record.blocks) << " by their median best found (1 the lowest): Friedman's "
+         << "&#967;&#178; = " << escaped(shownNumber(comparison.friedman.chiSquare)) << " ("
+         << k - 1 << " degrees of freedom), p = " << escaped(shownNumber(comparison.friedman.pValue))
+         << ". Two combinations whose mean ranks differ by the critical difference or more differ significantly "
+         << "(Nemenyi, &#945; = " << escaped(shownNumber(inputs.alpha)) << "): CD = " << escaped(shownNumber(cd)) << ".";
+    if (comparison.leftOut > 0) {
+        page << " " << comparison.leftOut << (comparison.leftOut == 1 ? " value is" : " values are")
+             << " left out: some combination has no run there.";
+    }
+    page << "</p>\n<table class=\"data\" id=\"mean-ranks\">\n<thead><tr><th class=\"text\">combination of the other keys</th>"
+         << "<th>mean rank</th></tr></thead>\n<tbody>\n";
+    for (int t = 0; t < k; ++t) {
+        page << "<tr data-mean-rank=\"" << exactNumber(comparison.friedman.meanRanks[static_cast<std::size_t>(t)])
+             << "\"><td class=\"text\">" << escaped(comparison.treatments[static_cast<std::size_t>(t)]) << "</td><td>"
+             << escaped(shownNumber(comparison.friedman.meanRanks[static_cast<std::size_t>(t)])) << "</td></tr>\n";
+    }
+    page << "</tbody>\n</table>\n<figure>\n" << criticalDifferenceSvg(comparison, cd)
+         << "<figcaption>The critical-difference diagram: each combination of the other keys at its mean rank (the "
+         << "lowest, best, on the left); a thick line joins combinations that do not differ significantly.</figcaption>\n"
+         << "</figure>\n</section>\n";
+}
+
 void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<CombinationSummary>& combinations,
                         std::ostringstream& page) {
     const SweepRecord& record = inputs.record;
@@ -688,6 +787,55 @@ CombinationComparisons compareCombinations(const std::vector<CombinationSummary>
     return {compareSamples(found), compareSamples(evaluations)};
 }
 
+BlockComparison compareAcrossBlocks(const SweepRecord& record, const std::vector<CombinationSummary>& combinations) {
+    BlockComparison comparison;
+    std::size_t blockKey = record.keys.size();
+    for (std::size_t k = 0; k < record.keys.size(); ++k) {
+        if (record.keys[k].key == record.blocks) blockKey = k;
+    }
+    if (record.blocks.empty() || blockKey == record.keys.size()) {
+        comparison.reason = "no swept key is the blocks";
+        return comparison;
+    }
+    std::vector<std::string> blockValues = record.keys[blockKey].values;
+    std::map<std::string, std::size_t> treatmentPlace;
+    std::vector<std::vector<double>> table(blockValues.size());
+    for (const CombinationSummary& combination : combinations) {
+        std::string treatment;
+        for (std::size_t k = 0; k < combination.values.size(); ++k) {
+            if (k != blockKey) treatment += (treatment.empty() ? "" : ", ") + combination.values[k];
+        }
+        const auto [place, added] = treatmentPlace.try_emplace(treatment, comparison.treatments.size());
+        if (added) comparison.treatments.push_back(treatment);
+        const std::size_t block = static_cast<std::size_t>(
+            std::find(blockValues.begin(), blockValues.end(), combination.values[blockKey]) - blockValues.begin());
+        table[block].resize(std::max(table[block].size(), place->second + 1), std::numeric_limits<double>::quiet_NaN());
+        table[block][place->second] = combination.runs > 0 ? combination.medianBestSoFar : std::numeric_limits<double>::quiet_NaN();
+    }
+    if (comparison.treatments.size() < 2) {
+        comparison.reason = "the other keys make fewer than two combinations";
+        return comparison;
+    }
+    std::vector<std::vector<double>> complete;
+    for (std::size_t b = 0; b < table.size(); ++b) {
+        const bool whole = table[b].size() == comparison.treatments.size() &&
+                           std::none_of(table[b].begin(), table[b].end(), [](double v) { return std::isnan(v); });
+        if (!whole) {
+            ++comparison.leftOut;
+            continue;
+        }
+        complete.push_back(table[b]);
+        comparison.blocks.push_back(blockValues[b]);
+    }
+    if (complete.empty()) {
+        comparison.reason = "no value of " + record.blocks + " has runs of every combination of the other keys";
+        return comparison;
+    }
+    comparison.tested = true;
+    comparison.friedman = friedman(complete);
+    return comparison;
+}
+
 std::string sweepPage(const SweepPageInputs& inputs) {
     const std::vector<CombinationSummary> combinations = summarizeCombinations(inputs.record);
     const bool comparison = !inputs.comparedFolders.empty();
@@ -712,6 +860,7 @@ std::string sweepPage(const SweepPageInputs& inputs) {
     writeOutcome(inputs.record, combinations, page);
     writeCombinations(inputs.record, combinations, page);
     writeWhichIsBetter(inputs, combinations, page);
+    writeAcrossBlocks(inputs, combinations, page);
     writePlots(inputs.record, combinations, inputs.seeds, page);
     writeFailures(inputs.record, page);
     if (comparison) {

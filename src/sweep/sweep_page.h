@@ -9,6 +9,7 @@
 
 #include "statistics/comparisons.h"
 #include "statistics/intervals.h"
+#include "statistics/rank_tests.h"
 #include "sweep/sweep_results.h"
 
 namespace Valdrin {
@@ -61,6 +62,20 @@ struct CombinationComparisons {
 std::vector<double> bestFoundSample(const CombinationSummary& combination);
 std::vector<double> evaluationsToSolutionSample(const CombinationSummary& combination);
 CombinationComparisons compareCombinations(const std::vector<CombinationSummary>& combinations);
+
+// The combinations of the keys other than the record's blocks key (the treatments) compared
+// across that key's values (the blocks) on their median best found: Friedman's test and the mean
+// ranks. A block where some treatment has no run is left out. Not tested (tested false, with the
+// reason) when there is no blocks key, fewer than two treatments or no complete block.
+struct BlockComparison {
+    bool tested = false;
+    std::string reason;
+    std::vector<std::string> treatments;  // the other keys' values, joined by ", "
+    std::vector<std::string> blocks;      // the blocks used
+    int leftOut = 0;                      // blocks left out
+    FriedmanResult friedman;
+};
+BlockComparison compareAcrossBlocks(const SweepRecord& record, const std::vector<CombinationSummary>& combinations);
 
 struct SweepPageInputs {
     const SweepRecord& record;

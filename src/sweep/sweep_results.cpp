@@ -311,6 +311,27 @@ void storeCombinations(Database& db, const SweepRecord& record) {
         sqlite3_bind_double(omnibus, 3, set->omnibusP);
         db.step(omnibus);
     }
+
+    if (record.blocks.empty()) return;
+    const BlockComparison across = compareAcrossBlocks(record, combinations);
+    db.execute("CREATE TABLE friedman (measure TEXT NOT NULL, block_key TEXT NOT NULL, blocks INTEGER NOT NULL, "
+               "treatments INTEGER NOT NULL, chi_square REAL NOT NULL, p_value REAL NOT NULL)");
+    db.execute("CREATE TABLE mean_ranks (treatment TEXT NOT NULL, mean_rank REAL NOT NULL)");
+    if (!across.tested) return;
+    sqlite3_stmt* test = db.prepared("INSERT INTO friedman (measure, block_key, blocks, treatments, chi_square, p_value) "
+                                     "VALUES ('best_found', ?, ?, ?, ?, ?)");
+    sqlite3_bind_text(test, 1, record.blocks.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(test, 2, static_cast<int>(across.blocks.size()));
+    sqlite3_bind_int(test, 3, static_cast<int>(across.treatments.size()));
+    sqlite3_bind_double(test, 4, across.friedman.chiSquare);
+    sqlite3_bind_double(test, 5, across.friedman.pValue);
+    db.step(test);
+    sqlite3_stmt* rank = db.prepared("INSERT INTO mean_ranks (treatment, mean_rank) VALUES (?, ?)");
+    for (std::size_t t = 0; t < across.treatments.size(); ++t) {
+        sqlite3_bind_text(rank, 1, across.treatments[t].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(rank, 2, across.friedman.meanRanks[t]);
+        db.step(rank);
+    }
 }
 
 // The combination's figures as sweep.csv writes them after each of its rows.

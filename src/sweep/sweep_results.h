@@ -48,6 +48,9 @@ struct SweepRecord {
     const std::vector<Experiment>& experiments;
     const std::vector<ExperimentOutcome>& outcomes;
     std::string folder;  // the sweep's folder, where the experiments' folders are
+    // A swept key whose values are blocks (problems, sizes): the combinations of the other keys are
+    // also compared across them (Friedman's test); "" for none.
+    std::string blocks = "";
 };
 
 // Writes the database at path (under a temporary name, renamed when complete), built afresh from
@@ -61,6 +64,8 @@ struct SweepRecord {
 //     lack the later columns (runs.csv's best_so_far_* and runs_asked), leave them NULL in their
 //     rows.
 //   swept_keys: position (from 1), key, column_name
+//   combinations, comparisons, omnibus: each combination's figures and their comparisons
+//     (docs/statistics.md); with blocks also friedman and mean_ranks.
 // Empty cells and nan are NULL; inf stays infinite. Ends with a Failure when it cannot be written.
 void writeResultsDatabase(const SweepRecord& record, const std::string& path);
 

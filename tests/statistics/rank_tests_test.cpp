@@ -53,6 +53,11 @@ for line in open(sys.argv[1]):
         r = stats.mannwhitneyu(a, b, alternative="two-sided", method="auto")
         if abs(r.statistic - u) > 1e-9 or abs(r.pvalue - p) > 1e-9:
             bad += 1; print("mannwhitneyu", a, b, "scipy", r.statistic, r.pvalue, "ours", u, p)
+    elif kind == "fr":
+        blocks, c, p = [numbers(g) for g in fields[:-2]], float(fields[-2]), float(fields[-1])
+        r = stats.friedmanchisquare(*[list(column) for column in zip(*blocks)])
+        if abs(r.statistic - c) > 1e-9 or abs(r.pvalue - p) > 1e-9:
+            bad += 1; print("friedman", blocks, "scipy", r.statistic, r.pvalue, "ours", c, p)
     else:
         groups, h, p = [numbers(g) for g in fields[:-2]], float(fields[-2]), float(fields[-1])
         r = stats.kruskal(*groups)
@@ -107,6 +112,19 @@ TEST(RankTestsTest, AgreeWithSciPyOnGeneratedSamples) {
             cases << text << ";" << ours.h << ";" << ours.pValue << "\n";
         }
     }
+    for (int treatments = 3; treatments <= 7; treatments += 2) {
+        for (int levels : {0, 3}) {
+            std::vector<std::vector<double>> blocks;
+            std::string text = "fr";
+            for (int block = 0; block < 2 + 3 * treatments; ++block) {
+                blocks.push_back(sample(generator, treatments, levels, false, 0.0));
+                for (int t = 0; t < treatments; ++t) blocks.back()[static_cast<std::size_t>(t)] += 0.4 * t;
+                text.append(";").append(listText(blocks.back()));
+            }
+            const FriedmanResult ours = friedman(blocks);
+            cases << text << ";" << ours.chiSquare << ";" << ours.pValue << "\n";
+        }
+    }
     writeFile("cases.txt", cases.str());
     const auto checked = runCommand("/usr/bin/python3", {"-c", kCheck, "cases.txt"});
     EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
@@ -120,6 +138,24 @@ TEST(RankTestsTest, TheExactDistributionCountsEveryArrangement) {
     EXPECT_DOUBLE_EQ(mannWhitneyLowerTail(2, 3, 1), 2.0 / 10.0);  // U = 0 and U = 1: one way each
     // The distribution is symmetric about m n / 2.
     EXPECT_NEAR(mannWhitneyLowerTail(5, 7, 17) + mannWhitneyLowerTail(5, 7, 35 - 18), 1.0, 1e-15);
+}
+
+// The studentized range (infinite degrees of freedom) against the published table of Nemenyi's
+// test's critical values q_alpha (the quantile over sqrt(2)) for 2 to 10 treatments, and the
+// critical difference it gives.
+TEST(RankTestsTest, StudentizedRangeMatchesThePublishedCriticalValues) {
+    const double at05[] = {1.960, 2.343, 2.569, 2.728, 2.850, 2.949, 3.031, 3.102, 3.164};
+    const double at10[] = {1.645, 2.052, 2.291, 2.459, 2.589, 2.693, 2.780, 2.855, 2.920};
+    for (int k = 2; k <= 10; ++k) {
+        EXPECT_NEAR(studentizedRangeQuantile(0.95, k) / std::sqrt(2.0), at05[k - 2], 1e-3) << k;
+        EXPECT_NEAR(studentizedRangeQuantile(0.90, k) / std::sqrt(2.0), at10[k - 2], 1e-3) << k;
+    }
+    // Four treatments over 14 blocks: 2.569 * sqrt(4 * 5 / 84).
+    EXPECT_NEAR(nemenyiCriticalDifference(4, 14, 0.05), 1.2536, 1e-3);
+    // Every block ranks the treatments the same way: mean ranks 1, 2, 3.
+    const FriedmanResult ordered = friedman({{1, 2, 3}, {10, 20, 30}, {0.1, 0.2, 0.3}});
+    EXPECT_EQ(ordered.meanRanks, (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(friedman({{5, 5}, {2, 2}}).pValue, 1.0);
 }
 
 // Holm's step-down: sorted p-values times m, m - 1, ..., made monotone and capped at 1, returned in
