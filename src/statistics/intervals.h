@@ -48,4 +48,10 @@ Interval bootstrapInterval(const std::vector<RunFigures>& runs,
                            double confidence = 0.95, int resamples = kBootstrapResamples,
                            std::uint64_t seed = kBootstrapSeed);
 
+// The same interval of the median of the values (NaN ones left out of each resample's median), the
+// same draws made, without sorting each resample: the draws are counted per place of the values in
+// order, and the median read from the counts.
+Interval bootstrapMedianInterval(const std::vector<double>& values, double confidence = 0.95,
+                                 int resamples = kBootstrapResamples, std::uint64_t seed = kBootstrapSeed);
+
 }  // namespace Valdrin

@@ -753,12 +753,7 @@ std::vector<CombinationSummary> summarizeCombinations(const SweepRecord& record)
         combination.upperQuartileBestSoFar = bests.upper;
         combination.successInterval = wilsonInterval(combination.solved, combination.runs);
         combination.ertInterval = bootstrapInterval(combination.runFigures, expectedRunningTime);
-        combination.bestFoundInterval = bootstrapInterval(combination.runFigures, [](const std::vector<RunFigures>& runs) {
-            std::vector<double> found;
-            found.reserve(runs.size());
-            for (const RunFigures& run : runs) found.push_back(run.bestFound);
-            return medianOf(std::move(found));
-        });
+        combination.bestFoundInterval = bootstrapMedianInterval(combination.bestsSoFar);
     }
     return combinations;
 }
