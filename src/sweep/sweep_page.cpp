@@ -113,15 +113,15 @@ std::vector<std::size_t> rankedByBestFoundThenErt(const std::vector<CombinationS
     return order;
 }
 
-// Whether some other combination is significantly better than c on the measure: a Holm-adjusted
-// p-value below alpha with an A12 over c above one half.
-bool beaten(const SampleComparisons& set, std::size_t c, std::size_t count, double alpha) {
-    for (std::size_t other = 0; other < count; ++other) {
-        if (other == c) continue;
-        const DirectedComparison against = directed(set, static_cast<int>(other), static_cast<int>(c));
-        if (against.found && against.pHolm < alpha && against.a12 > 0.5) return true;
+// For each combination, whether some other is significantly better on the measure: a pair with a
+// Holm-adjusted p-value below alpha, the other's A12 over it above one half. One pass over the pairs.
+std::vector<bool> beatenOnes(const SampleComparisons& set, std::size_t count, double alpha) {
+    std::vector<bool> beaten(count, false);
+    for (const PairComparison& pair : set.pairs) {
+        if (!(pair.pHolm < alpha) || pair.a12 == 0.5) continue;
+        beaten[static_cast<std::size_t>(pair.a12 > 0.5 ? pair.b : pair.a)] = true;
     }
-    return false;
+    return beaten;
 }
 
 std::string intervalText(const Interval& interval) {
@@ -458,6 +458,19 @@ void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<Combina
     }
     const CombinationComparisons compared = compareCombinations(combinations);
     const std::size_t best = ranked.front();
+    const std::vector<bool> beatenOnFound = beatenOnes(compared.bestFound, combinations.size(), inputs.alpha);
+    const std::vector<bool> beatenOnEvaluations =
+        beatenOnes(compared.evaluationsToSolution, combinations.size(), inputs.alpha);
+    // Each combination's comparison with the first on the best found, from one pass over the pairs.
+    std::vector<DirectedComparison> againstBest(combinations.size());
+    for (const PairComparison& pair : compared.bestFound.pairs) {
+        if (static_cast<std::size_t>(pair.b) == best) {
+            againstBest[static_cast<std::size_t>(pair.a)] = {true, pair.u, pair.pHolm, pair.a12};
+        } else if (static_cast<std::size_t>(pair.a) == best) {
+            againstBest[static_cast<std::size_t>(pair.b)] =
+                {true, static_cast<double>(pair.na) * pair.nb - pair.u, pair.pHolm, 1.0 - pair.a12};
+        }
+    }
     page << "<table class=\"data\" id=\"ranking\">\n<thead><tr><th>rank</th>";
     for (const SweptKey& swept : record.keys) page << "<th class=\"text\">" << escaped(swept.key) << "</th>";
     page << "<th>runs</th><th>success rate [95% CI]</th><th>ERT [95% CI]</th><th>median best found [95% CI]</th>"
@@ -467,9 +480,9 @@ void writeWhichIsBetter(const SweepPageInputs& inputs, const std::vector<Combina
     for (std::size_t r = 0; r < ranked.size(); ++r) {
         const std::size_t c = ranked[r];
         const CombinationSummary& combination = combinations[c];
-        const bool topFound = !beaten(compared.bestFound, c, combinations.size(), inputs.alpha);
-        const bool topEvaluations = !beaten(compared.evaluationsToSolution, c, combinations.size(), inputs.alpha);
-        const DirectedComparison against = directed(compared.bestFound, static_cast<int>(c), static_cast<int>(best));
+        const bool topFound = !beatenOnFound[c];
+        const bool topEvaluations = !beatenOnEvaluations[c];
+        const DirectedComparison& against = againstBest[c];
         const double rate = static_cast<double>(combination.solved) / combination.runs;
         page << "<tr data-combination=\"" << c + 1 << "\" data-rank=\"" << r + 1 << "\" data-among-best=\""
              << (topFound ? "1" : "0") << "\" data-among-fastest=\"" << (topEvaluations ? "1" : "0") << "\" data-a12=\""
