@@ -1,7 +1,10 @@
 // sweep.html: one self-contained page in the manner of the report page: what was swept, the
 // outcome of every combination of values (success rate, expected running time, median best so
-// far and median final best with their quartiles), ranked by the median best so far, a plot of
-// the best so far against each swept key, and the failures.
+// far and median final best with their quartiles), ranked by the median best so far; "Which is
+// better" (the combinations with their intervals, ranked and compared by rank tests, with the
+// plots of their evaluations to solution and of their best so far against the evaluations);
+// with blocks, the comparison across them; a plot of the best so far against each swept key, and
+// the failures.
 #pragma once
 
 #include <string>

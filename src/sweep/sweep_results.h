@@ -1,5 +1,6 @@
 // What the sweep ran, collected from the job log and the experiments' folders into the results
-// files: results.sqlite (tables experiments, runs, generations and swept_keys) and sweep.csv.
+// files: results.sqlite (tables experiments, runs, generations, swept_keys, and the combinations
+// with their comparisons) and sweep.csv.
 #pragma once
 
 #include <optional>
@@ -71,7 +72,8 @@ void writeResultsDatabase(const SweepRecord& record, const std::string& path);
 
 // Writes sweep.csv at path: one row per experiment and run (an experiment without runs has one
 // row with its run columns empty): experiment, the swept keys' columns (the values as given),
-// seed, exit_status, then the columns of runs.csv as they were written.
+// seed, exit_status, the columns of runs.csv as they were written, then its combination's number
+// and figures (as the table combinations holds them; empty where there is none).
 void writeSweepCsv(const SweepRecord& record, const std::string& path);
 
 }  // namespace Valdrin
