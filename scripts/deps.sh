@@ -14,6 +14,7 @@ if [ ${#packages[@]} -eq 0 ]; then
         zlib1g-dev              # the checksum of checkpoints (CRC-32)
         libgcrypt20-dev nlohmann-json3-dev  # manifest.json: its SHA-256 hashes and its JSON
         libpcg-cpp-dev          # the pcg64 random number generator (header only)
+        libboost-math-dev       # the distributions of the statistical tests (Boost.Math)
         # make fuzz / make fuzz-smoke: clang and its runtime libraries (libFuzzer, the sanitizers)
         clang libclang-rt-dev
         libplplot-dev pkgconf   # the report's plots (PLplot's SVG device, found through pkg-config)

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "driver/command_line.h"
+#include "sweep/sweep_plan.h"
 
 namespace Valdrin {
 
@@ -150,6 +151,15 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
             ->option_text("N");
     app.add_flag("--resume", line.resume,
                  "go on with the sweep in DIR: run only the experiments that have not run or have failed");
+    app.add_option("--alpha", line.alpha,
+                   "the level below which a Holm-adjusted p-value counts as a significant difference on the page's "
+                   "\"Which is better\" (above 0, below 1; default 0.05)")
+        ->option_text("LEVEL");
+    app.add_option("--blocks", line.blocks,
+                   "a swept key (such as Problem or Chromosome length) whose values are blocks: the combinations of "
+                   "the other keys are also compared across them (Friedman's test, Nemenyi's critical-difference "
+                   "diagram)")
+        ->option_text("KEY");
     app.add_flag("--progress", line.progress, "show the progress line even when standard error is not a terminal");
     app.add_flag("--slurm", line.slurm,
                  "submit the sweep to Slurm as one job array (sbatch --array, --jobs tasks at a time) instead of "
@@ -192,6 +202,24 @@ ParsedSweepCommandLine parseSweepCommandLine(const std::vector<std::string>& arg
     }
     if (jobsOption->count() > 0) line.jobs = jobs;
     if (batchOption->count() > 0) line.batch = batch;
+    if (!(line.alpha > 0.0 && line.alpha < 1.0)) {
+        err << "valdrin-sweep: error: --alpha must be above 0 and below 1\n";
+        return {std::nullopt, kExitMisused};
+    }
+    if (!line.blocks.empty()) {
+        bool swept = false;
+        for (const std::string& set : line.sets) {
+            try {
+                swept = swept || parseSetting(set).key == line.blocks;
+            } catch (const UsageError&) {
+                // A malformed --set is reported with the plan.
+            }
+        }
+        if (!swept) {
+            err << "valdrin-sweep: error: --blocks " << line.blocks << ": not a key of --set\n";
+            return {std::nullopt, kExitMisused};
+        }
+    }
     if (line.outputFolder.empty()) {
         err << "valdrin-sweep: error: --out needs a folder\n";
         return {std::nullopt, kExitMisused};

@@ -33,6 +33,8 @@ struct SweepCommandLine {
     std::string collect;                    // --collect DIR: gather the results of the sweep in DIR
     std::string verifyFolder;         // --verify: the sweep whose experiments are re-run and checked
     std::optional<int> sample;        // --sample: how many of them (all when absent)
+    double alpha = 0.05;              // the page's level of significance (Holm-adjusted), above 0, below 1
+    std::string blocks;               // a swept key whose values are blocks (Friedman's test); "" for none
 };
 
 struct ParsedSweepCommandLine {

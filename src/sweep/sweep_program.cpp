@@ -600,10 +600,10 @@ RunEnd runExperiments(const Sweep& sweep) {
 std::vector<ExperimentOutcome> collectResults(const Sweep& sweep) {
     const std::vector<ExperimentOutcome> outcomes =
         collectOutcomes(sweep.folder.string(), sweep.experiments, readJobLog((sweep.folder / kJobLog).string()));
-    const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string()};
+    const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string(), sweep.line.blocks};
     writeResultsDatabase(record, (sweep.folder / "results.sqlite").string());
     writeSweepCsv(record, (sweep.folder / "sweep.csv").string());
-    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds}, (sweep.folder / "sweep.html").string());
+    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds, sweep.line.alpha}, (sweep.folder / "sweep.html").string());
     return outcomes;
 }
 

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -16,6 +18,7 @@
 #include "core/failure.h"
 #include "core/output_file.h"
 #include "registry/registry.h"
+#include "sweep/sweep_page.h"
 
 namespace Valdrin {
 
@@ -227,6 +230,131 @@ std::string csvField(const std::string& text) {
     return field + "\"";
 }
 
+// A figure as the database keeps it: NaN as NULL, infinite values as they are.
+void bindFigure(sqlite3_stmt* statement, int place, double value) {
+    if (std::isnan(value)) {
+        sqlite3_bind_null(statement, place);
+    } else {
+        sqlite3_bind_double(statement, place, value);
+    }
+}
+
+// The tables of the combinations and of their comparisons.
+void storeCombinations(Database& db, const SweepRecord& record) {
+    const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
+    std::string table = "CREATE TABLE combinations (id INTEGER PRIMARY KEY";
+    std::string insert = "INSERT INTO combinations (id";
+    std::string places = "?";
+    for (const SweptKey& swept : record.keys) {
+        const std::string column = quotedName(columnName(swept.key));
+        table += ", " + column + " " + keyColumnType(swept.key);
+        insert += ", " + column;
+        places += ", ?";
+    }
+    const std::string figures = "experiments, experiments_ran, runs, solved, success_rate, success_rate_low, "
+                                "success_rate_high, ert, ert_low, ert_high, median_best_found, median_best_found_low, "
+                                "median_best_found_high";
+    db.execute(table + ", experiments INTEGER NOT NULL, experiments_ran INTEGER NOT NULL, runs INTEGER NOT NULL, "
+                       "solved INTEGER NOT NULL, success_rate REAL, success_rate_low REAL, success_rate_high REAL, "
+                       "ert REAL, ert_low REAL, ert_high REAL, median_best_found REAL, median_best_found_low REAL, "
+                       "median_best_found_high REAL)");
+    sqlite3_stmt* row = db.prepared(insert + ", " + figures + ") VALUES (" + places + ", ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (std::size_t c = 0; c < combinations.size(); ++c) {
+        const CombinationSummary& combination = combinations[c];
+        const bool anyRun = combination.runs > 0;
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        int place = 1;
+        sqlite3_bind_int(row, place++, static_cast<int>(c) + 1);
+        for (const std::string& value : combination.values) bindCell(row, place++, value);
+        sqlite3_bind_int(row, place++, combination.experiments);
+        sqlite3_bind_int(row, place++, combination.ran);
+        sqlite3_bind_int(row, place++, combination.runs);
+        sqlite3_bind_int(row, place++, combination.solved);
+        bindFigure(row, place++, anyRun ? static_cast<double>(combination.solved) / combination.runs : none);
+        bindFigure(row, place++, anyRun ? combination.successInterval.low : none);
+        bindFigure(row, place++, anyRun ? combination.successInterval.high : none);
+        bindFigure(row, place++, anyRun ? combination.expectedRunningTime : none);
+        bindFigure(row, place++, combination.ertInterval.low);
+        bindFigure(row, place++, combination.ertInterval.high);
+        bindFigure(row, place++, anyRun ? combination.medianBestSoFar : none);
+        bindFigure(row, place++, combination.bestFoundInterval.low);
+        bindFigure(row, place++, combination.bestFoundInterval.high);
+        db.step(row);
+    }
+
+    db.execute("CREATE TABLE comparisons (measure TEXT NOT NULL, combination_a INTEGER NOT NULL REFERENCES "
+               "combinations(id), combination_b INTEGER NOT NULL REFERENCES combinations(id), n_a INTEGER NOT NULL, "
+               "n_b INTEGER NOT NULL, u REAL NOT NULL, p_value REAL NOT NULL, p_holm REAL NOT NULL, a12 REAL NOT NULL)");
+    db.execute("CREATE TABLE omnibus (measure TEXT PRIMARY KEY, h REAL NOT NULL, p_value REAL NOT NULL)");
+    const CombinationComparisons compared = compareCombinations(combinations);
+    const std::pair<const char*, const SampleComparisons*> measures[] = {
+        {"best_found", &compared.bestFound}, {"evaluations_to_solution", &compared.evaluationsToSolution}};
+    sqlite3_stmt* pair = db.prepared("INSERT INTO comparisons (measure, combination_a, combination_b, n_a, n_b, u, "
+                                     "p_value, p_holm, a12) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    sqlite3_stmt* omnibus = db.prepared("INSERT INTO omnibus (measure, h, p_value) VALUES (?, ?, ?)");
+    for (const auto& [measure, set] : measures) {
+        for (const PairComparison& compared : set->pairs) {
+            sqlite3_bind_text(pair, 1, measure, -1, SQLITE_STATIC);
+            sqlite3_bind_int(pair, 2, compared.a + 1);
+            sqlite3_bind_int(pair, 3, compared.b + 1);
+            sqlite3_bind_int(pair, 4, compared.na);
+            sqlite3_bind_int(pair, 5, compared.nb);
+            sqlite3_bind_double(pair, 6, compared.u);
+            sqlite3_bind_double(pair, 7, compared.pValue);
+            sqlite3_bind_double(pair, 8, compared.pHolm);
+            sqlite3_bind_double(pair, 9, compared.a12);
+            db.step(pair);
+        }
+        if (!set->omnibus) continue;
+        sqlite3_bind_text(omnibus, 1, measure, -1, SQLITE_STATIC);
+        sqlite3_bind_double(omnibus, 2, set->h);
+        sqlite3_bind_double(omnibus, 3, set->omnibusP);
+        db.step(omnibus);
+    }
+
+    if (record.blocks.empty()) return;
+    const BlockComparison across = compareAcrossBlocks(record, combinations);
+    db.execute("CREATE TABLE friedman (measure TEXT NOT NULL, block_key TEXT NOT NULL, blocks INTEGER NOT NULL, "
+               "treatments INTEGER NOT NULL, chi_square REAL NOT NULL, p_value REAL NOT NULL)");
+    db.execute("CREATE TABLE mean_ranks (treatment TEXT NOT NULL, mean_rank REAL NOT NULL)");
+    if (!across.tested) return;
+    sqlite3_stmt* test = db.prepared("INSERT INTO friedman (measure, block_key, blocks, treatments, chi_square, p_value) "
+                                     "VALUES ('best_found', ?, ?, ?, ?, ?)");
+    sqlite3_bind_text(test, 1, record.blocks.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(test, 2, static_cast<int>(across.blocks.size()));
+    sqlite3_bind_int(test, 3, static_cast<int>(across.treatments.size()));
+    sqlite3_bind_double(test, 4, across.friedman.chiSquare);
+    sqlite3_bind_double(test, 5, across.friedman.pValue);
+    db.step(test);
+    sqlite3_stmt* rank = db.prepared("INSERT INTO mean_ranks (treatment, mean_rank) VALUES (?, ?)");
+    for (std::size_t t = 0; t < across.treatments.size(); ++t) {
+        sqlite3_bind_text(rank, 1, across.treatments[t].c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(rank, 2, across.friedman.meanRanks[t]);
+        db.step(rank);
+    }
+}
+
+// The combination's figures as sweep.csv writes them after each of its rows.
+std::string combinationFields(std::size_t place, const CombinationSummary& combination) {
+    const bool anyRun = combination.runs > 0;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    std::string text(",");
+    text.append(std::to_string(place + 1)).append(",").append(std::to_string(combination.runs));
+    for (double value : {anyRun ? static_cast<double>(combination.solved) / combination.runs : none,
+                         anyRun ? combination.successInterval.low : none, anyRun ? combination.successInterval.high : none,
+                         anyRun ? combination.expectedRunningTime : none, combination.ertInterval.low,
+                         combination.ertInterval.high, anyRun ? combination.medianBestSoFar : none,
+                         combination.bestFoundInterval.low, combination.bestFoundInterval.high}) {
+        // As the other CSV files write numbers: the shortest text that reads back the same; empty for
+        // a figure there is not.
+        char digits[32];
+        const auto written = std::to_chars(digits, digits + sizeof digits, value);
+        text.append(",");
+        if (!std::isnan(value)) text.append(digits, written.ptr);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::optional<CsvTable> readCsv(const std::string& path) {
@@ -324,6 +452,7 @@ void writeResultsDatabase(const SweepRecord& record, const std::string& path) {
                 storeResults(db, "generations", generationColumns, planned.id, *table);
             }
         }
+        storeCombinations(db, record);
         db.execute("CREATE INDEX runs_by_experiment ON runs (experiment_id); "
                    "CREATE INDEX generations_by_experiment ON generations (experiment_id); COMMIT");
     }
@@ -339,21 +468,26 @@ void writeSweepCsv(const SweepRecord& record, const std::string& path) {
             if (std::find(runColumns.begin(), runColumns.end(), name) == runColumns.end()) runColumns.push_back(name);
         }
     }
+    const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
     AtomicOutputFile out(path);
     out << "experiment";
     for (const SweptKey& swept : record.keys) out << "," << csvField(columnName(swept.key));
     out << ",seed,exit_status";
     for (const std::string& name : runColumns) out << "," << csvField(name);
-    out << "\n";
+    out << ",combination,combination_runs,combination_success_rate,combination_success_rate_low,"
+           "combination_success_rate_high,combination_ert,combination_ert_low,combination_ert_high,"
+           "combination_median_best_found,combination_median_best_found_low,combination_median_best_found_high\n";
     for (std::size_t i = 0; i < record.experiments.size(); ++i) {
         const Experiment& planned = record.experiments[i];
         const ExperimentOutcome& outcome = record.outcomes[i];
+        const std::size_t combination = static_cast<std::size_t>(planned.combination);
+        const std::string trail = combinationFields(combination, combinations[combination]);
         std::string lead = std::to_string(planned.id);
         for (const std::string& value : planned.values) lead.append(",").append(csvField(value));
         lead.append(",").append(std::to_string(planned.seed)).append(",");
         if (outcome.job) lead.append(std::to_string(outcome.job->status()));
         if (outcome.state != ExperimentOutcome::State::Ran || outcome.runs.rows.empty()) {
-            out << lead << std::string(runColumns.size(), ',') << "\n";
+            out << lead << std::string(runColumns.size(), ',') << trail << "\n";
             continue;
         }
         std::vector<int> from;
@@ -361,7 +495,7 @@ void writeSweepCsv(const SweepRecord& record, const std::string& path) {
         for (const std::vector<std::string>& row : outcome.runs.rows) {
             out << lead;
             for (int place : from) out << "," << (place < 0 ? std::string() : csvField(row[static_cast<std::size_t>(place)]));
-            out << "\n";
+            out << trail << "\n";
         }
     }
     out.commit();

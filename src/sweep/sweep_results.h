@@ -1,5 +1,6 @@
 // What the sweep ran, collected from the job log and the experiments' folders into the results
-// files: results.sqlite (tables experiments, runs, generations and swept_keys) and sweep.csv.
+// files: results.sqlite (tables experiments, runs, generations, swept_keys, and the combinations
+// with their comparisons) and sweep.csv.
 #pragma once
 
 #include <optional>
@@ -48,6 +49,9 @@ struct SweepRecord {
     const std::vector<Experiment>& experiments;
     const std::vector<ExperimentOutcome>& outcomes;
     std::string folder;  // the sweep's folder, where the experiments' folders are
+    // A swept key whose values are blocks (problems, sizes): the combinations of the other keys are
+    // also compared across them (Friedman's test); "" for none.
+    std::string blocks = "";
 };
 
 // Writes the database at path (under a temporary name, renamed when complete), built afresh from
@@ -61,12 +65,15 @@ struct SweepRecord {
 //     lack the later columns (runs.csv's best_so_far_* and runs_asked), leave them NULL in their
 //     rows.
 //   swept_keys: position (from 1), key, column_name
+//   combinations, comparisons, omnibus: each combination's figures and their comparisons
+//     (docs/statistics.md); with blocks also friedman and mean_ranks.
 // Empty cells and nan are NULL; inf stays infinite. Ends with a Failure when it cannot be written.
 void writeResultsDatabase(const SweepRecord& record, const std::string& path);
 
 // Writes sweep.csv at path: one row per experiment and run (an experiment without runs has one
 // row with its run columns empty): experiment, the swept keys' columns (the values as given),
-// seed, exit_status, then the columns of runs.csv as they were written.
+// seed, exit_status, the columns of runs.csv as they were written, then its combination's number
+// and figures (as the table combinations holds them; empty where there is none).
 void writeSweepCsv(const SweepRecord& record, const std::string& path);
 
 }  // namespace Valdrin

@@ -233,7 +233,7 @@ TEST(SweepEndToEnd, FailingExperimentsAreReportedAndCountedAndTheOthersFinish) {
               (Rows{{"3"}, {"4"}}));
     const auto csv = splitLines(readFile("grid/sweep.csv"));
     ASSERT_EQ(csv.size(), 5u);
-    EXPECT_EQ(csv[1], "1,0,3,1" + std::string(15, ','));  // the 15 columns of runs.csv empty
+    EXPECT_EQ(csv[1], "1,0,3,1" + std::string(15, ',') + ",1,0" + std::string(9, ','));  // the 15 columns of runs.csv empty
     const auto failures = testing::tableRows(readFile("grid/sweep.html"), "failures");
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[0].data.at("status"), "1");
@@ -400,8 +400,20 @@ TEST(SweepEndToEnd, ThePageRendersInABrowser) {
     EXPECT_NE(dom.out.find("<h1>Sweep: GA on Sphere</h1>"), std::string::npos);
     int plots = 0;
     for (std::size_t at = dom.out.find("<svg"); at != std::string::npos; at = dom.out.find("<svg", at + 1)) ++plots;
-    EXPECT_EQ(plots, 2);
+    EXPECT_EQ(plots, 4);
     EXPECT_EQ(testing::tableRows(dom.out, "combinations").size(), 4u);
+    // "Which is better": every combination ranked, at least one among the best, and the two plots
+    // of the combinations, one curve per combination each.
+    EXPECT_EQ(testing::tableRows(dom.out, "ranking").size(), 4u);
+    EXPECT_NE(dom.out.find("data-rank=\"1\" data-among-best=\"1\""), std::string::npos);
+    for (const std::string id : {"ecdf-combinations", "fixed-budget"}) {
+        const std::size_t at = dom.out.find("id=\"" + id + "\"");
+        ASSERT_NE(at, std::string::npos) << id;
+        const std::string plot = dom.out.substr(at, dom.out.find("</svg>", at) - at);
+        int curves = 0;
+        for (std::size_t c = plot.find("class=\"curve\""); c != std::string::npos; c = plot.find("class=\"curve\"", c + 1)) ++curves;
+        EXPECT_EQ(curves, 4) << id;
+    }
 
     const std::string shot = scratch.path() + "/sweep.png";
     const auto taken = testing::runBrowser(scratch.path() + "/profile-shot",

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "statistics/rank_tests.h"
 #include "support/test_support.h"
 
 namespace Valdrin {
@@ -115,11 +116,51 @@ TEST_F(SweepResultsTest, SweepCsvHasARowPerExperimentAndRunWithTheValuesAsGiven)
     const auto lines = splitLines(readFile("sweep.csv"));
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0].rfind("experiment,crossover_type,seed,exit_status,run,generations,", 0), 0u);
-    EXPECT_EQ(lines[1], "1,SBX,1,0,1,10,220,0.01,1,0.005,4,100,,0.001,2.5");
-    EXPECT_EQ(lines[2], "1,SBX,1,0,2,10,220,0.02,0,,,,7,nan,inf");
-    EXPECT_EQ(lines[3], "2,SBX,2,1,,,,,,,,,,,");
-    EXPECT_EQ(lines[4], "3,\"BLX, wide\",1,0,,,,,,,,,,,");
-    EXPECT_EQ(lines[5], "4,\"BLX, wide\",2,,,,,,,,,,,,");
+    EXPECT_NE(lines[0].find(",final_worst_fitness,combination,combination_runs,combination_success_rate,"
+                            "combination_success_rate_low,combination_success_rate_high,combination_ert,"),
+              std::string::npos);
+    // Each row ends with its combination's figures: 1 of 2 runs solved (Wilson's 95 % interval of
+    // 1/2 is 0.0945 to 0.9055), ERT 320 (a resample without the solved run has none: infinite),
+    // the median best found 0.001 (the other run found none).
+    const std::string first = ",1,2,0.5,0.09453120573423074,0.9054687942657693,320,100,inf,0.001,0.001,0.001";
+    EXPECT_EQ(lines[1], "1,SBX,1,0,1,10,220,0.01,1,0.005,4,100,,0.001,2.5" + first);
+    EXPECT_EQ(lines[2], "1,SBX,1,0,2,10,220,0.02,0,,,,7,nan,inf" + first);
+    EXPECT_EQ(lines[3], "2,SBX,2,1,,,,,,,,,,," + first);
+    EXPECT_EQ(lines[4], "3,\"BLX, wide\",1,0,,,,,,,,,,,,2,0,,,,,,,,,");
+    EXPECT_EQ(lines[5], "4,\"BLX, wide\",2,,,,,,,,,,,,,2,0,,,,,,,,,");
+}
+
+// Two combinations that both ran: the first solves every run late, the second none early. On
+// the evaluations to solution the first wins every pair (an unsolved run ranks after every solved
+// one, whatever its count); on the best found the second wins. The figures are the rank tests'
+// over the runs of each combination, in both tables.
+TEST_F(SweepResultsTest, CombinationsAndTheirComparisonsAreTablesOfTheDatabase) {
+    writeFile(experiments[0].folder + "/runs.csv",
+              "run,evaluations,solved,evaluations_to_solution,final_best_fitness,best_so_far_fitness\n"
+              "1,900,1,800,0.5,0.5\n2,900,1,850,0.75,0.5\n3,900,1,870,0.6,0.25\n");
+    writeFile(experiments[2].folder + "/runs.csv",
+              "run,evaluations,solved,evaluations_to_solution,final_best_fitness,best_so_far_fitness\n"
+              "1,100,0,,0.1,0.1\n2,100,0,,0.2,0.125\n");
+    writeFile(experiments[2].folder + "/generations.csv", kGenerations);
+    outcomes = collectOutcomes(".", experiments, readJobLog("joblog"));
+    writeResultsDatabase({keys, experiments, outcomes, "."}, "results.sqlite");
+    EXPECT_EQ(queryRows("results.sqlite", "SELECT id, crossover_type, experiments, experiments_ran, runs, solved, "
+                                          "success_rate, ert, median_best_found FROM combinations ORDER BY id"),
+              (Rows{{"1", "SBX", "2", "1", "3", "3", "1.0", "840.0", "0.5"},
+                    {"2", "BLX, wide", "2", "1", "2", "0", "0.0", "Inf", "0.1125"}}));
+    // Every interval holds its figure.
+    EXPECT_EQ(queryRows("results.sqlite", "SELECT count(*) FROM combinations WHERE success_rate BETWEEN success_rate_low "
+                                          "AND success_rate_high AND ert BETWEEN ert_low AND ert_high AND "
+                                          "median_best_found BETWEEN median_best_found_low AND median_best_found_high"),
+              (Rows{{"2"}}));
+    const MannWhitneyResult found = mannWhitney({0.5, 0.5, 0.25}, {0.1, 0.125});
+    EXPECT_EQ(queryRows("results.sqlite", "SELECT measure, combination_a, combination_b, n_a, n_b, u, a12, "
+                                          "abs(p_value - " + std::to_string(found.pValue) + ") < 1e-6, p_holm = p_value "
+                                          "FROM comparisons ORDER BY measure"),
+              (Rows{{"best_found", "1", "2", "3", "2", "6.0", "0.0", "1", "1"},
+                    {"evaluations_to_solution", "1", "2", "3", "2", "0.0", "1.0", "1", "1"}}));
+    EXPECT_EQ(queryRows("results.sqlite", "SELECT measure, h > 0, p_value < 1 FROM omnibus ORDER BY measure"),
+              (Rows{{"best_found", "1", "1"}, {"evaluations_to_solution", "1", "1"}}));
 }
 
 TEST(CsvTableTest, ShortRowsArePaddedAndAMissingFileReadsAsNothing) {
