@@ -29,6 +29,7 @@ if [ ${#packages[@]} -eq 0 ]; then
         # the Python package (built against /usr/bin/python3), its tests and its notebook
         pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-tqdm
         python3-matplotlib jupyter-nbconvert python3-ipykernel
+        python3-scipy           # the statistical tests are checked against SciPy's
     )
 fi
 

@@ -108,7 +108,7 @@ TEST(InstalledValdrin, ExamplePluginsBuiltOutsideTheTreeRunAsTheOnesBuiltInIt) {
         if (!entry.is_directory()) installed.insert(fs::relative(entry.path(), prefix).string());
     }
     // The programs, the header and the package; no layer library, no test, no plugin.
-    EXPECT_EQ(installed, (std::set<std::string>{"bin/valdrin", "bin/valdrin-sweep", "include/valdrin/problem.h",
+    EXPECT_EQ(installed, (std::set<std::string>{"bin/valdrin", "bin/valdrin-compare", "bin/valdrin-sweep", "include/valdrin/problem.h",
                                                 "lib/cmake/Valdrin/ValdrinConfig.cmake",
                                                 "lib/cmake/Valdrin/ValdrinConfigVersion.cmake",
                                                 "lib/cmake/Valdrin/ValdrinTargets.cmake"}));
