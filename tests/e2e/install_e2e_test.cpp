@@ -145,6 +145,12 @@ TEST(InstalledValdrin, ExamplePluginsBuiltOutsideTheTreeRunAsTheOnesBuiltInIt) {
         const auto builtFiles = filesBelow(inside / "out");
         EXPECT_GE(installedFiles.size(), 4u);
         for (const auto& [file, text] : builtFiles) {
+            // The manifests name each its own build of the plugin (their hashes differ where the
+            // tree's plugins are built with other flags, as under the sanitizers).
+            if (file == "manifest.json") {
+                EXPECT_TRUE(installedFiles.contains(file));
+                continue;
+            }
             EXPECT_TRUE(installedFiles.contains(file) && installedFiles.at(file) == text) << file << " differs";
         }
         EXPECT_EQ(installedFiles.size(), builtFiles.size());
