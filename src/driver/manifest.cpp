@@ -1,7 +1,6 @@
 // manifest.json's text, the hashes of its files and the masking of measured durations.
 #include "driver/manifest.h"
 
-#include <dlfcn.h>
 #include <gcrypt.h>
 
 #include <nlohmann/json.hpp>
@@ -12,6 +11,7 @@
 #include <stdexcept>
 
 #include "core/failure.h"
+#include "core/system_library.h"
 
 namespace Valdrin {
 
@@ -39,35 +39,21 @@ struct Gcrypt {
     decltype(&gcry_md_close) close = nullptr;
 };
 
-template <class Function>
-void resolve(void* handle, const char* symbol, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(handle, symbol));
-    if (function == nullptr) failPlainly(std::string("cannot take SHA-256 hashes: libgcrypt has no ") + symbol);
-}
-
 Gcrypt loadGcrypt() {
-    void* handle = nullptr;
-    for (const char* name : {"libgcrypt.so.20", "libgcrypt.so"}) {
-        if ((handle = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
-    }
-    if (handle == nullptr) {
-        const char* reason = dlerror();
-        failPlainly(std::string("cannot take SHA-256 hashes: libgcrypt cannot be loaded (") +
-                    (reason != nullptr ? reason : "") + "); install it with make deps");
-    }
+    const SystemLibrary library({"libgcrypt.so.20", "libgcrypt.so"}, "cannot take SHA-256 hashes", "libgcrypt");
     // The library starts itself up when its version is checked; a hash needs no secure memory.
     decltype(&gcry_check_version) checkVersion = nullptr;
     decltype(&gcry_control) control = nullptr;
-    resolve(handle, "gcry_check_version", checkVersion);
-    resolve(handle, "gcry_control", control);
+    library.bind("gcry_check_version", checkVersion);
+    library.bind("gcry_control", control);
     if (checkVersion(nullptr) == nullptr) failPlainly("cannot take SHA-256 hashes: libgcrypt did not start");
     control(GCRYCTL_DISABLE_SECMEM, 0);
     control(GCRYCTL_INITIALIZATION_FINISHED, 0);
     Gcrypt gcrypt;
-    resolve(handle, "gcry_md_open", gcrypt.open);
-    resolve(handle, "gcry_md_write", gcrypt.write);
-    resolve(handle, "gcry_md_read", gcrypt.read);
-    resolve(handle, "gcry_md_close", gcrypt.close);
+    library.bind("gcry_md_open", gcrypt.open);
+    library.bind("gcry_md_write", gcrypt.write);
+    library.bind("gcry_md_read", gcrypt.read);
+    library.bind("gcry_md_close", gcrypt.close);
     return gcrypt;
 }
 
