@@ -27,21 +27,6 @@ using testing::splitLines;
 using testing::writeFile;
 using Rows = std::vector<std::vector<std::string>>;
 
-// A small, fast sphere experiment: each run a few milliseconds.
-std::string sphereBase(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "40"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Tournament size", "3"},
-                                               {"Crossover type", "SBX"},
-                                               {"xAlpha", "1"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"},
-                                               {"RNG seed", "12345"}});
-}
-
 const std::vector<std::string> kGrid = {"base.xml", "--set", "Population size=20,40,60", "--set",
                                         "Mutation rate=0.1,0.3,0.5", "--seeds", "1-5", "--runs", "2"};
 
@@ -84,7 +69,7 @@ int successLines(const std::string& jobLog) {
 
 TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("400"));
+    writeFile("base.xml", testing::sweepSphere("400"));
 
     const auto whole = runSweepProgram(gridWith({"--out", "whole", "--progress"}));
     ASSERT_EQ(whole.status, 0) << whole.err;
@@ -153,7 +138,7 @@ TEST(SweepEndToEnd, ASweepStoppedHalfWayAndResumedEqualsOneThatRanWhole) {
 // logs and the standard output of one that ran whole.
 TEST(SweepEndToEnd, AnExperimentStoppedMidRunGoesOnFromItsCheckpoint) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("3000"));
+    writeFile("base.xml", testing::sweepSphere("3000"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=40", "--seeds", "1-2", "--runs", "3"};
     const auto with = [&grid](std::vector<std::string> more) {
         std::vector<std::string> arguments = grid;
@@ -214,7 +199,7 @@ TEST(SweepEndToEnd, AnExperimentStoppedMidRunGoesOnFromItsCheckpoint) {
 
 TEST(SweepEndToEnd, FailingExperimentsAreReportedAndCountedAndTheOthersFinish) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::sweepSphere("20"));
     const std::vector<std::string> arguments = {"base.xml", "--set", "Population size=0,12", "--seeds", "3,4",
                                                 "--jobs", "2", "--out", "grid"};
     const auto result = runSweepProgram(arguments);
@@ -248,7 +233,7 @@ TEST(SweepEndToEnd, FailingExperimentsAreReportedAndCountedAndTheOthersFinish) {
 
 TEST(SweepEndToEnd, KeysWordsAndSeedsThatCannotRunAreRefusedBeforeAnythingRuns) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::sweepSphere("20"));
     struct Refusal {
         std::vector<std::string> arguments;
         int status;
@@ -287,7 +272,7 @@ TEST(SweepEndToEnd, KeysWordsAndSeedsThatCannotRunAreRefusedBeforeAnythingRuns) 
 
 TEST(SweepEndToEnd, TheFolderHoldsOneSweepThatOnlyTheSameCommandWithResumeGoesOnWith) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("10"));
+    writeFile("base.xml", testing::sweepSphere("10"));
     const std::vector<std::string> arguments = {"base.xml", "--set", "Mutation rate=0.1,0.2", "--seeds", "1-2", "--out", "s"};
     const auto with = [&arguments](std::vector<std::string> more) {
         std::vector<std::string> all = arguments;
@@ -316,7 +301,7 @@ TEST(SweepEndToEnd, TheFolderHoldsOneSweepThatOnlyTheSameCommandWithResumeGoesOn
     EXPECT_EQ(readFile("s/experiments/1_0.1_seed1/runs.csv"), kept);
     EXPECT_EQ(queryRows("s/results.sqlite", "SELECT count(DISTINCT experiment_id) FROM runs"), (Rows{{"4"}}));
 
-    writeFile("base.xml", sphereBase("11"));
+    writeFile("base.xml", testing::sweepSphere("11"));
     const auto changed = with({"--resume"});
     EXPECT_EQ(changed.status, 1);
     EXPECT_NE(changed.err.find("base configuration differs"), std::string::npos) << changed.err;
@@ -334,7 +319,7 @@ TEST(SweepEndToEnd, TheFolderHoldsOneSweepThatOnlyTheSameCommandWithResumeGoesOn
 // experiment apart.
 TEST(SweepEndToEnd, ProblemsAreSweptAndEachExperimentWritesItsPageAndIohFiles) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("15"));
+    writeFile("base.xml", testing::sweepSphere("15"));
     const std::vector<std::string> arguments = {"base.xml", "--set", "Problem=Sphere,Rastrigin", "--seeds", "1-2",
                                                 "--ioh", "--report", "--out", "p"};
     const auto result = runSweepProgram(arguments);
@@ -390,7 +375,7 @@ TEST(SweepEndToEnd, TheSubmatrixTasksDataGoesWithEveryExperiment) {
 TEST(SweepEndToEnd, ThePageRendersInABrowser) {
     if (!testing::browserInstalled()) GTEST_SKIP() << "chromium is not installed (make deps installs it)";
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("30"));
+    writeFile("base.xml", testing::sweepSphere("30"));
     const auto result = runSweepProgram({"base.xml", "--set", "Population size=10,30", "--set", "Crossover type=SBX,BLX",
                                          "--seeds", "1-3", "--runs", "2", "--out", "p"});
     ASSERT_EQ(result.status, 0) << result.err;

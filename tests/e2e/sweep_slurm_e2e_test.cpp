@@ -73,20 +73,6 @@ protected:
 fs::path SlurmSweep::folder_;
 std::string SlurmSweep::startError_;
 
-std::string sphereBase(const std::string& generations) {
-    return testing::gaConfiguration("Sphere", {{"Encoding", "real"},
-                                               {"Chromosome length", "3"},
-                                               {"Population size", "40"},
-                                               {"Generations number", generations},
-                                               {"Selection type", "tournament"},
-                                               {"Tournament size", "3"},
-                                               {"Crossover type", "SBX"},
-                                               {"xAlpha", "1"},
-                                               {"Mutation type", "gaussian"},
-                                               {"Mutation rate", "0.3"},
-                                               {"RNG seed", "12345"}});
-}
-
 std::vector<std::string> with(std::vector<std::string> arguments, const std::vector<std::string>& more) {
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
@@ -156,7 +142,7 @@ bool appears(const std::string& path, const std::string& text) {
 
 TEST_F(SlurmSweep, AGridThroughTheJobArrayWritesWhatItWritesOnCores) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("30"));
+    writeFile("base.xml", testing::sweepSphere("30"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=20,40", "--set", "Mutation rate=0.1,0.5",
                                            "--seeds", "1-3", "--runs", "2"};
     ASSERT_EQ(runSweepProgram(with(grid, {"--out", "cores"})).status, 0);
@@ -245,7 +231,7 @@ TEST_F(InterruptedTask, ATaskWarnedOfItsTimeLimitRequeuesItselfAndGoesOnFromItsC
 
 TEST_F(SlurmSweep, AFailingExperimentIsReportedWithItsFolderAndStatus) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::sweepSphere("20"));
     const auto result = runSweepProgram({"base.xml", "--set", "Population size=0,12", "--seeds", "3", "--out", "grid",
                                          "--slurm"});
     EXPECT_EQ(result.status, 1);
@@ -258,7 +244,7 @@ TEST_F(SlurmSweep, AFailingExperimentIsReportedWithItsFolderAndStatus) {
 
 TEST_F(SlurmSweep, DetachedThenCollectedAndACancelledArrayResumed) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("30"));
+    writeFile("base.xml", testing::sweepSphere("30"));
     const std::vector<std::string> grid = {"base.xml", "--set", "Population size=20,40", "--seeds", "1-2"};
     ASSERT_EQ(runSweepProgram(with(grid, {"--out", "cores"})).status, 0);
 
@@ -297,7 +283,7 @@ TEST_F(SlurmSweep, DetachedThenCollectedAndACancelledArrayResumed) {
 
 TEST_F(SlurmSweep, ClustersThatCannotTakeTheSweepAreRefusedWithNothingLeftBehind) {
     ScratchDir scratch;
-    writeFile("base.xml", sphereBase("20"));
+    writeFile("base.xml", testing::sweepSphere("20"));
     const std::vector<std::string> one = {"base.xml", "--seeds", "1", "--out", "sweep", "--slurm"};
 
     const auto partition = runSweepProgram(with(one, {"--partition", "nosuch"}));

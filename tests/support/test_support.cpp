@@ -239,6 +239,20 @@ std::string realSphere(const std::string& generations) {
                                       {"RNG seed", "77"}});
 }
 
+std::string sweepSphere(const std::string& generations) {
+    return gaConfiguration("Sphere", {{"Encoding", "real"},
+                                      {"Chromosome length", "3"},
+                                      {"Population size", "40"},
+                                      {"Generations number", generations},
+                                      {"Selection type", "tournament"},
+                                      {"Tournament size", "3"},
+                                      {"Crossover type", "SBX"},
+                                      {"xAlpha", "1"},
+                                      {"Mutation type", "gaussian"},
+                                      {"Mutation rate", "0.3"},
+                                      {"RNG seed", "12345"}});
+}
+
 std::string writeStandInSsh(const std::string& path) {
     writeFile(path,
               "#!/bin/sh\n"

@@ -138,6 +138,10 @@ std::string gaConfiguration(const std::string& problem, const std::vector<std::p
 // generations: a few milliseconds a run at 30 generations, long enough to interrupt at thousands.
 std::string realSphere(const std::string& generations);
 
+// The small sphere experiment (3 genes, 40 individuals) the sweeps' tests run many times: each
+// run a few milliseconds.
+std::string sweepSphere(const std::string& generations);
+
 // The project's source folder, and the folders of examples/ that hold a config.xml (name order).
 std::filesystem::path sourceFolder();
 std::vector<std::filesystem::path> exampleFolders();
