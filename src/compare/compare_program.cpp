@@ -211,10 +211,12 @@ int runCompare(const std::vector<std::string>& arguments) {
         fs::create_directories(output, error);
         if (error) failPlainly("cannot create " + output + ": " + error.message());
         const SweepRecord record{keys, experiments, outcomes, ""};
-        writeResultsDatabase(record, (fs::path(output) / "results.sqlite").string());
-        writeSweepCsv(record, (fs::path(output) / "comparison.csv").string());
+        const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
+        writeResultsDatabase(record, combinations, (fs::path(output) / "results.sqlite").string());
+        writeSweepCsv(record, combinations, (fs::path(output) / "comparison.csv").string());
         SweepPageInputs page{record, std::to_string(entries.size()) + " experiments", "", runs, {}, alpha};
         page.comparedFolders = described;
+        page.combinations = &combinations;
         writeSweepPage(page, (fs::path(output) / "comparison.html").string());
         std::cout << "Compared " << entries.size() << " experiments\nResults: " << (fs::path(output) / "results.sqlite").string()
                   << ", " << (fs::path(output) / "comparison.csv").string() << ", "

@@ -845,7 +845,10 @@ BlockComparison compareAcrossBlocks(const SweepRecord& record, const std::vector
 }
 
 std::string sweepPage(const SweepPageInputs& inputs) {
-    const std::vector<CombinationSummary> combinations = summarizeCombinations(inputs.record);
+    const std::vector<CombinationSummary> summarized =
+        inputs.combinations != nullptr ? std::vector<CombinationSummary>{} : summarizeCombinations(inputs.record);
+    const std::vector<CombinationSummary>& combinations =
+        inputs.combinations != nullptr ? *inputs.combinations : summarized;
     const bool comparison = !inputs.comparedFolders.empty();
     const std::string title = (comparison ? "Comparison: " : "Sweep: ") + inputs.title;
     std::ostringstream page;

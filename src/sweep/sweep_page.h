@@ -91,6 +91,9 @@ struct SweepPageInputs {
     // When given, the page is a comparison's: its title, its plan (these instead of what was
     // swept) and its footer say so.
     std::vector<std::pair<std::string, std::string>> comparedFolders{};
+    // The record's combinations as summarizeCombinations gives them, when the caller has them
+    // already; null: the page summarizes them itself.
+    const std::vector<CombinationSummary>* combinations = nullptr;
 };
 
 std::string sweepPage(const SweepPageInputs& inputs);

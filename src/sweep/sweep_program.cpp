@@ -601,9 +601,12 @@ std::vector<ExperimentOutcome> collectResults(const Sweep& sweep) {
     const std::vector<ExperimentOutcome> outcomes =
         collectOutcomes(sweep.folder.string(), sweep.experiments, readJobLog((sweep.folder / kJobLog).string()));
     const SweepRecord record{sweep.keys, sweep.experiments, outcomes, sweep.folder.string(), sweep.line.blocks};
-    writeResultsDatabase(record, (sweep.folder / "results.sqlite").string());
-    writeSweepCsv(record, (sweep.folder / "sweep.csv").string());
-    writeSweepPage({record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds, sweep.line.alpha}, (sweep.folder / "sweep.html").string());
+    const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
+    writeResultsDatabase(record, combinations, (sweep.folder / "results.sqlite").string());
+    writeSweepCsv(record, combinations, (sweep.folder / "sweep.csv").string());
+    SweepPageInputs page{record, sweep.title, sweep.line.base, sweep.line.runs, sweep.seeds, sweep.line.alpha};
+    page.combinations = &combinations;
+    writeSweepPage(page, (sweep.folder / "sweep.html").string());
     return outcomes;
 }
 

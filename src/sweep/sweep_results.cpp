@@ -240,8 +240,7 @@ void bindFigure(sqlite3_stmt* statement, int place, double value) {
 }
 
 // The tables of the combinations and of their comparisons.
-void storeCombinations(Database& db, const SweepRecord& record) {
-    const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
+void storeCombinations(Database& db, const SweepRecord& record, const std::vector<CombinationSummary>& combinations) {
     std::string table = "CREATE TABLE combinations (id INTEGER PRIMARY KEY";
     std::string insert = "INSERT INTO combinations (id";
     std::string places = "?";
@@ -401,6 +400,11 @@ std::vector<ExperimentOutcome> collectOutcomes(const std::string& sweepFolder, c
 }
 
 void writeResultsDatabase(const SweepRecord& record, const std::string& path) {
+    writeResultsDatabase(record, summarizeCombinations(record), path);
+}
+
+void writeResultsDatabase(const SweepRecord& record, const std::vector<CombinationSummary>& combinations,
+                          const std::string& path) {
     const std::string temporary = path + ".part";
     std::error_code ignored;
     fs::remove(temporary, ignored);
@@ -452,7 +456,7 @@ void writeResultsDatabase(const SweepRecord& record, const std::string& path) {
                 storeResults(db, "generations", generationColumns, planned.id, *table);
             }
         }
-        storeCombinations(db, record);
+        storeCombinations(db, record, combinations);
         db.execute("CREATE INDEX runs_by_experiment ON runs (experiment_id); "
                    "CREATE INDEX generations_by_experiment ON generations (experiment_id); COMMIT");
     }
@@ -462,13 +466,17 @@ void writeResultsDatabase(const SweepRecord& record, const std::string& path) {
 }
 
 void writeSweepCsv(const SweepRecord& record, const std::string& path) {
+    writeSweepCsv(record, summarizeCombinations(record), path);
+}
+
+void writeSweepCsv(const SweepRecord& record, const std::vector<CombinationSummary>& combinations,
+                   const std::string& path) {
     std::vector<std::string> runColumns;
     for (const ExperimentOutcome& outcome : record.outcomes) {
         for (const std::string& name : outcome.runs.header) {
             if (std::find(runColumns.begin(), runColumns.end(), name) == runColumns.end()) runColumns.push_back(name);
         }
     }
-    const std::vector<CombinationSummary> combinations = summarizeCombinations(record);
     AtomicOutputFile out(path);
     out << "experiment";
     for (const SweptKey& swept : record.keys) out << "," << csvField(columnName(swept.key));

@@ -69,11 +69,19 @@ struct SweepRecord {
 //     (docs/statistics.md); with blocks also friedman and mean_ranks.
 // Empty cells and nan are NULL; inf stays infinite. Ends with a Failure when it cannot be written.
 void writeResultsDatabase(const SweepRecord& record, const std::string& path);
+// The same, and writeSweepCsv and SweepPageInputs, with the combinations' figures given
+// (summarizeCombinations of the record, sweep_page.h), so that the writers of one sweep compute
+// them, and their bootstrap intervals, once.
+struct CombinationSummary;
+void writeResultsDatabase(const SweepRecord& record, const std::vector<CombinationSummary>& combinations,
+                          const std::string& path);
 
 // Writes sweep.csv at path: one row per experiment and run (an experiment without runs has one
 // row with its run columns empty): experiment, the swept keys' columns (the values as given),
 // seed, exit_status, the columns of runs.csv as they were written, then its combination's number
 // and figures (as the table combinations holds them; empty where there is none).
 void writeSweepCsv(const SweepRecord& record, const std::string& path);
+void writeSweepCsv(const SweepRecord& record, const std::vector<CombinationSummary>& combinations,
+                   const std::string& path);
 
 }  // namespace Valdrin
